@@ -1,0 +1,340 @@
+#include "app/TForm1.h"
+
+#include "app/TForm1_fretboard.h"
+#include "app/prompts.h"
+#include "engine/clock.h"
+#include "engine/fluid_synth_port.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace fw {
+
+namespace {
+void setText(QLineEdit* box, const QString& text) {
+    if (box && box->text() != text)
+        box->setText(text);
+}
+
+void setSlider(QSlider* bar, int value) {
+    if (bar && bar->value() != value) {
+        const QSignalBlocker block(bar);
+        bar->setValue(value);
+    }
+}
+
+void setChecked(QAbstractButton* box, bool on) {
+    if (box && box->isChecked() != on) {
+        const QSignalBlocker block(box);
+        box->setChecked(on);
+    }
+}
+
+void setRow(QListWidget* list, int row) {
+    if (list && list->currentRow() != row) {
+        const QSignalBlocker block(list);
+        list->setCurrentRow(row);
+    }
+}
+} // namespace
+
+TForm1::TForm1(Services services, QWidget* parent)
+    : QWidget(parent), services_(services),
+      output_(services.clock, playLog_, services.prompts), engine_(output_) {
+    setObjectName("TForm1");
+    setWindowTitle("Fretwright");
+    resize(779, 569);
+
+    // The play state already holds its start values (sequencer idle, everything at 1), and the
+    // pick memory is empty; now the controls that show it.
+    buildWindow();
+    playLog_.setView(R2IMemo);
+    refreshMidiOutputs();
+    connectControls();
+    syncControls();
+
+    Button69Click();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(1);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    Timer2 = new BeatTimer(this);
+    Timer2->setObjectName("Timer2");
+    Timer2->setInterval(1);
+    connect(Timer2, &BeatTimer::timeout, this, &TForm1::Timer2Timer);
+
+    PitchUpdater = new QTimer(this);
+    PitchUpdater->setObjectName("PitchUpdater");
+    PitchUpdater->setTimerType(Qt::PreciseTimer);
+    PitchUpdater->setInterval(5);
+    connect(PitchUpdater, &QTimer::timeout, this, &TForm1::PitchUpdaterTimer);
+    PitchUpdater->start();
+
+    Timer4 = new QTimer(this);
+    Timer4->setObjectName("Timer4");
+    Timer4->setInterval(100);
+    connect(Timer4, &QTimer::timeout, this, &TForm1::Timer4Timer);
+    Timer4->start();
+
+    Timer2->start();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::setSecondaryForms(QDialog* form2, QDialog* form3, QDialog* form4, QDialog* form5,
+                               QDialog* form6, QDialog* form7) {
+    forms_ = {nullptr, nullptr, form2, form3, form4, form5, form6, form7};
+}
+
+void TForm1::showModal(int formNumber) {
+    if (formNumber >= 2 && formNumber <= 7 && forms_[formNumber])
+        forms_[formNumber]->exec();
+}
+
+void TForm1::connectControls() {
+    for (int k = 1; k <= 4; ++k) {
+        connect(pickButtons[k], &QPushButton::clicked, this, [this, k] { pickClick(k); });
+        connect(pickPanels[k], &Panel::clicked, this, [this, k] { pickClick(k); });
+    }
+    for (int n = 1; n <= 13; ++n) {
+        fretButtons[n]->installEventFilter(this);
+        fretButtons[n]->setMouseTracking(true);
+        connect(fretButtons[n], &QRadioButton::clicked, this, [this, n] { FretButtonMouseMove(n); });
+    }
+    connect(CheckBox1, &QCheckBox::clicked, this, [this](bool on) { engine_.ui.alt = on; });
+    connect(CheckBox3, &QCheckBox::clicked, this, [this](bool on) { engine_.ui.accompBeat = on; });
+    connect(CheckBox4, &QCheckBox::clicked, this, [this](bool on) {
+        engine_.ui.realtimeFrets = on;
+        emit controlsSynced();
+    });
+    connect(CheckBox5, &QCheckBox::clicked, this, [this](bool on) {
+        engine_.ui.mergeModes = on;
+        emit controlsSynced();
+    });
+    connect(TrackRadioGroup, &RadioGroup::itemClicked, this, [this](int i) {
+        engine_.ui.track = i;
+        emit controlsSynced();
+    });
+    connect(RadioGroup1, &RadioGroup::itemClicked, this,
+            [this](int i) { engine_.ui.metronomeItem = i; });
+    connect(RadioGroup2, &RadioGroup::itemClicked, this,
+            [this](int i) { engine_.ui.cyclesPerDigitItem = i; });
+    connect(Button12, &QPushButton::clicked, this, &TForm1::Button12Click);
+    connect(Button30, &QPushButton::clicked, this, &TForm1::Button30Click);
+    connect(Button32, &QPushButton::clicked, this, &TForm1::Button32Click);
+    connect(Button31, &QPushButton::clicked, this, &TForm1::Button31Click);
+    connect(Button33, &QPushButton::clicked, this, &TForm1::Button33Click);
+    connect(Button29, &QPushButton::clicked, this, &TForm1::Button29Click);
+    connect(Button69, &QPushButton::clicked, this, &TForm1::Button69Click);
+    connect(Button70, &QPushButton::clicked, this, &TForm1::Button70Click);
+    connect(Button79, &QPushButton::clicked, this, &TForm1::Button79Click);
+    connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
+    connect(Button75, &QPushButton::clicked, this, [this] { showModal(2); });
+    connect(ButtonStyleManager, &QPushButton::clicked, this, [this] { showModal(3); });
+    connect(Button6, &QPushButton::clicked, this, [this] { showModal(4); });
+    connect(Button74, &QPushButton::clicked, this, [this] { showModal(6); });
+    connect(Button106, &QPushButton::clicked, this, [this] { showModal(7); });
+    connect(ListBox1, &QListWidget::currentRowChanged, this,
+            [this](int row) { engine_.ui.instrumentItem = row; });
+    connect(ListBox7, &QListWidget::currentRowChanged, this,
+            [this](int row) { engine_.ui.alternateItem1 = row; });
+    connect(ListBox6, &QListWidget::currentRowChanged, this,
+            [this](int row) { engine_.ui.alternateItem2 = row; });
+    connect(ListBox8, &QListWidget::currentRowChanged, this,
+            [this](int row) { engine_.ui.alternateItem3 = row; });
+    connect(TremTracker, &QSlider::valueChanged, this, &TForm1::TremTrackerChange);
+    connect(TempTracker, &QSlider::valueChanged, this, &TForm1::TempTrackerChange);
+    connect(VTracker, &QSlider::valueChanged, this, &TForm1::VTrackerChange);
+    connect(MidiOutputList, &QListWidget::currentRowChanged, this, &TForm1::chooseMidiOutput);
+    connect(MidiRescanButton, &QPushButton::clicked, this, &TForm1::refreshMidiOutputs);
+}
+
+// ---- handlers -------------------------------------------------------------------------------
+
+void TForm1::pickClick(int k) {
+    engine_.pickAction(k);
+    syncControls();
+}
+
+void TForm1::Button12Click() {
+    engine_.stepChordSet();
+    syncControls();
+}
+
+void TForm1::Button30Click() {
+    engine_.stepChord();
+    syncControls();
+}
+
+void TForm1::alternateClick(int k) {
+    engine_.alternate(k);
+    syncControls();
+}
+
+void TForm1::Button29Click() { engine_.silence(); }
+
+void TForm1::Button69Click() {
+    services_.prompts.showMessage(joystickCaptureMessage(services_.joystick.setCapture()));
+}
+
+void TForm1::Button70Click() {
+    Timer1->start();
+    Button70->hide();
+    Button79->show();
+}
+
+void TForm1::Button79Click() {
+    Timer1->stop();
+    Button70->show();
+    Button79->hide();
+}
+
+void TForm1::Button9Click() {
+    Button79Click();
+    showModal(5);
+}
+
+void TForm1::FretButtonMouseMove(int n) {
+    engine_.fretHover(n);
+    syncControls();
+}
+
+void TForm1::VTrackerChange() {
+    engine_.ui.vPosition = VTracker->value();
+    engine_.st.velocity = VTracker->maximum() + VTracker->minimum() - VTracker->value();
+    emit controlsSynced();
+}
+
+void TForm1::TempTrackerChange() {
+    engine_.ui.tempPosition = TempTracker->value();
+    emit controlsSynced();
+}
+
+void TForm1::TremTrackerChange() {
+    engine_.ui.tremPosition = TremTracker->value();
+    emit controlsSynced();
+}
+
+// ---- timers ---------------------------------------------------------------------------------
+
+void TForm1::Timer1Timer() { services_.joystick.getPosEx(joyInfo); }
+
+void TForm1::Timer2Timer() {
+    engine_.sequencerTick();
+    syncControls();
+}
+
+void TForm1::PitchUpdaterTimer() {
+    engine_.pitchUpdaterTick();
+    Timer2->setInterval(engine_.sequencerIntervalMs());
+    setText(TempoModified, QString::fromStdString(engine_.tempoText()));
+    setText(JoyStickYPos, QString::number(engine_.st.bendValue));
+}
+
+void TForm1::Timer4Timer() { updateMidiOutputState(); }
+
+// ---- mirroring ------------------------------------------------------------------------------
+
+void TForm1::syncControls() {
+    const ControlState& ui = engine_.ui;
+    for (int n = 1; n <= 13; ++n)
+        setChecked(fretButtons[n], ui.checkedFret == n);
+    setChecked(CheckBox1, ui.alt);
+    setChecked(CheckBox3, ui.accompBeat);
+    setChecked(CheckBox4, ui.realtimeFrets);
+    setChecked(CheckBox5, ui.mergeModes);
+    TrackRadioGroup->setItemIndex(ui.track);
+    RadioGroup3->setItemIndex(ui.pickItem);
+    RadioGroup5->setItemIndex(ui.pickSetItem);
+    RadioGroup1->setItemIndex(ui.metronomeItem);
+    RadioGroup2->setItemIndex(ui.cyclesPerDigitItem);
+    setText(Edit123, QString::fromStdString(ui.remainingSequence));
+    const QString selection = QString::fromStdString(engine_.selectionText());
+    if (Panel65->caption() != selection)
+        Panel65->setCaption(selection);
+    setRow(ListBox1, ui.instrumentItem);
+    setRow(ListBox7, ui.alternateItem1);
+    setRow(ListBox6, ui.alternateItem2);
+    setRow(ListBox8, ui.alternateItem3);
+    setSlider(TremTracker, ui.tremPosition);
+    setSlider(TempTracker, ui.tempPosition);
+    setSlider(VTracker, ui.vPosition);
+    emit controlsSynced();
+}
+
+// ---- MIDI output choice ---------------------------------------------------------------------
+
+void TForm1::refreshMidiOutputs() {
+    MidiOutputs& outputs = services_.outputs;
+    outputs.rescan();
+    int row = chosenOutputKey_.empty() ? 0 : outputs.indexOfKey(chosenOutputKey_);
+    if (row < 0)
+        row = 0;
+    {
+        const QSignalBlocker block(MidiOutputList);
+        MidiOutputList->clear();
+        for (const auto& name : outputs.names())
+            MidiOutputList->addItem(QString::fromStdString(name));
+        MidiOutputList->setCurrentRow(row);
+    }
+    chooseMidiOutput(row);
+}
+
+void TForm1::chooseMidiOutput(int row) {
+    MidiOutputs& outputs = services_.outputs;
+    if (row < 0 || row >= outputs.count())
+        return;
+    chosenOutputKey_ = outputs.key(row);
+    output_.setPort(outputs.port(row));
+    updateMidiOutputState();
+}
+
+void TForm1::updateMidiOutputState() {
+    MidiPort* port = output_.port();
+    QString state;
+    if (!port) {
+        state = "No output chosen.";
+    } else if (!port->usable()) {
+        state = "Not open yet: it opens at the next beat. If it stays closed, the output is not "
+                "available (no sound server or MIDI system).";
+    } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port)) {
+        state = QString("Playing through %1, %2 ms audio buffer.")
+                    .arg(QString::fromStdString(synth->driverName()))
+                    .arg(synth->bufferMillis(), 0, 'f', 1);
+    } else {
+        state = "Open.";
+    }
+    if (MidiOutputState->text() != state)
+        MidiOutputState->setText(state);
+}
+
+// ---- window events --------------------------------------------------------------------------
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    move(0, 0);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    services_.joystick.releaseCapture();
+    QWidget::closeEvent(event);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
+        for (int n = 1; n <= 13; ++n) {
+            if (watched == fretButtons[n]) {
+                FretButtonMouseMove(n);
+                break;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace fw

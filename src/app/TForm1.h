@@ -1,0 +1,182 @@
+#pragma once
+
+#include "app/qt_beat_timer.h"
+#include "app/qt_widgets.h"
+#include "engine/engine.h"
+#include "engine/midi_output.h"
+#include "engine/midi_outputs.h"
+#include "input/joystick.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+namespace fw {
+
+class Prompts;
+class Clock;
+
+// What the main window needs from the platform. At run time the real ones; in tests fakes.
+struct Services {
+    Clock& clock;
+    Prompts& prompts;
+    MidiOutputs& outputs;
+    Joystick& joystick;
+};
+
+class FretboardPicture;
+
+// The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
+// drive play.
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(Services services, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The six secondary windows, created after this one; shown modally by their buttons.
+    void setSecondaryForms(QDialog* form2, QDialog* form3, QDialog* form4, QDialog* form5,
+                           QDialog* form6, QDialog* form7);
+
+    Engine& engine() { return engine_; }
+    MidiOutput& output() { return output_; }
+    Prompts& prompts() { return services_.prompts; }
+    JoyInfo joyInfo;
+
+    // Handlers, named after their controls.
+    void Button65Click() { pickClick(1); }
+    void Button66Click() { pickClick(2); }
+    void Button67Click() { pickClick(3); }
+    void Button68Click() { pickClick(4); }
+    void Button12Click();
+    void Button30Click();
+    void Button32Click() { alternateClick(1); }
+    void Button31Click() { alternateClick(2); }
+    void Button33Click() { alternateClick(3); }
+    void Button29Click();
+    void Button69Click();
+    void Button70Click();
+    void Button79Click();
+    void Button9Click();
+    void FretButtonMouseMove(int n);
+    void Timer1Timer();
+    void Timer2Timer();
+    void PitchUpdaterTimer();
+    void Timer4Timer();
+    void VTrackerChange();
+    void TempTrackerChange();
+    void TremTrackerChange();
+
+    // Brings every mirrored control in line with the play model.
+    void syncControls();
+
+    // Controls other windows and tests reach by name.
+    QTabWidget* PageControl1 = nullptr;
+    QListWidget* ListBox1 = nullptr;
+    QListWidget* ListBox2 = nullptr;
+    QListWidget* ListBox6 = nullptr;
+    QListWidget* ListBox7 = nullptr;
+    QListWidget* ListBox8 = nullptr;
+    QPlainTextEdit* R2IMemo = nullptr;
+    QPlainTextEdit* HelpMemo = nullptr;
+    QPlainTextEdit* ThanksMemo = nullptr;
+    std::array<QRadioButton*, 14> fretButtons{}; // 1..13
+    QCheckBox* CheckBox1 = nullptr;              // "ALT"
+    QCheckBox* CheckBox3 = nullptr;              // "Accomp. Beat"
+    QCheckBox* CheckBox4 = nullptr;              // "Realtime Frets"
+    QCheckBox* CheckBox5 = nullptr;              // "Merge Modes"
+    std::array<QPushButton*, 5> pickButtons{};   // Button65..68 as 1..4
+    std::array<Panel*, 5> pickPanels{};          // Panel67..70 as 1..4
+    Panel* Panel65 = nullptr;
+    QLineEdit* JoyStickYPos = nullptr;
+    QLineEdit* VolumePosition = nullptr;
+    QLineEdit* TempoModified = nullptr;
+    QLineEdit* Edit123 = nullptr;
+    QLineEdit* Edit22 = nullptr;
+    QPushButton* Button12 = nullptr;
+    QPushButton* Button30 = nullptr;
+    QPushButton* Button31 = nullptr;
+    QPushButton* Button32 = nullptr;
+    QPushButton* Button33 = nullptr;
+    QPushButton* Button29 = nullptr;
+    QPushButton* Button69 = nullptr;
+    QPushButton* Button70 = nullptr;
+    QPushButton* Button79 = nullptr;
+    QPushButton* Button9 = nullptr;
+    QPushButton* Button75 = nullptr;  // "Type"
+    QPushButton* Button6 = nullptr;   // "6 String"
+    QPushButton* Button74 = nullptr;  // "Edit an Existing Chord"
+    QPushButton* Button106 = nullptr; // "Calibrate Joystick"
+    QPushButton* ButtonStyleManager = nullptr;
+    QPushButton* Button51 = nullptr;  // "Refresh"
+    RadioGroup* RadioGroup1 = nullptr; // "Metronome"
+    RadioGroup* RadioGroup2 = nullptr; // "Cycles/Digit"
+    RadioGroup* RadioGroup3 = nullptr; // "Pick"
+    RadioGroup* RadioGroup5 = nullptr; // "PSet"
+    RadioGroup* TrackRadioGroup = nullptr;
+    QTabWidget* StatusPages = nullptr;
+    QSlider* TremTracker = nullptr;
+    QSlider* TempTracker = nullptr;
+    QSlider* VTracker = nullptr;
+    QListWidget* MidiOutputList = nullptr;
+    QPushButton* MidiRescanButton = nullptr;
+    QLabel* MidiOutputState = nullptr;
+    FretboardPicture* Fretboard = nullptr;
+    // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
+    std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
+
+    QTimer* Timer1 = nullptr;
+    BeatTimer* Timer2 = nullptr;
+    QTimer* PitchUpdater = nullptr;
+    QTimer* Timer4 = nullptr;
+
+signals:
+    // After every change of the mirrored controls (the keyboard window follows these).
+    void controlsSynced();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildWindow();
+    QWidget* buildGuitarStatus();
+    QWidget* buildStatusPages();
+    void buildPages();
+    QWidget* buildBuilderPage();
+    QWidget* buildMemoryPage();
+    QWidget* buildPlayLogsPage();
+    QWidget* buildAlternatePage();
+    QWidget* buildJoystickPage();
+    QWidget* buildConfigPage();
+    QWidget* buildHelpPage();
+    QWidget* buildThanksPage();
+    void connectControls();
+    void showModal(int formNumber);
+    void pickClick(int k);
+    void alternateClick(int k);
+    void refreshMidiOutputs();
+    void chooseMidiOutput(int row);
+    void updateMidiOutputState();
+
+    Services services_;
+    MemoLog playLog_;
+    MidiOutput output_;
+    Engine engine_;
+    std::array<QDialog*, 8> forms_{};
+    std::string chosenOutputKey_;
+};
+
+} // namespace fw

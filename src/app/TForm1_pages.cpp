@@ -1,0 +1,293 @@
+// The tabs of the main window and the instrument list beside them.
+#include "app/TForm1.h"
+#include "chords/note_names.h"
+#include "engine/instruments.h"
+
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace fw {
+
+namespace {
+const char* const kHelpText = R"HELP(FRETWRIGHT QUICK START
+
+Fretwright turns the computer keyboard or a game controller into a guitar that plays
+through MIDI. Out of the box it sounds through the built-in synthesizer; choose
+another MIDI output on the "Config" tab.
+
+1. BUILD A CHORD  (Builder > Chords)
+   - Pick the chord root in "Chord Root" (the list starts at "C"; "E" is the low E
+     string of a guitar).
+   - Give each of the ten strings a semitone offset from the root in the "1/2N Offset"
+     boxes. Example, an E major chord from root "E": 0, 4, 7, 12, 12, 16, 19, 24, 0, 0.
+   - Press "<((" beside a string to hear it alone.
+   - "Type" fills the offsets from a chord type, "6 String" from finger positions on a
+     six-string guitar, "Edit an Existing Chord" loads a stored chord back.
+   - Store the chord in one of the sixteen slots of "Save Chord (Set-Slot)":
+     "1-1" is chord set 1, chord 1, up to "4-4".
+
+2. TYPE PICK PATTERNS  (Builder > Picking Sequences)
+   - Each of the pages "Pick 1" to "Pick 4" has two blocks of seven boxes: the upper
+     block is the pick's normal sequence, the lower block its altered (ALT) sequence.
+   - Each box is one pick channel. Type one character per beat: a digit 0-9 plucks
+     string 1-10 of the chord, "-" plucks nothing. The seven channels are read side by
+     side, so up to seven strings sound on one beat.
+     Example, an arpeggio in channel 1:  0123
+   - Save the four pages into one of four pick sets with "Set 1" to "Set 4". A pick
+     set holds eight sequences: picks 1-4, each normal and altered.
+
+3. CHECK THE MEMORY  (Memory State)
+   - "Chord Definitions" and "Pick Definitions" show what is stored.
+   - "Memory Status" shows which chords and sequences are filled; press "Refresh".
+
+4. SAVE AND LOAD
+   - Save and load chord sets (*.chords) and pick sets (*.picks) on the "Memory State"
+     pages. Nothing is saved automatically: save your work before you quit.
+
+5. PLAY WITH THE KEYBOARD
+   - Beginners: press "KB Play Mode" for the "Keyboard Play Mode Input" window.
+   - Experts: click the box "Click to use KB Mode" under the fretboard picture and play
+     straight from the main window.
+   - The number row holds frets, the arrow keys pick, letter keys change chord, chord
+     set and pick set; the bars "P", "T" and "V" bend, set the tempo and the volume.
+
+6. PLAY WITH A JOYSTICK OR GUITAR CONTROLLER
+   - Plug the controller in and press "ReInit Joystick".
+   - Assign buttons, hat directions and axes to game functions on "Joystick Mapping",
+     calibrate analog necks with "Calibrate Joystick", then press "Init Play Mode".
+     "STOP Play Mode" ends joystick play.
+
+7. KEEP A WHOLE SET-UP  (Config)
+   - Save a chord set, a pick set and a joystick configuration, then name all three in
+     a configuration set so one file brings your whole set-up back.
+
+Every note you play is written to the play log on "Play Logs": replay it, keep takes
+in Log A and Log B, merge them, and save the result as a Standard MIDI File.
+)HELP";
+
+const char* const kThanksText = R"HELP(Thanks to:
+
+- Every guitarist who tried the keyboard modes and told us where it stumbled.
+- The makers of FluidSynth and of the FluidR3 General MIDI SoundFont, which give
+  Fretwright its voice.
+- The RtMidi, SDL and Qt projects, for MIDI ports, game controllers and windows.
+- The authors of the General MIDI standard, who made one instrument list for all.
+)HELP";
+
+QListWidget* list(const QString& name, const std::vector<std::string>& items, int selected,
+                  QWidget* parent) {
+    auto* l = new QListWidget(parent);
+    l->setObjectName(name);
+    for (const auto& item : items)
+        l->addItem(QString::fromStdString(item));
+    l->setCurrentRow(selected);
+    return l;
+}
+
+QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QWidget* page(const QString& name, QWidget* parent) {
+    auto* w = new QWidget(parent);
+    w->setObjectName(name);
+    return w;
+}
+} // namespace
+
+void TForm1::buildWindow() {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(4, 4, 4, 4);
+    outer->setSpacing(4);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(4);
+    ListBox1 = list("ListBox1", instrumentItems(), 25, this);
+    ListBox1->setFixedWidth(190);
+    top->addWidget(ListBox1);
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName("PageControl1");
+    top->addWidget(PageControl1, 1);
+    outer->addLayout(top, 1);
+    buildPages();
+    outer->addWidget(buildGuitarStatus());
+}
+
+void TForm1::buildPages() {
+    PageControl1->addTab(buildBuilderPage(), "Builder");
+    PageControl1->addTab(buildMemoryPage(), "Memory State");
+    PageControl1->addTab(buildPlayLogsPage(), "Play Logs");
+    PageControl1->addTab(buildAlternatePage(), "Alternate Instruments");
+    PageControl1->addTab(buildJoystickPage(), "Joystick Mapping");
+    PageControl1->addTab(page("BeatManagerPage", PageControl1), "Beat Manager");
+    PageControl1->addTab(buildHelpPage(), "Help");
+    PageControl1->addTab(buildThanksPage(), "Thanks to:");
+    PageControl1->addTab(buildConfigPage(), "Config");
+    auto* toys = page("MusicToysPage", PageControl1);
+    auto* toysLayout = new QVBoxLayout(toys);
+    QStringList cycles;
+    for (int i = 1; i <= 8; ++i)
+        cycles << QString::number(i);
+    RadioGroup2 = new RadioGroup("RadioGroup2", "Cycles/Digit", cycles, 8, toys);
+    RadioGroup2->setItemIndex(3);
+    toysLayout->addWidget(RadioGroup2);
+    toysLayout->addStretch(1);
+    PageControl1->addTab(toys, "Music Toys");
+}
+
+QWidget* TForm1::buildBuilderPage() {
+    auto* builder = new QTabWidget(PageControl1);
+    builder->setObjectName("BuilderPages");
+
+    auto* chords = page("ChordsPage", builder);
+    auto* chordsLayout = new QHBoxLayout(chords);
+    auto* rootColumn = new QVBoxLayout;
+    rootColumn->addWidget(new QLabel("Chord Root", chords));
+    ListBox2 = list("ListBox2", noteNames(), 36, chords);
+    ListBox2->setFixedWidth(80);
+    rootColumn->addWidget(ListBox2);
+    chordsLayout->addLayout(rootColumn);
+    auto* tools = new QVBoxLayout;
+    Button75 = button("Button75", "Type", chords);
+    Button6 = button("Button6", "6 String", chords);
+    Button74 = button("Button74", "Edit an Existing Chord", chords);
+    tools->addWidget(Button75);
+    tools->addWidget(Button6);
+    tools->addWidget(Button74);
+    tools->addStretch(1);
+    chordsLayout->addLayout(tools);
+    chordsLayout->addStretch(1);
+    builder->addTab(chords, "Chords");
+
+    auto* picking = page("PickingSequencesPage", builder);
+    auto* pickingLayout = new QVBoxLayout(picking);
+    auto* pickPages = new QTabWidget(picking);
+    pickPages->setObjectName("PickPages");
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // Box numbers of each page: upper block (normal sequence), then lower block (altered).
+    const int firstUpper[] = {0, 65, 72, 79, 86};
+    const int firstLower[] = {0, 93, 100, 107, 114};
+    for (int p = 1; p <= 4; ++p) {
+        auto* pickPage = page(QString("PickPage%1").arg(p), pickPages);
+        auto* grid = new QGridLayout(pickPage);
+        grid->setSpacing(1);
+        for (int i = 0; i < 14; ++i) {
+            const int number = i < 7 ? firstUpper[p] + i : firstLower[p] + i - 7;
+            auto* box = new QLineEdit(pickPage);
+            box->setObjectName(QString("Edit%1").arg(number));
+            box->setFont(fixed);
+            pickEdits[p][i] = box;
+            grid->addWidget(box, i < 7 ? i : i + 1, 0);
+        }
+        grid->setRowMinimumHeight(7, 6);
+        // Fourteen boxes are taller than the page; they scroll rather than grow the window.
+        auto* scroll = new QScrollArea(pickPages);
+        scroll->setWidget(pickPage);
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        pickPages->addTab(scroll, QString("Pick %1").arg(p));
+    }
+    pickingLayout->addWidget(pickPages);
+    ButtonStyleManager = button("ButtonStyleManager", "Picking Style File Manager", picking);
+    pickingLayout->addWidget(ButtonStyleManager, 0, Qt::AlignLeft);
+    builder->addTab(picking, "Picking Sequences");
+    return builder;
+}
+
+QWidget* TForm1::buildMemoryPage() {
+    auto* memory = new QTabWidget(PageControl1);
+    memory->setObjectName("MemoryPages");
+    memory->addTab(page("ChordDefinitionsPage", memory), "Chord Definitions");
+    memory->addTab(page("PickDefinitionsPage", memory), "Pick Definitions");
+    auto* status = page("MemoryStatusPage", memory);
+    auto* statusLayout = new QVBoxLayout(status);
+    Button51 = button("Button51", "Refresh", status);
+    statusLayout->addWidget(Button51, 0, Qt::AlignLeft);
+    statusLayout->addStretch(1);
+    memory->addTab(status, "Memory Status");
+    return memory;
+}
+
+QWidget* TForm1::buildPlayLogsPage() {
+    auto* logs = page("PlayLogsPage", PageControl1);
+    auto* layout = new QVBoxLayout(logs);
+    layout->addWidget(new QLabel("Play Log", logs));
+    R2IMemo = makeMemo("R2IMemo", logs);
+    layout->addWidget(R2IMemo, 1);
+    return logs;
+}
+
+QWidget* TForm1::buildAlternatePage() {
+    auto* alt = page("AlternateInstrumentsPage", PageControl1);
+    auto* layout = new QHBoxLayout(alt);
+    const auto items = instrumentItems();
+    ListBox7 = list("ListBox7", items, 25, alt);
+    ListBox6 = list("ListBox6", items, 26, alt);
+    ListBox8 = list("ListBox8", items, 120, alt);
+    for (auto [caption, box] : {std::pair{"Alternate 1", ListBox7}, std::pair{"Alternate 2", ListBox6},
+                                std::pair{"Alternate 3", ListBox8}}) {
+        auto* column = new QVBoxLayout;
+        column->addWidget(new QLabel(caption, alt));
+        column->addWidget(box);
+        layout->addLayout(column);
+    }
+    return alt;
+}
+
+QWidget* TForm1::buildJoystickPage() {
+    auto* joy = page("JoystickMappingPage", PageControl1);
+    auto* layout = new QVBoxLayout(joy);
+    Button106 = button("Button106", "Calibrate Joystick", joy);
+    layout->addWidget(Button106, 0, Qt::AlignLeft);
+    layout->addStretch(1);
+    return joy;
+}
+
+QWidget* TForm1::buildConfigPage() {
+    auto* config = page("ConfigPage", PageControl1);
+    auto* layout = new QVBoxLayout(config);
+    auto* midi = new QGroupBox("MIDI Output", config);
+    midi->setObjectName("MidiOutputGroup");
+    auto* midiLayout = new QGridLayout(midi);
+    MidiOutputList = new QListWidget(midi);
+    MidiOutputList->setObjectName("MidiOutputList");
+    midiLayout->addWidget(MidiOutputList, 0, 0, 2, 1);
+    MidiRescanButton = button("MidiRescanButton", "Rescan", midi);
+    midiLayout->addWidget(MidiRescanButton, 0, 1, Qt::AlignTop);
+    MidiOutputState = new QLabel(midi);
+    MidiOutputState->setObjectName("MidiOutputState");
+    MidiOutputState->setWordWrap(true);
+    midiLayout->addWidget(MidiOutputState, 2, 0, 1, 2);
+    layout->addWidget(midi);
+    layout->addStretch(1);
+    return config;
+}
+
+QWidget* TForm1::buildHelpPage() {
+    auto* help = page("HelpPage", PageControl1);
+    auto* layout = new QVBoxLayout(help);
+    HelpMemo = makeMemo("HelpMemo", help);
+    HelpMemo->setPlainText(kHelpText);
+    HelpMemo->setReadOnly(true);
+    layout->addWidget(HelpMemo);
+    return help;
+}
+
+QWidget* TForm1::buildThanksPage() {
+    auto* thanks = page("ThanksPage", PageControl1);
+    auto* layout = new QVBoxLayout(thanks);
+    ThanksMemo = makeMemo("ThanksMemo", thanks);
+    ThanksMemo->setPlainText(kThanksText);
+    ThanksMemo->setReadOnly(true);
+    layout->addWidget(ThanksMemo);
+    return thanks;
+}
+
+} // namespace fw

@@ -1,0 +1,200 @@
+// The "Guitar Status" area of the main window: the fretboard, the pick controls, the displays
+// and the "Z2UVIR Mode" page with the expression bars.
+#include "app/TForm1.h"
+#include "app/TForm1_fretboard.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace fw {
+
+namespace {
+QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLineEdit* display(const QString& name, const QString& text, QWidget* parent) {
+    auto* e = new QLineEdit(text, parent);
+    e->setObjectName(name);
+    e->setReadOnly(true);
+    return e;
+}
+
+QCheckBox* checkBox(const QString& name, const QString& caption, bool checked, QWidget* parent) {
+    auto* c = new QCheckBox(caption, parent);
+    c->setObjectName(name);
+    c->setChecked(checked);
+    return c;
+}
+
+QSlider* bar(const QString& name, int min, int max, int position, QWidget* parent) {
+    auto* s = new QSlider(Qt::Vertical, parent);
+    s->setObjectName(name);
+    s->setRange(min, max);
+    s->setValue(position);
+    // Position values grow downwards: the top of a bar is its minimum.
+    s->setInvertedAppearance(true);
+    s->setInvertedControls(true);
+    s->setPageStep(std::max(1, (max - min) / 20));
+    return s;
+}
+
+QStringList numbers(int from, int to) {
+    QStringList out;
+    for (int i = from; i <= to; ++i)
+        out << QString::number(i);
+    return out;
+}
+} // namespace
+
+QWidget* TForm1::buildGuitarStatus() {
+    auto* group = new QGroupBox("Guitar Status", this);
+    group->setObjectName("GuitarStatus");
+    auto* outer = new QHBoxLayout(group);
+    outer->setContentsMargins(6, 2, 6, 4);
+    outer->setSpacing(6);
+
+    auto* left = new QVBoxLayout;
+    left->setSpacing(3);
+    outer->addLayout(left, 1);
+
+    auto* fretRow = new QHBoxLayout;
+    Fretboard = new FretboardPicture(group);
+    for (int n = 1; n <= 13; ++n)
+        fretButtons[n] = Fretboard->buttons()[n];
+    fretRow->addWidget(Fretboard, 1);
+    CheckBox1 = checkBox("CheckBox1", "ALT", false, group);
+    fretRow->addWidget(CheckBox1);
+    left->addLayout(fretRow);
+
+    auto* pickRow = new QHBoxLayout;
+    pickRow->setSpacing(3);
+    const char* const pickCaptions[] = {"&1 u", "&2 k", "&3 j", "&4 h"};
+    for (int k = 1; k <= 4; ++k) {
+        pickButtons[k] = button(QString("Button%1").arg(64 + k), pickCaptions[k - 1], group);
+        pickRow->addWidget(pickButtons[k]);
+    }
+    for (int k = 1; k <= 4; ++k) {
+        pickPanels[k] = new Panel(QString("Panel%1").arg(66 + k), QString("&%1").arg(k), group);
+        pickPanels[k]->setMinimumWidth(26);
+        pickRow->addWidget(pickPanels[k]);
+    }
+    Panel65 = new Panel("Panel65", "1-1", group);
+    Panel65->setFrameShadow(QFrame::Sunken);
+    Panel65->setMinimumWidth(44);
+    pickRow->addWidget(Panel65);
+    left->addLayout(pickRow);
+
+    auto* displays = new QHBoxLayout;
+    JoyStickYPos = display("JoyStickYPos", "Vibrato Position", group);
+    VolumePosition = display("VolumePosition", "Volume Position", group);
+    TempoModified = display("TempoModified", "Tempo", group);
+    displays->addWidget(JoyStickYPos);
+    displays->addWidget(VolumePosition);
+    displays->addWidget(TempoModified);
+    left->addLayout(displays);
+
+    auto* seqRow = new QHBoxLayout;
+    Edit123 = display("Edit123", "", group);
+    Edit123->setToolTip("The rest of the running picking sequence");
+    seqRow->addWidget(Edit123, 1);
+    Button12 = button("Button12", "S", group);
+    Button30 = button("Button30", "M", group);
+    Button12->setToolTip("Next chord set");
+    Button30->setToolTip("Next chord");
+    Button32 = button("Button32", "1", group);
+    Button31 = button("Button31", "2", group);
+    Button33 = button("Button33", "3", group);
+    for (auto* b : {Button12, Button30, Button32, Button31, Button33}) {
+        b->setFixedWidth(28);
+        seqRow->addWidget(b);
+    }
+    Button32->setToolTip("Alternate instrument 1");
+    Button31->setToolTip("Alternate instrument 2");
+    Button33->setToolTip("Alternate instrument 3");
+    left->addLayout(seqRow);
+
+    RadioGroup1 = new RadioGroup("RadioGroup1", "Metronome", numbers(1, 4), 4, group);
+    left->addWidget(RadioGroup1);
+
+    auto* modeRow = new QHBoxLayout;
+    Edit22 = new QLineEdit("Click to use KB Mode", group);
+    Edit22->setObjectName("Edit22");
+    modeRow->addWidget(Edit22, 1);
+    Button70 = button("Button70", "Init Play Mode", group);
+    Button79 = button("Button79", "STOP Play Mode", group);
+    Button79->hide();
+    Button9 = button("Button9", "KB Play Mode", group);
+    Button29 = button("Button29", "Silence", group);
+    for (auto* b : {Button70, Button79, Button9, Button29})
+        modeRow->addWidget(b);
+    left->addLayout(modeRow);
+
+    outer->addWidget(buildStatusPages());
+    return group;
+}
+
+QWidget* TForm1::buildStatusPages() {
+    StatusPages = new QTabWidget(this);
+    StatusPages->setObjectName("PageControl2");
+    auto* page = new QWidget(StatusPages);
+    page->setObjectName("Z2UVIRMode");
+    StatusPages->addTab(page, "Z2UVIR Mode");
+
+    auto* row = new QHBoxLayout(page);
+    row->setContentsMargins(4, 4, 4, 4);
+    row->setSpacing(4);
+
+    TremTracker = bar("TremTracker", 1, 255, 127, page);
+    TempTracker = bar("TempTracker", 1, 1000, 905, page);
+    VTracker = bar("VTracker", 0, 127, 63, page);
+    TremTracker->setToolTip("Pitch bend");
+    TempTracker->setToolTip("Tempo");
+    VTracker->setToolTip("Velocity");
+    auto* bars = new QGridLayout;
+    bars->setSpacing(2);
+    int column = 0;
+    for (auto [caption, slider] : {std::pair{"P", TremTracker}, std::pair{"T", TempTracker},
+                                   std::pair{"V", VTracker}}) {
+        auto* label = new QLabel(caption, page);
+        label->setAlignment(Qt::AlignHCenter);
+        bars->addWidget(label, 0, column);
+        bars->addWidget(slider, 1, column, Qt::AlignHCenter);
+        ++column;
+    }
+    row->addLayout(bars);
+
+    auto* middle = new QVBoxLayout;
+    middle->setSpacing(2);
+    Button69 = button("Button69", "ReInit Joystick", page);
+    middle->addWidget(Button69);
+    CheckBox3 = checkBox("CheckBox3", "Accomp. Beat", false, page);
+    CheckBox4 = checkBox("CheckBox4", "Realtime Frets", true, page);
+    CheckBox5 = checkBox("CheckBox5", "Merge Modes", true, page);
+    middle->addWidget(CheckBox3);
+    middle->addWidget(CheckBox4);
+    middle->addWidget(CheckBox5);
+    TrackRadioGroup = new RadioGroup("TrackRadioGroup", "Track", numbers(1, 8), 2, page);
+    TrackRadioGroup->setItemIndex(0);
+    middle->addWidget(TrackRadioGroup);
+    row->addLayout(middle);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(2);
+    RadioGroup3 = new RadioGroup("RadioGroup3", "Pick", numbers(1, 4), 2, page);
+    RadioGroup3->setEnabled(false);
+    RadioGroup5 = new RadioGroup("RadioGroup5", "PSet", numbers(1, 4), 2, page);
+    RadioGroup5->setEnabled(false);
+    right->addWidget(RadioGroup3);
+    right->addWidget(RadioGroup5);
+    right->addStretch(1);
+    row->addLayout(right);
+    return StatusPages;
+}
+
+} // namespace fw

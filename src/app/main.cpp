@@ -1,0 +1,41 @@
+#include "app/TForm1.h"
+#include "app/qt_prompts.h"
+#include "chords/TForm2.h"
+#include "chords/TForm4.h"
+#include "chords/TForm6.h"
+#include "engine/clock.h"
+#include "engine/midi_outputs.h"
+#include "input/TForm5.h"
+#include "input/TForm7.h"
+#include "input/sdl_joystick.h"
+#include "picks/TForm3.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <exception>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Fretwright");
+    try {
+        fw::SystemClock clock;
+        fw::QtPrompts prompts;
+        fw::MidiOutputs outputs;
+        fw::SdlJoystick joystick;
+        fw::TForm1 form1({clock, prompts, outputs, joystick});
+        prompts.setParent(&form1);
+        fw::TForm2 form2(&form1);
+        fw::TForm3 form3(&form1);
+        fw::TForm4 form4(&form1);
+        fw::TForm5 form5(&form1);
+        fw::TForm6 form6(&form1);
+        fw::TForm7 form7(&form1);
+        form1.setSecondaryForms(&form2, &form3, &form4, &form5, &form6, &form7);
+        form1.show();
+        return QApplication::exec();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, "Fretwright", QString::fromLocal8Bit(e.what()));
+        return 1;
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace fw {
+
+// A file dialog request. The filter is written "Description|*.ext" (several pairs may follow,
+// each separated by "|"); the default extension has no dot.
+struct FileDialogSpec {
+    std::string title;
+    std::string filter;
+    std::string defaultExt;
+};
+
+// Everything that asks or tells the user something goes through here: message boxes and file
+// dialogs at run time, a scripted fake in tests.
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    virtual void showMessage(const std::string& text) = 0;
+    // The chosen file, or nothing when the user cancelled.
+    virtual std::optional<std::string> openFileName(const FileDialogSpec& spec) = 0;
+    virtual std::optional<std::string> saveFileName(const FileDialogSpec& spec) = 0;
+};
+
+} // namespace fw

@@ -1,0 +1,44 @@
+#include "app/qt_prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace fw {
+
+std::string toQtFilter(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        out << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+    return out.join(";;").toStdString();
+}
+
+void QtPrompts::showMessage(const std::string& text) {
+    QMessageBox::information(parent_, QApplication::applicationName(),
+                             QString::fromLocal8Bit(text.c_str()));
+}
+
+namespace {
+std::optional<std::string> runDialog(QWidget* parent, const FileDialogSpec& spec, bool save) {
+    QFileDialog dialog(parent, QString::fromStdString(spec.title));
+    dialog.setNameFilters(QString::fromStdString(toQtFilter(spec.filter)).split(";;"));
+    dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExt));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first().toLocal8Bit().toStdString();
+}
+} // namespace
+
+std::optional<std::string> QtPrompts::openFileName(const FileDialogSpec& spec) {
+    return runDialog(parent_, spec, false);
+}
+
+std::optional<std::string> QtPrompts::saveFileName(const FileDialogSpec& spec) {
+    return runDialog(parent_, spec, true);
+}
+
+} // namespace fw

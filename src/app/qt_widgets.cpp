@@ -1,0 +1,93 @@
+#include "app/qt_widgets.h"
+
+#include <QButtonGroup>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QMouseEvent>
+#include <QTextCursor>
+
+namespace fw {
+
+RadioGroup::RadioGroup(const QString& name, const QString& caption, const QStringList& items,
+                       int columns, QWidget* parent)
+    : QGroupBox(caption, parent), group_(new QButtonGroup(this)) {
+    setObjectName(name);
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setSpacing(1);
+    const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
+    for (int i = 0; i < items.size(); ++i) {
+        auto* b = new QRadioButton(items[i], this);
+        b->setObjectName(name + "_" + QString::number(i));
+        group_->addButton(b, i);
+        grid->addWidget(b, i % rows, i / rows);
+        buttons_.push_back(b);
+    }
+    connect(group_, &QButtonGroup::idClicked, this, &RadioGroup::itemClicked);
+}
+
+int RadioGroup::itemIndex() const { return group_->checkedId(); }
+
+void RadioGroup::setItemIndex(int index) {
+    if (index == itemIndex())
+        return;
+    if (index < 0 || index >= count()) {
+        group_->setExclusive(false);
+        if (auto* b = group_->checkedButton())
+            b->setChecked(false);
+        group_->setExclusive(true);
+        return;
+    }
+    buttons_[index]->setChecked(true);
+}
+
+Panel::Panel(const QString& name, const QString& caption, QWidget* parent) : QLabel(parent) {
+    setObjectName(name);
+    setFrameStyle(QFrame::Panel | QFrame::Raised);
+    setLineWidth(2);
+    setAlignment(Qt::AlignCenter);
+    setTextFormat(Qt::RichText);
+    setCaption(caption);
+}
+
+void Panel::setCaption(const QString& caption) {
+    caption_ = caption;
+    QString shown = caption.toHtmlEscaped();
+    const int amp = shown.indexOf('&');
+    if (amp >= 0 && amp + 1 < shown.size() && !shown.mid(amp).startsWith("&amp;&amp;"))
+        shown = caption.left(amp).toHtmlEscaped() + "<u>" + caption.mid(amp + 1, 1).toHtmlEscaped() +
+                "</u>" + caption.mid(amp + 2).toHtmlEscaped();
+    setText(shown);
+}
+
+void Panel::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        setFrameShadow(QFrame::Sunken);
+        emit clicked();
+        setFrameShadow(QFrame::Raised);
+    }
+    QLabel::mousePressEvent(event);
+}
+
+void MemoLog::appendLine(const std::string& line) {
+    // Insert at the end through a cursor: no re-layout of what is already there and no scan of
+    // the existing text, whatever its length.
+    if (!view_)
+        return;
+    QTextCursor cursor(view_->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!view_->document()->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(QString::fromStdString(line));
+}
+
+QPlainTextEdit* makeMemo(const QString& name, QWidget* parent) {
+    auto* memo = new QPlainTextEdit(parent);
+    memo->setObjectName(name);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    return memo;
+}
+
+} // namespace fw

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "engine/log_sink.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QStringList>
+#include <QVector>
+
+class QButtonGroup;
+
+namespace fw {
+
+// A captioned group of exclusive choices addressed by item index (-1: none chosen).
+class RadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    RadioGroup(const QString& name, const QString& caption, const QStringList& items,
+               int columns, QWidget* parent = nullptr);
+    int itemIndex() const;
+    // Sets the choice without reporting it as a user action.
+    void setItemIndex(int index);
+    int count() const { return static_cast<int>(buttons_.size()); }
+    QRadioButton* item(int index) const { return buttons_.value(index); }
+
+signals:
+    // Only the user's clicks.
+    void itemClicked(int index);
+
+private:
+    QButtonGroup* group_;
+    QVector<QRadioButton*> buttons_;
+};
+
+// A raised caption panel that acts like a button when clicked. The caption may carry "&" before
+// its accelerator character, which is shown underlined.
+class Panel : public QLabel {
+    Q_OBJECT
+public:
+    Panel(const QString& name, const QString& caption, QWidget* parent = nullptr);
+    QString caption() const { return caption_; }
+    void setCaption(const QString& caption);
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QString caption_;
+};
+
+// A text log view that the play engine appends to. Appending never scans the text.
+class MemoLog final : public LogSink {
+public:
+    explicit MemoLog(QPlainTextEdit* view = nullptr) : view_(view) {}
+    void appendLine(const std::string& line) override;
+    void setView(QPlainTextEdit* view) { view_ = view; }
+    QPlainTextEdit* view() const { return view_; }
+
+private:
+    QPlainTextEdit* view_;
+};
+
+// A multi-line text box in a fixed-width font with no wrapping, as the logs and memories use.
+QPlainTextEdit* makeMemo(const QString& name, QWidget* parent = nullptr);
+
+} // namespace fw

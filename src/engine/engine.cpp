@@ -1,0 +1,150 @@
+#include "engine/engine.h"
+
+#include "engine/z2uvir.h"
+
+#include <algorithm>
+
+namespace fw {
+
+namespace {
+constexpr int kGroup = 7;
+constexpr int kBeatStepWidth = 14;
+constexpr int kBarCentre = 127;
+} // namespace
+
+std::string Engine::selectionText() const {
+    return std::to_string(st.selChordSet) + "-" + std::to_string(st.selChord);
+}
+
+std::string Engine::tempoText() const { return std::to_string(bpm()) + " BPM"; }
+
+int Engine::firstCheckedFret() const {
+    return (ui.checkedFret >= 1 && ui.checkedFret <= 13) ? ui.checkedFret : 0;
+}
+
+int Engine::noteOf(int string) const {
+    return st.chordMemory[st.chordSet][st.chord][string] + st.fret - 1;
+}
+
+void Engine::pickAction(int k) {
+    st.chord = st.selChord;
+    st.chordSet = st.selChordSet;
+    st.pickSet = st.selPickSet;
+    ui.pickItem = k - 1;
+    if (int f = firstCheckedFret())
+        st.fret = f;
+    st.pick = ui.alt ? 2 * k : 2 * k - 1;
+    st.pickStep = 0;
+}
+
+void Engine::fretHover(int n) {
+    if (n >= 1 && n <= 13)
+        ui.checkedFret = n;
+}
+
+void Engine::stepChordSet() {
+    st.selChordSet = st.selChordSet >= 4 ? 1 : st.selChordSet + 1;
+    if (ui.mergeModes)
+        st.chordSet = st.selChordSet;
+}
+
+void Engine::stepChord() {
+    st.selChord = st.selChord >= 4 ? 1 : st.selChord + 1;
+    if (ui.mergeModes)
+        st.chord = st.selChord;
+}
+
+void Engine::alternate(int k) {
+    const int items[] = {ui.alternateItem1, ui.alternateItem2, ui.alternateItem3};
+    if (k >= 1 && k <= 3 && items[k - 1] >= 0)
+        ui.instrumentItem = items[k - 1];
+}
+
+void Engine::silence() { out.reset(); }
+
+void Engine::sequencerTick() {
+    if (ui.mergeModes) {
+        st.chordSet = st.selChordSet;
+        st.chord = st.selChord;
+        st.pickSet = st.selPickSet;
+    }
+    ui.pickSetItem = st.selPickSet - 1;
+    ui.metronomeItem = ui.metronomeItem + 1 > 3 ? 0 : ui.metronomeItem + 1;
+    out.ensureOpenSilent();
+    if (ui.realtimeFrets) {
+        if (int f = firstCheckedFret())
+            st.fret = f;
+    }
+    const int noteOn = 0x91 + ui.track;
+    for (int s = 1; s <= 10; ++s) {
+        const int n = noteOf(s);
+        if (n != st.lastNotes[s])
+            out.sendAndLog(noteOn, st.lastNotes[s] & 0xFF, 0);
+    }
+    const std::string& seq = st.pickMemory[st.pickSet][st.pick];
+    const auto length = static_cast<long long>(seq.size());
+    if (length > static_cast<long long>(kGroup) * st.pickStep) {
+        const auto start = static_cast<std::size_t>(kGroup * st.pickStep);
+        ui.remainingSequence = seq.substr(start);
+        for (std::size_t i = 0; i < kGroup && start + i < seq.size(); ++i) {
+            const char ch = seq[start + i];
+            // Anything but a digit rests, so a hand-edited sequence cannot stall the beat.
+            if (ch < '0' || ch > '9')
+                continue;
+            out.sendAndLog(noteOn, noteOf(ch - '0' + 1), st.velocity & 0xFF);
+        }
+    } else {
+        st.pickStep = 0xFFFE;
+    }
+    st.pickStep = std::min(st.pickStep + 1, kIdle);
+    if (ui.accompBeat)
+        beatStep();
+    for (int s = 1; s <= 10; ++s)
+        st.lastNotes[s] = noteOf(s);
+}
+
+void Engine::beatStep() {
+    const std::string& line = st.accompBeatLine;
+    const auto start = static_cast<std::size_t>(kBeatStepWidth) * static_cast<std::size_t>(st.beatStep);
+    if (line.size() > start) {
+        for (std::size_t j = 0; j < 7; ++j) {
+            const std::size_t pos = start + 2 * j;
+            if (pos >= line.size())
+                break;
+            const std::string unit = line.substr(pos, 2);
+            if (unit == "--")
+                continue;
+            out.sendAndLog(0x90, hexToInt(unit) & 0xFF, 0x5A);
+        }
+    } else {
+        st.beatStep = 0;
+        ++st.beatCycle;
+        if (st.beatCycle >= ui.cyclesPerDigitItem + 1) {
+            st.beatCycle = 0;
+            st.beatDigitBusy = false;
+        }
+    }
+    ++st.beatStep;
+}
+
+int Engine::pitchBendFor(int position) {
+    return std::clamp(8192 + (position - kBarCentre) * 64, 0, 16383);
+}
+
+void Engine::pitchUpdaterTick() {
+    st.bendValue = ui.tremPosition;
+    if (!out.probeOnly())
+        return;
+    st.instrument = ui.instrumentItem;
+    if (st.instrument != st.sentInstrument) {
+        st.sentInstrument = st.instrument;
+        out.sendAndLog(0xC1 + ui.track, st.instrument & 0xFF, 0);
+    }
+    if (st.bendValue != st.sentBend) {
+        st.sentBend = st.bendValue;
+        const int bend = pitchBendFor(st.bendValue);
+        out.sendAndLog(0xE1 + ui.track, bend & 0x7F, bend >> 7);
+    }
+}
+
+} // namespace fw

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "app/play_state.h"
+#include "engine/midi_output.h"
+
+#include <string>
+
+namespace fw {
+
+// The live instrument: the play state, the pick action, the beat-clocked pick sequencer and the
+// pitch updater. Windows, keyboard modes and the joystick call in here and mirror the result.
+class Engine {
+public:
+    explicit Engine(MidiOutput& output) : out(output) {}
+
+    MidiOutput& out;
+    PlayState st;
+    ControlState ui;
+
+    // Pick k (1..4): latch the selection and start its sequence at the first group.
+    void pickAction(int k);
+    // Check fret button n (1..13), as the mouse over a fret does.
+    void fretHover(int n);
+    // "S" and "M": step the selected chord set / chord, 4 wraps to 1.
+    void stepChordSet();
+    void stepChord();
+    // Alternate instrument buttons "1".."3".
+    void alternate(int k);
+    // "Silence".
+    void silence();
+
+    // One beat of the pick sequencer.
+    void sequencerTick();
+    // The 5 ms expression update: tempo, displays, program change, pitch bend.
+    void pitchUpdaterTick();
+
+    // Selection text: "1-1".
+    std::string selectionText() const;
+    int bpm() const { return 1001 - ui.tempPosition; }
+    int sequencerIntervalMs() const { return 60000 / bpm(); }
+    std::string tempoText() const;
+    // 14-bit pitch bend for a "P" position, centred on the bar's start position.
+    static int pitchBendFor(int position);
+
+private:
+    int firstCheckedFret() const;
+    int noteOf(int string) const;
+    void beatStep();
+};
+
+} // namespace fw

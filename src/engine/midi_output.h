@@ -1,0 +1,71 @@
+#pragma once
+
+#include "engine/clock.h"
+#include "engine/event_pump.h"
+#include "engine/log_sink.h"
+#include "engine/midi_port.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+namespace fw {
+
+class Prompts;
+
+inline constexpr const char* kMidiOpenError = "Error opening MIDI Output.\n";
+
+// The MIDI output layer: the one output device, the shared outgoing message, the play clock
+// and the Z2UVIR lines that every live message leaves in the play log.
+class MidiOutput {
+public:
+    MidiOutput(Clock& clock, LogSink& playLog, Prompts& prompts);
+
+    // The output that sends go to; the choice takes effect at the next send. The previous
+    // output is silenced so that nothing hangs on it.
+    void setPort(MidiPort* port);
+    MidiPort* port() const { return midiOut_; }
+
+    // The shared outgoing message: status, data 1, data 2, and a zero fourth byte.
+    std::array<std::uint8_t, 4> midiMsg{};
+    void setMessage(int status, int data1, int data2);
+    std::uint32_t packedMessage() const;
+
+    // Clock readings in centiseconds.
+    int clockReading() const { return clock_.reading(); }
+    int elapsedSince(int earlier) const { return clock_.elapsedSince(earlier); }
+    Clock& clock() const { return clock_; }
+
+    // Returns when the clock reaches target (centiseconds). While more than a few milliseconds
+    // remain the window system keeps working; the last stretch is slept, so the wait neither
+    // burns a core nor misses its time. Returns false when cancelled() said stop.
+    bool waitUntil(int target, EventPump& pump, const std::function<bool()>& cancelled = {});
+    bool waitUntilMicros(std::int64_t targetMicros, EventPump& pump,
+                         const std::function<bool()>& cancelled = {});
+
+    // Ensure open, silent form: probe with 90 00 00 00, open the output if it is not usable.
+    void ensureOpenSilent();
+    // Ensure open, reporting form: as above but the probe leaves midiMsg alone, and a failed
+    // open shows "Error opening MIDI Output.\n".
+    void ensureOpenReporting();
+    // Probe only: true when the output is usable; never opens.
+    bool probeOnly();
+    // Sends midiMsg; false when the output is not usable.
+    bool send();
+    // Builds midiMsg, sends it and appends its Z2UVIR line whether or not the send succeeded.
+    // A message that is not a valid channel message (a data byte of 0x80 or more, say a note
+    // above 127) is neither sent nor logged; returns false then.
+    bool sendAndLog(int status, int data1, int data2);
+    // Silences everything on the output.
+    void reset();
+
+    int logStartTime = 0;
+
+private:
+    Clock& clock_;
+    LogSink& playLog_;
+    Prompts& prompts_;
+    MidiPort* midiOut_ = nullptr;
+};
+
+} // namespace fw

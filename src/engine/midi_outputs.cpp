@@ -1,0 +1,89 @@
+#include "engine/midi_outputs.h"
+
+#include "engine/fluid_synth_port.h"
+#include "engine/rtmidi_port.h"
+
+#include <algorithm>
+
+namespace fw {
+
+namespace {
+// Keys carry the kind of port in front of its name, so equal names of different systems differ.
+constexpr const char* kBuiltinKey = "builtin:";
+constexpr const char* kVirtualKey = "virtual:";
+constexpr const char* kAlsaPrefix = "alsa:";
+constexpr const char* kJackPrefix = "jack:";
+
+bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+} // namespace
+
+MidiOutputs::MidiOutputs()
+    : MidiOutputs(
+          kBuiltinKey,
+          [] {
+              std::vector<std::string> keys;
+              for (const auto& p : listSystemMidiPorts())
+                  keys.push_back((p.system == MidiSystem::Jack ? kJackPrefix : kAlsaPrefix) +
+                                 p.name);
+              keys.emplace_back(kVirtualKey);
+              return keys;
+          },
+          [](const std::string& key) -> std::unique_ptr<MidiPort> {
+              if (key == kBuiltinKey)
+                  return std::make_unique<FluidSynthPort>();
+              if (key == kVirtualKey)
+                  return std::make_unique<RtMidiPort>(MidiSystem::Alsa, "");
+              if (startsWith(key, kJackPrefix))
+                  return std::make_unique<RtMidiPort>(MidiSystem::Jack, key.substr(5));
+              return std::make_unique<RtMidiPort>(MidiSystem::Alsa, key.substr(5));
+          }) {}
+
+MidiOutputs::MidiOutputs(std::string firstKey, PortLister lister, PortFactory factory)
+    : lister_(std::move(lister)), factory_(std::move(factory)), firstKey_(std::move(firstKey)) {
+    keys_.push_back(firstKey_);
+}
+
+void MidiOutputs::rescan() {
+    keys_.assign(1, firstKey_);
+    for (auto& k : lister_())
+        if (k != firstKey_)
+            keys_.push_back(std::move(k));
+}
+
+std::vector<std::string> MidiOutputs::names() const {
+    std::vector<std::string> out;
+    for (const auto& k : keys_) {
+        auto made = std::find_if(made_.begin(), made_.end(), [&](auto& m) { return m.first == k; });
+        if (made != made_.end())
+            out.push_back(made->second->name());
+        else if (k == kBuiltinKey)
+            out.emplace_back("Built-in synthesizer (General MIDI)");
+        else if (k == kVirtualKey)
+            out.push_back(std::string(kVirtualPortName) + " (virtual output port)");
+        else if (startsWith(k, kJackPrefix))
+            out.push_back("JACK: " + k.substr(5));
+        else if (startsWith(k, kAlsaPrefix))
+            out.push_back(k.substr(5));
+        else
+            out.push_back(k);
+    }
+    return out;
+}
+
+MidiPort* MidiOutputs::port(int index) {
+    if (index < 0 || index >= count())
+        return nullptr;
+    const std::string& k = keys_[static_cast<std::size_t>(index)];
+    for (auto& m : made_)
+        if (m.first == k)
+            return m.second.get();
+    made_.emplace_back(k, factory_(k));
+    return made_.back().second.get();
+}
+
+int MidiOutputs::indexOfKey(const std::string& key) const {
+    auto it = std::find(keys_.begin(), keys_.end(), key);
+    return it == keys_.end() ? -1 : static_cast<int>(it - keys_.begin());
+}
+
+} // namespace fw

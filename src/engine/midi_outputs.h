@@ -1,0 +1,45 @@
+#pragma once
+
+#include "engine/midi_port.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fw {
+
+// The outputs the user can choose from: the built-in synthesizer first (output device 0, so a
+// new user hears the guitar with no MIDI set-up), then the system ports by name, then the
+// program's own virtual port. Ports are owned here and kept, so switching back and forth never
+// reloads the SoundFont.
+class MidiOutputs {
+public:
+    using PortFactory = std::function<std::unique_ptr<MidiPort>(const std::string& key)>;
+    using PortLister = std::function<std::vector<std::string>()>;
+
+    // The real outputs: FluidSynth, ALSA and JACK through RtMidi.
+    MidiOutputs();
+    // For tests: keys name ports; the first key is output 0 and is always listed.
+    MidiOutputs(std::string firstKey, PortLister lister, PortFactory factory);
+
+    // Asks the system again which ports exist.
+    void rescan();
+    // Display names, in list order.
+    std::vector<std::string> names() const;
+    int count() const { return static_cast<int>(keys_.size()); }
+    // The port of a list entry, created on first use.
+    MidiPort* port(int index);
+    // List index of a port key, -1 when it is no longer there.
+    int indexOfKey(const std::string& key) const;
+    const std::string& key(int index) const { return keys_.at(static_cast<std::size_t>(index)); }
+
+private:
+    PortLister lister_;
+    PortFactory factory_;
+    std::string firstKey_;
+    std::vector<std::string> keys_;
+    std::vector<std::pair<std::string, std::unique_ptr<MidiPort>>> made_;
+};
+
+} // namespace fw

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace fw {
+
+// One MIDI output: the built-in synthesizer, a system MIDI port, or a test double.
+// Messages are short messages packed as the output layer keeps them: status in the lowest byte,
+// then data 1, data 2, and a zero fourth byte.
+class MidiPort {
+public:
+    virtual ~MidiPort() = default;
+    virtual std::string name() const = 0;
+    // Opens the output. Returns false when it cannot be used; calling it again retries.
+    virtual bool open() = 0;
+    // True when a message sent now would reach the output. Never puts anything on the wire.
+    virtual bool usable() const = 0;
+    // Sends one short message; false when the output is not usable.
+    virtual bool send(std::uint32_t packed) = 0;
+    // Silences everything on every channel.
+    virtual void reset() = 0;
+};
+
+inline std::uint32_t packShortMessage(int status, int data1, int data2) {
+    return (static_cast<std::uint32_t>(status) & 0xFFu) |
+           ((static_cast<std::uint32_t>(data1) & 0xFFu) << 8) |
+           ((static_cast<std::uint32_t>(data2) & 0xFFu) << 16);
+}
+
+// Number of data bytes that follow a status byte in a channel message.
+inline int channelMessageDataBytes(int status) {
+    const int kind = status & 0xF0;
+    return (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
+}
+
+} // namespace fw

@@ -1,0 +1,38 @@
+#include "engine/strict_int.h"
+
+#include <cstdint>
+
+namespace fw {
+
+ConversionError::ConversionError(std::string_view text)
+    : std::runtime_error("'" + std::string(text) + "' is not a valid integer value") {}
+
+int strToInt(std::string_view text) {
+    std::string_view s = text;
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    bool negative = false;
+    if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    if (s.empty())
+        throw ConversionError(text);
+    std::int64_t value = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            throw ConversionError(text);
+        value = value * 10 + (c - '0');
+        if (value > 2147483648LL)
+            throw ConversionError(text);
+    }
+    if (negative)
+        value = -value;
+    if (value > 2147483647LL)
+        throw ConversionError(text);
+    return static_cast<int>(value);
+}
+
+} // namespace fw

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace fw {
+
+// A text that should have been an integer was not. The message is the one the user sees.
+class ConversionError : public std::runtime_error {
+public:
+    explicit ConversionError(std::string_view text);
+};
+
+// Strict decimal conversion: an optional sign and digits, nothing else (surrounding blanks are
+// tolerated), within the range of a 32-bit int. Throws ConversionError otherwise.
+int strToInt(std::string_view text);
+
+} // namespace fw

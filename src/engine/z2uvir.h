@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace fw {
+
+// A byte value as exactly two upper-case hexadecimal digits ("05", "FF").
+std::string byteToHex(int value);
+
+// Upper-case hexadecimal text to an integer, read from the last character to the first. An
+// empty text gives 0. Characters other than 0-9 and A-F contribute nothing but still advance
+// the place value, so a stray character never throws.
+int hexToInt(std::string_view text);
+
+// One sent message with its time: "SSD1D200-time".
+std::string formatZ2uvirLine(int status, int data1, int data2, int timeCs);
+
+struct Z2uvirLine {
+    int status = 0;
+    int data1 = 0;
+    int data2 = 0;
+    int time = 0;
+};
+
+// Reads a line by position: characters 1-2, 3-4, 5-6 are the three bytes, 7-9 are skipped
+// unchecked, 10 onwards is the decimal time. A time that is not an integer (a line shorter than
+// ten characters has an empty one) throws ConversionError with the field's text.
+Z2uvirLine parseZ2uvirLine(std::string_view line);
+
+// The time field alone (characters 10 onwards), strictly converted.
+int z2uvirTime(std::string_view line);
+
+// True when the three bytes form a channel message that may go to a MIDI port: a status byte
+// from 0x80 to 0xEF and data bytes below 0x80.
+bool isValidChannelMessage(int status, int data1, int data2);
+
+} // namespace fw

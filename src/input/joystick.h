@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace fw {
+
+// One reading of the controller: six axes 0..65535, a button mask (bit n-1 for button n), and
+// the hat in hundredths of degrees (65535 when centred).
+struct JoyInfo {
+    std::uint32_t size = 52;
+    std::uint32_t flags = 255;
+    std::uint32_t x = 0, y = 0, z = 0, r = 0, u = 0, v = 0;
+    std::uint32_t buttons = 0;
+    std::uint32_t buttonNumber = 0;
+    std::uint32_t pov = 0;
+    std::uint32_t reserved1 = 0, reserved2 = 0;
+
+    // Axis 1..6 (X, Y, Z, R, U, V).
+    std::uint32_t axis(int n) const;
+};
+
+inline constexpr int kJoyNoError = 0;
+inline constexpr int kJoyNoDriver = 6;
+inline constexpr int kJoyNoCanDo = 166;
+inline constexpr int kJoyUnplugged = 167;
+inline constexpr std::uint32_t kHatCentred = 65535;
+
+// Game controller number 1.
+class Joystick {
+public:
+    virtual ~Joystick() = default;
+    // Takes hold of the controller; 0 on success, otherwise one of the error codes above.
+    virtual int setCapture() = 0;
+    // Reads the controller into info; a failed read leaves info as it was.
+    virtual int getPosEx(JoyInfo& info) = 0;
+    virtual void releaseCapture() = 0;
+};
+
+// The message that reports a capture result to the user.
+std::string joystickCaptureMessage(int result);
+
+} // namespace fw

@@ -1,0 +1,146 @@
+#pragma once
+
+#include "app/prompts.h"
+#include "engine/clock.h"
+#include "engine/event_pump.h"
+#include "engine/midi_port.h"
+#include "input/joystick.h"
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fw::test {
+
+// A clock that moves only when told to; sleeping jumps straight to the deadline.
+class ManualClock final : public Clock {
+public:
+    explicit ManualClock(std::int64_t startMicros = 0) : now_(startMicros) {}
+    std::int64_t micros() const override { return now_; }
+    void sleepUntil(std::int64_t target) override {
+        if (target > now_)
+            now_ = target;
+        ++sleeps;
+    }
+    void setCentis(int cs) { now_ = static_cast<std::int64_t>(cs) * 10000; }
+    void advanceMicros(std::int64_t us) { now_ += us; }
+    void advanceCentis(int cs) { now_ += static_cast<std::int64_t>(cs) * 10000; }
+    int sleeps = 0;
+
+private:
+    std::int64_t now_;
+};
+
+struct SentMessage {
+    std::int64_t micros = 0;
+    int status = 0;
+    int data1 = 0;
+    int data2 = 0;
+};
+
+// Stores every message it is sent with the time it arrived. It can be told to refuse opens and
+// sends, as a missing or unplugged device does.
+class RecordingMidiPort final : public MidiPort {
+public:
+    explicit RecordingMidiPort(const Clock* clock = nullptr, std::string name = "Recorder")
+        : clock_(clock), name_(std::move(name)) {}
+    std::string name() const override { return name_; }
+    bool open() override {
+        ++openCalls;
+        if (failOpen)
+            return false;
+        opened = true;
+        return true;
+    }
+    bool usable() const override { return opened && !failSend; }
+    bool send(std::uint32_t packed) override {
+        ++sendCalls;
+        if (!usable())
+            return false;
+        sent.push_back({clock_ ? clock_->micros() : 0, static_cast<int>(packed & 0xFF),
+                        static_cast<int>((packed >> 8) & 0xFF),
+                        static_cast<int>((packed >> 16) & 0xFF)});
+        return true;
+    }
+    void reset() override { ++resets; }
+
+    bool failOpen = false;
+    bool failSend = false;
+    bool opened = false;
+    int openCalls = 0;
+    int sendCalls = 0;
+    int resets = 0;
+    std::vector<SentMessage> sent;
+
+private:
+    const Clock* clock_;
+    std::string name_;
+};
+
+// Answers file dialogs from a script and keeps every message shown.
+class ScriptedPrompts final : public Prompts {
+public:
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    std::optional<std::string> openFileName(const FileDialogSpec& spec) override {
+        dialogs.push_back(spec);
+        return next();
+    }
+    std::optional<std::string> saveFileName(const FileDialogSpec& spec) override {
+        dialogs.push_back(spec);
+        return next();
+    }
+    // Queue the answer of the next file dialog (nothing = the user cancels).
+    void answer(std::optional<std::string> file) { answers.push_back(std::move(file)); }
+
+    std::vector<std::string> messages;
+    std::vector<FileDialogSpec> dialogs;
+    std::deque<std::optional<std::string>> answers;
+
+private:
+    std::optional<std::string> next() {
+        if (answers.empty())
+            return std::nullopt;
+        auto a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+// An event pump for waits under a manual clock: each call lets the given time pass and runs
+// what the test scheduled.
+class ManualPump final : public EventPump {
+public:
+    explicit ManualPump(ManualClock& clock) : clock_(clock) {}
+    void processEventsFor(int maxMillis) override {
+        ++calls;
+        clock_.advanceMicros(static_cast<std::int64_t>(maxMillis) * 1000);
+        if (onPump)
+            onPump();
+    }
+    int calls = 0;
+    std::function<void()> onPump;
+
+private:
+    ManualClock& clock_;
+};
+
+class FakeJoystick final : public Joystick {
+public:
+    int setCapture() override {
+        ++captures;
+        return captureResult;
+    }
+    int getPosEx(JoyInfo& out) override {
+        out = info;
+        return captureResult;
+    }
+    void releaseCapture() override { ++releases; }
+    int captureResult = kJoyUnplugged;
+    JoyInfo info;
+    int captures = 0;
+    int releases = 0;
+};
+
+} // namespace fw::test
