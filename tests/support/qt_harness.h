@@ -1,0 +1,41 @@
+#pragma once
+
+// Builds the real main window on fake ports: a recording MIDI output, a manual clock, scripted
+// prompts and a fake joystick. Timers are stopped so tests drive every tick themselves.
+#include "app/TForm1.h"
+#include "support/fakes.h"
+
+#include <memory>
+
+namespace fw::test {
+
+struct MainWindowHarness {
+    ManualClock clock{123 * 10000};
+    ScriptedPrompts prompts;
+    FakeJoystick joystick;
+    RecordingMidiPort* port = nullptr;
+    MidiOutputs outputs{"recorder", [] { return std::vector<std::string>{}; },
+                        [this](const std::string&) {
+                            auto p = std::make_unique<RecordingMidiPort>(&clock);
+                            port = p.get();
+                            return p;
+                        }};
+    std::unique_ptr<TForm1> form;
+
+    explicit MainWindowHarness(bool stopTimers = true) {
+        form = std::make_unique<TForm1>(Services{clock, prompts, outputs, joystick});
+        if (stopTimers) {
+            form->Timer2->stop();
+            form->PitchUpdater->stop();
+            form->Timer4->stop();
+        }
+    }
+
+    // The play log's lines.
+    QStringList logLines() const {
+        const QString text = form->R2IMemo->toPlainText();
+        return text.isEmpty() ? QStringList{} : text.split('\n');
+    }
+};
+
+} // namespace fw::test
