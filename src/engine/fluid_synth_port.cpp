@@ -1,5 +1,7 @@
 #include "engine/fluid_synth_port.h"
 
+#include "engine/alsa_quiet.h"
+
 #include <fluidsynth.h>
 
 #include <array>
@@ -117,6 +119,7 @@ struct FluidSynthPort::Impl {
 FluidSynthPort::FluidSynthPort(std::string soundFont) : impl_(std::make_unique<Impl>()) {
     impl_->soundFont = std::move(soundFont);
     silenceFluidSynthLog();
+    silenceAlsaErrors();
 }
 
 FluidSynthPort::~FluidSynthPort() {
