@@ -89,9 +89,10 @@ struct FluidSynthPort::Impl {
         if (soundFontFailed)
             return false;
         settings = makeSettings(44100);
-        // About 6 ms of buffering: two periods of 128 frames.
+        // About 9 ms of buffering in three periods of 128 frames: short enough that a pick is
+        // heard at once, with a spare period against dropouts on a busy machine.
         fluid_settings_setint(settings, "audio.period-size", 128);
-        fluid_settings_setint(settings, "audio.periods", 2);
+        fluid_settings_setint(settings, "audio.periods", 3);
         synth = new_fluid_synth(settings);
         if (!synth || fluid_synth_sfload(synth, soundFont.c_str(), 1) == FLUID_FAILED) {
             soundFontFailed = true;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -49,10 +50,29 @@ public:
         std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
         std::vector<std::int16_t> samples(bytes.size() / 2);
         std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-        std::remove(file_.c_str());
+        if (!std::getenv("FW_KEEP_RECORDING"))
+            std::remove(file_.c_str());
         return samples;
     }
     bool started() const { return started_; }
+
+    // Seconds of sound recorded so far.
+    double seconds() const {
+        std::error_code ec;
+        const auto bytes = std::filesystem::file_size(file_, ec);
+        return ec ? 0.0 : static_cast<double>(bytes) / (2 * 44100.0);
+    }
+    // The sound server hands the monitor's sound over in blocks, the first one late; wait until
+    // at least this much has arrived (false after the timeout).
+    bool waitFor(double wanted, std::chrono::seconds timeout = std::chrono::seconds(15)) const {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (seconds() < wanted) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
+    }
 
 private:
     std::string file_;
@@ -78,14 +98,15 @@ TEST(AudioPath, BuiltInSynthesizerIsHeardThroughTheSoundServerAndSilenced) {
 
     MonitorRecording rec("/tmp/fw-audio-" + std::to_string(getpid()) + ".raw");
     ASSERT_TRUE(rec.started());
-    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(rec.waitFor(0.01)) << "nothing arrives from the sink's monitor";
+    const double before = rec.seconds();
     ASSERT_TRUE(port.send(packShortMessage(0xC1, 25, 0)));
     ASSERT_TRUE(port.send(packShortMessage(0x91, 52, 110)));
     std::this_thread::sleep_for(1200ms);
     port.reset(); // "Silence"
     std::this_thread::sleep_for(1500ms);
+    ASSERT_TRUE(rec.waitFor(before + 2.6)) << "the recording is too short";
     const auto samples = rec.stop();
-    ASSERT_GT(samples.size(), 44100u) << "the recording is too short";
 
     // Find the loudest tenth of a second: the note must be there, well above the floor.
     double loudest = 0;
@@ -94,6 +115,71 @@ TEST(AudioPath, BuiltInSynthesizerIsHeardThroughTheSoundServerAndSilenced) {
     EXPECT_GT(loudest, 300.0) << samples.size() << " samples recorded";
     // The last half second, well after "Silence", is quiet.
     EXPECT_LT(rms(samples, samples.size() - 22050, samples.size()), loudest / 100);
+}
+
+// Energy of one frequency in a stretch of samples (Goertzel).
+double energyAt(const std::vector<std::int16_t>& s, std::size_t from, std::size_t to, double hz) {
+    const double w = 2 * M_PI * hz / 44100.0;
+    const double coeff = 2 * std::cos(w);
+    double s1 = 0, s2 = 0;
+    for (std::size_t i = from; i < to && i < s.size(); ++i) {
+        const double s0 = s[i] + coeff * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return s1 * s1 + s2 * s2 - coeff * s1 * s2;
+}
+
+double noteHz(int note) { return 440.0 * std::pow(2.0, (note - 69) / 12.0); }
+
+TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
+    if (!soundServerRunning())
+        GTEST_SKIP() << "no sound server";
+    FluidSynthPort port;
+    test::ManualClock clock;
+    test::ScriptedPrompts prompts;
+    VectorLog log;
+    MidiOutput out(clock, log, prompts);
+    out.setPort(&port);
+    Engine engine(out);
+    const int note = 57; // A below middle C, 220 Hz
+    for (int s = 1; s <= 10; ++s)
+        engine.st.chordMemory[1][1][s] = note - 2;
+    engine.ui.checkedFret = 3; // two semitones up: the fret is part of the pitch
+    engine.st.pickMemory[1][1] = "0------";
+
+    engine.sequencerTick(); // opens the synthesizer
+    ASSERT_TRUE(port.usable());
+    engine.pitchUpdaterTick(); // steel string guitar, no bend
+    MonitorRecording rec("/tmp/fw-pick-" + std::to_string(getpid()) + ".raw");
+    ASSERT_TRUE(rec.started());
+    ASSERT_TRUE(rec.waitFor(0.01)) << "nothing arrives from the sink's monitor";
+    const double before = rec.seconds();
+    engine.pickAction(1);
+    engine.sequencerTick();
+    std::this_thread::sleep_for(1000ms);
+    ASSERT_TRUE(rec.waitFor(before + 0.9)) << "the recording is too short";
+    const auto samples = rec.stop();
+    EXPECT_EQ(log.lines.back().substr(0, 8), "91396400");
+
+    // The strongest frequency of the note's first 0.4 s, searched over an octave around it,
+    // lies within a quarter tone of the note: the fret and the chord entry both count.
+    std::size_t onset = 0;
+    while (onset < samples.size() && std::abs(samples[onset]) < 300)
+        ++onset;
+    ASSERT_LT(onset + 17640, samples.size()) << "the pick was not heard";
+    double peakHz = 0;
+    double peak = 0;
+    for (double hz = noteHz(note - 6); hz < noteHz(note + 6); hz += 0.5) {
+        const double e = energyAt(samples, onset, onset + 17640, hz);
+        if (e > peak) {
+            peak = e;
+            peakHz = hz;
+        }
+    }
+    const double quarterTone = std::pow(2.0, 1.0 / 24);
+    EXPECT_GT(peakHz, noteHz(note) / quarterTone);
+    EXPECT_LT(peakHz, noteHz(note) * quarterTone);
 }
 
 TEST(AudioPath, WithoutAnyAudioOutputTheEngineKeepsLoggingQuietly) {
