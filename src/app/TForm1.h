@@ -36,6 +36,7 @@ struct Services {
 };
 
 class FretboardPicture;
+class PickSetPages;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -70,6 +71,8 @@ public:
     void Button79Click();
     void Button9Click();
     void FretButtonMouseMove(int n);
+    // A key of the keyboard play table (a US-layout virtual-key code), in the expert box.
+    void Edit22KeyDown(int& key, Qt::KeyboardModifiers shift);
     void Timer1Timer();
     void Timer2Timer();
     void PitchUpdaterTimer();
@@ -135,6 +138,8 @@ public:
     FretboardPicture* Fretboard = nullptr;
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
+    // The pick editor and the pick memory view with their set buttons and files.
+    PickSetPages* pickSetPages = nullptr;
 
     QTimer* Timer1 = nullptr;
     BeatTimer* Timer2 = nullptr;

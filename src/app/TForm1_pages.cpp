@@ -2,13 +2,12 @@
 #include "app/TForm1.h"
 #include "chords/note_names.h"
 #include "engine/instruments.h"
+#include "picks/qt_pick_pages.h"
 
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace fw {
@@ -166,38 +165,10 @@ QWidget* TForm1::buildBuilderPage() {
     chordsLayout->addStretch(1);
     builder->addTab(chords, "Chords");
 
-    auto* picking = page("PickingSequencesPage", builder);
-    auto* pickingLayout = new QVBoxLayout(picking);
-    auto* pickPages = new QTabWidget(picking);
-    pickPages->setObjectName("PickPages");
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    // Box numbers of each page: upper block (normal sequence), then lower block (altered).
-    const int firstUpper[] = {0, 65, 72, 79, 86};
-    const int firstLower[] = {0, 93, 100, 107, 114};
-    for (int p = 1; p <= 4; ++p) {
-        auto* pickPage = page(QString("PickPage%1").arg(p), pickPages);
-        auto* grid = new QGridLayout(pickPage);
-        grid->setSpacing(1);
-        for (int i = 0; i < 14; ++i) {
-            const int number = i < 7 ? firstUpper[p] + i : firstLower[p] + i - 7;
-            auto* box = new QLineEdit(pickPage);
-            box->setObjectName(QString("Edit%1").arg(number));
-            box->setFont(fixed);
-            pickEdits[p][i] = box;
-            grid->addWidget(box, i < 7 ? i : i + 1, 0);
-        }
-        grid->setRowMinimumHeight(7, 6);
-        // Fourteen boxes are taller than the page; they scroll rather than grow the window.
-        auto* scroll = new QScrollArea(pickPages);
-        scroll->setWidget(pickPage);
-        scroll->setWidgetResizable(true);
-        scroll->setFrameShape(QFrame::NoFrame);
-        pickPages->addTab(scroll, QString("Pick %1").arg(p));
-    }
-    pickingLayout->addWidget(pickPages);
-    ButtonStyleManager = button("ButtonStyleManager", "Picking Style File Manager", picking);
-    pickingLayout->addWidget(ButtonStyleManager, 0, Qt::AlignLeft);
-    builder->addTab(picking, "Picking Sequences");
+    pickSetPages = new PickSetPages(engine_, services_.prompts, this);
+    builder->addTab(pickSetPages->buildSequencesPage(builder), "Picking Sequences");
+    pickEdits = pickSetPages->pickEdits;
+    ButtonStyleManager = pickSetPages->Button76;
     return builder;
 }
 
@@ -205,7 +176,7 @@ QWidget* TForm1::buildMemoryPage() {
     auto* memory = new QTabWidget(PageControl1);
     memory->setObjectName("MemoryPages");
     memory->addTab(page("ChordDefinitionsPage", memory), "Chord Definitions");
-    memory->addTab(page("PickDefinitionsPage", memory), "Pick Definitions");
+    memory->addTab(pickSetPages->buildDefinitionsPage(memory), "Pick Definitions");
     auto* status = page("MemoryStatusPage", memory);
     auto* statusLayout = new QVBoxLayout(status);
     Button51 = button("Button51", "Refresh", status);
