@@ -73,7 +73,7 @@ TForm5::TForm5(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main),
     setObjectName("TForm5");
     setWindowTitle("Keyboard Play Mode Input");
     setModal(true);
-    resize(560, 300);
+    resize(640, 300);
     buildWindow();
     connect(main_, &TForm1::controlsSynced, this, &TForm5::followMain);
 }
@@ -90,6 +90,11 @@ void TForm5::buildWindow() {
     Memo1->setReadOnly(true);
     Memo1->setFocusPolicy(Qt::ClickFocus); // no tab stop
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    int widest = 0;
+    for (const auto& line : keyboardHelpLines())
+        widest =
+            std::max(widest, Memo1->fontMetrics().horizontalAdvance(QString::fromStdString(line)));
+    Memo1->setMinimumWidth(widest + 24);
     outer->addWidget(Memo1, 1);
 
     TremTracker = bar("TremTracker", 1, 255, 127, 4, this);
@@ -131,10 +136,13 @@ void TForm5::buildWindow() {
     for (auto* b : {Button32, Button31, Button33})
         alternates->addWidget(b);
     right->addLayout(alternates);
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addWidget(new QLabel("Last key:", this));
     Label1 = new QLabel(this);
     Label1->setObjectName("Label1");
     Label1->setToolTip("Code of the last key");
-    right->addWidget(Label1);
+    keyRow->addWidget(Label1, 1);
+    right->addLayout(keyRow);
     right->addStretch(1);
     Button1 = button("Button1", "Exit Keyboard Mode", this);
     right->addWidget(Button1);

@@ -6,6 +6,7 @@
 #include "picks/line_file.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -53,24 +54,33 @@ QWidget* PickSetPages::buildSequencesPage(QWidget* parent) {
     for (int p = 1; p <= 4; ++p) {
         auto* page = new QWidget(PickPages);
         page->setObjectName(QString("PickPage%1").arg(p));
+        // The normal sequence and its altered form side by side, channel 1 at the top of each,
+        // so all fourteen boxes are in sight and each block's characters line up as columns.
         auto* grid = new QGridLayout(page);
-        grid->setSpacing(1);
+        grid->setContentsMargins(4, 2, 4, 2);
+        grid->setVerticalSpacing(1);
+        grid->setHorizontalSpacing(3);
         grid->addWidget(new QLabel(QString("Pick %1").arg(p), page), 0, 1);
-        grid->addWidget(new QLabel(QString("Pick %1 altered (ALT)").arg(p), page), 8, 1);
+        grid->addWidget(new QLabel(QString("Pick %1 altered (ALT)").arg(p), page), 0, 4);
+        grid->setColumnMinimumWidth(2, 8);
         for (int i = 0; i < 14; ++i) {
             const int number = i < 7 ? firstUpper[p] + i : firstLower[p] + i - 7;
             auto* box = new QLineEdit(page);
             box->setObjectName(QString("Edit%1").arg(number));
             box->setFont(fixed);
             box->setToolTip(kChannelHint);
+            box->setFixedHeight(QFontMetrics(fixed).height() + 6);
             // A sequence is never cut, however long it grows.
             box->setMaxLength(std::numeric_limits<int>::max());
             pickEdits[p][i] = box;
-            const int row = i < 7 ? i + 1 : i + 2;
-            grid->addWidget(new QLabel(QString::number(i % 7 + 1), page), row, 0);
-            grid->addWidget(box, row, 1);
+            const int row = i % 7 + 1;
+            const int column = i < 7 ? 0 : 3;
+            auto* channel = new QLabel(QString::number(i % 7 + 1), page);
+            channel->setToolTip(QString("Channel %1").arg(i % 7 + 1));
+            grid->addWidget(channel, row, column);
+            grid->addWidget(box, row, column + 1);
         }
-        grid->setRowStretch(16, 1);
+        grid->setRowStretch(8, 1);
         // Fourteen boxes are taller than the page; they scroll rather than grow the window.
         auto* scroll = new QScrollArea(PickPages);
         scroll->setWidget(page);

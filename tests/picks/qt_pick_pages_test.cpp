@@ -129,6 +129,9 @@ TEST_F(PickPagesFixture, SaveAndLoadGoThroughFilesByteForByte) {
     EXPECT_EQ(slurp(path), "");
 
     // A sequence of 800 steps in one channel (5600 characters) is stored, saved and loaded whole.
+    // The boxes themselves cut nothing either (a line edit's usual limit is 32767).
+    box("Edit65")->setText(QString(40000, '1'));
+    EXPECT_EQ(box("Edit65")->text().size(), 40000);
     const QString longChannel = QString("0123").repeated(200);
     box("Edit65")->setText(longChannel);
     EXPECT_EQ(box("Edit65")->text(), longChannel);
