@@ -167,8 +167,6 @@ void ChordBuilderPage::showChord(const BuilderChord& chord) {
 void ChordBuilderPage::previewString(int k) {
     if (k < 1 || k > 10)
         return;
-    // The output is made ready first, as for every sender; a bad box then sends nothing.
-    engine_.out.ensureOpenSilent();
     int offset = 0;
     try {
         offset = strToInt(offsetBoxes[k]->currentText().toStdString());
