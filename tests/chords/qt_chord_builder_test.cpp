@@ -8,9 +8,12 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <unistd.h>
 
 namespace fw {
 namespace {
