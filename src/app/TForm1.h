@@ -37,6 +37,8 @@ struct Services {
 
 class FretboardPicture;
 class PickSetPages;
+class ChordBuilderPage;
+class ChordDefinitionsPage;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -136,6 +138,8 @@ public:
     QPushButton* MidiRescanButton = nullptr;
     QLabel* MidiOutputState = nullptr;
     FretboardPicture* Fretboard = nullptr;
+    ChordBuilderPage* ChordBuilder = nullptr;         // Builder > "Chords"
+    ChordDefinitionsPage* ChordDefinitions = nullptr; // Memory State > "Chord Definitions"
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.

@@ -1,6 +1,7 @@
 // The tabs of the main window and the instrument list beside them.
 #include "app/TForm1.h"
-#include "chords/note_names.h"
+#include "chords/qt_chord_builder_page.h"
+#include "chords/qt_chord_definitions_page.h"
 #include "engine/instruments.h"
 #include "picks/qt_pick_pages.h"
 
@@ -145,25 +146,12 @@ QWidget* TForm1::buildBuilderPage() {
     auto* builder = new QTabWidget(PageControl1);
     builder->setObjectName("BuilderPages");
 
-    auto* chords = page("ChordsPage", builder);
-    auto* chordsLayout = new QHBoxLayout(chords);
-    auto* rootColumn = new QVBoxLayout;
-    rootColumn->addWidget(new QLabel("Chord Root", chords));
-    ListBox2 = list("ListBox2", noteNames(), 36, chords);
-    ListBox2->setFixedWidth(80);
-    rootColumn->addWidget(ListBox2);
-    chordsLayout->addLayout(rootColumn);
-    auto* tools = new QVBoxLayout;
-    Button75 = button("Button75", "Type", chords);
-    Button6 = button("Button6", "6 String", chords);
-    Button74 = button("Button74", "Edit an Existing Chord", chords);
-    tools->addWidget(Button75);
-    tools->addWidget(Button6);
-    tools->addWidget(Button74);
-    tools->addStretch(1);
-    chordsLayout->addLayout(tools);
-    chordsLayout->addStretch(1);
-    builder->addTab(chords, "Chords");
+    ChordBuilder = new ChordBuilderPage(engine_, services_.prompts, builder);
+    ListBox2 = ChordBuilder->ListBox2;
+    Button75 = ChordBuilder->Button75;
+    Button6 = ChordBuilder->Button6;
+    Button74 = ChordBuilder->Button74;
+    builder->addTab(ChordBuilder, "Chords");
 
     pickSetPages = new PickSetPages(engine_, services_.prompts, this);
     builder->addTab(pickSetPages->buildSequencesPage(builder), "Picking Sequences");
@@ -175,7 +163,8 @@ QWidget* TForm1::buildBuilderPage() {
 QWidget* TForm1::buildMemoryPage() {
     auto* memory = new QTabWidget(PageControl1);
     memory->setObjectName("MemoryPages");
-    memory->addTab(page("ChordDefinitionsPage", memory), "Chord Definitions");
+    ChordDefinitions = new ChordDefinitionsPage(ChordBuilder->chordSets(), services_.prompts, memory);
+    memory->addTab(ChordDefinitions, "Chord Definitions");
     memory->addTab(pickSetPages->buildDefinitionsPage(memory), "Pick Definitions");
     auto* status = page("MemoryStatusPage", memory);
     auto* statusLayout = new QVBoxLayout(status);
