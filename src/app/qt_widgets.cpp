@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QMouseEvent>
 #include <QTextCursor>
+#include <QTextDocument>
 
 namespace fw {
 
@@ -70,15 +71,15 @@ void Panel::mousePressEvent(QMouseEvent* event) {
 }
 
 void MemoLog::appendLine(const std::string& line) {
-    // Insert at the end through a cursor: no re-layout of what is already there and no scan of
-    // the existing text, whatever its length.
+    // Insert at the end through a cursor, the line break and the line in one edit: no re-layout
+    // of what is already there and no scan of the existing text, whatever its length.
     if (!view_)
         return;
-    QTextCursor cursor(view_->document());
+    QTextDocument* doc = view_->document();
+    QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
-    if (!view_->document()->isEmpty())
-        cursor.insertBlock();
-    cursor.insertText(QString::fromStdString(line));
+    const QString text = QString::fromStdString(line);
+    cursor.insertText(doc->isEmpty() ? text : QChar('\n') + text);
 }
 
 QPlainTextEdit* makeMemo(const QString& name, QWidget* parent) {
