@@ -1,6 +1,6 @@
 #include "chords/chord_sets.h"
 
-#include "chords/line_file.h"
+#include "app/line_file.h"
 #include "engine/strict_int.h"
 
 #include <algorithm>
@@ -84,27 +84,27 @@ void ChordSets::showChordMemory() {
 bool ChordSets::loadChordSetFile(const std::string& path) {
     // Everything is read and converted before anything changes, so a file that cannot be read
     // or holds a bad line leaves the memory and the view as they were.
-    auto lines = readLineFile(path);
-    if (!lines) {
-        prompts_.showMessage(cannotOpenFileMessage(path));
+    LineFileRead read = readLineFile(path);
+    if (!read.ok()) {
+        prompts_.showMessage(read.error);
         return false;
     }
     ChordTable table{};
     try {
-        table = chordTableFromLines(*lines);
+        table = chordTableFromLines(read.lines);
     } catch (const ConversionError& e) {
         prompts_.showMessage(e.what());
         return false;
     }
     memory_ = table;
-    view_ = std::move(*lines);
+    view_ = std::move(read.lines);
     notify();
     return true;
 }
 
 bool ChordSets::saveChordSetFile(const std::string& path) {
-    if (!writeLineFileAtomic(path, view_)) {
-        prompts_.showMessage(cannotCreateFileMessage(path));
+    if (auto error = writeLineFileAtomically(path, view_)) {
+        prompts_.showMessage(*error);
         return false;
     }
     return true;

@@ -3,7 +3,7 @@
 #include "app/prompts.h"
 #include "app/qt_widgets.h"
 #include "engine/engine.h"
-#include "picks/line_file.h"
+#include "app/line_file.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "picks/line_file.h"
+#include "app/line_file.h"
 #include "picks/pick_sets.h"
 
 #include <gtest/gtest.h>
