@@ -36,6 +36,8 @@ struct Services {
 };
 
 class FretboardPicture;
+class PlayLogsPage;
+class BeatManagerPage;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -133,6 +135,8 @@ public:
     QPushButton* MidiRescanButton = nullptr;
     QLabel* MidiOutputState = nullptr;
     FretboardPicture* Fretboard = nullptr;
+    PlayLogsPage* PlayLogs = nullptr;       // "Play Logs" tab
+    BeatManagerPage* BeatManager = nullptr; // "Beat Manager" tab
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
 

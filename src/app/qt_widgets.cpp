@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QMouseEvent>
+#include <QTextBlock>
 #include <QTextCursor>
 
 namespace fw {
@@ -76,7 +77,8 @@ void MemoLog::appendLine(const std::string& line) {
         return;
     QTextCursor cursor(view_->document());
     cursor.movePosition(QTextCursor::End);
-    if (!view_->document()->isEmpty())
+    // A line end the user left after the last line is reused, so no empty line gets in between.
+    if (cursor.block().length() > 1)
         cursor.insertBlock();
     cursor.insertText(QString::fromStdString(line));
 }
