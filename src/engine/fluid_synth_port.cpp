@@ -1,8 +1,11 @@
 #include "engine/fluid_synth_port.h"
 
+#include "engine/alsa_quiet.h"
+
 #include <fluidsynth.h>
 
 #include <array>
+#include <future>
 #include <mutex>
 
 namespace fw {
@@ -71,6 +74,9 @@ bool applyToFluidSynth(void* synthPtr, std::uint32_t packed) {
 
 struct FluidSynthPort::Impl {
     std::string soundFont;
+    // The SoundFont takes a noticeable time to load, so it loads in the background from
+    // construction on, and the first open (the first beat) rarely has to wait for it.
+    std::future<bool> loading;
     fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
     fluid_audio_driver_t* driver = nullptr;
@@ -83,9 +89,10 @@ struct FluidSynthPort::Impl {
         if (soundFontFailed)
             return false;
         settings = makeSettings(44100);
-        // About 6 ms of buffering: two periods of 128 frames.
+        // About 9 ms of buffering in three periods of 128 frames: short enough that a pick is
+        // heard at once, with a spare period against dropouts on a busy machine.
         fluid_settings_setint(settings, "audio.period-size", 128);
-        fluid_settings_setint(settings, "audio.periods", 2);
+        fluid_settings_setint(settings, "audio.periods", 3);
         synth = new_fluid_synth(settings);
         if (!synth || fluid_synth_sfload(synth, soundFont.c_str(), 1) == FLUID_FAILED) {
             soundFontFailed = true;
@@ -117,9 +124,13 @@ struct FluidSynthPort::Impl {
 FluidSynthPort::FluidSynthPort(std::string soundFont) : impl_(std::make_unique<Impl>()) {
     impl_->soundFont = std::move(soundFont);
     silenceFluidSynthLog();
+    silenceAlsaErrors();
+    impl_->loading = std::async(std::launch::async, [impl = impl_.get()] { return impl->makeSynth(); });
 }
 
 FluidSynthPort::~FluidSynthPort() {
+    if (impl_->loading.valid())
+        impl_->loading.wait();
     if (impl_->driver)
         delete_fluid_audio_driver(impl_->driver);
     if (impl_->synth)
@@ -133,6 +144,8 @@ std::string FluidSynthPort::name() const { return "Built-in synthesizer (General
 bool FluidSynthPort::open() {
     if (impl_->driver)
         return true;
+    if (impl_->loading.valid())
+        impl_->loading.get();
     if (!impl_->makeSynth())
         return false;
     // FluidSynth's own default first; JACK is left out of the fallbacks because a client that
@@ -161,14 +174,15 @@ bool FluidSynthPort::send(std::uint32_t packed) {
 }
 
 void FluidSynthPort::reset() {
-    if (impl_->synth)
+    // Only an open port has sounding notes; before that the synthesizer may still be loading.
+    if (impl_->driver)
         fluid_synth_all_sounds_off(impl_->synth, -1);
 }
 
 std::string FluidSynthPort::driverName() const { return impl_->driver ? impl_->driverName : ""; }
 
 double FluidSynthPort::bufferMillis() const {
-    if (!impl_->settings)
+    if (!impl_->driver)
         return 0;
     int period = 0;
     int periods = 0;

@@ -1,6 +1,7 @@
 #include "engine/rtmidi_port.h"
 
-#include <alsa/asoundlib.h>
+#include "engine/alsa_quiet.h"
+
 #include <rtmidi/RtMidi.h>
 
 #include <cstdarg>
@@ -11,8 +12,6 @@
 namespace fw {
 
 namespace {
-
-void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 void quietRtMidi(RtMidiError::Type, const std::string&, void*) {}
 
@@ -49,11 +48,6 @@ bool isOwnPort(const std::string& name) {
 }
 
 } // namespace
-
-void silenceAlsaErrors() {
-    static std::once_flag once;
-    std::call_once(once, [] { snd_lib_error_set_handler(quietAlsa); });
-}
 
 RtMidiPort::RtMidiPort(MidiSystem system, std::string portName)
     : system_(system), portName_(std::move(portName)) {}

@@ -44,7 +44,4 @@ private:
 // and JACK's when a JACK server runs. Empty when there is no MIDI system to ask.
 std::vector<SystemPortName> listSystemMidiPorts();
 
-// Keeps the ALSA library from printing its own errors; the program reports failures itself.
-void silenceAlsaErrors();
-
 } // namespace fw

@@ -1,0 +1,221 @@
+// The built-in synthesizer through a real sound server. scripts/test starts a user-space
+// PulseAudio server with a null sink, whose monitor is recorded with parec.
+#include "engine/engine.h"
+#include "engine/fluid_synth_port.h"
+#include "support/fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fw {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool soundServerRunning() { return std::system("pactl info >/dev/null 2>&1") == 0; }
+
+// Records the default sink's monitor as raw 16-bit mono samples until stopped.
+class MonitorRecording {
+public:
+    explicit MonitorRecording(std::string file) : file_(std::move(file)) {
+        const std::string cmd = "exec parec --raw --format=s16le --rate=44100 --channels=1 "
+                                "--latency-msec=20 -d @DEFAULT_MONITOR@ > '" +
+                                file_ + "'";
+        const char* argv[] = {"sh", "-c", cmd.c_str(), nullptr};
+        started_ = posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv),
+                               environ) == 0;
+    }
+    std::vector<std::int16_t> stop() {
+        if (started_) {
+            kill(pid_, SIGINT);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+        std::ifstream in(file_, std::ios::binary);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+        std::vector<std::int16_t> samples(bytes.size() / 2);
+        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+        if (!std::getenv("FW_KEEP_RECORDING"))
+            std::remove(file_.c_str());
+        return samples;
+    }
+    bool started() const { return started_; }
+
+    // Seconds of sound recorded so far.
+    double seconds() const {
+        std::error_code ec;
+        const auto bytes = std::filesystem::file_size(file_, ec);
+        return ec ? 0.0 : static_cast<double>(bytes) / (2 * 44100.0);
+    }
+    // The sound server hands the monitor's sound over in blocks, the first one late; wait until
+    // at least this much has arrived (false after the timeout).
+    bool waitFor(double wanted, std::chrono::seconds timeout = std::chrono::seconds(15)) const {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (seconds() < wanted) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
+    }
+
+private:
+    std::string file_;
+    pid_t pid_ = 0;
+    bool started_ = false;
+};
+
+double rms(const std::vector<std::int16_t>& s, std::size_t from, std::size_t to) {
+    to = std::min(to, s.size());
+    double sum = 0;
+    for (std::size_t i = from; i < to; ++i)
+        sum += static_cast<double>(s[i]) * s[i];
+    return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0;
+}
+
+TEST(AudioPath, BuiltInSynthesizerIsHeardThroughTheSoundServerAndSilenced) {
+    if (!soundServerRunning())
+        GTEST_SKIP() << "no sound server: the no-device test below covers this machine";
+    FluidSynthPort port;
+    ASSERT_TRUE(port.open()) << "the built-in synthesizer did not open an audio driver";
+    EXPECT_FALSE(port.driverName().empty());
+    EXPECT_LE(port.bufferMillis(), 10.0);
+
+    MonitorRecording rec("/tmp/fw-audio-" + std::to_string(getpid()) + ".raw");
+    ASSERT_TRUE(rec.started());
+    ASSERT_TRUE(rec.waitFor(0.01)) << "nothing arrives from the sink's monitor";
+    const double before = rec.seconds();
+    ASSERT_TRUE(port.send(packShortMessage(0xC1, 25, 0)));
+    ASSERT_TRUE(port.send(packShortMessage(0x91, 52, 110)));
+    std::this_thread::sleep_for(1200ms);
+    port.reset(); // "Silence"
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_TRUE(rec.waitFor(before + 2.6)) << "the recording is too short";
+    const auto samples = rec.stop();
+
+    // Find the loudest tenth of a second: the note must be there, well above the floor.
+    double loudest = 0;
+    for (std::size_t i = 0; i + 4410 < samples.size(); i += 4410)
+        loudest = std::max(loudest, rms(samples, i, i + 4410));
+    EXPECT_GT(loudest, 300.0) << samples.size() << " samples recorded";
+    // The last half second, well after "Silence", is quiet.
+    EXPECT_LT(rms(samples, samples.size() - 22050, samples.size()), loudest / 100);
+}
+
+// Energy of one frequency in a stretch of samples (Goertzel).
+double energyAt(const std::vector<std::int16_t>& s, std::size_t from, std::size_t to, double hz) {
+    const double w = 2 * M_PI * hz / 44100.0;
+    const double coeff = 2 * std::cos(w);
+    double s1 = 0, s2 = 0;
+    for (std::size_t i = from; i < to && i < s.size(); ++i) {
+        const double s0 = s[i] + coeff * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return s1 * s1 + s2 * s2 - coeff * s1 * s2;
+}
+
+double noteHz(int note) { return 440.0 * std::pow(2.0, (note - 69) / 12.0); }
+
+TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
+    if (!soundServerRunning())
+        GTEST_SKIP() << "no sound server";
+    FluidSynthPort port;
+    test::ManualClock clock;
+    test::ScriptedPrompts prompts;
+    VectorLog log;
+    MidiOutput out(clock, log, prompts);
+    out.setPort(&port);
+    Engine engine(out);
+    const int note = 57; // A below middle C, 220 Hz
+    for (int s = 1; s <= 10; ++s)
+        engine.st.chordMemory[1][1][s] = note - 2;
+    engine.ui.checkedFret = 3; // two semitones up: the fret is part of the pitch
+    engine.st.pickMemory[1][1] = "0------";
+
+    engine.sequencerTick(); // opens the synthesizer
+    ASSERT_TRUE(port.usable());
+    engine.pitchUpdaterTick(); // steel string guitar, no bend
+    MonitorRecording rec("/tmp/fw-pick-" + std::to_string(getpid()) + ".raw");
+    ASSERT_TRUE(rec.started());
+    ASSERT_TRUE(rec.waitFor(0.01)) << "nothing arrives from the sink's monitor";
+    const double before = rec.seconds();
+    engine.pickAction(1);
+    engine.sequencerTick();
+    std::this_thread::sleep_for(1000ms);
+    ASSERT_TRUE(rec.waitFor(before + 0.9)) << "the recording is too short";
+    const auto samples = rec.stop();
+    EXPECT_EQ(log.lines.back().substr(0, 8), "91396400");
+
+    // The strongest frequency of the note's first 0.4 s, searched over an octave around it,
+    // lies within a quarter tone of the note: the fret and the chord entry both count.
+    std::size_t onset = 0;
+    while (onset < samples.size() && std::abs(samples[onset]) < 300)
+        ++onset;
+    ASSERT_LT(onset + 17640, samples.size()) << "the pick was not heard";
+    double peakHz = 0;
+    double peak = 0;
+    for (double hz = noteHz(note - 6); hz < noteHz(note + 6); hz += 0.5) {
+        const double e = energyAt(samples, onset, onset + 17640, hz);
+        if (e > peak) {
+            peak = e;
+            peakHz = hz;
+        }
+    }
+    const double quarterTone = std::pow(2.0, 1.0 / 24);
+    EXPECT_GT(peakHz, noteHz(note) / quarterTone);
+    EXPECT_LT(peakHz, noteHz(note) * quarterTone);
+}
+
+TEST(AudioPath, WithoutAnyAudioOutputTheEngineKeepsLoggingQuietly) {
+    // Point every driver at nothing: no server socket, and (on these machines) no sound card.
+    setenv("PULSE_SERVER", "unix:/nonexistent/fretwright-test", 1);
+    setenv("PIPEWIRE_REMOTE", "/nonexistent/fretwright-test", 1);
+    setenv("ALSA_CONFIG_PATH", "/nonexistent/fretwright-asound.conf", 1);
+    FluidSynthPort port;
+    test::ManualClock clock;
+    test::ScriptedPrompts prompts;
+    VectorLog log;
+    MidiOutput out(clock, log, prompts);
+    out.setPort(&port);
+    Engine engine(out);
+    for (int s = 1; s <= 10; ++s)
+        engine.st.chordMemory[1][1][s] = 40 + s;
+    engine.st.pickMemory[1][1] = "0------1------";
+    engine.pickAction(1);
+
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    for (int tick = 0; tick < 4; ++tick) {
+        engine.sequencerTick();
+        engine.pitchUpdaterTick();
+    }
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string outText = testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(port.usable());
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(outText, "");
+    EXPECT_TRUE(prompts.messages.empty());
+    // Note-offs of the chord's entry, then the two plucks: logged though nothing sounded.
+    ASSERT_EQ(log.lines.size(), 12u);
+    EXPECT_EQ(log.lines[10].substr(0, 8), "91296400");
+    EXPECT_EQ(log.lines[11].substr(0, 8), "912A6400");
+}
+
+} // namespace
+} // namespace fw

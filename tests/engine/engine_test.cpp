@@ -1,0 +1,272 @@
+#include "engine/engine.h"
+#include "engine/z2uvir.h"
+#include "support/fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace fw {
+namespace {
+
+struct EngineFixture : ::testing::Test {
+    test::ManualClock clock{500 * 10000};
+    test::ScriptedPrompts prompts;
+    VectorLog log;
+    test::RecordingMidiPort port{&clock};
+    MidiOutput out{clock, log, prompts};
+    Engine engine{out};
+
+    EngineFixture() { out.setPort(&port); }
+
+    // E major from root E (40) in chord 1-1.
+    void storeEChord(int set = 1, int chord = 1, int root = 40) {
+        const int offsets[10] = {0, 4, 7, 12, 12, 16, 19, 24, 0, 0};
+        for (int s = 1; s <= 10; ++s)
+            engine.st.chordMemory[set][chord][s] = root + offsets[s - 1];
+    }
+    std::vector<int> notesSent(int status = 0x91) const {
+        std::vector<int> notes;
+        for (const auto& m : port.sent)
+            if (m.status == status && m.data2 != 0)
+                notes.push_back(m.data1);
+        return notes;
+    }
+    void tick(int n = 1) {
+        for (int i = 0; i < n; ++i)
+            engine.sequencerTick();
+    }
+    void clearSent() {
+        port.sent.clear();
+        log.lines.clear();
+    }
+};
+
+TEST_F(EngineFixture, StartsIdleAndOnlyProbesOnEmptyMemory) {
+    EXPECT_EQ(engine.st.pickStep, 0xFFFF);
+    EXPECT_EQ(engine.selectionText(), "1-1");
+    EXPECT_EQ(engine.st.velocity, 100);
+    EXPECT_EQ(engine.st.fret, 1);
+    std::vector<int> metronome;
+    for (int i = 0; i < 5; ++i) {
+        tick();
+        metronome.push_back(engine.ui.metronomeItem);
+    }
+    EXPECT_EQ(metronome, (std::vector<int>{0, 1, 2, 3, 0}));
+    EXPECT_EQ(port.openCalls, 1); // the first tick opens the output
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_EQ(engine.st.pickStep, 0xFFFF);
+}
+
+TEST_F(EngineFixture, PickPlaysOneGroupPerBeatThenGoesIdle) {
+    storeEChord();
+    engine.st.pickMemory[1][1] = "0------1------2------"; // three groups, channel 1
+    engine.pickAction(1);
+    EXPECT_EQ(engine.st.pick, 1);
+    EXPECT_EQ(engine.st.pickStep, 0);
+    tick(); // the chord enters: every string changed from 0, so note-offs for note 0 first
+    EXPECT_EQ(notesSent(), (std::vector<int>{40}));
+    EXPECT_EQ(engine.ui.remainingSequence, "0------1------2------");
+    tick();
+    tick();
+    EXPECT_EQ(notesSent(), (std::vector<int>{40, 44, 47}));
+    EXPECT_EQ(engine.ui.remainingSequence, "2------");
+    const auto sentBefore = port.sent.size();
+    tick(); // the fourth beat plays nothing and the sequencer is idle from then on
+    EXPECT_EQ(port.sent.size(), sentBefore);
+    EXPECT_EQ(engine.st.pickStep, 0xFFFF);
+    EXPECT_EQ(engine.ui.remainingSequence, "2------");
+
+    // Every message on the wire is in the log, once, and nothing else: no doubled plucks.
+    ASSERT_EQ(port.sent.size(), log.lines.size());
+    for (std::size_t i = 0; i < port.sent.size(); ++i)
+        EXPECT_EQ(log.lines[i].substr(0, 6),
+                  formatZ2uvirLine(port.sent[i].status, port.sent[i].data1, port.sent[i].data2, 0)
+                      .substr(0, 6));
+}
+
+TEST_F(EngineFixture, GroupsPluckUpToSevenStringsTogetherAndRestOnOddCharacters) {
+    storeEChord();
+    engine.st.pickMemory[1][1] = "0123x-9"
+                                 "45";
+    engine.pickAction(1);
+    tick();
+    clearSent();
+    engine.pickAction(1);
+    tick();
+    EXPECT_EQ(notesSent(), (std::vector<int>{40, 44, 47, 52, 40}));
+    clearSent();
+    tick(); // a short last group plays what it has
+    EXPECT_EQ(notesSent(), (std::vector<int>{52, 56}));
+}
+
+TEST_F(EngineFixture, AltAndPickNumbersChooseTheSequence) {
+    storeEChord();
+    for (int seq = 1; seq <= 8; ++seq)
+        engine.st.pickMemory[1][seq] = std::string(1, static_cast<char>('0' + seq - 1)) + "------";
+    tick();
+    struct Case {
+        int pick;
+        bool alt;
+        int note;
+    };
+    // Sequence n plucks string n: 40, 44, 47, 52, 52, 56, 59, 64.
+    for (Case c : {Case{1, false, 40}, Case{1, true, 44}, Case{4, false, 59}, Case{4, true, 64}}) {
+        clearSent();
+        engine.ui.alt = c.alt;
+        engine.pickAction(c.pick);
+        EXPECT_EQ(engine.ui.pickItem, c.pick - 1);
+        tick();
+        EXPECT_EQ(notesSent(), (std::vector<int>{c.note})) << "pick " << c.pick << " alt " << c.alt;
+    }
+}
+
+TEST_F(EngineFixture, MergeModesFollowsTheSelectionOnEveryBeat) {
+    storeEChord(1, 1, 40);
+    storeEChord(1, 2, 45); // A
+    engine.st.pickMemory[1][1] = "0------0------0------";
+    tick();
+
+    engine.ui.mergeModes = false;
+    engine.pickAction(1);
+    tick();
+    engine.stepChord(); // select chord 2 during the sequence
+    clearSent();
+    tick();
+    EXPECT_EQ(notesSent(), (std::vector<int>{40})); // still the latched chord
+    EXPECT_EQ(engine.selectionText(), "1-2");
+
+    engine.ui.mergeModes = true;
+    clearSent();
+    tick();
+    // The changed strings are turned off first, then the new chord's note sounds.
+    ASSERT_FALSE(port.sent.empty());
+    EXPECT_EQ(port.sent[0].data2, 0);
+    EXPECT_EQ(port.sent[0].data1, 40);
+    EXPECT_EQ(notesSent(), (std::vector<int>{45}));
+    int offs = 0;
+    for (const auto& m : port.sent)
+        offs += m.data2 == 0;
+    EXPECT_EQ(offs, 10); // every string's note changed by five semitones
+}
+
+TEST_F(EngineFixture, RealtimeFretsRaiseTheNextNotesAndSilenceChangedStrings) {
+    storeEChord();
+    engine.st.pickMemory[1][1] = "0------0------";
+    tick();
+    engine.pickAction(1);
+    tick();
+    clearSent();
+    engine.fretHover(3); // two semitones up
+    tick();
+    ASSERT_GE(port.sent.size(), 2u);
+    EXPECT_EQ(port.sent[0].data2, 0);
+    EXPECT_EQ(notesSent(), (std::vector<int>{42}));
+
+    // Without "Realtime Frets" the held fret waits for the next pick.
+    engine.ui.realtimeFrets = false;
+    engine.st.pickMemory[1][1] = "0------0------";
+    engine.pickAction(1);
+    tick();
+    engine.fretHover(1);
+    clearSent();
+    tick();
+    EXPECT_EQ(notesSent(), (std::vector<int>{42}));
+}
+
+TEST_F(EngineFixture, TrackSetsTheGuitarChannel) {
+    storeEChord();
+    engine.st.pickMemory[1][1] = "0------";
+    tick();
+    engine.ui.track = 7;
+    engine.pickAction(1);
+    tick();
+    EXPECT_EQ(notesSent(0x98), (std::vector<int>{40}));
+    EXPECT_TRUE(notesSent(0x91).empty());
+}
+
+TEST_F(EngineFixture, NotesOutsideTheMidiRangeAreNeitherSentNorLogged) {
+    storeEChord(1, 1, 120); // strings up to 144
+    engine.st.pickMemory[1][1] = "0-7----";
+    engine.pickAction(1);
+    tick();
+    for (const auto& m : port.sent) {
+        EXPECT_LT(m.data1, 128);
+        EXPECT_LT(m.data2, 128);
+    }
+    EXPECT_EQ(notesSent(), (std::vector<int>{120}));
+    for (const auto& line : log.lines)
+        EXPECT_LT(hexToInt(line.substr(2, 2)), 128) << line;
+}
+
+TEST_F(EngineFixture, SAndMButtonsWrapAndMergeLatchesThem) {
+    engine.ui.mergeModes = false;
+    for (int i = 0; i < 4; ++i)
+        engine.stepChordSet();
+    EXPECT_EQ(engine.st.selChordSet, 1);
+    engine.stepChordSet();
+    engine.stepChord();
+    EXPECT_EQ(engine.selectionText(), "2-2");
+    EXPECT_EQ(engine.st.chordSet, 1);
+    engine.ui.mergeModes = true;
+    engine.stepChord();
+    EXPECT_EQ(engine.st.chord, 3);
+}
+
+TEST_F(EngineFixture, PitchUpdaterSendsInstrumentAndACentredBendOnceEach) {
+    engine.pitchUpdaterTick(); // no output open yet: nothing, and no open attempt
+    EXPECT_EQ(port.openCalls, 0);
+    EXPECT_TRUE(log.lines.empty());
+    tick(); // opens
+    engine.pitchUpdaterTick();
+    ASSERT_EQ(log.lines.size(), 2u);
+    EXPECT_EQ(log.lines[0].substr(0, 9), "C1190000-");
+    // The bar's start position is no bend at all: 8192, sent low seven bits first.
+    EXPECT_EQ(log.lines[1].substr(0, 9), "E1004000-");
+    engine.pitchUpdaterTick();
+    EXPECT_EQ(log.lines.size(), 2u);
+
+    engine.ui.tremPosition = 255;
+    engine.pitchUpdaterTick();
+    EXPECT_EQ(log.lines.back().substr(0, 8), "E17F7F00");
+    engine.ui.tremPosition = 1;
+    engine.pitchUpdaterTick();
+    EXPECT_EQ(log.lines.back().substr(0, 8), "E1000100"); // 8192 - 126*64 = 128
+
+    // Alternate "3" then a new track: the program change follows the track of its moment.
+    engine.alternate(3);
+    engine.pitchUpdaterTick();
+    EXPECT_EQ(log.lines.back().substr(0, 8), "C1780000");
+    engine.ui.track = 2;
+    engine.ui.instrumentItem = 0;
+    engine.pitchUpdaterTick();
+    EXPECT_EQ(log.lines.back().substr(0, 8), "C3000000");
+    const auto count = log.lines.size();
+    engine.ui.instrumentItem = 0; // the same instrument again sends nothing
+    engine.pitchUpdaterTick();
+    EXPECT_EQ(log.lines.size(), count);
+    EXPECT_EQ(engine.sequencerIntervalMs(), 625);
+    EXPECT_EQ(engine.tempoText(), "96 BPM");
+}
+
+TEST_F(EngineFixture, AccompanimentLineRestartsAfterASilentBeat) {
+    engine.st.accompBeatLine = "2A------------"
+                               "----30--------";
+    engine.ui.accompBeat = true;
+    std::vector<std::string> heard;
+    for (int i = 0; i < 6; ++i) {
+        clearSent();
+        tick();
+        std::string beat;
+        for (const auto& m : port.sent)
+            beat += byteToHex(m.status) + byteToHex(m.data1) + byteToHex(m.data2);
+        heard.push_back(beat);
+    }
+    EXPECT_EQ(heard, (std::vector<std::string>{"902A5A", "90305A", "", "90305A", "", "90305A"}));
+    EXPECT_EQ(engine.st.beatCycle, 2);
+}
+
+} // namespace
+} // namespace fw
