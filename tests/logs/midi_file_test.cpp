@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace fw {
 namespace {
@@ -155,7 +156,8 @@ TEST(MidiFile, MidicsvReadsTheSameEventsAndTimes) {
     expected.push_back("0, 0, End_of_file");
     std::vector<std::string_view> lines(owned.begin(), owned.end());
 
-    const auto path = std::filesystem::temp_directory_path() / "fw_midicsv_check.mid";
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("fw_midicsv_check_" + std::to_string(getpid()) + ".mid");
     {
         std::ofstream f(path, std::ios::binary);
         f << midiFileFromLog(lines);
