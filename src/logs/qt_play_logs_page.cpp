@@ -22,6 +22,7 @@
 
 #include <chrono>
 #include <future>
+#include <optional>
 #include <thread>
 
 namespace fw {
@@ -100,41 +101,41 @@ PlayLogsPage::~PlayLogsPage() {
 
 void PlayLogsPage::buildPage() {
     auto* outer = new QVBoxLayout(this);
-    auto* columns = new QHBoxLayout;
-    std::array<QVBoxLayout*, 4> column{};
+    // One grid for the four logs so that they line up whatever buttons sit under each.
+    auto* grid = new QGridLayout;
+    grid->setVerticalSpacing(2);
     for (int i = 0; i < 4; ++i) {
-        column[i] = new QVBoxLayout;
-        column[i]->setSpacing(2);
-        column[i]->addWidget(new QLabel(kLogCaptions[i], this));
+        grid->addWidget(new QLabel(kLogCaptions[i], this), 0, i);
         auto* memo = makeMemo(i == 0 ? QString("R2IMemo") : QString("R2IMemo%1").arg(i + 1), this);
         memo->setMinimumWidth(120);
-        column[i]->addWidget(memo, 1);
+        grid->addWidget(memo, 1, i);
+        (i == 0 ? R2IMemo : i == 1 ? R2IMemo2 : i == 2 ? R2IMemo3 : R2IMemo4) = memo;
         auto* files = new QHBoxLayout;
         SaveLogButtons[i] = button(QString("SaveLogButton%1").arg(i + 1), "Save Log...", this);
         LoadLogButtons[i] = button(QString("LoadLogButton%1").arg(i + 1), "Load Log...", this);
         files->addWidget(SaveLogButtons[i]);
         files->addWidget(LoadLogButtons[i]);
-        column[i]->addLayout(files);
-        columns->addLayout(column[i], 1);
-        (i == 0 ? R2IMemo : i == 1 ? R2IMemo2 : i == 2 ? R2IMemo3 : R2IMemo4) = memo;
+        grid->addLayout(files, 2, i);
+        grid->setColumnStretch(i, 1);
     }
+    grid->setRowStretch(1, 1);
+
     Button81 = button("Button81", "RESET and  RECORD", this);
     Button82 = button("Button82", "Replay", this);
     Button8 = button("Button8", "Stop", this);
-    column[0]->addWidget(Button81);
+    grid->addWidget(Button81, 3, 0);
     auto* replayRow = new QHBoxLayout;
     replayRow->addWidget(Button82);
     replayRow->addWidget(Button8);
-    column[0]->addLayout(replayRow);
+    grid->addLayout(replayRow, 4, 0);
 
     Button11 = button("Button11", "Play", this);
     Button10 = button("Button10", "Save to Log A", this);
-    column[1]->addWidget(Button11);
-    column[1]->addWidget(Button10);
+    grid->addWidget(Button11, 3, 1);
+    grid->addWidget(Button10, 4, 1);
 
     Button13 = button("Button13", "Save to Log B", this);
-    column[2]->addWidget(Button13);
-    column[2]->addStretch(0);
+    grid->addWidget(Button13, 4, 2);
 
     Button14 = button("Button14", "PL+LA->", this);
     Button15 = button("Button15", "PL+LB->", this);
@@ -144,9 +145,9 @@ void PlayLogsPage::buildPage() {
     mergeRow->addWidget(Button14);
     mergeRow->addWidget(Button15);
     mergeRow->addWidget(Button16);
-    column[3]->addLayout(mergeRow);
-    column[3]->addWidget(Button18);
-    outer->addLayout(columns, 1);
+    grid->addLayout(mergeRow, 3, 3);
+    grid->addWidget(Button18, 4, 3);
+    outer->addLayout(grid, 1);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(new QLabel("Lines:", this));
@@ -161,7 +162,6 @@ void PlayLogsPage::buildPage() {
     WavProgress = new QProgressBar(this);
     WavProgress->setObjectName("WavProgress");
     WavProgress->setRange(0, 1000);
-    WavProgress->setTextVisible(true);
     WavProgress->hide();
     WavCancelButton = button("WavCancelButton", "Cancel", this);
     WavCancelButton->hide();
@@ -169,11 +169,12 @@ void PlayLogsPage::buildPage() {
     bottom->addWidget(WavCancelButton);
     bottom->addStretch(0);
     outer->addLayout(bottom);
-    auto* note = new QLabel("Logs that were not saved are kept in " +
-                                QDir::toNativeSeparators(recoveryDir_) + " when Fretwright closes.",
+    auto* note = new QLabel("Unsaved logs are kept in " + QDir::toNativeSeparators(recoveryDir_) +
+                                " when Fretwright closes.",
                             this);
     note->setObjectName("RecoveryNote");
     note->setWordWrap(true);
+    note->setTextInteractionFlags(Qt::TextSelectableByMouse);
     outer->addWidget(note);
 
     for (int i = 0; i < 4; ++i) {
