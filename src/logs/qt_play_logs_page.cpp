@@ -9,12 +9,11 @@
 #include "logs/midi_file.h"
 #include "logs/wav_render.h"
 
-#include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFontDatabase>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QStandardPaths>
 #include <QTextBlock>
@@ -219,8 +218,23 @@ std::string PlayLogsPage::logText(const QPlainTextEdit* log) {
     return log->toPlainText().toLatin1().toStdString();
 }
 
+namespace {
+// Filling a text box takes about four microseconds a line; a log of hundreds of thousands of
+// lines shows the wait cursor meanwhile.
+constexpr qsizetype kLongText = 1 << 20;
+
+void fillLog(QPlainTextEdit* log, const QString& text) {
+    const bool longText = text.size() > kLongText;
+    if (longText)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    log->setPlainText(text);
+    if (longText)
+        QGuiApplication::restoreOverrideCursor();
+}
+} // namespace
+
 void PlayLogsPage::setLogText(QPlainTextEdit* log, const std::string& text) {
-    log->setPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    fillLog(log, QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void PlayLogsPage::R2IMemoChange() {
@@ -285,7 +299,7 @@ void PlayLogsPage::setLongActionsEnabled(bool on) {
 // ---- slots and merging ----------------------------------------------------------------------
 
 void PlayLogsPage::copyLog(QPlainTextEdit* from, QPlainTextEdit* to) {
-    to->setPlainText(from->toPlainText());
+    fillLog(to, from->toPlainText());
 }
 
 void PlayLogsPage::Button10Click() {
