@@ -4,9 +4,12 @@
 #include "app/prompts.h"
 #include "engine/clock.h"
 #include "engine/fluid_synth_port.h"
+#include "input/keyboard_play.h"
+#include "input/qt_key_translate.h"
 
 #include <QCloseEvent>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -151,6 +154,7 @@ void TForm1::connectControls() {
     connect(TempTracker, &QSlider::valueChanged, this, &TForm1::TempTrackerChange);
     connect(VTracker, &QSlider::valueChanged, this, &TForm1::VTrackerChange);
     connect(MidiOutputList, &QListWidget::currentRowChanged, this, &TForm1::chooseMidiOutput);
+    Edit22->installEventFilter(this);
     connect(MidiRescanButton, &QPushButton::clicked, this, &TForm1::refreshMidiOutputs);
 }
 
@@ -201,6 +205,11 @@ void TForm1::Button9Click() {
 
 void TForm1::FretButtonMouseMove(int n) {
     engine_.fretHover(n);
+    syncControls();
+}
+
+void TForm1::Edit22KeyDown(int& key, Qt::KeyboardModifiers) {
+    keyboardPlayKey(engine_, key);
     syncControls();
 }
 
@@ -326,6 +335,19 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit22) {
+        // In expert mode every key plays, Alt+digit too, rather than the pick buttons'
+        // accelerators; the box still gets each key afterwards.
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress) {
+            auto* keyEvent = static_cast<QKeyEvent*>(event);
+            int key = usVirtualKey(*keyEvent);
+            Edit22KeyDown(key, keyEvent->modifiers());
+        }
+    }
     if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
         for (int n = 1; n <= 13; ++n) {
             if (watched == fretButtons[n]) {

@@ -36,6 +36,9 @@ struct Services {
 };
 
 class FretboardPicture;
+class PickSetPages;
+class ChordBuilderPage;
+class ChordDefinitionsPage;
 class PlayLogsPage;
 class BeatManagerPage;
 
@@ -72,6 +75,8 @@ public:
     void Button79Click();
     void Button9Click();
     void FretButtonMouseMove(int n);
+    // A key of the keyboard play table (a US-layout virtual-key code), in the expert box.
+    void Edit22KeyDown(int& key, Qt::KeyboardModifiers shift);
     void Timer1Timer();
     void Timer2Timer();
     void PitchUpdaterTimer();
@@ -135,10 +140,14 @@ public:
     QPushButton* MidiRescanButton = nullptr;
     QLabel* MidiOutputState = nullptr;
     FretboardPicture* Fretboard = nullptr;
+    ChordBuilderPage* ChordBuilder = nullptr;         // Builder > "Chords"
+    ChordDefinitionsPage* ChordDefinitions = nullptr; // Memory State > "Chord Definitions"
     PlayLogsPage* PlayLogs = nullptr;       // "Play Logs" tab
     BeatManagerPage* BeatManager = nullptr; // "Beat Manager" tab
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
+    // The pick editor and the pick memory view with their set buttons and files.
+    PickSetPages* pickSetPages = nullptr;
 
     QTimer* Timer1 = nullptr;
     BeatTimer* Timer2 = nullptr;

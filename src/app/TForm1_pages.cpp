@@ -1,16 +1,16 @@
 // The tabs of the main window and the instrument list beside them.
 #include "app/TForm1.h"
 #include "beats/qt_beat_manager_page.h"
-#include "chords/note_names.h"
+#include "chords/qt_chord_builder_page.h"
+#include "chords/qt_chord_definitions_page.h"
 #include "engine/instruments.h"
 #include "logs/qt_play_logs_page.h"
+#include "picks/qt_pick_pages.h"
 
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace fw {
@@ -149,66 +149,26 @@ QWidget* TForm1::buildBuilderPage() {
     auto* builder = new QTabWidget(PageControl1);
     builder->setObjectName("BuilderPages");
 
-    auto* chords = page("ChordsPage", builder);
-    auto* chordsLayout = new QHBoxLayout(chords);
-    auto* rootColumn = new QVBoxLayout;
-    rootColumn->addWidget(new QLabel("Chord Root", chords));
-    ListBox2 = list("ListBox2", noteNames(), 36, chords);
-    ListBox2->setFixedWidth(80);
-    rootColumn->addWidget(ListBox2);
-    chordsLayout->addLayout(rootColumn);
-    auto* tools = new QVBoxLayout;
-    Button75 = button("Button75", "Type", chords);
-    Button6 = button("Button6", "6 String", chords);
-    Button74 = button("Button74", "Edit an Existing Chord", chords);
-    tools->addWidget(Button75);
-    tools->addWidget(Button6);
-    tools->addWidget(Button74);
-    tools->addStretch(1);
-    chordsLayout->addLayout(tools);
-    chordsLayout->addStretch(1);
-    builder->addTab(chords, "Chords");
+    ChordBuilder = new ChordBuilderPage(engine_, services_.prompts, builder);
+    ListBox2 = ChordBuilder->ListBox2;
+    Button75 = ChordBuilder->Button75;
+    Button6 = ChordBuilder->Button6;
+    Button74 = ChordBuilder->Button74;
+    builder->addTab(ChordBuilder, "Chords");
 
-    auto* picking = page("PickingSequencesPage", builder);
-    auto* pickingLayout = new QVBoxLayout(picking);
-    auto* pickPages = new QTabWidget(picking);
-    pickPages->setObjectName("PickPages");
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    // Box numbers of each page: upper block (normal sequence), then lower block (altered).
-    const int firstUpper[] = {0, 65, 72, 79, 86};
-    const int firstLower[] = {0, 93, 100, 107, 114};
-    for (int p = 1; p <= 4; ++p) {
-        auto* pickPage = page(QString("PickPage%1").arg(p), pickPages);
-        auto* grid = new QGridLayout(pickPage);
-        grid->setSpacing(1);
-        for (int i = 0; i < 14; ++i) {
-            const int number = i < 7 ? firstUpper[p] + i : firstLower[p] + i - 7;
-            auto* box = new QLineEdit(pickPage);
-            box->setObjectName(QString("Edit%1").arg(number));
-            box->setFont(fixed);
-            pickEdits[p][i] = box;
-            grid->addWidget(box, i < 7 ? i : i + 1, 0);
-        }
-        grid->setRowMinimumHeight(7, 6);
-        // Fourteen boxes are taller than the page; they scroll rather than grow the window.
-        auto* scroll = new QScrollArea(pickPages);
-        scroll->setWidget(pickPage);
-        scroll->setWidgetResizable(true);
-        scroll->setFrameShape(QFrame::NoFrame);
-        pickPages->addTab(scroll, QString("Pick %1").arg(p));
-    }
-    pickingLayout->addWidget(pickPages);
-    ButtonStyleManager = button("ButtonStyleManager", "Picking Style File Manager", picking);
-    pickingLayout->addWidget(ButtonStyleManager, 0, Qt::AlignLeft);
-    builder->addTab(picking, "Picking Sequences");
+    pickSetPages = new PickSetPages(engine_, services_.prompts, this);
+    builder->addTab(pickSetPages->buildSequencesPage(builder), "Picking Sequences");
+    pickEdits = pickSetPages->pickEdits;
+    ButtonStyleManager = pickSetPages->Button76;
     return builder;
 }
 
 QWidget* TForm1::buildMemoryPage() {
     auto* memory = new QTabWidget(PageControl1);
     memory->setObjectName("MemoryPages");
-    memory->addTab(page("ChordDefinitionsPage", memory), "Chord Definitions");
-    memory->addTab(page("PickDefinitionsPage", memory), "Pick Definitions");
+    ChordDefinitions = new ChordDefinitionsPage(ChordBuilder->chordSets(), services_.prompts, memory);
+    memory->addTab(ChordDefinitions, "Chord Definitions");
+    memory->addTab(pickSetPages->buildDefinitionsPage(memory), "Pick Definitions");
     auto* status = page("MemoryStatusPage", memory);
     auto* statusLayout = new QVBoxLayout(status);
     Button51 = button("Button51", "Refresh", status);

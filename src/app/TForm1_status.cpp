@@ -125,6 +125,9 @@ QWidget* TForm1::buildGuitarStatus() {
     auto* modeRow = new QHBoxLayout;
     Edit22 = new QLineEdit("Click to use KB Mode", group);
     Edit22->setObjectName("Edit22");
+    Edit22->setReadOnly(true);
+    Edit22->setToolTip("While this box has the focus, the keys play (see \"KB Play Mode\")");
+    Edit22->setStyleSheet("QLineEdit:focus { background: #fff3c4; }");
     modeRow->addWidget(Edit22, 1);
     Button70 = button("Button70", "Init Play Mode", group);
     Button79 = button("Button79", "STOP Play Mode", group);

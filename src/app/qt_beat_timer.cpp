@@ -24,7 +24,10 @@ void BeatTimer::setInterval(int ms) {
         return;
     intervalMs_ = ms;
     if (enabled_) {
-        deadline_ = monotonicMicros() + static_cast<std::int64_t>(intervalMs_) * 1000;
+        // A new tempo shapes the beat under way: the next beat comes one new period after the
+        // last one (at once if that is already past). Restarting the period from now instead
+        // would keep pushing the beat away while the tempo bar is being dragged.
+        deadline_ = std::max(lastBeat_ + period(), monotonicMicros());
         schedule();
     }
 }
@@ -34,7 +37,8 @@ void BeatTimer::setEnabled(bool on) {
         return;
     enabled_ = on;
     if (on) {
-        deadline_ = monotonicMicros() + static_cast<std::int64_t>(intervalMs_) * 1000;
+        lastBeat_ = monotonicMicros();
+        deadline_ = lastBeat_ + period();
         schedule();
     } else {
         wake_.stop();
@@ -56,11 +60,13 @@ void BeatTimer::wake() {
         return;
     }
     sleepUntilMonotonic(deadline_);
-    const std::int64_t period = static_cast<std::int64_t>(intervalMs_) * 1000;
-    deadline_ += period;
-    // After a long stall start afresh instead of firing a burst of late beats.
-    if (deadline_ <= monotonicMicros())
-        deadline_ = monotonicMicros() + period;
+    lastBeat_ = deadline_;
+    deadline_ += period();
+    // After a stall longer than a beat the missed beats are dropped rather than played in a
+    // burst, and the beat stays on its grid, as a drummer who lost a beat comes back in time.
+    const std::int64_t after = monotonicMicros();
+    if (deadline_ <= after)
+        deadline_ += ((after - deadline_) / period() + 1) * period();
     schedule();
     emit timeout();
 }

@@ -10,7 +10,8 @@ namespace fw {
 // An interval timer for musical beats. The event loop wakes it shortly before each beat and it
 // sleeps the last stretch to the exact deadline, so beats keep time far better than a plain
 // timer's millisecond wake-ups. Deadlines follow each other on the monotonic clock and do not
-// drift. Setting the interval it already has leaves the running period alone.
+// drift, and a stall does not move them off their grid. Setting the interval it already has
+// leaves the running period alone; a new interval counts from the last beat.
 class BeatTimer : public QObject {
     Q_OBJECT
 public:
@@ -24,6 +25,8 @@ public:
     void stop() { setEnabled(false); }
     // Monotonic time of the next beat, in microseconds.
     std::int64_t nextDeadline() const { return deadline_; }
+    // Monotonic time the last beat was due (the start time before the first beat).
+    std::int64_t lastBeatDue() const { return lastBeat_; }
 
 signals:
     void timeout();
@@ -31,11 +34,13 @@ signals:
 private:
     void schedule();
     void wake();
+    std::int64_t period() const { return static_cast<std::int64_t>(intervalMs_) * 1000; }
 
     QTimer wake_;
     int intervalMs_ = 1000;
     bool enabled_ = false;
     std::int64_t deadline_ = 0;
+    std::int64_t lastBeat_ = 0; // when the last beat was due (or the timer started)
 };
 
 } // namespace fw

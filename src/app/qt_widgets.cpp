@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 
 namespace fw {
 
@@ -71,16 +72,16 @@ void Panel::mousePressEvent(QMouseEvent* event) {
 }
 
 void MemoLog::appendLine(const std::string& line) {
-    // Insert at the end through a cursor: no re-layout of what is already there and no scan of
-    // the existing text, whatever its length.
+    // Insert at the end through a cursor, the line break and the line in one edit: no re-layout
+    // of what is already there and no scan of the existing text, whatever its length.
     if (!view_)
         return;
-    QTextCursor cursor(view_->document());
+    QTextDocument* doc = view_->document();
+    QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
+    const QString text = QString::fromStdString(line);
     // A line end the user left after the last line is reused, so no empty line gets in between.
-    if (cursor.block().length() > 1)
-        cursor.insertBlock();
-    cursor.insertText(QString::fromStdString(line));
+    cursor.insertText(cursor.block().length() <= 1 ? text : QChar('\n') + text);
 }
 
 QPlainTextEdit* makeMemo(const QString& name, QWidget* parent) {

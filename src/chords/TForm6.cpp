@@ -1,6 +1,11 @@
 #include "chords/TForm6.h"
 
 #include "app/TForm1.h"
+#include "app/prompts.h"
+#include "chords/chord_sets.h"
+#include "chords/qt_chord_builder_page.h"
+
+#include <QGridLayout>
 
 namespace fw {
 
@@ -8,7 +13,47 @@ TForm6::TForm6(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main),
     setObjectName("TForm6");
     setWindowTitle("Select a Mode to Edit");
     setModal(true);
-    resize(360, 240);
+
+    auto* grid = new QGridLayout(this);
+    RadioGroup1 =
+        new RadioGroup("RadioGroup1", "Chord Set", {"Set 1", "Set 2 ", "Set 3 ", "Set 4"}, 1, this);
+    RadioGroup1->setItemIndex(0);
+    RadioGroup2 = new RadioGroup("RadioGroup2", "Chord Index",
+                                 {"Chord 1", "Chord 2", "Chord 3", "Chord 4"}, 1, this);
+    RadioGroup2->setItemIndex(0);
+    grid->addWidget(RadioGroup1, 0, 0);
+    grid->addWidget(RadioGroup2, 0, 1);
+    Button1 = new QPushButton("Edit", this);
+    Button1->setObjectName("Button1");
+    Button1->setAutoDefault(false);
+    Button2 = new QPushButton("Cancel", this);
+    Button2->setObjectName("Button2");
+    Button2->setAutoDefault(false);
+    grid->addWidget(Button1, 1, 0);
+    grid->addWidget(Button2, 1, 1);
+    connect(Button1, &QPushButton::clicked, this, &TForm6::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm6::Button2Click);
+}
+
+void TForm6::Button1Click() {
+    const int set = RadioGroup1->itemIndex() + 1;
+    const int chord = RadioGroup2->itemIndex() + 1;
+    if (set >= 1 && set <= 4 && chord >= 1 && chord <= 4) {
+        ChordBuilderPage* builder = main_->ChordBuilder;
+        const BuilderChord shown = builderChordFor(main_->engine().st.chordMemory[set][chord]);
+        builder->showChord(shown);
+        // A lowest note outside the root list (a loaded file can hold any number) leaves no
+        // root selected; storing the chord as it stands would shift every string, so say so.
+        if (shown.root < -1 || shown.root >= builder->ListBox2->count())
+            main_->prompts().showMessage(
+                "The lowest note of this chord, " + std::to_string(shown.root) +
+                ", is not in the \"Chord Root\" list. Choose a root before storing the chord.");
+    }
+    accept();
+}
+
+void TForm6::Button2Click() {
+    reject();
 }
 
 } // namespace fw

@@ -1,14 +1,246 @@
 #include "input/TForm5.h"
 
 #include "app/TForm1.h"
+#include "input/keyboard_play.h"
+#include "input/qt_key_translate.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace fw {
+
+namespace {
+QSlider* bar(const QString& name, int min, int max, int position, int tick, QWidget* parent) {
+    auto* s = new QSlider(Qt::Vertical, parent);
+    s->setObjectName(name);
+    s->setRange(min, max);
+    s->setValue(position);
+    // As on the main window: the top of a bar is its minimum.
+    s->setInvertedAppearance(true);
+    s->setInvertedControls(true);
+    s->setTickInterval(tick);
+    s->setTickPosition(QSlider::TicksRight);
+    s->setPageStep(std::max(1, (max - min) / 20));
+    return s;
+}
+
+// Buttons and switches never take the focus: the arrow keys would move it away from the
+// controls that play.
+QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+QCheckBox* checkBox(const QString& name, const QString& caption, QWidget* parent) {
+    auto* c = new QCheckBox(caption, parent);
+    c->setObjectName(name);
+    c->setChecked(true);
+    c->setFocusPolicy(Qt::NoFocus);
+    return c;
+}
+
+void setSlider(QSlider* s, int value) {
+    value = std::clamp(value, s->minimum(), s->maximum());
+    if (s->value() != value) {
+        const QSignalBlocker block(s);
+        s->setValue(value);
+    }
+}
+
+void setChecked(QCheckBox* box, bool on) {
+    if (box->isChecked() != on) {
+        const QSignalBlocker block(box);
+        box->setChecked(on);
+    }
+}
+
+// A main-window bar takes a position from here, clamped to its own range; its change handling
+// is not run, as for any position set from code.
+void copyTo(QSlider* mainBar, int& modelPosition, int value) {
+    modelPosition = std::clamp(value, mainBar->minimum(), mainBar->maximum());
+}
+} // namespace
 
 TForm5::TForm5(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main), main_(main) {
     setObjectName("TForm5");
     setWindowTitle("Keyboard Play Mode Input");
     setModal(true);
-    resize(360, 240);
+    resize(640, 300);
+    buildWindow();
+    connect(main_, &TForm1::controlsSynced, this, &TForm5::followMain);
+}
+
+void TForm5::buildWindow() {
+    auto* outer = new QHBoxLayout(this);
+
+    Memo1 = makeMemo("Memo1", this);
+    QString help;
+    for (const auto& line : keyboardHelpLines())
+        help += QString::fromStdString(line) + '\n';
+    help.chop(1);
+    Memo1->setPlainText(help);
+    Memo1->setReadOnly(true);
+    Memo1->setFocusPolicy(Qt::ClickFocus); // no tab stop
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    int widest = 0;
+    for (const auto& line : keyboardHelpLines())
+        widest =
+            std::max(widest, Memo1->fontMetrics().horizontalAdvance(QString::fromStdString(line)));
+    Memo1->setMinimumWidth(widest + 24);
+    outer->addWidget(Memo1, 1);
+
+    TremTracker = bar("TremTracker", 1, 255, 127, 4, this);
+    TempTracker = bar("TempTracker", 1, 512, 256, 100, this);
+    VTracker = bar("VTracker", 0, 127, 63, 4, this);
+    TremTracker->setToolTip("Pitch bend");
+    TempTracker->setToolTip("Tempo");
+    VTracker->setToolTip("Velocity");
+    auto* bars = new QGridLayout;
+    int column = 0;
+    for (auto [caption, slider] :
+         {std::pair{"P", TremTracker}, std::pair{"T", TempTracker}, std::pair{"V", VTracker}}) {
+        auto* label = new QLabel(caption, this);
+        label->setAlignment(Qt::AlignHCenter);
+        bars->addWidget(label, 0, column);
+        bars->addWidget(slider, 1, column, Qt::AlignHCenter);
+        ++column;
+    }
+    outer->addLayout(bars);
+
+    auto* right = new QVBoxLayout;
+    QStringList tracks;
+    for (int i = 1; i <= 8; ++i)
+        tracks << QString::number(i);
+    TrackRadioGroup = new RadioGroup("TrackRadioGroup", "Track", tracks, 8, this);
+    TrackRadioGroup->setItemIndex(0);
+    right->addWidget(TrackRadioGroup);
+    CheckBox4 = checkBox("CheckBox4", "Realtime Frets", this);
+    CheckBox5 = checkBox("CheckBox5", "Merge Modes", this);
+    right->addWidget(CheckBox4);
+    right->addWidget(CheckBox5);
+    auto* alternates = new QHBoxLayout;
+    Button32 = button("Button32", "1", this);
+    Button31 = button("Button31", "2", this);
+    Button33 = button("Button33", "3", this);
+    Button32->setToolTip("Alternate instrument 1");
+    Button31->setToolTip("Alternate instrument 2");
+    Button33->setToolTip("Alternate instrument 3");
+    for (auto* b : {Button32, Button31, Button33})
+        alternates->addWidget(b);
+    right->addLayout(alternates);
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addWidget(new QLabel("Last key:", this));
+    Label1 = new QLabel(this);
+    Label1->setObjectName("Label1");
+    Label1->setToolTip("Code of the last key");
+    keyRow->addWidget(Label1, 1);
+    right->addLayout(keyRow);
+    right->addStretch(1);
+    Button1 = button("Button1", "Exit Keyboard Mode", this);
+    right->addWidget(Button1);
+    outer->addLayout(right);
+
+    connect(TrackRadioGroup, &RadioGroup::itemClicked, this, &TForm5::TrackRadioGroupClick);
+    connect(CheckBox4, &QCheckBox::clicked, this, &TForm5::CheckBox4Click);
+    connect(CheckBox5, &QCheckBox::clicked, this, &TForm5::CheckBox5Click);
+    connect(TremTracker, &QSlider::valueChanged, this, &TForm5::TremTrackerChange);
+    connect(TempTracker, &QSlider::valueChanged, this, &TForm5::TempTrackerChange);
+    connect(VTracker, &QSlider::valueChanged, this, &TForm5::VTrackerChange);
+    connect(Button32, &QPushButton::clicked, this, &TForm5::Button32Click);
+    connect(Button31, &QPushButton::clicked, this, &TForm5::Button31Click);
+    connect(Button33, &QPushButton::clicked, this, &TForm5::Button33Click);
+    connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
+
+    // Every control plays the keys except "Track", which keeps its own arrow-key handling.
+    for (QObject* o :
+         std::initializer_list<QObject*>{this, Button1, Memo1, TremTracker, TempTracker, VTracker,
+                                         CheckBox4, CheckBox5, Button31, Button32, Button33})
+        o->installEventFilter(this);
+}
+
+bool TForm5::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        // A key that a control passed on reaches the window too; it has been played already,
+        // or it comes from "Track", which does not play.
+        const QWidget* focus = focusWidget();
+        const bool own = watched != this || !focus || focus == this;
+        if (own) {
+            auto* keyEvent = static_cast<QKeyEvent*>(event);
+            int key = usVirtualKey(*keyEvent);
+            FormKeyDown(key, keyEvent->modifiers());
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm5::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Start on the help text, where the arrow keys only pick.
+    Memo1->setFocus();
+}
+
+void TForm5::FormKeyDown(int& key, Qt::KeyboardModifiers shift) {
+    Label1->setText(QString::number(key));
+    main_->Edit22KeyDown(key, shift);
+}
+
+void TForm5::TrackRadioGroupClick() {
+    main_->engine().ui.track = TrackRadioGroup->itemIndex();
+    main_->syncControls();
+}
+
+void TForm5::CheckBox4Click() {
+    main_->engine().ui.realtimeFrets = CheckBox4->isChecked();
+    main_->syncControls();
+}
+
+void TForm5::CheckBox5Click() {
+    main_->engine().ui.mergeModes = CheckBox5->isChecked();
+    main_->syncControls();
+}
+
+void TForm5::TremTrackerChange() {
+    copyTo(main_->TremTracker, main_->engine().ui.tremPosition, TremTracker->value());
+    main_->syncControls();
+}
+
+void TForm5::TempTrackerChange() {
+    copyTo(main_->TempTracker, main_->engine().ui.tempPosition, TempTracker->value());
+    main_->syncControls();
+}
+
+void TForm5::VTrackerChange() {
+    // The velocity follows at the next key press, when the main bar's handling runs.
+    copyTo(main_->VTracker, main_->engine().ui.vPosition, VTracker->value());
+    main_->syncControls();
+}
+
+void TForm5::Button31Click() {
+    main_->Button31Click();
+}
+void TForm5::Button32Click() {
+    main_->Button32Click();
+}
+void TForm5::Button33Click() {
+    main_->Button33Click();
+}
+
+void TForm5::followMain() {
+    const ControlState& ui = main_->engine().ui;
+    setSlider(TremTracker, ui.tremPosition);
+    setSlider(TempTracker, ui.tempPosition);
+    setSlider(VTracker, ui.vPosition);
+    setChecked(CheckBox4, ui.realtimeFrets);
+    setChecked(CheckBox5, ui.mergeModes);
+    TrackRadioGroup->setItemIndex(ui.track);
 }
 
 } // namespace fw

@@ -68,7 +68,7 @@ TEST(MainWindow, GuitarStatusHoldsEveryControlWithItsCaption) {
         {"CheckBox4", "Realtime Frets"}, {"CheckBox5", "Merge Modes"},
         {"Button75", "Type"},          {"Button6", "6 String"},
         {"Button74", "Edit an Existing Chord"}, {"Button106", "Calibrate Joystick"},
-        {"ButtonStyleManager", "Picking Style File Manager"}, {"MidiRescanButton", "Rescan"}};
+        {"Button76", "Picking Style File Manager"}, {"MidiRescanButton", "Rescan"}};
     for (auto [name, caption] : captions)
         EXPECT_EQ(buttonText(&f, name), caption) << name;
     for (int k = 1; k <= 4; ++k) {

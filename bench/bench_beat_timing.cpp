@@ -1,0 +1,281 @@
+// How well the pick sequencer keeps the beat. Runs the real main window offscreen with all its
+// timers at 1000 BPM (60 ms beats) while a picking sequence plays and the play log grows, and
+// stamps every message on the monotonic clock as the output receives it. In the same run a plain
+// thread sleeps to the same absolute deadlines with clock_nanosleep: that is the machine's floor.
+//
+//   bench_beat_timing [--seconds N] [--joystick-poll] [--hidden] [--tab N] [--csv FILE]
+//
+// --joystick-poll also runs the 1 ms joystick poll, as in joystick play; --hidden leaves the
+// window unshown (nothing is painted), to tell painting from the rest; --tab N shows another
+// main tab than "Play Logs" (2), e.g. 0 for "Builder".
+#include "app/TForm1.h"
+#include "app/prompts.h"
+#include "engine/clock.h"
+#include "engine/midi_outputs.h"
+#include "input/joystick.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/resource.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using fw::monotonicMicros;
+
+constexpr int kTempPositionFor1000Bpm = 1;
+constexpr std::int64_t kPeriodMicros = 60000;
+
+// An output that notes when each message arrived.
+class StampingPort final : public fw::MidiPort {
+public:
+    struct Stamp {
+        std::int64_t micros;
+        std::uint32_t packed;
+    };
+    StampingPort() { stamps.reserve(1 << 16); }
+    std::string name() const override { return "Stamping port"; }
+    bool open() override { return opened = true; }
+    bool usable() const override { return opened; }
+    bool send(std::uint32_t packed) override {
+        stamps.push_back({monotonicMicros(), packed});
+        return true;
+    }
+    void reset() override {}
+    bool opened = false;
+    std::vector<Stamp> stamps;
+};
+
+// No one answers: the start-up's joystick message is noted and dropped.
+class SilentPrompts final : public fw::Prompts {
+public:
+    void showMessage(const std::string&) override { ++messages; }
+    std::optional<std::string> openFileName(const fw::FileDialogSpec&) override { return {}; }
+    std::optional<std::string> saveFileName(const fw::FileDialogSpec&) override { return {}; }
+    int messages = 0;
+};
+
+// A controller that is not plugged in; the 1 ms poll still runs its full path.
+class AbsentJoystick final : public fw::Joystick {
+public:
+    int setCapture() override { return fw::kJoyUnplugged; }
+    int getPosEx(fw::JoyInfo&) override { return fw::kJoyUnplugged; }
+    void releaseCapture() override {}
+};
+
+struct Stats {
+    double p50 = 0, p99 = 0, max = 0, min = 0;
+    std::size_t count = 0;
+};
+
+Stats statsOf(std::vector<std::int64_t> v) {
+    Stats s;
+    s.count = v.size();
+    if (v.empty())
+        return s;
+    std::sort(v.begin(), v.end());
+    const auto at = [&](double q) {
+        const auto i = static_cast<std::size_t>(std::ceil(q * static_cast<double>(v.size()))) - 1;
+        return static_cast<double>(v[std::min(i, v.size() - 1)]) / 1000.0;
+    };
+    s.p50 = at(0.50);
+    s.p99 = at(0.99);
+    s.max = static_cast<double>(v.back()) / 1000.0;
+    s.min = static_cast<double>(v.front()) / 1000.0;
+    return s;
+}
+
+double cpuSeconds(int who) {
+    rusage ru{};
+    getrusage(who, &ru);
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+// The floor: wakes at anchor + i x period for i = 1..beats and notes how late it woke.
+void floorThread(std::int64_t anchor, int beats, std::vector<std::int64_t>* errors) {
+    errors->reserve(static_cast<std::size_t>(beats));
+    for (int i = 1; i <= beats; ++i) {
+        const std::int64_t deadline = anchor + i * kPeriodMicros;
+        timespec ts{};
+        ts.tv_sec = static_cast<time_t>(deadline / 1000000);
+        ts.tv_nsec = static_cast<long>((deadline % 1000000) * 1000);
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+        }
+        errors->push_back(monotonicMicros() - deadline);
+    }
+}
+
+void printStats(const char* label, const Stats& s) {
+    std::printf("%-34s %7zu  %8.3f  %8.3f  %8.3f  %8.3f\n", label, s.count, s.min, s.p50, s.p99,
+                s.max);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int seconds = 65;
+    bool joystickPoll = false;
+    bool hidden = false;
+    int tab = 2; // "Play Logs"
+    std::string csvPath;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--seconds" && i + 1 < argc) {
+            seconds = std::max(1, std::atoi(argv[++i]));
+        } else if (a == "--tab" && i + 1 < argc) {
+            tab = std::atoi(argv[++i]);
+        } else if (a == "--hidden") {
+            hidden = true;
+        } else if (a == "--joystick-poll") {
+            joystickPoll = true;
+        } else if (a == "--csv" && i + 1 < argc) {
+            csvPath = argv[++i];
+        } else {
+            std::fprintf(
+                stderr,
+                "usage: %s [--seconds N] [--joystick-poll] [--hidden] [--tab N] [--csv FILE]\n",
+                argv[0]);
+            return 2;
+        }
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    fw::SystemClock clock;
+    SilentPrompts prompts;
+    AbsentJoystick joystick;
+    StampingPort* port = nullptr;
+    fw::MidiOutputs outputs{"stamping", [] { return std::vector<std::string>{}; },
+                            [&port](const std::string&) {
+                                auto p = std::make_unique<StampingPort>();
+                                port = p.get();
+                                return p;
+                            }};
+    fw::TForm1 form({clock, prompts, outputs, joystick});
+    if (!hidden)
+        form.show();
+    // Keep the play log in view so its growth is painted as it would be on screen.
+    form.PageControl1->setCurrentIndex(tab);
+
+    fw::Engine& engine = form.engine();
+    engine.ui.tempPosition = kTempPositionFor1000Bpm;
+    form.syncControls();
+    if (joystickPoll)
+        form.Button70Click();
+
+    // An E major chord in slot 1-1 and a 64-beat arpeggio, one string per beat, as pick 1.
+    const int eMajor[] = {40, 44, 47, 52, 52, 56, 59, 64, 40, 40};
+    for (int k = 1; k <= 10; ++k)
+        engine.st.chordMemory[1][1][k] = eMajor[k - 1];
+    std::string sequence;
+    for (int step = 0; step < 64; ++step)
+        sequence += std::string(1, static_cast<char>('0' + step % 10)) + "------";
+    engine.st.pickMemory[1][1] = sequence;
+
+    const int beats = seconds * 1000 / static_cast<int>(kPeriodMicros / 1000);
+    std::vector<std::int64_t> uiErrors;
+    uiErrors.reserve(static_cast<std::size_t>(beats));
+    std::vector<std::int64_t> floorErrors;
+    std::thread floor;
+    std::int64_t anchor = -1;
+    std::int64_t lastIndex = 0;
+    std::int64_t skipped = 0;
+    int missingNotes = 0;
+    std::size_t seen = 0;
+    double cpuStart = 0, threadCpuStart = 0;
+    std::int64_t wallStart = 0;
+
+    // Runs after the sequencer's own handler on every beat.
+    QObject::connect(form.Timer2, &fw::BeatTimer::timeout, &form, [&] {
+        if (anchor < 0) {
+            if (engine.st.pickStep != 1)
+                return; // the pick has not been played yet
+            anchor = form.Timer2->lastBeatDue();
+            seen = port->stamps.size();
+            floor = std::thread(floorThread, anchor, beats, &floorErrors);
+            cpuStart = cpuSeconds(RUSAGE_SELF);
+            threadCpuStart = cpuSeconds(RUSAGE_THREAD);
+            wallStart = monotonicMicros();
+        } else {
+            // The grid point this beat belongs to. A beat dropped after a stall shows as a gap
+            // in the grid; a beat off the grid shows as its distance from the nearest point.
+            const std::int64_t index =
+                (form.Timer2->lastBeatDue() - anchor + kPeriodMicros / 2) / kPeriodMicros;
+            skipped += std::max<std::int64_t>(index - lastIndex - 1, 0);
+            lastIndex = index;
+            const std::int64_t ideal = anchor + index * kPeriodMicros;
+            bool found = false;
+            for (; seen < port->stamps.size(); ++seen) {
+                const auto& s = port->stamps[seen];
+                const int status = static_cast<int>(s.packed & 0xFF);
+                const int velocity = static_cast<int>((s.packed >> 16) & 0xFF);
+                if (!found && status == 0x91 && velocity > 0) {
+                    uiErrors.push_back(s.micros - ideal);
+                    found = true;
+                }
+            }
+            if (!found)
+                ++missingNotes;
+        }
+        // A new pick as the sequence ends, so the next beat plays its first step.
+        if (engine.st.pickStep * 7 >= static_cast<int>(engine.st.pickMemory[1][1].size()))
+            form.Button65Click();
+        if (lastIndex >= beats)
+            app.quit();
+    });
+
+    // Let the sequencer take up the tempo, then pick.
+    QTimer::singleShot(300, &form, [&] { form.Button65Click(); });
+    std::printf("Playing %d beats at %d BPM (%d s)%s, %s...\n", beats, engine.bpm(), seconds,
+                joystickPoll ? " with the 1 ms joystick poll" : "",
+                hidden ? "window hidden"
+                       : ("showing \"" + form.PageControl1->tabText(tab) + "\"").toUtf8().data());
+    std::fflush(stdout);
+    QApplication::exec();
+    const double wall = static_cast<double>(monotonicMicros() - wallStart) / 1e6;
+    const double cpu = cpuSeconds(RUSAGE_SELF) - cpuStart;
+    const double threadCpu = cpuSeconds(RUSAGE_THREAD) - threadCpuStart;
+    if (floor.joinable())
+        floor.join();
+
+    const Stats ui = statsOf(uiErrors);
+    const Stats fl = statsOf(floorErrors);
+    std::printf("\nBeat error against the ideal time, milliseconds (beats of %lld ms, %s)\n",
+                static_cast<long long>(kPeriodMicros / 1000),
+                form.TempoModified->text().toUtf8().data());
+    std::printf("%-34s %7s  %8s  %8s  %8s  %8s\n", "", "beats", "min", "p50", "p99", "max");
+    printStats("sequencer (first note of the beat)", ui);
+    printStats("floor (clock_nanosleep thread)", fl);
+    std::printf("\np99 ratio sequencer / floor: %.2f (target at most 1.2)\n",
+                fl.p99 > 0 ? ui.p99 / fl.p99 : 0.0);
+    std::printf("p50 of the sequencer: %.3f ms (target under 0.25 ms)\n", ui.p50);
+    std::printf("CPU: process %.2f %% of one core, window thread %.2f %% (target under 5 %%)\n",
+                100.0 * cpu / wall, 100.0 * threadCpu / wall);
+    std::printf("beats dropped after a stall: %lld; beats without a note: %d; play log lines: %d\n",
+                static_cast<long long>(skipped), missingNotes,
+                form.R2IMemo->document()->blockCount());
+    if (!csvPath.empty()) {
+        std::ofstream csv(csvPath);
+        csv << "beat,sequencer_us,floor_us\n";
+        for (std::size_t i = 0; i < std::max(uiErrors.size(), floorErrors.size()); ++i)
+            csv << i + 1 << ',' << (i < uiErrors.size() ? std::to_string(uiErrors[i]) : "") << ','
+                << (i < floorErrors.size() ? std::to_string(floorErrors[i]) : "") << '\n';
+    }
+    return 0;
+}

@@ -1,0 +1,118 @@
+#include "chords/chord_sets.h"
+
+#include "chords/line_file.h"
+#include "engine/strict_int.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace fw {
+
+std::vector<std::string> chordMemoryLines(const ChordTable& memory) {
+    std::vector<std::string> lines;
+    lines.reserve(kChordSetLineCount);
+    for (int set = 1; set <= 4; ++set)
+        for (int chord = 1; chord <= 4; ++chord)
+            for (int string = 1; string <= 10; ++string)
+                lines.push_back(std::to_string(memory[set][chord][string]));
+    return lines;
+}
+
+ChordTable chordTableFromLines(const std::vector<std::string>& lines) {
+    ChordTable table{};
+    for (int set = 1; set <= 4; ++set)
+        for (int chord = 1; chord <= 4; ++chord)
+            for (int string = 1; string <= 10; ++string) {
+                const auto i = static_cast<std::size_t>(chordLineIndex(set, chord, string));
+                table[set][chord][string] = strToInt(i < lines.size() ? lines[i] : std::string());
+            }
+    return table;
+}
+
+ChordNotes chordFromBuilder(int root, const std::array<std::string, 10>& offsets) {
+    ChordNotes notes{};
+    for (int k = 1; k <= 10; ++k) {
+        // Wide arithmetic: a huge typed offset must not overflow into a plausible note.
+        const long long note =
+            static_cast<long long>(root) + strToInt(offsets[static_cast<std::size_t>(k - 1)]);
+        notes[k] = static_cast<int>(std::clamp<long long>(note, INT32_MIN, INT32_MAX));
+    }
+    return notes;
+}
+
+BuilderChord builderChordFor(const ChordNotes& entries) {
+    int lowest = 500;
+    for (int k = 1; k <= 10; ++k)
+        lowest = std::min(lowest, entries[k]);
+    BuilderChord out;
+    out.root = lowest;
+    for (int k = 1; k <= 10; ++k)
+        out.offsets[static_cast<std::size_t>(k - 1)] =
+            static_cast<int>(static_cast<long long>(entries[k]) - lowest);
+    return out;
+}
+
+bool chordIsStored(const ChordNotes& entries) {
+    long long sum = 0;
+    for (int k = 1; k <= 10; ++k)
+        sum += entries[k];
+    return sum != 0;
+}
+
+bool ChordSets::saveChordToSlot(int set, int chord, int root,
+                                const std::array<std::string, 10>& offsets) {
+    if (set < 1 || set > 4 || chord < 1 || chord > 4)
+        return false;
+    ChordNotes notes{};
+    try {
+        notes = chordFromBuilder(root, offsets);
+    } catch (const ConversionError& e) {
+        prompts_.showMessage(e.what());
+        return false;
+    }
+    for (int k = 1; k <= 10; ++k)
+        memory_[set][chord][k] = notes[k];
+    showChordMemory();
+    return true;
+}
+
+void ChordSets::showChordMemory() {
+    view_ = chordMemoryLines(memory_);
+    notify();
+}
+
+bool ChordSets::loadChordSetFile(const std::string& path) {
+    // Everything is read and converted before anything changes, so a file that cannot be read
+    // or holds a bad line leaves the memory and the view as they were.
+    auto lines = readLineFile(path);
+    if (!lines) {
+        prompts_.showMessage(cannotOpenFileMessage(path));
+        return false;
+    }
+    ChordTable table{};
+    try {
+        table = chordTableFromLines(*lines);
+    } catch (const ConversionError& e) {
+        prompts_.showMessage(e.what());
+        return false;
+    }
+    memory_ = table;
+    view_ = std::move(*lines);
+    notify();
+    return true;
+}
+
+bool ChordSets::saveChordSetFile(const std::string& path) {
+    if (!writeLineFileAtomic(path, view_)) {
+        prompts_.showMessage(cannotCreateFileMessage(path));
+        return false;
+    }
+    return true;
+}
+
+void ChordSets::notify() {
+    if (viewChanged)
+        viewChanged();
+}
+
+} // namespace fw

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "picks/pick_sets.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QObject>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace fw {
+
+class Engine;
+class Prompts;
+
+// The pick editor ("Builder" > "Picking Sequences") and the pick memory view ("Memory State" >
+// "Pick Definitions") with the set buttons and pick set files that join them.
+class PickSetPages : public QObject {
+    Q_OBJECT
+public:
+    PickSetPages(Engine& engine, Prompts& prompts, QObject* parent = nullptr);
+
+    // The two pages; each is built once, into the given tab widget.
+    QWidget* buildSequencesPage(QWidget* parent);
+    QWidget* buildDefinitionsPage(QWidget* parent);
+
+    // Handlers, named after their controls.
+    void Button47Click() { savePickSet(1); }
+    void Button48Click() { savePickSet(2); }
+    void Button49Click() { savePickSet(3); }
+    void Button50Click() { savePickSet(4); }
+    void Button45Click();
+    void Button46Click();
+
+    // Stores the editor's eight sequences as pick set `set` (1..4) and shows the memory.
+    void savePickSet(int set);
+    // Rewrites PickMemo from the pick memory: 32 lines, one per entry.
+    void showPickMemory();
+    // Loads a *.picks file into the memory and the view. A file that cannot be read changes
+    // neither and is reported; returns whether it loaded.
+    bool loadPickSetFile(const std::string& path);
+
+    // The box of sequence n (1..8) and channel c (1..7).
+    QLineEdit* sequenceEdit(int n, int channel) const;
+    // The texts of sequence n's seven boxes, channel 1 first.
+    PickChannels channelTexts(int n) const;
+    // What PickMemo shows, byte for byte; this is what "SavePick Set" writes.
+    const std::vector<std::string>& memoLines() const { return memoLines_; }
+
+    // The fourteen boxes of each page "Pick 1".."Pick 4": [page][0..6] the normal sequence,
+    // [page][7..13] the altered one.
+    std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
+    QTabWidget* PickPages = nullptr;
+    QGroupBox* SavePickDefinitions = nullptr;
+    std::array<QPushButton*, 5> setButtons{}; // Button47..Button50 as 1..4
+    QPushButton* Button76 = nullptr;          // "Picking Style File Manager"
+    QPlainTextEdit* PickMemo = nullptr;
+    QPushButton* Button45 = nullptr; // "Load Pick Set"
+    QPushButton* Button46 = nullptr; // "SavePick Set"
+
+private:
+    void setMemoLines(std::vector<std::string> lines);
+
+    Engine& engine_;
+    Prompts& prompts_;
+    std::vector<std::string> memoLines_;
+};
+
+} // namespace fw
