@@ -39,6 +39,8 @@ class FretboardPicture;
 class PickSetPages;
 class ChordBuilderPage;
 class ChordDefinitionsPage;
+class PlayLogsPage;
+class BeatManagerPage;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -140,6 +142,8 @@ public:
     FretboardPicture* Fretboard = nullptr;
     ChordBuilderPage* ChordBuilder = nullptr;         // Builder > "Chords"
     ChordDefinitionsPage* ChordDefinitions = nullptr; // Memory State > "Chord Definitions"
+    PlayLogsPage* PlayLogs = nullptr;       // "Play Logs" tab
+    BeatManagerPage* BeatManager = nullptr; // "Beat Manager" tab
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.

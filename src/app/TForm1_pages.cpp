@@ -1,8 +1,10 @@
 // The tabs of the main window and the instrument list beside them.
 #include "app/TForm1.h"
+#include "beats/qt_beat_manager_page.h"
 #include "chords/qt_chord_builder_page.h"
 #include "chords/qt_chord_definitions_page.h"
 #include "engine/instruments.h"
+#include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
 
 #include <QGridLayout>
@@ -126,7 +128,8 @@ void TForm1::buildPages() {
     PageControl1->addTab(buildPlayLogsPage(), "Play Logs");
     PageControl1->addTab(buildAlternatePage(), "Alternate Instruments");
     PageControl1->addTab(buildJoystickPage(), "Joystick Mapping");
-    PageControl1->addTab(page("BeatManagerPage", PageControl1), "Beat Manager");
+    BeatManager = new BeatManagerPage(output_, PageControl1);
+    PageControl1->addTab(BeatManager, "Beat Manager");
     PageControl1->addTab(buildHelpPage(), "Help");
     PageControl1->addTab(buildThanksPage(), "Thanks to:");
     PageControl1->addTab(buildConfigPage(), "Config");
@@ -176,12 +179,9 @@ QWidget* TForm1::buildMemoryPage() {
 }
 
 QWidget* TForm1::buildPlayLogsPage() {
-    auto* logs = page("PlayLogsPage", PageControl1);
-    auto* layout = new QVBoxLayout(logs);
-    layout->addWidget(new QLabel("Play Log", logs));
-    R2IMemo = makeMemo("R2IMemo", logs);
-    layout->addWidget(R2IMemo, 1);
-    return logs;
+    PlayLogs = new PlayLogsPage(*this, PageControl1);
+    R2IMemo = PlayLogs->R2IMemo;
+    return PlayLogs;
 }
 
 QWidget* TForm1::buildAlternatePage() {

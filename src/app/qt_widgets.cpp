@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QMouseEvent>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -79,7 +80,8 @@ void MemoLog::appendLine(const std::string& line) {
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
     const QString text = QString::fromStdString(line);
-    cursor.insertText(doc->isEmpty() ? text : QChar('\n') + text);
+    // A line end the user left after the last line is reused, so no empty line gets in between.
+    cursor.insertText(cursor.block().length() <= 1 ? text : QChar('\n') + text);
 }
 
 QPlainTextEdit* makeMemo(const QString& name, QWidget* parent) {

@@ -1,0 +1,14 @@
+#include "beats/beat_instrument.h"
+
+#include "engine/midi_output.h"
+
+namespace fw {
+
+bool announceBeatInstrument(MidiOutput& out, int selectedIndex) {
+    out.ensureOpenSilent();
+    if (selectedIndex < 0 || selectedIndex > 127)
+        return false;
+    return out.sendAndLog(0xC0, selectedIndex, 0);
+}
+
+} // namespace fw

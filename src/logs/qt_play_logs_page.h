@@ -1,0 +1,110 @@
+#pragma once
+
+#include "app/qt_event_pump.h"
+#include "logs/log_player.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QWidget>
+
+#include <array>
+#include <atomic>
+#include <string>
+
+namespace fw {
+
+class TForm1;
+
+// The "Play Logs" tab: the play log that live play writes to, the slots Log A, B and C, and
+// what records, replays, merges, saves and exports them.
+class PlayLogsPage : public QWidget {
+    Q_OBJECT
+public:
+    PlayLogsPage(TForm1& form, QWidget* parent = nullptr);
+    ~PlayLogsPage() override;
+
+    // Handlers, named after their controls.
+    void Button81Click(); // "RESET and  RECORD"
+    void Button82Click(); // "Replay"
+    void Button11Click(); // "Play"
+    void Button8Click();  // "Stop"
+    void R2IMemoChange();
+    void Button10Click();       // "Save to Log A"
+    void Button13Click();       // "Save to Log B"
+    void Button14Click();       // "PL+LA->"
+    void Button15Click();       // "PL+LB->"
+    void Button16Click();       // "LA+LB->"
+    void Button18Click();       // "PL<---LC"
+    void Button52Click();       // "Save Play Log to MIDI file"
+    void SaveWavClick();        // "Save Play Log to WAV file"
+    void SaveLogClick(int log); // "Save Log..." under log 0..3
+    void LoadLogClick(int log); // "Load Log..." under log 0..3
+
+    // Merges first and second by time into Log C. A line without a valid time stops it with a
+    // message and leaves Log C as it was.
+    void mergeLogs(QPlainTextEdit* first, QPlainTextEdit* second);
+
+    QPlainTextEdit* R2IMemo = nullptr;  // "PL"
+    QPlainTextEdit* R2IMemo2 = nullptr; // "Log A"
+    QPlainTextEdit* R2IMemo3 = nullptr; // "Log B"
+    QPlainTextEdit* R2IMemo4 = nullptr; // "Log C"
+    QLabel* LineCount1 = nullptr;
+    QPushButton* Button81 = nullptr;
+    QPushButton* Button82 = nullptr;
+    QPushButton* Button11 = nullptr;
+    QPushButton* Button8 = nullptr;
+    QPushButton* Button10 = nullptr;
+    QPushButton* Button13 = nullptr;
+    QPushButton* Button14 = nullptr;
+    QPushButton* Button15 = nullptr;
+    QPushButton* Button16 = nullptr;
+    QPushButton* Button18 = nullptr;
+    QPushButton* Button52 = nullptr;
+    QPushButton* SaveWavButton = nullptr;
+    QProgressBar* WavProgress = nullptr;
+    QPushButton* WavCancelButton = nullptr;
+    std::array<QPushButton*, 4> SaveLogButtons{};
+    std::array<QPushButton*, 4> LoadLogButtons{};
+
+    // The four logs in order PL, Log A, Log B, Log C.
+    std::array<QPlainTextEdit*, 4> logs() const { return {R2IMemo, R2IMemo2, R2IMemo3, R2IMemo4}; }
+    // Lines of a log: text blocks, not counting an empty last one. Never scans the text.
+    static int lineCount(const QPlainTextEdit* log);
+    // A log's text as 8-bit characters, lines separated by LF.
+    static std::string logText(const QPlainTextEdit* log);
+    static void setLogText(QPlainTextEdit* log, const std::string& text);
+
+    LogPlayer& player() { return player_; }
+    bool busy() const { return player_.running() || rendering_; }
+    // Waits go through this pump (the window's event loop unless a test puts its own).
+    void setEventPump(EventPump* pump);
+    // Logs that changed since they were last saved or loaded are written here when the window
+    // closes, so a performance is never lost.
+    QString recoveryDir() const { return recoveryDir_; }
+    void setRecoveryDir(const QString& dir) { recoveryDir_ = dir; }
+    // Writes every unsaved, non-empty log into the recovery folder; returns the files written.
+    QStringList keepUnsavedLogs();
+    bool unsaved(int log) const { return unsaved_[static_cast<std::size_t>(log)]; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildPage();
+    void playback(QPlainTextEdit* log, bool replay);
+    void setLongActionsEnabled(bool on);
+    void copyLog(QPlainTextEdit* from, QPlainTextEdit* to);
+
+    TForm1& form_;
+    QtEventPump qtPump_;
+    EventPump* pump_ = &qtPump_;
+    LogPlayer player_;
+    bool rendering_ = false;
+    std::atomic<bool> cancelRender_{false};
+    std::array<bool, 4> unsaved_{};
+    QString recoveryDir_;
+};
+
+} // namespace fw

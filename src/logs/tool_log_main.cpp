@@ -1,0 +1,126 @@
+// fretwright-log: the play log conversions of the "Play Logs" tab for batch work.
+#include "engine/fluid_synth_port.h"
+#include "logs/log_files.h"
+#include "logs/log_lines.h"
+#include "logs/merge_logs.h"
+#include "logs/midi_file.h"
+#include "logs/wav_render.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kUsage =
+    "Usage:\n"
+    "  fretwright-log midi IN.plog OUT.mid\n"
+    "      Writes the play log as a Standard MIDI File (format 1, one track, one log\n"
+    "      centisecond per tick), as \"Save Play Log to MIDI file\" does.\n"
+    "  fretwright-log wav IN.plog OUT.wav\n"
+    "      Renders the play log through the built-in General MIDI synthesizer to a\n"
+    "      44.1 kHz 16-bit stereo WAV file, with its recorded timing, as \"Save Play Log\n"
+    "      to WAV file\" does. No sound card is needed.\n"
+    "  fretwright-log merge FIRST.plog SECOND.plog OUT.plog\n"
+    "      Merges two play logs by time, as the merge buttons into Log C do: on equal\n"
+    "      times the line of FIRST comes first.\n"
+    "  fretwright-log --help\n"
+    "\n"
+    "A play log file holds one line per MIDI message, as the play log shows it: eight\n"
+    "hexadecimal digits (status, data 1, data 2, 00), \"-\" and the time in centiseconds,\n"
+    "for example 91405A00-1530. Output files are replaced only when they were written\n"
+    "completely. On an error the program prints it and exits with status 1 (2 for a\n"
+    "wrong command line).\n";
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "fretwright-log: %s\n", message.c_str());
+    return 1;
+}
+
+int failAt(const std::string& file, const fw::LogLineError& e) {
+    return fail(file + ":" + std::to_string(e.line() + 1) + ": " + e.what());
+}
+
+bool readLog(const std::string& path, std::string& text, std::string& error) {
+    auto data = fw::readWholeFile(path, error);
+    if (!data)
+        return false;
+    text = std::move(*data);
+    return true;
+}
+
+int toMidi(const std::string& in, const std::string& out) {
+    std::string text;
+    std::string error;
+    if (!readLog(in, text, error))
+        return fail(error);
+    std::string bytes;
+    try {
+        bytes = fw::midiFileFromLog(fw::splitLogLines(text));
+    } catch (const fw::LogLineError& e) {
+        return failAt(in, e);
+    }
+    if (auto err = fw::writeFileReplacing(out, bytes))
+        return fail(*err);
+    return 0;
+}
+
+int toWav(const std::string& in, const std::string& out) {
+    std::string text;
+    std::string error;
+    if (!readLog(in, text, error))
+        return fail(error);
+    fw::LogRender plan;
+    try {
+        plan = fw::planLogRender(fw::splitLogLines(text));
+    } catch (const fw::LogLineError& e) {
+        return failAt(in, e);
+    }
+    fw::OfflineSynth synth(plan.sampleRate);
+    if (!synth.loaded())
+        return fail("Cannot load the SoundFont " FW_DEFAULT_SOUNDFONT);
+    fw::ReplacingFileWriter writer(out);
+    if (!writer.ok())
+        return fail(writer.error());
+    if (fw::renderLogToWav(plan, synth, writer) != fw::RenderOutcome::Done || !writer.commit())
+        return fail(writer.error());
+    return 0;
+}
+
+int merge(const std::string& first, const std::string& second, const std::string& out) {
+    std::string a;
+    std::string b;
+    std::string error;
+    if (!readLog(first, a, error) || !readLog(second, b, error))
+        return fail(error);
+    const auto linesA = fw::splitLogLines(a);
+    const auto linesB = fw::splitLogLines(b);
+    std::vector<std::string_view> merged;
+    try {
+        fw::mergeLogs(linesA, linesB, merged);
+    } catch (const fw::LogLineError& e) {
+        return failAt(e.source() == 0 ? first : second, e);
+    }
+    if (auto err = fw::writeFileReplacing(out, fw::playLogFileText(merged)))
+        return fail(*err);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.size() == 3 && args[0] == "midi")
+        return toMidi(args[1], args[2]);
+    if (args.size() == 3 && args[0] == "wav")
+        return toWav(args[1], args[2]);
+    if (args.size() == 4 && args[0] == "merge")
+        return merge(args[1], args[2], args[3]);
+    std::fputs(kUsage, stderr);
+    return 2;
+}

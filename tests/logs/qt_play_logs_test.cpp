@@ -1,0 +1,339 @@
+#include "beats/qt_beat_manager_page.h"
+#include "engine/instruments.h"
+#include "logs/log_files.h"
+#include "logs/qt_play_logs_page.h"
+#include "support/qt_harness.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFontDatabase>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace fw {
+namespace {
+
+using test::MainWindowHarness;
+using test::ManualPump;
+
+struct LogsRig {
+    MainWindowHarness h;
+    PlayLogsPage& page = *h.form->PlayLogs;
+    ManualPump pump{h.clock};
+    QTemporaryDir dir;
+
+    LogsRig() {
+        page.setEventPump(&pump);
+        h.prompts.messages.clear(); // the joystick report at start-up
+    }
+    std::string file(const char* name) const { return dir.filePath(name).toStdString(); }
+    static QStringList lines(const QPlainTextEdit* log) {
+        const QString text = log->toPlainText();
+        return text.isEmpty() ? QStringList{} : text.split('\n');
+    }
+    std::int64_t due(int centis) const {
+        return page.player().replayStartMicros + centis * 10000LL;
+    }
+};
+
+TEST(PlayLogsPage, FourLogsWithTheirControlsAndOneLineCounter) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    EXPECT_EQ(rig.h.form->R2IMemo, page.R2IMemo);
+    EXPECT_EQ(rig.h.form->findChild<QPlainTextEdit*>("R2IMemo4"), page.R2IMemo4);
+    for (QPlainTextEdit* log : page.logs()) {
+        EXPECT_EQ(log->lineWrapMode(), QPlainTextEdit::NoWrap);
+        EXPECT_EQ(log->font(), QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        EXPECT_FALSE(log->isReadOnly());
+    }
+    const std::pair<const char*, const char*> captions[] = {
+        {"Button81", "RESET and  RECORD"},
+        {"Button82", "Replay"},
+        {"Button11", "Play"},
+        {"Button8", "Stop"},
+        {"Button10", "Save to Log A"},
+        {"Button13", "Save to Log B"},
+        {"Button14", "PL+LA->"},
+        {"Button15", "PL+LB->"},
+        {"Button16", "LA+LB->"},
+        {"Button18", "PL<---LC"},
+        {"Button52", "Save Play Log to MIDI file"}};
+    for (const auto& [name, caption] : captions) {
+        auto* b = rig.h.form->findChild<QPushButton*>(name);
+        ASSERT_NE(b, nullptr) << name;
+        EXPECT_EQ(b->text(), caption);
+    }
+    auto* beats = rig.h.form->BeatManager;
+    ASSERT_EQ(beats->ListBox5->count(), 128);
+    EXPECT_EQ(beats->ListBox5->currentRow(), 0);
+    EXPECT_EQ(beats->ListBox5->item(0)->text().toStdString(), instrumentItems()[0]);
+
+    // The counter always shows the play log's lines, whichever log changed; a line end after
+    // the last line does not count.
+    page.R2IMemo->setPlainText("C0000000-0\n91405A00-50\n");
+    EXPECT_EQ(page.LineCount1->text(), "2");
+    page.R2IMemo->setPlainText("C0000000-0");
+    page.R2IMemo2->setPlainText("1\n2\n3\n4\n5");
+    EXPECT_EQ(page.LineCount1->text(), "1");
+    // Live play appends after a line end the user left, without an empty line between.
+    page.R2IMemo->setPlainText("C0000000-0\n");
+    rig.h.form->output().sendAndLog(0x91, 0x40, 0x5A);
+    EXPECT_EQ(LogsRig::lines(page.R2IMemo).size(), 2);
+    EXPECT_EQ(page.LineCount1->text(), "2");
+}
+
+TEST(PlayLogsPage, ResetAndRecordStartsAFreshLogWithTheBeatInstrument) {
+    LogsRig rig;
+    TForm1& form = *rig.h.form;
+    rig.page.R2IMemo->setPlainText("91405A00-12\n91400000-40");
+    form.engine().st.sentInstrument = 25;
+    form.engine().st.sentBend = 127;
+    rig.h.clock.setCentis(4321);
+    rig.page.Button81->click();
+    EXPECT_EQ(form.output().logStartTime, 4321);
+    EXPECT_EQ(LogsRig::lines(rig.page.R2IMemo), QStringList{"C0000000-0"});
+    EXPECT_EQ(rig.page.LineCount1->text(), "1");
+    ASSERT_FALSE(rig.h.port->sent.empty());
+    EXPECT_EQ(rig.h.port->sent.back().status, 0xC0);
+    // The pitch updater logs the instrument and the bend again on its next tick.
+    EXPECT_EQ(form.engine().st.sentInstrument, -1);
+    EXPECT_EQ(form.engine().st.sentBend, -1);
+    rig.h.clock.advanceCentis(3);
+    form.PitchUpdaterTimer();
+    EXPECT_EQ(LogsRig::lines(rig.page.R2IMemo).mid(1), (QStringList{"C1190000-3", "E1004000-3"}));
+    // Choosing another beat instrument during the recording logs its program change.
+    rig.h.clock.advanceCentis(150);
+    form.BeatManager->ListBox5->setCurrentRow(40);
+    EXPECT_EQ(LogsRig::lines(rig.page.R2IMemo).last(), "C0280000-153");
+}
+
+TEST(PlayLogsPage, ReplayPausesLivePlayAndRestoresItOnEveryWayOut) {
+    LogsRig rig;
+    TForm1& form = *rig.h.form;
+    PlayLogsPage& page = rig.page;
+    const auto startLive = [&] {
+        form.Timer2->start();
+        form.PitchUpdater->start();
+        form.Button70Click(); // "Init Play Mode"
+    };
+
+    // To the end: every line at its time, live play off meanwhile, a second start refused.
+    startLive();
+    page.R2IMemo->setPlainText("C0000000-0\n91405A00-50\n91400000-150");
+    int pumpsWhilePaused = 0;
+    rig.pump.onPump = [&] {
+        if (!form.Timer2->isEnabled() && !form.PitchUpdater->isActive() &&
+            !page.Button82->isEnabled() && !page.Button11->isEnabled())
+            ++pumpsWhilePaused;
+        page.Button82Click();
+        page.Button11Click();
+    };
+    page.Button82->click();
+    EXPECT_GT(pumpsWhilePaused, 50);
+    ASSERT_EQ(rig.h.port->sent.size(), 3u);
+    EXPECT_EQ(rig.h.port->sent[1].micros, rig.due(50));
+    EXPECT_EQ(rig.h.port->sent[2].micros, rig.due(150));
+    EXPECT_TRUE(form.Timer2->isEnabled());
+    EXPECT_TRUE(form.PitchUpdater->isActive());
+    EXPECT_TRUE(page.Button82->isEnabled());
+    // Joystick play mode stays stopped.
+    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_TRUE(form.Button79->isHidden());
+    EXPECT_TRUE(rig.h.prompts.messages.empty());
+
+    // A bad time: the lines before it are sent, the message shown, live play back on.
+    startLive();
+    rig.h.port->sent.clear();
+    rig.pump.onPump = {};
+    page.R2IMemo->setPlainText("C0000000-0\n91405A00-5\n91400000-1O");
+    page.Button82->click();
+    EXPECT_EQ(rig.h.port->sent.size(), 2u);
+    EXPECT_EQ(rig.h.prompts.messages,
+              std::vector<std::string>{"'1O' is not a valid integer value"});
+    EXPECT_TRUE(form.Timer2->isEnabled());
+    EXPECT_TRUE(form.PitchUpdater->isActive());
+    EXPECT_TRUE(page.Button82->isEnabled());
+
+    // "Stop" in the middle of a long wait ends it at once and silences the output.
+    rig.h.port->sent.clear();
+    const int resets = rig.h.port->resets;
+    page.R2IMemo->setPlainText("91405A00-0\n91400000-60000");
+    rig.pump.onPump = [&] {
+        if (rig.h.clock.micros() > rig.due(300))
+            page.Button8->click();
+    };
+    page.Button82->click();
+    EXPECT_LT(rig.h.clock.micros(), rig.due(400));
+    EXPECT_EQ(rig.h.port->sent.size(), 1u);
+    EXPECT_EQ(rig.h.port->resets, resets + 2);
+    EXPECT_TRUE(form.Timer2->isEnabled());
+    EXPECT_TRUE(form.PitchUpdater->isActive());
+}
+
+TEST(PlayLogsPage, PlayPlaysLogAAlongsideLivePlay) {
+    LogsRig rig;
+    TForm1& form = *rig.h.form;
+    form.Timer2->start();
+    form.PitchUpdater->start();
+    rig.page.R2IMemo2->setPlainText("90405A00-0\n90400000-20");
+    bool liveDuringPlay = false;
+    rig.pump.onPump = [&] {
+        liveDuringPlay = form.Timer2->isEnabled() && form.PitchUpdater->isActive();
+        // Live play goes on and logs into the play log meanwhile.
+        form.output().sendAndLog(0x91, 0x30, 0x40);
+    };
+    const int logged = static_cast<int>(LogsRig::lines(rig.page.R2IMemo).size());
+    rig.page.Button11->click();
+    EXPECT_TRUE(liveDuringPlay);
+    EXPECT_GT(LogsRig::lines(rig.page.R2IMemo).size(), logged);
+    int fromLogA = 0;
+    for (const auto& m : rig.h.port->sent)
+        fromLogA += m.status == 0x90 ? 1 : 0;
+    EXPECT_EQ(fromLogA, 2);
+}
+
+TEST(PlayLogsPage, SlotsAndMerges) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    page.R2IMemo->setPlainText("90010000-10\n90020000-30");
+    page.Button10->click();
+    page.R2IMemo->setPlainText("90030000-20");
+    page.Button13->click();
+    EXPECT_EQ(page.R2IMemo2->toPlainText(), "90010000-10\n90020000-30");
+    EXPECT_EQ(page.R2IMemo3->toPlainText(), "90030000-20");
+    page.Button16->click();
+    EXPECT_EQ(page.R2IMemo4->toPlainText(), "90010000-10\n90030000-20\n90020000-30");
+    page.Button14->click();
+    EXPECT_EQ(page.R2IMemo4->toPlainText(), "90010000-10\n90030000-20\n90020000-30");
+    page.R2IMemo->setPlainText("90040000-20");
+    page.Button15->click();
+    EXPECT_EQ(page.R2IMemo4->toPlainText(), "90040000-20\n90030000-20");
+    page.Button18->click();
+    EXPECT_EQ(page.R2IMemo->toPlainText(), "90040000-20\n90030000-20");
+    EXPECT_EQ(page.LineCount1->text(), "2");
+
+    // A line without a time stops the merge with its message and Log C keeps its take.
+    page.R2IMemo2->setPlainText("90010000-10\n90020000-");
+    page.Button16->click();
+    EXPECT_EQ(rig.h.prompts.messages, std::vector<std::string>{"'' is not a valid integer value"});
+    EXPECT_EQ(page.R2IMemo4->toPlainText(), "90040000-20\n90030000-20");
+    // Saving an empty play log empties the slot.
+    page.R2IMemo->clear();
+    page.Button10->click();
+    EXPECT_TRUE(page.R2IMemo2->toPlainText().isEmpty());
+}
+
+TEST(PlayLogsPage, LogFilesSaveLoadAndRefuseWhatIsNotALog) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    auto& prompts = rig.h.prompts;
+    page.R2IMemo3->setPlainText("C0000000-0\n91405A00-50");
+    EXPECT_TRUE(page.unsaved(2));
+    prompts.answer(rig.file("b.plog"));
+    page.SaveLogButtons[2]->click();
+    EXPECT_EQ(prompts.dialogs.back().filter, "Play Log|*.plog");
+    EXPECT_EQ(prompts.dialogs.back().defaultExt, "plog");
+    EXPECT_FALSE(page.unsaved(2));
+    std::string error;
+    EXPECT_EQ(readWholeFile(rig.file("b.plog"), error).value_or(""),
+              "C0000000-0\r\n91405A00-50\r\n");
+
+    prompts.answer(rig.file("b.plog"));
+    page.LoadLogButtons[3]->click();
+    EXPECT_EQ(page.R2IMemo4->toPlainText(), "C0000000-0\n91405A00-50");
+    EXPECT_FALSE(page.unsaved(3));
+
+    // A file that is not a log, one that cannot be read, and a cancelled dialog change nothing.
+    ASSERT_FALSE(writeFileReplacing(rig.file("bad.plog"), "91405A00-50\r\nhello\r\n"));
+    prompts.answer(rig.file("bad.plog"));
+    page.LoadLogButtons[3]->click();
+    prompts.answer(rig.file("none.plog"));
+    page.LoadLogButtons[3]->click();
+    page.LoadLogButtons[3]->click();
+    EXPECT_EQ(page.R2IMemo4->toPlainText(), "C0000000-0\n91405A00-50");
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[0], rig.file("bad.plog") +
+                                       " is not a play log.\nLine 2 \"hello\": '' is not a valid "
+                                       "integer value");
+    EXPECT_EQ(prompts.messages[1].rfind("Cannot open file " + rig.file("none.plog"), 0), 0u);
+
+    // Unsaved logs are kept when the window closes, also in the middle of a playback.
+    page.setRecoveryDir(rig.dir.filePath("kept"));
+    page.R2IMemo->setPlainText("91405A00-0\n91400000-90000");
+    rig.h.form->show();
+    rig.pump.onPump = [&] {
+        QCloseEvent close;
+        QCoreApplication::sendEvent(rig.h.form.get(), &close);
+    };
+    page.Button82->click();
+    rig.h.form->hide();
+    EXPECT_EQ(rig.h.port->sent.size(), 1u);
+    const QStringList kept = QDir(rig.dir.filePath("kept")).entryList({"PL-*.plog"});
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(readWholeFile(rig.dir.filePath("kept/" + kept[0]).toStdString(), error),
+              "91405A00-0\r\n91400000-90000\r\n");
+    // Log B was saved and Log C loaded: nothing else to keep.
+    EXPECT_EQ(QDir(rig.dir.filePath("kept")).entryList({"*.plog"}).size(), 1);
+}
+
+TEST(PlayLogsPage, MidiExportWritesTheFileOrSaysWhyNot) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    auto& prompts = rig.h.prompts;
+    page.R2IMemo->setPlainText("C0000000-0\n91405A00-50\n91400000-150");
+    prompts.answer(rig.file("take.mid"));
+    page.Button52->click();
+    EXPECT_EQ(prompts.dialogs.back().filter, "MIDI File|*.mid");
+    EXPECT_EQ(prompts.dialogs.back().defaultExt, "mid");
+    std::string error;
+    const std::string bytes = readWholeFile(rig.file("take.mid"), error).value_or("");
+    EXPECT_EQ(bytes.size(), 37u);
+    EXPECT_EQ(bytes.substr(22, 4), std::string("\x00\xC0\x00\x32", 4));
+    EXPECT_TRUE(prompts.messages.empty());
+
+    // A file that cannot be created is reported, not passed off as saved.
+    prompts.answer(rig.file("no/such/folder/take.mid"));
+    page.Button52->click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], "Cannot create file " + rig.file("no/such/folder/take.mid") +
+                                       ": No such file or directory");
+    // A line that is no channel message is named and nothing is written over the old file.
+    page.R2IMemo->setPlainText("C0000000-0\n91C05A00-50");
+    prompts.answer(rig.file("take.mid"));
+    page.Button52->click();
+    EXPECT_EQ(prompts.messages.back(),
+              "Line 2 \"91C05A00-50\" is not a valid MIDI channel message.");
+    EXPECT_EQ(readWholeFile(rig.file("take.mid"), error).value_or(""), bytes);
+}
+
+TEST(PlayLogsPage, WavExportRendersOrCancels) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    auto& prompts = rig.h.prompts;
+    page.R2IMemo->setPlainText("C0000000-200\n91405A00-250\n91400000-300");
+    prompts.answer(rig.file("take.wav"));
+    page.SaveWavButton->click();
+    EXPECT_EQ(prompts.dialogs.back().filter, "WAV Audio|*.wav");
+    if (!prompts.messages.empty() && prompts.messages[0].rfind("Cannot load the SoundFont", 0) == 0)
+        GTEST_SKIP() << "no General MIDI SoundFont";
+    EXPECT_TRUE(prompts.messages.empty());
+    std::string error;
+    EXPECT_EQ(readWholeFile(rig.file("take.wav"), error).value_or("").size(),
+              44u + (100 + 200) * 441 * 4);
+    EXPECT_FALSE(page.busy());
+    EXPECT_TRUE(page.SaveWavButton->isEnabled());
+
+    rig.pump.onPump = [&] {
+        EXPECT_FALSE(page.Button82->isEnabled());
+        page.WavCancelButton->click();
+    };
+    prompts.answer(rig.file("cancelled.wav"));
+    page.SaveWavButton->click();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(rig.file("cancelled.wav"))));
+    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files).size(), 1);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+} // namespace
+} // namespace fw
