@@ -60,7 +60,7 @@ QWidget* TForm1::buildGuitarStatus() {
     outer->setSpacing(6);
 
     auto* left = new QVBoxLayout;
-    left->setSpacing(3);
+    left->setSpacing(2);
     outer->addLayout(left, 1);
 
     auto* fretRow = new QHBoxLayout;
@@ -77,16 +77,19 @@ QWidget* TForm1::buildGuitarStatus() {
     const char* const pickCaptions[] = {"&1 u", "&2 k", "&3 j", "&4 h"};
     for (int k = 1; k <= 4; ++k) {
         pickButtons[k] = button(QString("Button%1").arg(64 + k), pickCaptions[k - 1], group);
+        pickButtons[k]->setMinimumWidth(40);
         pickRow->addWidget(pickButtons[k]);
     }
     for (int k = 1; k <= 4; ++k) {
         pickPanels[k] = new Panel(QString("Panel%1").arg(66 + k), QString("&%1").arg(k), group);
         pickPanels[k]->setMinimumWidth(26);
+        pickPanels[k]->setMaximumHeight(pickButtons[1]->sizeHint().height());
         pickRow->addWidget(pickPanels[k]);
     }
     Panel65 = new Panel("Panel65", "1-1", group);
     Panel65->setFrameShadow(QFrame::Sunken);
     Panel65->setMinimumWidth(44);
+    Panel65->setMaximumHeight(pickButtons[1]->sizeHint().height());
     pickRow->addWidget(Panel65);
     left->addLayout(pickRow);
 
@@ -149,9 +152,12 @@ QWidget* TForm1::buildStatusPages() {
     page->setObjectName("Z2UVIRMode");
     StatusPages->addTab(page, "Z2UVIR Mode");
 
-    auto* row = new QHBoxLayout(page);
-    row->setContentsMargins(4, 4, 4, 4);
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(4, 4, 4, 4);
+    pageLayout->setSpacing(2);
+    auto* row = new QHBoxLayout;
     row->setSpacing(4);
+    pageLayout->addLayout(row, 1);
 
     TremTracker = bar("TremTracker", 1, 255, 127, page);
     TempTracker = bar("TempTracker", 1, 1000, 905, page);
@@ -182,21 +188,23 @@ QWidget* TForm1::buildStatusPages() {
     middle->addWidget(CheckBox3);
     middle->addWidget(CheckBox4);
     middle->addWidget(CheckBox5);
-    TrackRadioGroup = new RadioGroup("TrackRadioGroup", "Track", numbers(1, 8), 2, page);
-    TrackRadioGroup->setItemIndex(0);
-    middle->addWidget(TrackRadioGroup);
+    middle->addStretch(1);
     row->addLayout(middle);
 
     auto* right = new QVBoxLayout;
     right->setSpacing(2);
-    RadioGroup3 = new RadioGroup("RadioGroup3", "Pick", numbers(1, 4), 2, page);
+    RadioGroup3 = new RadioGroup("RadioGroup3", "Pick", numbers(1, 4), 4, page);
     RadioGroup3->setEnabled(false);
-    RadioGroup5 = new RadioGroup("RadioGroup5", "PSet", numbers(1, 4), 2, page);
+    RadioGroup5 = new RadioGroup("RadioGroup5", "PSet", numbers(1, 4), 4, page);
     RadioGroup5->setEnabled(false);
     right->addWidget(RadioGroup3);
     right->addWidget(RadioGroup5);
     right->addStretch(1);
     row->addLayout(right);
+
+    TrackRadioGroup = new RadioGroup("TrackRadioGroup", "Track", numbers(1, 8), 4, page);
+    TrackRadioGroup->setItemIndex(0);
+    pageLayout->addWidget(TrackRadioGroup);
     return StatusPages;
 }
 

@@ -109,12 +109,11 @@ void PlayLogsPage::buildPage() {
         memo->setMinimumWidth(120);
         grid->addWidget(memo, 1, i);
         (i == 0 ? R2IMemo : i == 1 ? R2IMemo2 : i == 2 ? R2IMemo3 : R2IMemo4) = memo;
-        auto* files = new QHBoxLayout;
+        // One above the other: four logs side by side leave each column too narrow for two.
         SaveLogButtons[i] = button(QString("SaveLogButton%1").arg(i + 1), "Save Log...", this);
         LoadLogButtons[i] = button(QString("LoadLogButton%1").arg(i + 1), "Load Log...", this);
-        files->addWidget(SaveLogButtons[i]);
-        files->addWidget(LoadLogButtons[i]);
-        grid->addLayout(files, 2, i);
+        grid->addWidget(SaveLogButtons[i], 2, i);
+        grid->addWidget(LoadLogButtons[i], 3, i);
         grid->setColumnStretch(i, 1);
     }
     grid->setRowStretch(1, 1);
@@ -122,31 +121,36 @@ void PlayLogsPage::buildPage() {
     Button81 = button("Button81", "RESET and  RECORD", this);
     Button82 = button("Button82", "Replay", this);
     Button8 = button("Button8", "Stop", this);
-    grid->addWidget(Button81, 3, 0);
+    grid->addWidget(Button81, 4, 0);
     auto* replayRow = new QHBoxLayout;
     replayRow->addWidget(Button82);
     replayRow->addWidget(Button8);
-    grid->addLayout(replayRow, 4, 0);
+    grid->addLayout(replayRow, 5, 0);
 
     Button11 = button("Button11", "Play", this);
     Button10 = button("Button10", "Save to Log A", this);
-    grid->addWidget(Button11, 3, 1);
-    grid->addWidget(Button10, 4, 1);
+    grid->addWidget(Button11, 4, 1);
+    grid->addWidget(Button10, 5, 1);
 
     Button13 = button("Button13", "Save to Log B", this);
-    grid->addWidget(Button13, 4, 2);
+    grid->addWidget(Button13, 5, 2);
 
     Button14 = button("Button14", "PL+LA->", this);
     Button15 = button("Button15", "PL+LB->", this);
     Button16 = button("Button16", "LA+LB->", this);
     Button18 = button("Button18", "PL<---LC", this);
-    auto* mergeRow = new QHBoxLayout;
-    mergeRow->addWidget(Button14);
-    mergeRow->addWidget(Button15);
-    mergeRow->addWidget(Button16);
-    grid->addLayout(mergeRow, 3, 3);
-    grid->addWidget(Button18, 4, 3);
+    auto* mergeA = new QHBoxLayout;
+    mergeA->addWidget(Button14);
+    mergeA->addWidget(Button15);
+    grid->addLayout(mergeA, 4, 3);
+    auto* mergeB = new QHBoxLayout;
+    mergeB->addWidget(Button16);
+    mergeB->addWidget(Button18);
+    grid->addLayout(mergeB, 5, 3);
     outer->addLayout(grid, 1);
+    // The buttons may be narrower than Qt's usual minimum so that the page fits the window.
+    for (auto* b : findChildren<QPushButton*>())
+        b->setMinimumWidth(30);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(new QLabel("Lines:", this));
@@ -168,9 +172,8 @@ void PlayLogsPage::buildPage() {
     bottom->addWidget(WavCancelButton);
     bottom->addStretch(0);
     outer->addLayout(bottom);
-    auto* note = new QLabel("Unsaved logs are kept in " + QDir::toNativeSeparators(recoveryDir_) +
-                                " when Fretwright closes.",
-                            this);
+    auto* note = new QLabel("Logs you have not saved are kept when Fretwright closes.", this);
+    note->setToolTip("They are kept in " + QDir::toNativeSeparators(recoveryDir_));
     note->setObjectName("RecoveryNote");
     note->setWordWrap(true);
     note->setTextInteractionFlags(Qt::TextSelectableByMouse);

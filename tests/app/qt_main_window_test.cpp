@@ -44,6 +44,10 @@ TEST(MainWindow, HasTheTabsInOrderAndTheSizeOfTheLayout) {
     f.move(200, 150);
     f.show();
     EXPECT_EQ(f.pos(), QPoint(0, 0));
+    // Every page fits: showing the window does not grow it past its size.
+    EXPECT_EQ(f.size(), QSize(779, 569));
+    EXPECT_LE(f.minimumSizeHint().width(), 779);
+    EXPECT_LE(f.minimumSizeHint().height(), 569);
     EXPECT_TRUE(f.HelpMemo->toPlainText().contains("KB Play Mode"));
     EXPECT_EQ(f.HelpMemo->lineWrapMode(), QPlainTextEdit::NoWrap);
     EXPECT_FALSE(f.ThanksMemo->toPlainText().isEmpty());
