@@ -42,102 +42,158 @@ std::string joinCrLf(const std::vector<std::string>& lines) {
     return out;
 }
 
-LineFileRead readLineFile(const std::string& path, std::size_t maxBytes) {
-    LineFileRead result;
-    const std::string cannotOpen = "Cannot open file " + path;
+namespace {
+// Reads every byte of a file; errno of the failure, 0 when read, -1 when over maxBytes.
+int readBytes(const std::string& path, std::size_t maxBytes, std::string& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        result.error = cannotOpen;
-        return result;
-    }
-    std::string bytes;
+    if (!file)
+        return errno;
     char buffer[1 << 16];
-    bool failed = false;
+    int result = 0;
     for (;;) {
         const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
         bytes.append(buffer, got);
         if (bytes.size() > maxBytes) {
-            std::fclose(file);
-            result.error = path + " is too large for a settings file.";
-            return result;
+            result = -1;
+            break;
         }
         if (got < sizeof buffer) {
-            failed = std::ferror(file) != 0;
+            if (std::ferror(file))
+                result = errno ? errno : EIO;
             break;
         }
     }
     std::fclose(file);
-    if (failed) {
-        result.error = cannotOpen;
-        return result;
-    }
-    if (bytes.find('\0') != std::string::npos) {
-        result.error = path + " is not a text file.";
-        return result;
-    }
-    result.lines = splitLines(bytes);
     return result;
 }
 
-namespace {
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+mode_t currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
 }
 } // namespace
 
-std::optional<std::string> writeLineFileAtomically(const std::string& path,
-                                                   const std::vector<std::string>& lines) {
+LineFileRead readLineFile(const std::string& path, std::size_t maxBytes) {
+    LineFileRead result;
+    std::string bytes;
+    const int err = readBytes(path, maxBytes, bytes);
+    if (err == -1) {
+        result.error = path + " is too large for a settings file.";
+    } else if (err != 0) {
+        result.error = "Cannot open file " + path;
+    } else if (bytes.find('\0') != std::string::npos) {
+        result.error = path + " is not a text file.";
+    } else {
+        result.lines = splitLines(bytes);
+    }
+    return result;
+}
+
+std::optional<std::string> readWholeFile(const std::string& path, std::string& error) {
+    std::string bytes;
+    const int err = readBytes(path, static_cast<std::size_t>(-1), bytes);
+    if (err != 0) {
+        error = "Cannot open file " + path + ": " + std::strerror(err > 0 ? err : EFBIG);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+ReplacingFileWriter::ReplacingFileWriter(const std::string& target) : name_(target) {
     namespace fs = std::filesystem;
+    if (name_.empty()) {
+        error_ = "Cannot create file: no file name was given.";
+        return;
+    }
     // Save through a link to the file it names, so the link stays a link.
     std::error_code ec;
-    fs::path target = fs::weakly_canonical(fs::path(path), ec);
-    if (ec || target.empty())
-        target = fs::path(path);
-    const auto fail = [&](int err) {
-        return "Cannot create file " + path + ". " + std::strerror(err);
-    };
-    if (fs::is_directory(target, ec))
-        return fail(EISDIR);
-
-    std::string temp = target.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return fail(errno);
-    // Keep the mode of the file being replaced; a new file gets the usual mode under the umask.
+    fs::path resolved = fs::weakly_canonical(fs::path(name_), ec);
+    target_ = (ec || resolved.empty()) ? name_ : resolved.string();
+    if (fs::is_directory(target_, ec)) {
+        fail(EISDIR);
+        return;
+    }
+    std::string pattern = target_ + ".XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        fail(errno);
+        return;
+    }
+    temp_ = pattern;
+    // mkstemp makes the file private: keep the mode of the file being replaced, or give a new
+    // one the usual mode under the umask.
     struct stat old {};
-    if (::stat(target.c_str(), &old) == 0) {
-        ::fchmod(fd, old.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+    ::fchmod(fd, ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777)
+                                                     : (0666 & ~currentUmask()));
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        const int err = errno;
+        ::close(fd);
+        fail(err);
     }
-    bool written = writeAll(fd, joinCrLf(lines)) && ::fsync(fd) == 0;
-    int err = written ? 0 : errno;
-    if (::close(fd) != 0 && written) {
-        written = false;
-        err = errno;
+}
+
+ReplacingFileWriter::~ReplacingFileWriter() { abandon(); }
+
+void ReplacingFileWriter::fail(int err) {
+    if (error_.empty())
+        error_ = "Cannot create file " + name_ + ": " + std::strerror(err);
+    abandon();
+}
+
+bool ReplacingFileWriter::write(std::string_view bytes) {
+    if (!file_)
+        return false;
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+        fail(errno);
+        return false;
     }
-    if (!written) {
-        ::unlink(temp.c_str());
-        return fail(err);
+    return true;
+}
+
+bool ReplacingFileWriter::commit() {
+    if (!file_)
+        return false;
+    if (std::fflush(file_) != 0 || ::fsync(::fileno(file_)) != 0) {
+        fail(errno);
+        return false;
     }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
-        const int renameErrno = errno;
-        ::unlink(temp.c_str());
-        return fail(renameErrno);
+    const int closed = std::fclose(file_);
+    file_ = nullptr;
+    if (closed != 0) {
+        fail(errno);
+        return false;
     }
-    return std::nullopt;
+    if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+        fail(errno);
+        return false;
+    }
+    temp_.clear();
+    return true;
+}
+
+void ReplacingFileWriter::abandon() {
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    if (!temp_.empty()) {
+        std::remove(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+std::optional<std::string> writeFileReplacing(const std::string& path, std::string_view bytes) {
+    ReplacingFileWriter writer(path);
+    if (writer.ok() && writer.write(bytes) && writer.commit())
+        return std::nullopt;
+    return writer.error();
+}
+
+std::optional<std::string> writeLineFileAtomically(const std::string& path,
+                                                   const std::vector<std::string>& lines) {
+    return writeFileReplacing(path, joinCrLf(lines));
 }
 
 } // namespace fw

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,10 +30,45 @@ struct LineFileRead {
 // than maxBytes.
 LineFileRead readLineFile(const std::string& path, std::size_t maxBytes = 64u << 20);
 
-// Writes the lines with CR LF ends to a temporary file beside the target, flushes it to disk and
-// renames it over the target, so the old file survives anything that stops the save half way.
-// Returns the message for the user when the file cannot be written.
+// Writes a file so that the target is either left as it was or replaced whole: the bytes go to a
+// temporary file beside it, flushed to disk and renamed over the target only when everything was
+// written. A target that is a symbolic link stays a link and the file it names is replaced; a
+// replaced file keeps its permissions. Errors read "Cannot create file NAME: reason".
+class ReplacingFileWriter {
+public:
+    explicit ReplacingFileWriter(const std::string& target);
+    ~ReplacingFileWriter();
+    ReplacingFileWriter(const ReplacingFileWriter&) = delete;
+    ReplacingFileWriter& operator=(const ReplacingFileWriter&) = delete;
+
+    // False when the temporary file could not be created; error() says why.
+    bool ok() const { return file_ != nullptr; }
+    bool write(std::string_view bytes);
+    // Flushes, closes and renames onto the target. False (with error()) when any step failed;
+    // the target is then untouched.
+    bool commit();
+    // Drops what was written; the target is untouched.
+    void abandon();
+    const std::string& error() const { return error_; }
+
+private:
+    void fail(int err);
+    std::string name_;   // as the user gave it, for messages
+    std::string target_; // the file that is replaced, links followed
+    std::string temp_;
+    std::FILE* file_ = nullptr;
+    std::string error_;
+};
+
+// Replaces the file at path with bytes. Returns the user's error message, or nothing when done.
+std::optional<std::string> writeFileReplacing(const std::string& path, std::string_view bytes);
+
+// The lines with CR LF ends, written as writeFileReplacing does.
 std::optional<std::string> writeLineFileAtomically(const std::string& path,
                                                    const std::vector<std::string>& lines);
+
+// Reads a whole file. Returns nothing and sets error to "Cannot open file NAME: reason" when it
+// cannot be read.
+std::optional<std::string> readWholeFile(const std::string& path, std::string& error);
 
 } // namespace fw
