@@ -44,8 +44,8 @@ void setRow(QListWidget* list, int row) {
 } // namespace
 
 TForm1::TForm1(Services services, QWidget* parent)
-    : QWidget(parent), services_(services),
-      output_(services.clock, playLog_, services.prompts), engine_(output_) {
+    : QWidget(parent), services_(services), output_(services.clock, playLog_, services.prompts),
+      engine_(output_) {
     setObjectName("TForm1");
     setWindowTitle("Fretwright");
     resize(779, 569);
@@ -107,7 +107,8 @@ void TForm1::connectControls() {
     for (int n = 1; n <= 13; ++n) {
         fretButtons[n]->installEventFilter(this);
         fretButtons[n]->setMouseTracking(true);
-        connect(fretButtons[n], &QRadioButton::clicked, this, [this, n] { FretButtonMouseMove(n); });
+        connect(fretButtons[n], &QRadioButton::clicked, this,
+                [this, n] { FretButtonMouseMove(n); });
     }
     connect(CheckBox1, &QCheckBox::clicked, this, [this](bool on) { engine_.ui.alt = on; });
     connect(CheckBox3, &QCheckBox::clicked, this, [this](bool on) { engine_.ui.accompBeat = on; });
@@ -180,7 +181,9 @@ void TForm1::alternateClick(int k) {
     syncControls();
 }
 
-void TForm1::Button29Click() { engine_.silence(); }
+void TForm1::Button29Click() {
+    engine_.silence();
+}
 
 void TForm1::Button69Click() {
     services_.prompts.showMessage(joystickCaptureMessage(services_.joystick.setCapture()));
@@ -231,7 +234,9 @@ void TForm1::TremTrackerChange() {
 
 // ---- timers ---------------------------------------------------------------------------------
 
-void TForm1::Timer1Timer() { services_.joystick.getPosEx(joyInfo); }
+void TForm1::Timer1Timer() {
+    services_.joystick.getPosEx(joyInfo);
+}
 
 void TForm1::Timer2Timer() {
     engine_.sequencerTick();
@@ -245,7 +250,9 @@ void TForm1::PitchUpdaterTimer() {
     setText(JoyStickYPos, QString::number(engine_.st.bendValue));
 }
 
-void TForm1::Timer4Timer() { updateMidiOutputState(); }
+void TForm1::Timer4Timer() {
+    updateMidiOutputState();
+}
 
 // ---- mirroring ------------------------------------------------------------------------------
 

@@ -126,7 +126,7 @@ public:
     QPushButton* Button74 = nullptr;  // "Edit an Existing Chord"
     QPushButton* Button106 = nullptr; // "Calibrate Joystick"
     QPushButton* ButtonStyleManager = nullptr;
-    QPushButton* Button51 = nullptr;  // "Refresh"
+    QPushButton* Button51 = nullptr;   // "Refresh"
     RadioGroup* RadioGroup1 = nullptr; // "Metronome"
     RadioGroup* RadioGroup2 = nullptr; // "Cycles/Digit"
     RadioGroup* RadioGroup3 = nullptr; // "Pick"
@@ -142,8 +142,8 @@ public:
     FretboardPicture* Fretboard = nullptr;
     ChordBuilderPage* ChordBuilder = nullptr;         // Builder > "Chords"
     ChordDefinitionsPage* ChordDefinitions = nullptr; // Memory State > "Chord Definitions"
-    PlayLogsPage* PlayLogs = nullptr;       // "Play Logs" tab
-    BeatManagerPage* BeatManager = nullptr; // "Beat Manager" tab
+    PlayLogsPage* PlayLogs = nullptr;                 // "Play Logs" tab
+    BeatManagerPage* BeatManager = nullptr;           // "Beat Manager" tab
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.

@@ -10,7 +10,9 @@ namespace fw {
 namespace {
 constexpr double kNutShare = 0.07; // the open-string area left of the nut
 // Position of fret n on a neck, as a share of the length up to the twelfth fret.
-double fretShare(int n) { return (1.0 - std::pow(2.0, -n / 12.0)) / 0.5; }
+double fretShare(int n) {
+    return (1.0 - std::pow(2.0, -n / 12.0)) / 0.5;
+}
 } // namespace
 
 FretboardPicture::FretboardPicture(QWidget* parent) : QWidget(parent) {
@@ -64,8 +66,8 @@ void FretboardPicture::paintEvent(QPaintEvent*) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(235, 228, 210));
     for (int fret : {3, 5, 7, 9, 12}) {
-        const double cx = (spaceLeft(fret + 1) + (fret == 12 ? 1.0 - 0.01 : spaceLeft(fret + 2))) /
-                          2 * w;
+        const double cx =
+            (spaceLeft(fret + 1) + (fret == 12 ? 1.0 - 0.01 : spaceLeft(fret + 2))) / 2 * w;
         if (fret == 12) {
             p.drawEllipse(QPointF(cx, h * 0.22), 3.5, 3.5);
             p.drawEllipse(QPointF(cx, h * 0.78), 3.5, 3.5);

@@ -166,7 +166,8 @@ QWidget* TForm1::buildBuilderPage() {
 QWidget* TForm1::buildMemoryPage() {
     auto* memory = new QTabWidget(PageControl1);
     memory->setObjectName("MemoryPages");
-    ChordDefinitions = new ChordDefinitionsPage(ChordBuilder->chordSets(), services_.prompts, memory);
+    ChordDefinitions =
+        new ChordDefinitionsPage(ChordBuilder->chordSets(), services_.prompts, memory);
     memory->addTab(ChordDefinitions, "Chord Definitions");
     memory->addTab(pickSetPages->buildDefinitionsPage(memory), "Pick Definitions");
     auto* status = page("MemoryStatusPage", memory);
@@ -191,8 +192,9 @@ QWidget* TForm1::buildAlternatePage() {
     ListBox7 = list("ListBox7", items, 25, alt);
     ListBox6 = list("ListBox6", items, 26, alt);
     ListBox8 = list("ListBox8", items, 120, alt);
-    for (auto [caption, box] : {std::pair{"Alternate 1", ListBox7}, std::pair{"Alternate 2", ListBox6},
-                                std::pair{"Alternate 3", ListBox8}}) {
+    for (auto [caption, box] :
+         {std::pair{"Alternate 1", ListBox7}, std::pair{"Alternate 2", ListBox6},
+          std::pair{"Alternate 3", ListBox8}}) {
         auto* column = new QVBoxLayout;
         column->addWidget(new QLabel(caption, alt));
         column->addWidget(box);

@@ -168,8 +168,8 @@ QWidget* TForm1::buildStatusPages() {
     auto* bars = new QGridLayout;
     bars->setSpacing(2);
     int column = 0;
-    for (auto [caption, slider] : {std::pair{"P", TremTracker}, std::pair{"T", TempTracker},
-                                   std::pair{"V", VTracker}}) {
+    for (auto [caption, slider] :
+         {std::pair{"P", TremTracker}, std::pair{"T", TempTracker}, std::pair{"V", VTracker}}) {
         auto* label = new QLabel(caption, page);
         label->setAlignment(Qt::AlignHCenter);
         bars->addWidget(label, 0, column);

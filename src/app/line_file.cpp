@@ -124,8 +124,8 @@ ReplacingFileWriter::ReplacingFileWriter(const std::string& target) : name_(targ
     // mkstemp makes the file private: keep the mode of the file being replaced, or give a new
     // one the usual mode under the umask.
     struct stat old {};
-    ::fchmod(fd, ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777)
-                                                     : (0666 & ~currentUmask()));
+    ::fchmod(fd,
+             ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~currentUmask()));
     file_ = ::fdopen(fd, "wb");
     if (!file_) {
         const int err = errno;
@@ -134,7 +134,9 @@ ReplacingFileWriter::ReplacingFileWriter(const std::string& target) : name_(targ
     }
 }
 
-ReplacingFileWriter::~ReplacingFileWriter() { abandon(); }
+ReplacingFileWriter::~ReplacingFileWriter() {
+    abandon();
+}
 
 void ReplacingFileWriter::fail(int err) {
     if (error_.empty())

@@ -42,24 +42,24 @@ struct PlayState {
 // Control values that several inputs write (mouse, keyboard modes, joystick, the sequencer).
 // The windows mirror them; the play logic reads and writes only these.
 struct ControlState {
-    int checkedFret = 1;       // FretButton1..13; 0 when none is checked
-    bool alt = false;          // "ALT"
-    bool realtimeFrets = true; // "Realtime Frets"
-    bool mergeModes = true;    // "Merge Modes"
-    bool accompBeat = false;   // "Accomp. Beat"
-    int track = 0;             // "Track" item, 0..7
-    int pickItem = 0;          // "Pick" item, 0..3
-    int pickSetItem = 0;       // "PSet" item, 0..3
-    int metronomeItem = -1;    // "Metronome" item, -1 before the first beat
-    int cyclesPerDigitItem = 3; // "Cycles/Digit" item
+    int checkedFret = 1;           // FretButton1..13; 0 when none is checked
+    bool alt = false;              // "ALT"
+    bool realtimeFrets = true;     // "Realtime Frets"
+    bool mergeModes = true;        // "Merge Modes"
+    bool accompBeat = false;       // "Accomp. Beat"
+    int track = 0;                 // "Track" item, 0..7
+    int pickItem = 0;              // "Pick" item, 0..3
+    int pickSetItem = 0;           // "PSet" item, 0..3
+    int metronomeItem = -1;        // "Metronome" item, -1 before the first beat
+    int cyclesPerDigitItem = 3;    // "Cycles/Digit" item
     std::string remainingSequence; // Edit123
-    int instrumentItem = 25;   // ListBox1: program number
-    int alternateItem1 = 25;   // ListBox7, behind alternate button "1"
-    int alternateItem2 = 26;   // ListBox6, behind "2"
-    int alternateItem3 = 120;  // ListBox8, behind "3"
-    int tremPosition = 127;    // "P", 1..255
-    int tempPosition = 905;    // "T", 1..1000
-    int vPosition = 63;        // "V", 0..127
+    int instrumentItem = 25;       // ListBox1: program number
+    int alternateItem1 = 25;       // ListBox7, behind alternate button "1"
+    int alternateItem2 = 26;       // ListBox6, behind "2"
+    int alternateItem3 = 120;      // ListBox8, behind "3"
+    int tremPosition = 127;        // "P", 1..255
+    int tempPosition = 905;        // "T", 1..1000
+    int vPosition = 63;            // "V", 0..127
 };
 
 } // namespace fw

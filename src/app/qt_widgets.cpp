@@ -28,7 +28,9 @@ RadioGroup::RadioGroup(const QString& name, const QString& caption, const QStrin
     connect(group_, &QButtonGroup::idClicked, this, &RadioGroup::itemClicked);
 }
 
-int RadioGroup::itemIndex() const { return group_->checkedId(); }
+int RadioGroup::itemIndex() const {
+    return group_->checkedId();
+}
 
 void RadioGroup::setItemIndex(int index) {
     if (index == itemIndex())
@@ -57,8 +59,9 @@ void Panel::setCaption(const QString& caption) {
     QString shown = caption.toHtmlEscaped();
     const int amp = shown.indexOf('&');
     if (amp >= 0 && amp + 1 < shown.size() && !shown.mid(amp).startsWith("&amp;&amp;"))
-        shown = caption.left(amp).toHtmlEscaped() + "<u>" + caption.mid(amp + 1, 1).toHtmlEscaped() +
-                "</u>" + caption.mid(amp + 2).toHtmlEscaped();
+        shown = caption.left(amp).toHtmlEscaped() + "<u>" +
+                caption.mid(amp + 1, 1).toHtmlEscaped() + "</u>" +
+                caption.mid(amp + 2).toHtmlEscaped();
     setText(shown);
 }
 

@@ -18,8 +18,8 @@ namespace fw {
 class RadioGroup : public QGroupBox {
     Q_OBJECT
 public:
-    RadioGroup(const QString& name, const QString& caption, const QStringList& items,
-               int columns, QWidget* parent = nullptr);
+    RadioGroup(const QString& name, const QString& caption, const QStringList& items, int columns,
+               QWidget* parent = nullptr);
     int itemIndex() const;
     // Sets the choice without reporting it as a user action.
     void setItemIndex(int index);

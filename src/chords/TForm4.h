@@ -6,7 +6,8 @@ namespace fw {
 
 class TForm1;
 
-// The "6 String Guitar Finger Chords" window, shown modally from the main window and kept until exit.
+// The "6 String Guitar Finger Chords" window, shown modally from the main window and kept until
+// exit.
 class TForm4 : public QDialog {
     Q_OBJECT
 public:

@@ -32,7 +32,9 @@ SystemClock::SystemClock() {
             (wall.tv_nsec / 1000000) * 1000;
 }
 
-std::int64_t SystemClock::micros() const { return base_ + (monotonicMicros() - startMono_); }
+std::int64_t SystemClock::micros() const {
+    return base_ + (monotonicMicros() - startMono_);
+}
 
 void SystemClock::sleepUntil(std::int64_t targetMicros) {
     sleepUntilMonotonic(startMono_ + (targetMicros - base_));

@@ -16,7 +16,9 @@ std::string Engine::selectionText() const {
     return std::to_string(st.selChordSet) + "-" + std::to_string(st.selChord);
 }
 
-std::string Engine::tempoText() const { return std::to_string(bpm()) + " BPM"; }
+std::string Engine::tempoText() const {
+    return std::to_string(bpm()) + " BPM";
+}
 
 int Engine::firstCheckedFret() const {
     return (ui.checkedFret >= 1 && ui.checkedFret <= 13) ? ui.checkedFret : 0;
@@ -60,7 +62,9 @@ void Engine::alternate(int k) {
         ui.instrumentItem = items[k - 1];
 }
 
-void Engine::silence() { out.reset(); }
+void Engine::silence() {
+    out.reset();
+}
 
 void Engine::sequencerTick() {
     if (ui.mergeModes) {
@@ -105,7 +109,8 @@ void Engine::sequencerTick() {
 
 void Engine::beatStep() {
     const std::string& line = st.accompBeatLine;
-    const auto start = static_cast<std::size_t>(kBeatStepWidth) * static_cast<std::size_t>(st.beatStep);
+    const auto start =
+        static_cast<std::size_t>(kBeatStepWidth) * static_cast<std::size_t>(st.beatStep);
     if (line.size() > start) {
         for (std::size_t j = 0; j < 7; ++j) {
             const std::size_t pos = start + 2 * j;

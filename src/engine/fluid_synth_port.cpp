@@ -128,7 +128,8 @@ FluidSynthPort::FluidSynthPort(std::string soundFont) : impl_(std::make_unique<I
     impl_->soundFont = std::move(soundFont);
     silenceFluidSynthLog();
     silenceAlsaErrors();
-    impl_->loading = std::async(std::launch::async, [impl = impl_.get()] { return impl->makeSynth(); });
+    impl_->loading =
+        std::async(std::launch::async, [impl = impl_.get()] { return impl->makeSynth(); });
 }
 
 FluidSynthPort::~FluidSynthPort() {
@@ -142,7 +143,9 @@ FluidSynthPort::~FluidSynthPort() {
         delete_fluid_settings(impl_->settings);
 }
 
-std::string FluidSynthPort::name() const { return "Built-in synthesizer (General MIDI)"; }
+std::string FluidSynthPort::name() const {
+    return "Built-in synthesizer (General MIDI)";
+}
 
 bool FluidSynthPort::open() {
     if (impl_->driver)
@@ -158,7 +161,8 @@ bool FluidSynthPort::open() {
     std::string defaultDriver;
     if (fluid_settings_getstr_default(impl_->settings, "audio.driver", &dflt) == FLUID_OK && dflt)
         defaultDriver = dflt;
-    if (!defaultDriver.empty() && defaultDriver != "jack" && impl_->tryDriver(defaultDriver.c_str()))
+    if (!defaultDriver.empty() && defaultDriver != "jack" &&
+        impl_->tryDriver(defaultDriver.c_str()))
         return true;
     for (const char* name : fallbacks) {
         if (name != defaultDriver && impl_->tryDriver(name))
@@ -167,7 +171,9 @@ bool FluidSynthPort::open() {
     return false;
 }
 
-bool FluidSynthPort::usable() const { return impl_->driver != nullptr; }
+bool FluidSynthPort::usable() const {
+    return impl_->driver != nullptr;
+}
 
 bool FluidSynthPort::send(std::uint32_t packed) {
     if (!impl_->driver)
@@ -182,7 +188,9 @@ void FluidSynthPort::reset() {
         fluid_synth_all_sounds_off(impl_->synth, -1);
 }
 
-std::string FluidSynthPort::driverName() const { return impl_->driver ? impl_->driverName : ""; }
+std::string FluidSynthPort::driverName() const {
+    return impl_->driver ? impl_->driverName : "";
+}
 
 double FluidSynthPort::bufferMillis() const {
     if (!impl_->driver)
@@ -205,7 +213,8 @@ struct OfflineSynth::Impl {
     bool loaded = false;
 };
 
-OfflineSynth::OfflineSynth(int sampleRate, std::string soundFont) : impl_(std::make_unique<Impl>()) {
+OfflineSynth::OfflineSynth(int sampleRate, std::string soundFont)
+    : impl_(std::make_unique<Impl>()) {
     silenceFluidSynthLog();
     impl_->sampleRate = sampleRate;
     impl_->settings = makeSettings(sampleRate);
@@ -220,8 +229,12 @@ OfflineSynth::~OfflineSynth() {
     delete_fluid_settings(impl_->settings);
 }
 
-bool OfflineSynth::loaded() const { return impl_->loaded; }
-int OfflineSynth::sampleRate() const { return impl_->sampleRate; }
+bool OfflineSynth::loaded() const {
+    return impl_->loaded;
+}
+int OfflineSynth::sampleRate() const {
+    return impl_->sampleRate;
+}
 
 void OfflineSynth::send(std::uint32_t packed) {
     if (impl_->synth)

@@ -47,8 +47,8 @@ bool MidiOutput::waitUntilMicros(std::int64_t targetMicros, EventPump& pump,
         if (remaining <= 0)
             return true;
         if (remaining > kSleepMarginMicros) {
-            const auto ms = static_cast<int>(
-                std::min<std::int64_t>((remaining - kSleepMarginMicros) / 1000, kLongestPumpMillis));
+            const auto ms = static_cast<int>(std::min<std::int64_t>(
+                (remaining - kSleepMarginMicros) / 1000, kLongestPumpMillis));
             pump.processEventsFor(std::max(ms, 1));
         } else {
             clock_.sleepUntil(targetMicros);
@@ -76,7 +76,9 @@ bool MidiOutput::probeOnly() {
     return midiOut_ && midiOut_->usable();
 }
 
-bool MidiOutput::send() { return midiOut_ && midiOut_->send(packedMessage()); }
+bool MidiOutput::send() {
+    return midiOut_ && midiOut_->send(packedMessage());
+}
 
 bool MidiOutput::sendAndLog(int status, int data1, int data2) {
     if (!isValidChannelMessage(status, data1, data2))

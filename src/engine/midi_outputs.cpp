@@ -14,7 +14,9 @@ constexpr const char* kVirtualKey = "virtual:";
 constexpr const char* kAlsaPrefix = "alsa:";
 constexpr const char* kJackPrefix = "jack:";
 
-bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
 } // namespace
 
 MidiOutputs::MidiOutputs()

@@ -6,8 +6,8 @@
 
 #include <cstdarg>
 #include <filesystem>
-#include <unistd.h>
 #include <mutex>
+#include <unistd.h>
 
 namespace fw {
 
@@ -89,7 +89,9 @@ bool RtMidiPort::open() {
     return true;
 }
 
-bool RtMidiPort::usable() const { return out_ && out_->isPortOpen(); }
+bool RtMidiPort::usable() const {
+    return out_ && out_->isPortOpen();
+}
 
 bool RtMidiPort::send(std::uint32_t packed) {
     if (!usable())

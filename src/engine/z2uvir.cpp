@@ -46,7 +46,9 @@ std::string formatZ2uvirLine(int status, int data1, int data2, int timeCs) {
     return line;
 }
 
-int z2uvirTime(std::string_view line) { return strToInt(field(line, 9, std::string_view::npos)); }
+int z2uvirTime(std::string_view line) {
+    return strToInt(field(line, 9, std::string_view::npos));
+}
 
 Z2uvirLine parseZ2uvirLine(std::string_view line) {
     Z2uvirLine out;

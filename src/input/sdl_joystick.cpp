@@ -39,7 +39,9 @@ SdlJoystick::SdlJoystick() {
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
 }
 
-SdlJoystick::~SdlJoystick() { releaseCapture(); }
+SdlJoystick::~SdlJoystick() {
+    releaseCapture();
+}
 
 int SdlJoystick::setCapture() {
     releaseCapture();
@@ -75,7 +77,8 @@ int SdlJoystick::getPosEx(JoyInfo& info) {
     }
     info.buttons = buttons;
     info.buttonNumber = static_cast<std::uint32_t>(pressed);
-    info.pov = SDL_JoystickNumHats(js) > 0 ? hatToHundredths(SDL_JoystickGetHat(js, 0)) : kHatCentred;
+    info.pov =
+        SDL_JoystickNumHats(js) > 0 ? hatToHundredths(SDL_JoystickGetHat(js, 0)) : kHatCentred;
     return kJoyNoError;
 }
 

@@ -2,7 +2,6 @@
 
 #include "logs/log_lines.h"
 
-
 namespace fw {
 
 std::string playLogFileText(const std::vector<std::string_view>& lines) {

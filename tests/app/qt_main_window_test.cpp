@@ -33,9 +33,10 @@ TEST(MainWindow, HasTheTabsInOrderAndTheSizeOfTheLayout) {
     TForm1& f = *h.form;
     EXPECT_EQ(f.windowTitle(), "Fretwright");
     EXPECT_EQ(QApplication::applicationName(), "Fretwright");
-    const QStringList expected = {"Builder",          "Memory State", "Play Logs",  "Alternate Instruments",
-                                  "Joystick Mapping", "Beat Manager", "Help",       "Thanks to:",
-                                  "Config",           "Music Toys"};
+    const QStringList expected = {
+        "Builder",          "Memory State", "Play Logs", "Alternate Instruments",
+        "Joystick Mapping", "Beat Manager", "Help",      "Thanks to:",
+        "Config",           "Music Toys"};
     QStringList tabs;
     for (int i = 0; i < f.PageControl1->count(); ++i)
         tabs << f.PageControl1->tabText(i);
@@ -61,18 +62,30 @@ TEST(MainWindow, GuitarStatusHoldsEveryControlWithItsCaption) {
         EXPECT_NE(f.findChild<QRadioButton*>(name), nullptr) << name.toStdString();
     }
     const std::pair<const char*, const char*> captions[] = {
-        {"CheckBox1", "ALT"},          {"Button65", "&1 u"},
-        {"Button66", "&2 k"},          {"Button67", "&3 j"},
-        {"Button68", "&4 h"},          {"Button12", "S"},
-        {"Button30", "M"},             {"Button32", "1"},
-        {"Button31", "2"},             {"Button33", "3"},
-        {"Button70", "Init Play Mode"}, {"Button79", "STOP Play Mode"},
-        {"Button9", "KB Play Mode"},   {"Button29", "Silence"},
-        {"Button69", "ReInit Joystick"}, {"CheckBox3", "Accomp. Beat"},
-        {"CheckBox4", "Realtime Frets"}, {"CheckBox5", "Merge Modes"},
-        {"Button75", "Type"},          {"Button6", "6 String"},
-        {"Button74", "Edit an Existing Chord"}, {"Button106", "Calibrate Joystick"},
-        {"Button76", "Picking Style File Manager"}, {"MidiRescanButton", "Rescan"}};
+        {"CheckBox1", "ALT"},
+        {"Button65", "&1 u"},
+        {"Button66", "&2 k"},
+        {"Button67", "&3 j"},
+        {"Button68", "&4 h"},
+        {"Button12", "S"},
+        {"Button30", "M"},
+        {"Button32", "1"},
+        {"Button31", "2"},
+        {"Button33", "3"},
+        {"Button70", "Init Play Mode"},
+        {"Button79", "STOP Play Mode"},
+        {"Button9", "KB Play Mode"},
+        {"Button29", "Silence"},
+        {"Button69", "ReInit Joystick"},
+        {"CheckBox3", "Accomp. Beat"},
+        {"CheckBox4", "Realtime Frets"},
+        {"CheckBox5", "Merge Modes"},
+        {"Button75", "Type"},
+        {"Button6", "6 String"},
+        {"Button74", "Edit an Existing Chord"},
+        {"Button106", "Calibrate Joystick"},
+        {"Button76", "Picking Style File Manager"},
+        {"MidiRescanButton", "Rescan"}};
     for (auto [name, caption] : captions)
         EXPECT_EQ(buttonText(&f, name), caption) << name;
     for (int k = 1; k <= 4; ++k) {

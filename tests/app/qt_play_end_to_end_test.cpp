@@ -1,8 +1,8 @@
 // A first session as a new player has it: build a chord, type a pattern, store both, play them
 // from the keyboard, all through the real windows and the recording output.
 #include "chords/qt_chord_builder_page.h"
-#include "picks/qt_pick_pages.h"
 #include "engine/z2uvir.h"
+#include "picks/qt_pick_pages.h"
 #include "support/qt_harness.h"
 
 #include <QComboBox>

@@ -1,5 +1,5 @@
-#include "chords/chord_sets.h"
 #include "app/line_file.h"
+#include "chords/chord_sets.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>

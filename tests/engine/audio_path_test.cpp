@@ -27,7 +27,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool soundServerRunning() { return std::system("pactl info >/dev/null 2>&1") == 0; }
+bool soundServerRunning() {
+    return std::system("pactl info >/dev/null 2>&1") == 0;
+}
 
 // Records the default sink's monitor as raw 16-bit mono samples until stopped.
 class MonitorRecording {
@@ -37,8 +39,8 @@ public:
                                 "--latency-msec=20 -d @DEFAULT_MONITOR@ > '" +
                                 file_ + "'";
         const char* argv[] = {"sh", "-c", cmd.c_str(), nullptr};
-        started_ = posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv),
-                               environ) == 0;
+        started_ =
+            posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) == 0;
     }
     std::vector<std::int16_t> stop() {
         if (started_) {
@@ -130,7 +132,9 @@ double energyAt(const std::vector<std::int16_t>& s, std::size_t from, std::size_
     return s1 * s1 + s2 * s2 - coeff * s1 * s2;
 }
 
-double noteHz(int note) { return 440.0 * std::pow(2.0, (note - 69) / 12.0); }
+double noteHz(int note) {
+    return 440.0 * std::pow(2.0, (note - 69) / 12.0);
+}
 
 TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
     if (!soundServerRunning())

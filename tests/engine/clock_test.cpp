@@ -15,8 +15,8 @@ TEST(SystemClock, StartsAtTheHourPositionAndNeverRunsBack) {
     tm local{};
     time_t secs = wall.tv_sec;
     localtime_r(&secs, &local);
-    const int expected = local.tm_min * 6000 + local.tm_sec * 100 +
-                         static_cast<int>(wall.tv_nsec / 10000000);
+    const int expected =
+        local.tm_min * 6000 + local.tm_sec * 100 + static_cast<int>(wall.tv_nsec / 10000000);
     SystemClock clock;
     int diff = clock.reading() - expected;
     // Across a full hour the expected value wraps while the clock does not.
