@@ -7,6 +7,8 @@
 #include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
 
+#include "app/qt_widgets.h"
+
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -91,13 +93,6 @@ QListWidget* list(const QString& name, const std::vector<std::string>& items, in
     return l;
 }
 
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
 QWidget* page(const QString& name, QWidget* parent) {
     auto* w = new QWidget(parent);
     w->setObjectName(name);
@@ -172,7 +167,7 @@ QWidget* TForm1::buildMemoryPage() {
     memory->addTab(pickSetPages->buildDefinitionsPage(memory), "Pick Definitions");
     auto* status = page("MemoryStatusPage", memory);
     auto* statusLayout = new QVBoxLayout(status);
-    Button51 = button("Button51", "Refresh", status);
+    Button51 = makeButton("Button51", "Refresh", status);
     statusLayout->addWidget(Button51, 0, Qt::AlignLeft);
     statusLayout->addStretch(1);
     memory->addTab(status, "Memory Status");
@@ -206,7 +201,7 @@ QWidget* TForm1::buildAlternatePage() {
 QWidget* TForm1::buildJoystickPage() {
     auto* joy = page("JoystickMappingPage", PageControl1);
     auto* layout = new QVBoxLayout(joy);
-    Button106 = button("Button106", "Calibrate Joystick", joy);
+    Button106 = makeButton("Button106", "Calibrate Joystick", joy);
     layout->addWidget(Button106, 0, Qt::AlignLeft);
     layout->addStretch(1);
     return joy;
@@ -221,7 +216,7 @@ QWidget* TForm1::buildConfigPage() {
     MidiOutputList = new QListWidget(midi);
     MidiOutputList->setObjectName("MidiOutputList");
     midiLayout->addWidget(MidiOutputList, 0, 0, 2, 1);
-    MidiRescanButton = button("MidiRescanButton", "Rescan", midi);
+    MidiRescanButton = makeButton("MidiRescanButton", "Rescan", midi);
     midiLayout->addWidget(MidiRescanButton, 0, 1, Qt::AlignTop);
     MidiOutputState = new QLabel(midi);
     MidiOutputState->setObjectName("MidiOutputState");

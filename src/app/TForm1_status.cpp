@@ -3,6 +3,8 @@
 #include "app/TForm1.h"
 #include "app/TForm1_fretboard.h"
 
+#include "app/qt_widgets.h"
+
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -11,37 +13,11 @@
 namespace fw {
 
 namespace {
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
 QLineEdit* display(const QString& name, const QString& text, QWidget* parent) {
     auto* e = new QLineEdit(text, parent);
     e->setObjectName(name);
     e->setReadOnly(true);
     return e;
-}
-
-QCheckBox* checkBox(const QString& name, const QString& caption, bool checked, QWidget* parent) {
-    auto* c = new QCheckBox(caption, parent);
-    c->setObjectName(name);
-    c->setChecked(checked);
-    return c;
-}
-
-QSlider* bar(const QString& name, int min, int max, int position, QWidget* parent) {
-    auto* s = new QSlider(Qt::Vertical, parent);
-    s->setObjectName(name);
-    s->setRange(min, max);
-    s->setValue(position);
-    // Position values grow downwards: the top of a bar is its minimum.
-    s->setInvertedAppearance(true);
-    s->setInvertedControls(true);
-    s->setPageStep(std::max(1, (max - min) / 20));
-    return s;
 }
 
 QStringList numbers(int from, int to) {
@@ -68,7 +44,7 @@ QWidget* TForm1::buildGuitarStatus() {
     for (int n = 1; n <= 13; ++n)
         fretButtons[n] = Fretboard->buttons()[n];
     fretRow->addWidget(Fretboard, 1);
-    CheckBox1 = checkBox("CheckBox1", "ALT", false, group);
+    CheckBox1 = makeCheckBox("CheckBox1", "ALT", false, group);
     fretRow->addWidget(CheckBox1);
     left->addLayout(fretRow);
 
@@ -76,7 +52,7 @@ QWidget* TForm1::buildGuitarStatus() {
     pickRow->setSpacing(3);
     const char* const pickCaptions[] = {"&1 u", "&2 k", "&3 j", "&4 h"};
     for (int k = 1; k <= 4; ++k) {
-        pickButtons[k] = button(QString("Button%1").arg(64 + k), pickCaptions[k - 1], group);
+        pickButtons[k] = makeButton(QString("Button%1").arg(64 + k), pickCaptions[k - 1], group);
         pickButtons[k]->setMinimumWidth(40);
         pickRow->addWidget(pickButtons[k]);
     }
@@ -106,13 +82,13 @@ QWidget* TForm1::buildGuitarStatus() {
     Edit123 = display("Edit123", "", group);
     Edit123->setToolTip("The rest of the running picking sequence");
     seqRow->addWidget(Edit123, 1);
-    Button12 = button("Button12", "S", group);
-    Button30 = button("Button30", "M", group);
+    Button12 = makeButton("Button12", "S", group);
+    Button30 = makeButton("Button30", "M", group);
     Button12->setToolTip("Next chord set");
     Button30->setToolTip("Next chord");
-    Button32 = button("Button32", "1", group);
-    Button31 = button("Button31", "2", group);
-    Button33 = button("Button33", "3", group);
+    Button32 = makeButton("Button32", "1", group);
+    Button31 = makeButton("Button31", "2", group);
+    Button33 = makeButton("Button33", "3", group);
     for (auto* b : {Button12, Button30, Button32, Button31, Button33}) {
         b->setFixedWidth(28);
         seqRow->addWidget(b);
@@ -132,11 +108,11 @@ QWidget* TForm1::buildGuitarStatus() {
     Edit22->setToolTip("While this box has the focus, the keys play (see \"KB Play Mode\")");
     Edit22->setStyleSheet("QLineEdit:focus { background: #fff3c4; }");
     modeRow->addWidget(Edit22, 1);
-    Button70 = button("Button70", "Init Play Mode", group);
-    Button79 = button("Button79", "STOP Play Mode", group);
+    Button70 = makeButton("Button70", "Init Play Mode", group);
+    Button79 = makeButton("Button79", "STOP Play Mode", group);
     Button79->hide();
-    Button9 = button("Button9", "KB Play Mode", group);
-    Button29 = button("Button29", "Silence", group);
+    Button9 = makeButton("Button9", "KB Play Mode", group);
+    Button29 = makeButton("Button29", "Silence", group);
     for (auto* b : {Button70, Button79, Button9, Button29})
         modeRow->addWidget(b);
     left->addLayout(modeRow);
@@ -159,32 +135,22 @@ QWidget* TForm1::buildStatusPages() {
     row->setSpacing(4);
     pageLayout->addLayout(row, 1);
 
-    TremTracker = bar("TremTracker", 1, 255, 127, page);
-    TempTracker = bar("TempTracker", 1, 1000, 905, page);
-    VTracker = bar("VTracker", 0, 127, 63, page);
+    TremTracker = makeVerticalBar("TremTracker", 1, 255, 127, page);
+    TempTracker = makeVerticalBar("TempTracker", 1, 1000, 905, page);
+    VTracker = makeVerticalBar("VTracker", 0, 127, 63, page);
     TremTracker->setToolTip("Pitch bend");
     TempTracker->setToolTip("Tempo");
     VTracker->setToolTip("Velocity");
-    auto* bars = new QGridLayout;
-    bars->setSpacing(2);
-    int column = 0;
-    for (auto [caption, slider] :
-         {std::pair{"P", TremTracker}, std::pair{"T", TempTracker}, std::pair{"V", VTracker}}) {
-        auto* label = new QLabel(caption, page);
-        label->setAlignment(Qt::AlignHCenter);
-        bars->addWidget(label, 0, column);
-        bars->addWidget(slider, 1, column, Qt::AlignHCenter);
-        ++column;
-    }
+    auto* bars = makeBarRow({{"P", TremTracker}, {"T", TempTracker}, {"V", VTracker}}, page);
     row->addLayout(bars);
 
     auto* middle = new QVBoxLayout;
     middle->setSpacing(2);
-    Button69 = button("Button69", "ReInit Joystick", page);
+    Button69 = makeButton("Button69", "ReInit Joystick", page);
     middle->addWidget(Button69);
-    CheckBox3 = checkBox("CheckBox3", "Accomp. Beat", false, page);
-    CheckBox4 = checkBox("CheckBox4", "Realtime Frets", true, page);
-    CheckBox5 = checkBox("CheckBox5", "Merge Modes", true, page);
+    CheckBox3 = makeCheckBox("CheckBox3", "Accomp. Beat", false, page);
+    CheckBox4 = makeCheckBox("CheckBox4", "Realtime Frets", true, page);
+    CheckBox5 = makeCheckBox("CheckBox5", "Merge Modes", true, page);
     middle->addWidget(CheckBox3);
     middle->addWidget(CheckBox4);
     middle->addWidget(CheckBox5);

@@ -1,9 +1,14 @@
 #include "app/qt_widgets.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -94,6 +99,47 @@ QPlainTextEdit* makeMemo(const QString& name, QWidget* parent) {
     memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     return memo;
+}
+
+QPushButton* makeButton(const QString& name, const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QCheckBox* makeCheckBox(const QString& name, const QString& caption, bool checked,
+                        QWidget* parent) {
+    auto* c = new QCheckBox(caption, parent);
+    c->setObjectName(name);
+    c->setChecked(checked);
+    return c;
+}
+
+QSlider* makeVerticalBar(const QString& name, int min, int max, int position, QWidget* parent) {
+    auto* s = new QSlider(Qt::Vertical, parent);
+    s->setObjectName(name);
+    s->setRange(min, max);
+    s->setValue(position);
+    s->setInvertedAppearance(true);
+    s->setInvertedControls(true);
+    s->setPageStep(std::max(1, (max - min) / 20));
+    return s;
+}
+
+QGridLayout* makeBarRow(std::initializer_list<std::pair<const char*, QSlider*>> bars,
+                        QWidget* parent) {
+    auto* grid = new QGridLayout;
+    grid->setSpacing(2);
+    int column = 0;
+    for (auto [caption, slider] : bars) {
+        auto* label = new QLabel(caption, parent);
+        label->setAlignment(Qt::AlignHCenter);
+        grid->addWidget(label, 0, column);
+        grid->addWidget(slider, 1, column, Qt::AlignHCenter);
+        ++column;
+    }
+    return grid;
 }
 
 } // namespace fw

@@ -10,7 +10,14 @@
 #include <QStringList>
 #include <QVector>
 
+#include <initializer_list>
+#include <utility>
+
 class QButtonGroup;
+class QCheckBox;
+class QGridLayout;
+class QPushButton;
+class QSlider;
 
 namespace fw {
 
@@ -68,5 +75,18 @@ private:
 
 // A multi-line text box in a fixed-width font with no wrapping, as the logs and memories use.
 QPlainTextEdit* makeMemo(const QString& name, QWidget* parent = nullptr);
+
+// A named push button that never acts as a dialog's default button.
+QPushButton* makeButton(const QString& name, const QString& caption, QWidget* parent);
+
+// A named check box.
+QCheckBox* makeCheckBox(const QString& name, const QString& caption, bool checked, QWidget* parent);
+
+// An expression bar: vertical, its position values growing downwards (the top is the minimum).
+QSlider* makeVerticalBar(const QString& name, int min, int max, int position, QWidget* parent);
+
+// The bars side by side, each under its one-letter caption ("P", "T", "V").
+QGridLayout* makeBarRow(std::initializer_list<std::pair<const char*, QSlider*>> bars,
+                        QWidget* parent);
 
 } // namespace fw

@@ -5,6 +5,8 @@
 #include "engine/engine.h"
 #include "engine/strict_int.h"
 
+#include "app/qt_widgets.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,13 +24,6 @@ const std::array<std::array<const char*, 5>, 5> kChordSlotButtonNames{{
 
 namespace {
 constexpr int kPreviewVelocity = 0x5A;
-
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
 
 // The three colour groups match what the fast chord generator fills: chord tones, the same
 // an octave up, added tones.
@@ -86,7 +81,7 @@ ChordBuilderPage::ChordBuilderPage(Engine& engine, Prompts& prompts, QWidget* pa
         box->setPalette(palette);
         offsetBoxes[k] = box;
         strings->addWidget(box, k, 1);
-        auto* play = button(QString("Button%1").arg(82 + k), "<((", this);
+        auto* play = makeButton(QString("Button%1").arg(82 + k), "<((", this);
         play->setFixedWidth(36);
         play->setToolTip(QString("Hear string %1").arg(k));
         previewButtons[k] = play;
@@ -98,9 +93,9 @@ ChordBuilderPage::ChordBuilderPage(Engine& engine, Prompts& prompts, QWidget* pa
 
     auto* right = new QVBoxLayout;
     right->setSpacing(4);
-    Button75 = button("Button75", "Type", this);
-    Button6 = button("Button6", "6 String", this);
-    Button74 = button("Button74", "Edit an Existing Chord", this);
+    Button75 = makeButton("Button75", "Type", this);
+    Button6 = makeButton("Button6", "6 String", this);
+    Button74 = makeButton("Button74", "Edit an Existing Chord", this);
     for (auto* b : {Button75, Button6, Button74})
         right->addWidget(b, 0, Qt::AlignLeft);
     SaveChordGroup = new QGroupBox("Save Chord (Set-Slot)", this);
@@ -109,8 +104,8 @@ ChordBuilderPage::ChordBuilderPage(Engine& engine, Prompts& prompts, QWidget* pa
     slotGrid->setSpacing(2);
     for (int set = 1; set <= 4; ++set) {
         for (int chord = 1; chord <= 4; ++chord) {
-            auto* b = button(kChordSlotButtonNames[set][chord],
-                             QString("%1-%2").arg(set).arg(chord), SaveChordGroup);
+            auto* b = makeButton(kChordSlotButtonNames[set][chord],
+                                 QString("%1-%2").arg(set).arg(chord), SaveChordGroup);
             b->setFixedWidth(44);
             slotButtons[set][chord] = b;
             slotGrid->addWidget(b, set - 1, chord - 1);

@@ -9,14 +9,7 @@
 
 namespace fw {
 
-namespace {
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-} // namespace
+namespace {} // namespace
 
 ChordDefinitionsPage::ChordDefinitionsPage(ChordSets& chordSets, Prompts& prompts, QWidget* parent)
     : QWidget(parent), chordSets_(chordSets), prompts_(prompts) {
@@ -30,8 +23,8 @@ ChordDefinitionsPage::ChordDefinitionsPage(ChordSets& chordSets, Prompts& prompt
     FileManager = new QGroupBox("File Manager", this);
     FileManager->setObjectName("FileManager");
     auto* files = new QVBoxLayout(FileManager);
-    Button19 = button("Button19", "Save Chord Set", FileManager);
-    Button17 = button("Button17", "Load Chord Set", FileManager);
+    Button19 = makeButton("Button19", "Save Chord Set", FileManager);
+    Button17 = makeButton("Button17", "Load Chord Set", FileManager);
     files->addWidget(Button19);
     files->addWidget(Button17);
     files->addStretch(1);

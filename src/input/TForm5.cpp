@@ -4,6 +4,8 @@
 #include "input/keyboard_play.h"
 #include "input/qt_key_translate.h"
 
+#include "app/qt_widgets.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -16,33 +18,23 @@ namespace fw {
 
 namespace {
 QSlider* bar(const QString& name, int min, int max, int position, int tick, QWidget* parent) {
-    auto* s = new QSlider(Qt::Vertical, parent);
-    s->setObjectName(name);
-    s->setRange(min, max);
-    s->setValue(position);
-    // As on the main window: the top of a bar is its minimum.
-    s->setInvertedAppearance(true);
-    s->setInvertedControls(true);
+    auto* s = makeVerticalBar(name, min, max, position, parent);
     s->setTickInterval(tick);
     s->setTickPosition(QSlider::TicksRight);
-    s->setPageStep(std::max(1, (max - min) / 20));
     return s;
 }
 
 // Buttons and switches never take the focus: the arrow keys would move it away from the
 // controls that play.
+// Buttons and boxes here never take the focus, so that every key keeps playing.
 QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
+    auto* b = makeButton(name, caption, parent);
     b->setFocusPolicy(Qt::NoFocus);
     return b;
 }
 
 QCheckBox* checkBox(const QString& name, const QString& caption, QWidget* parent) {
-    auto* c = new QCheckBox(caption, parent);
-    c->setObjectName(name);
-    c->setChecked(true);
+    auto* c = makeCheckBox(name, caption, true, parent);
     c->setFocusPolicy(Qt::NoFocus);
     return c;
 }
@@ -103,16 +95,7 @@ void TForm5::buildWindow() {
     TremTracker->setToolTip("Pitch bend");
     TempTracker->setToolTip("Tempo");
     VTracker->setToolTip("Velocity");
-    auto* bars = new QGridLayout;
-    int column = 0;
-    for (auto [caption, slider] :
-         {std::pair{"P", TremTracker}, std::pair{"T", TempTracker}, std::pair{"V", VTracker}}) {
-        auto* label = new QLabel(caption, this);
-        label->setAlignment(Qt::AlignHCenter);
-        bars->addWidget(label, 0, column);
-        bars->addWidget(slider, 1, column, Qt::AlignHCenter);
-        ++column;
-    }
+    auto* bars = makeBarRow({{"P", TremTracker}, {"T", TempTracker}, {"V", VTracker}}, this);
     outer->addLayout(bars);
 
     auto* right = new QVBoxLayout;

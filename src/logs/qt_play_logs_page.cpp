@@ -9,6 +9,8 @@
 #include "logs/midi_file.h"
 #include "logs/wav_render.h"
 
+#include "app/qt_widgets.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -34,13 +36,6 @@ const char* const kLogFileStems[4] = {"PL", "LogA", "LogB", "LogC"};
 constexpr int kKeptLogFiles = 40;
 // A rendering that takes longer than this shows its progress.
 constexpr int kShowProgressAfterMs = 300;
-
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
 
 // A log view read line by line, as a playback reads it while the user may edit it.
 class MemoLines final : public LogSource {
@@ -110,35 +105,35 @@ void PlayLogsPage::buildPage() {
         grid->addWidget(memo, 1, i);
         (i == 0 ? R2IMemo : i == 1 ? R2IMemo2 : i == 2 ? R2IMemo3 : R2IMemo4) = memo;
         // One above the other: four logs side by side leave each column too narrow for two.
-        SaveLogButtons[i] = button(QString("SaveLogButton%1").arg(i + 1), "Save Log...", this);
-        LoadLogButtons[i] = button(QString("LoadLogButton%1").arg(i + 1), "Load Log...", this);
+        SaveLogButtons[i] = makeButton(QString("SaveLogButton%1").arg(i + 1), "Save Log...", this);
+        LoadLogButtons[i] = makeButton(QString("LoadLogButton%1").arg(i + 1), "Load Log...", this);
         grid->addWidget(SaveLogButtons[i], 2, i);
         grid->addWidget(LoadLogButtons[i], 3, i);
         grid->setColumnStretch(i, 1);
     }
     grid->setRowStretch(1, 1);
 
-    Button81 = button("Button81", "RESET and  RECORD", this);
-    Button82 = button("Button82", "Replay", this);
-    Button8 = button("Button8", "Stop", this);
+    Button81 = makeButton("Button81", "RESET and  RECORD", this);
+    Button82 = makeButton("Button82", "Replay", this);
+    Button8 = makeButton("Button8", "Stop", this);
     grid->addWidget(Button81, 4, 0);
     auto* replayRow = new QHBoxLayout;
     replayRow->addWidget(Button82);
     replayRow->addWidget(Button8);
     grid->addLayout(replayRow, 5, 0);
 
-    Button11 = button("Button11", "Play", this);
-    Button10 = button("Button10", "Save to Log A", this);
+    Button11 = makeButton("Button11", "Play", this);
+    Button10 = makeButton("Button10", "Save to Log A", this);
     grid->addWidget(Button11, 4, 1);
     grid->addWidget(Button10, 5, 1);
 
-    Button13 = button("Button13", "Save to Log B", this);
+    Button13 = makeButton("Button13", "Save to Log B", this);
     grid->addWidget(Button13, 5, 2);
 
-    Button14 = button("Button14", "PL+LA->", this);
-    Button15 = button("Button15", "PL+LB->", this);
-    Button16 = button("Button16", "LA+LB->", this);
-    Button18 = button("Button18", "PL<---LC", this);
+    Button14 = makeButton("Button14", "PL+LA->", this);
+    Button15 = makeButton("Button15", "PL+LB->", this);
+    Button16 = makeButton("Button16", "LA+LB->", this);
+    Button18 = makeButton("Button18", "PL<---LC", this);
     auto* mergeA = new QHBoxLayout;
     mergeA->addWidget(Button14);
     mergeA->addWidget(Button15);
@@ -158,15 +153,15 @@ void PlayLogsPage::buildPage() {
     LineCount1->setObjectName("LineCount1");
     LineCount1->setMinimumWidth(60);
     bottom->addWidget(LineCount1);
-    Button52 = button("Button52", "Save Play Log to MIDI file", this);
-    SaveWavButton = button("SaveWavButton", "Save Play Log to WAV file", this);
+    Button52 = makeButton("Button52", "Save Play Log to MIDI file", this);
+    SaveWavButton = makeButton("SaveWavButton", "Save Play Log to WAV file", this);
     bottom->addWidget(Button52);
     bottom->addWidget(SaveWavButton);
     WavProgress = new QProgressBar(this);
     WavProgress->setObjectName("WavProgress");
     WavProgress->setRange(0, 1000);
     WavProgress->hide();
-    WavCancelButton = button("WavCancelButton", "Cancel", this);
+    WavCancelButton = makeButton("WavCancelButton", "Cancel", this);
     WavCancelButton->hide();
     bottom->addWidget(WavProgress, 1);
     bottom->addWidget(WavCancelButton);

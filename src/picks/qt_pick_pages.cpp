@@ -24,13 +24,6 @@ const char* const kChannelHint =
 const FileDialogSpec kOpenDialog5{"Load Pick Set", "PickSequence Sets|*.picks", "picks"};
 const FileDialogSpec kSaveDialog5{"Save Pick Set", "Pick Sequence Sets|*.picks", "picks"};
 
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
 // Files hold 8-bit text; Latin-1 maps every byte to one character and back.
 QString fromBytes(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -95,8 +88,8 @@ QWidget* PickSetPages::buildSequencesPage(QWidget* parent) {
     SavePickDefinitions->setObjectName("SavePickDefinitions");
     auto* sets = new QVBoxLayout(SavePickDefinitions);
     for (int set = 1; set <= 4; ++set) {
-        setButtons[set] = button(QString("Button%1").arg(46 + set), QString("Set %1").arg(set),
-                                 SavePickDefinitions);
+        setButtons[set] = makeButton(QString("Button%1").arg(46 + set), QString("Set %1").arg(set),
+                                     SavePickDefinitions);
         setButtons[set]->setToolTip(
             QString("Store all eight sequences of the four pages as pick set %1").arg(set));
         sets->addWidget(setButtons[set]);
@@ -104,7 +97,7 @@ QWidget* PickSetPages::buildSequencesPage(QWidget* parent) {
     }
     side->addWidget(SavePickDefinitions);
     side->addStretch(1);
-    Button76 = button("Button76", "Picking Style File Manager", picking);
+    Button76 = makeButton("Button76", "Picking Style File Manager", picking);
     side->addWidget(Button76);
     layout->addLayout(side);
     return picking;
@@ -120,8 +113,8 @@ QWidget* PickSetPages::buildDefinitionsPage(QWidget* parent) {
                          "sequence a line");
     layout->addWidget(PickMemo, 1);
     auto* buttons = new QVBoxLayout;
-    Button45 = button("Button45", "Load Pick Set", page);
-    Button46 = button("Button46", "SavePick Set", page);
+    Button45 = makeButton("Button45", "Load Pick Set", page);
+    Button46 = makeButton("Button46", "SavePick Set", page);
     buttons->addWidget(Button45);
     buttons->addWidget(Button46);
     buttons->addStretch(1);
