@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGridLayout>
+#include <QLineEdit>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QStandardPaths>
@@ -149,9 +150,15 @@ void PlayLogsPage::buildPage() {
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(new QLabel("Lines:", this));
-    LineCount1 = new QLabel("0", this);
+    // A read-only box rather than a label: the count changes with every line played, and a label
+    // asks the whole page to lay itself out again on every change of its text.
+    LineCount1 = new QLineEdit("0", this);
     LineCount1->setObjectName("LineCount1");
-    LineCount1->setMinimumWidth(60);
+    LineCount1->setReadOnly(true);
+    LineCount1->setFrame(false);
+    LineCount1->setFocusPolicy(Qt::NoFocus);
+    LineCount1->setStyleSheet("background: transparent;");
+    LineCount1->setFixedWidth(LineCount1->fontMetrics().horizontalAdvance("00000000") + 4);
     bottom->addWidget(LineCount1);
     Button52 = makeButton("Button52", "Save Play Log to MIDI file", this);
     SaveWavButton = makeButton("SaveWavButton", "Save Play Log to WAV file", this);
@@ -170,7 +177,6 @@ void PlayLogsPage::buildPage() {
     auto* note = new QLabel("Logs you have not saved are kept when Fretwright closes.", this);
     note->setToolTip("They are kept in " + QDir::toNativeSeparators(recoveryDir_));
     note->setObjectName("RecoveryNote");
-    note->setWordWrap(true);
     note->setTextInteractionFlags(Qt::TextSelectableByMouse);
     outer->addWidget(note);
 

@@ -4,6 +4,7 @@
 #include "logs/log_player.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -50,7 +51,7 @@ public:
     QPlainTextEdit* R2IMemo2 = nullptr; // "Log A"
     QPlainTextEdit* R2IMemo3 = nullptr; // "Log B"
     QPlainTextEdit* R2IMemo4 = nullptr; // "Log C"
-    QLabel* LineCount1 = nullptr;
+    QLineEdit* LineCount1 = nullptr;
     QPushButton* Button81 = nullptr;
     QPushButton* Button82 = nullptr;
     QPushButton* Button11 = nullptr;
