@@ -20,8 +20,8 @@ public:
     virtual ~Prompts() = default;
     virtual void showMessage(const std::string& text) = 0;
     // The chosen file, or nothing when the user cancelled.
-    virtual std::optional<std::string> openFileName(const FileDialogSpec& spec) = 0;
-    virtual std::optional<std::string> saveFileName(const FileDialogSpec& spec) = 0;
+    virtual std::optional<std::string> openFileName(const FileDialogSpec& request) = 0;
+    virtual std::optional<std::string> saveFileName(const FileDialogSpec& request) = 0;
 };
 
 } // namespace fw

@@ -21,10 +21,10 @@ void QtPrompts::showMessage(const std::string& text) {
 }
 
 namespace {
-std::optional<std::string> runDialog(QWidget* parent, const FileDialogSpec& spec, bool save) {
-    QFileDialog dialog(parent, QString::fromStdString(spec.title));
-    dialog.setNameFilters(QString::fromStdString(toQtFilter(spec.filter)).split(";;"));
-    dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExt));
+std::optional<std::string> runDialog(QWidget* parent, const FileDialogSpec& request, bool save) {
+    QFileDialog dialog(parent, QString::fromStdString(request.title));
+    dialog.setNameFilters(QString::fromStdString(toQtFilter(request.filter)).split(";;"));
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExt));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -33,12 +33,12 @@ std::optional<std::string> runDialog(QWidget* parent, const FileDialogSpec& spec
 }
 } // namespace
 
-std::optional<std::string> QtPrompts::openFileName(const FileDialogSpec& spec) {
-    return runDialog(parent_, spec, false);
+std::optional<std::string> QtPrompts::openFileName(const FileDialogSpec& request) {
+    return runDialog(parent_, request, false);
 }
 
-std::optional<std::string> QtPrompts::saveFileName(const FileDialogSpec& spec) {
-    return runDialog(parent_, spec, true);
+std::optional<std::string> QtPrompts::saveFileName(const FileDialogSpec& request) {
+    return runDialog(parent_, request, true);
 }
 
 } // namespace fw

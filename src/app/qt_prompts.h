@@ -11,8 +11,8 @@ class QtPrompts final : public Prompts {
 public:
     void setParent(QWidget* parent) { parent_ = parent; }
     void showMessage(const std::string& text) override;
-    std::optional<std::string> openFileName(const FileDialogSpec& spec) override;
-    std::optional<std::string> saveFileName(const FileDialogSpec& spec) override;
+    std::optional<std::string> openFileName(const FileDialogSpec& request) override;
+    std::optional<std::string> saveFileName(const FileDialogSpec& request) override;
 
 private:
     QWidget* parent_ = nullptr;

@@ -83,12 +83,12 @@ private:
 class ScriptedPrompts final : public Prompts {
 public:
     void showMessage(const std::string& text) override { messages.push_back(text); }
-    std::optional<std::string> openFileName(const FileDialogSpec& spec) override {
-        dialogs.push_back(spec);
+    std::optional<std::string> openFileName(const FileDialogSpec& request) override {
+        dialogs.push_back(request);
         return next();
     }
-    std::optional<std::string> saveFileName(const FileDialogSpec& spec) override {
-        dialogs.push_back(spec);
+    std::optional<std::string> saveFileName(const FileDialogSpec& request) override {
+        dialogs.push_back(request);
         return next();
     }
     // Queue the answer of the next file dialog (nothing = the user cancels).
