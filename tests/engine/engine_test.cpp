@@ -1,6 +1,6 @@
 #include "engine/engine.h"
 #include "engine/z2uvir.h"
-#include "support/fakes.h"
+#include "support/engine_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -10,15 +10,7 @@
 namespace fw {
 namespace {
 
-struct EngineFixture : ::testing::Test {
-    test::ManualClock clock{500 * 10000};
-    test::ScriptedPrompts prompts;
-    VectorLog log;
-    test::RecordingMidiPort port{&clock};
-    MidiOutput out{clock, log, prompts};
-    Engine engine{out};
-
-    EngineFixture() { out.setPort(&port); }
+struct EngineFixture : ::testing::Test, test::EngineRig {
 
     // E major from root E (40) in chord 1-1.
     void storeEChord(int set = 1, int chord = 1, int root = 40) {

@@ -1,7 +1,7 @@
 #include "engine/engine.h"
 #include "input/keyboard_play.h"
 #include "picks/pick_sets.h"
-#include "support/fakes.h"
+#include "support/engine_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -82,16 +82,8 @@ TEST(KeyTranslation, ThePhysicalKeyDecidesWhereTheSystemReportsIt) {
     EXPECT_EQ(virtualKeyOfXkbKeycode(100000), 0);
 }
 
-struct KeyboardFixture : ::testing::Test {
-    test::ManualClock clock{500 * 10000};
-    test::ScriptedPrompts prompts;
-    VectorLog log;
-    test::RecordingMidiPort port{&clock};
-    MidiOutput out{clock, log, prompts};
-    Engine engine{out};
-
+struct KeyboardFixture : ::testing::Test, test::EngineRig {
     KeyboardFixture() {
-        out.setPort(&port);
         const int offsets[10] = {0, 4, 7, 12, 12, 16, 19, 24, 0, 0};
         for (int s = 1; s <= 10; ++s)
             engine.st.chordMemory[1][1][s] = 40 + offsets[s - 1];
