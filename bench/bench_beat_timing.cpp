@@ -8,10 +8,10 @@
 // --joystick-poll also runs the 1 ms joystick poll, as in joystick play; --hidden leaves the
 // window unshown (nothing is painted), to tell painting from the rest; --tab N shows another
 // main tab than "Play Logs" (2), e.g. 0 for "Builder".
-#include "app/TForm1.h"
-#include "app/prompts.h"
+#include "app/qt_main_window.h"
 #include "engine/clock.h"
 #include "engine/midi_outputs.h"
+#include "engine/prompts.h"
 #include "input/joystick.h"
 
 #include <QApplication>

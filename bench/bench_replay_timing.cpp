@@ -3,7 +3,7 @@
 // time and the processor time the replay took, beside the floor of this machine measured in the
 // same run: a plain thread sleeping to the same deadlines with clock_nanosleep.
 //   build/bin/bench_replay_timing [--seconds 60]
-#include "app/TForm1.h"
+#include "app/qt_main_window.h"
 #include "engine/clock.h"
 #include "engine/z2uvir.h"
 #include "logs/qt_play_logs_page.h"

@@ -1,14 +1,14 @@
-#include "app/TForm1.h"
+#include "app/qt_main_window.h"
 #include "app/qt_prompts.h"
-#include "chords/TForm2.h"
-#include "chords/TForm4.h"
-#include "chords/TForm6.h"
+#include "chords/qt_edit_chord_chooser.h"
+#include "chords/qt_fast_chord_generator.h"
+#include "chords/qt_finger_chords.h"
 #include "engine/clock.h"
 #include "engine/midi_outputs.h"
-#include "input/TForm5.h"
-#include "input/TForm7.h"
+#include "input/qt_joystick_calibration.h"
+#include "input/qt_keyboard_play_window.h"
 #include "input/sdl_joystick.h"
-#include "picks/TForm3.h"
+#include "picks/qt_picking_style_manager.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 #include "chords/chord_sets.h"
 
-#include "app/line_file.h"
 #include "engine/strict_int.h"
+#include "files/line_file.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/play_state.h"
-#include "app/prompts.h"
+#include "engine/play_state.h"
+#include "engine/prompts.h"
 
 #include <array>
 #include <functional>

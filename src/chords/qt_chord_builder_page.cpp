@@ -1,8 +1,8 @@
 #include "chords/qt_chord_builder_page.h"
 
-#include "app/prompts.h"
 #include "chords/note_names.h"
 #include "engine/engine.h"
+#include "engine/prompts.h"
 #include "engine/strict_int.h"
 
 #include "app/qt_widgets.h"

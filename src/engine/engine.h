@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/play_state.h"
 #include "engine/midi_output.h"
+#include "engine/play_state.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "engine/midi_output.h"
 
-#include "app/prompts.h"
+#include "engine/prompts.h"
 #include "engine/z2uvir.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/line_file.h"
+#include "files/line_file.h"
 
 #include <optional>
 #include <string>

@@ -1,9 +1,9 @@
 #include "logs/qt_play_logs_page.h"
 
-#include "app/TForm1.h"
-#include "app/prompts.h"
+#include "app/qt_main_window.h"
 #include "beats/qt_beat_manager_page.h"
 #include "engine/fluid_synth_port.h"
+#include "engine/prompts.h"
 #include "logs/log_files.h"
 #include "logs/merge_logs.h"
 #include "logs/midi_file.h"
@@ -15,9 +15,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGridLayout>
-#include <QLineEdit>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QVBoxLayout>

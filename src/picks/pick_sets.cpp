@@ -1,6 +1,6 @@
 #include "picks/pick_sets.h"
 
-#include "app/line_file.h"
+#include "files/line_file.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/play_state.h"
+#include "engine/play_state.h"
 
 #include <array>
 #include <optional>

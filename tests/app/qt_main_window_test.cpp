@@ -1,9 +1,9 @@
-#include "chords/TForm2.h"
-#include "chords/TForm4.h"
-#include "chords/TForm6.h"
-#include "input/TForm5.h"
-#include "input/TForm7.h"
-#include "picks/TForm3.h"
+#include "chords/qt_edit_chord_chooser.h"
+#include "chords/qt_fast_chord_generator.h"
+#include "chords/qt_finger_chords.h"
+#include "input/qt_joystick_calibration.h"
+#include "input/qt_keyboard_play_window.h"
+#include "picks/qt_picking_style_manager.h"
 #include "support/qt_harness.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "app/line_file.h"
 #include "chords/chord_sets.h"
+#include "files/line_file.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>

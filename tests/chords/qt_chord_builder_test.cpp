@@ -1,6 +1,6 @@
-#include "chords/TForm6.h"
 #include "chords/qt_chord_builder_page.h"
 #include "chords/qt_chord_definitions_page.h"
+#include "chords/qt_edit_chord_chooser.h"
 #include "support/qt_harness.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "app/prompts.h"
 #include "engine/midi_output.h"
 #include "engine/midi_outputs.h"
+#include "engine/prompts.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "input/TForm5.h"
+#include "input/qt_keyboard_play_window.h"
 #include "picks/qt_pick_pages.h"
 #include "support/qt_harness.h"
 

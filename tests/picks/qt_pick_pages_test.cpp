@@ -1,4 +1,4 @@
-#include "app/line_file.h"
+#include "files/line_file.h"
 #include "picks/qt_pick_pages.h"
 #include "support/qt_harness.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/prompts.h"
 #include "engine/clock.h"
 #include "engine/event_pump.h"
 #include "engine/midi_port.h"
+#include "engine/prompts.h"
 #include "input/joystick.h"
 
 #include <deque>

@@ -2,7 +2,7 @@
 
 // Builds the real main window on fake ports: a recording MIDI output, a manual clock, scripted
 // prompts and a fake joystick. Timers are stopped so tests drive every tick themselves.
-#include "app/TForm1.h"
+#include "app/qt_main_window.h"
 #include "support/fakes.h"
 
 #include <memory>

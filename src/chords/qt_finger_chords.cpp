@@ -1,6 +1,6 @@
-#include "chords/TForm4.h"
+#include "chords/qt_finger_chords.h"
 
-#include "app/TForm1.h"
+#include "app/qt_main_window.h"
 
 namespace fw {
 

@@ -1,4 +1,4 @@
-#include "app/line_file.h"
+#include "files/line_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // The "Guitar Status" area of the main window: the fretboard, the pick controls, the displays
 // and the "Z2UVIR Mode" page with the expression bars.
-#include "app/TForm1.h"
-#include "app/TForm1_fretboard.h"
+#include "app/qt_fretboard.h"
+#include "app/qt_main_window.h"
 
 #include "app/qt_widgets.h"
 

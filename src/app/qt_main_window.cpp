@@ -1,9 +1,9 @@
-#include "app/TForm1.h"
+#include "app/qt_main_window.h"
 
-#include "app/TForm1_fretboard.h"
-#include "app/prompts.h"
+#include "app/qt_fretboard.h"
 #include "engine/clock.h"
 #include "engine/fluid_synth_port.h"
+#include "engine/prompts.h"
 #include "input/keyboard_play.h"
 #include "input/qt_key_translate.h"
 

@@ -1,4 +1,4 @@
-#include "app/TForm1_fretboard.h"
+#include "app/qt_fretboard.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "chords/TForm2.h"
+#include "chords/qt_fast_chord_generator.h"
 
-#include "app/TForm1.h"
+#include "app/qt_main_window.h"
 
 namespace fw {
 

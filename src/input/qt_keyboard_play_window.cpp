@@ -1,6 +1,6 @@
-#include "input/TForm5.h"
+#include "input/qt_keyboard_play_window.h"
 
-#include "app/TForm1.h"
+#include "app/qt_main_window.h"
 #include "input/keyboard_play.h"
 #include "input/qt_key_translate.h"
 

@@ -1,9 +1,9 @@
-#include "chords/TForm6.h"
+#include "chords/qt_edit_chord_chooser.h"
 
-#include "app/TForm1.h"
-#include "app/prompts.h"
+#include "app/qt_main_window.h"
 #include "chords/chord_sets.h"
 #include "chords/qt_chord_builder_page.h"
+#include "engine/prompts.h"
 
 #include <QGridLayout>
 

@@ -1,5 +1,5 @@
 // The tabs of the main window and the instrument list beside them.
-#include "app/TForm1.h"
+#include "app/qt_main_window.h"
 #include "beats/qt_beat_manager_page.h"
 #include "chords/qt_chord_builder_page.h"
 #include "chords/qt_chord_definitions_page.h"

@@ -1,6 +1,6 @@
-#include "picks/TForm3.h"
+#include "picks/qt_picking_style_manager.h"
 
-#include "app/TForm1.h"
+#include "app/qt_main_window.h"
 
 namespace fw {
 

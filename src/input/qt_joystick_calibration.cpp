@@ -1,6 +1,6 @@
-#include "input/TForm7.h"
+#include "input/qt_joystick_calibration.h"
 
-#include "app/TForm1.h"
+#include "app/qt_main_window.h"
 
 namespace fw {
 
