@@ -12,6 +12,7 @@
 #include "engine/clock.h"
 #include "engine/midi_outputs.h"
 #include "engine/prompts.h"
+#include "engine/random.h"
 #include "input/joystick.h"
 
 #include <QApplication>
@@ -160,6 +161,7 @@ int main(int argc, char** argv) {
     fw::SystemClock clock;
     SilentPrompts prompts;
     AbsentJoystick joystick;
+    fw::SeededRandom random(1);
     StampingPort* port = nullptr;
     fw::MidiOutputs outputs{"stamping", [] { return std::vector<std::string>{}; },
                             [&port](const std::string&) {
@@ -167,7 +169,7 @@ int main(int argc, char** argv) {
                                 port = p.get();
                                 return p;
                             }};
-    fw::TForm1 form({clock, prompts, outputs, joystick});
+    fw::TForm1 form({clock, prompts, outputs, joystick, random});
     if (!hidden)
         form.show();
     // Keep the play log in view so its growth is painted as it would be on screen.

@@ -108,6 +108,7 @@ int main(int argc, char** argv) {
     fw::SystemClock clock;
     fw::test::ScriptedPrompts prompts;
     fw::test::FakeJoystick joystick;
+    fw::SeededRandom random(1);
     fw::test::RecordingMidiPort* port = nullptr;
     fw::MidiOutputs outputs(
         "recorder", [] { return std::vector<std::string>{}; },
@@ -116,7 +117,7 @@ int main(int argc, char** argv) {
             port = p.get();
             return p;
         });
-    fw::TForm1 form({clock, prompts, outputs, joystick});
+    fw::TForm1 form({clock, prompts, outputs, joystick, random});
     form.show();
     QElapsedTimer settle;
     settle.start();

@@ -5,6 +5,7 @@
 #include "chords/qt_finger_chords.h"
 #include "engine/clock.h"
 #include "engine/midi_outputs.h"
+#include "engine/random.h"
 #include "input/qt_joystick_calibration.h"
 #include "input/qt_keyboard_play_window.h"
 #include "input/sdl_joystick.h"
@@ -23,7 +24,8 @@ int main(int argc, char** argv) {
         fw::QtPrompts prompts;
         fw::MidiOutputs outputs;
         fw::SdlJoystick joystick;
-        fw::TForm1 form1({clock, prompts, outputs, joystick});
+        fw::SeededRandom random(fw::freshSeed());
+        fw::TForm1 form1({clock, prompts, outputs, joystick, random});
         prompts.setParent(&form1);
         fw::TForm2 form2(&form1);
         fw::TForm3 form3(&form1);

@@ -26,6 +26,7 @@ namespace fw {
 
 class Prompts;
 class Clock;
+class Random;
 
 // What the main window needs from the platform. At run time the real ones; in tests fakes.
 struct Services {
@@ -33,6 +34,7 @@ struct Services {
     Prompts& prompts;
     MidiOutputs& outputs;
     Joystick& joystick;
+    Random& random;
 };
 
 class FretboardPicture;
@@ -57,6 +59,7 @@ public:
     Engine& engine() { return engine_; }
     MidiOutput& output() { return output_; }
     Prompts& prompts() { return services_.prompts; }
+    Random& random() { return services_.random; }
     JoyInfo joyInfo;
 
     // Handlers, named after their controls.

@@ -4,6 +4,7 @@
 #include "engine/event_pump.h"
 #include "engine/midi_port.h"
 #include "engine/prompts.h"
+#include "engine/random.h"
 #include "input/joystick.h"
 
 #include <deque>

@@ -13,6 +13,7 @@ struct MainWindowHarness {
     ManualClock clock{123 * 10000};
     ScriptedPrompts prompts;
     FakeJoystick joystick;
+    SeededRandom random{12345};
     RecordingMidiPort* port = nullptr;
     MidiOutputs outputs{"recorder", [] { return std::vector<std::string>{}; },
                         [this](const std::string&) {
@@ -23,7 +24,7 @@ struct MainWindowHarness {
     std::unique_ptr<TForm1> form;
 
     explicit MainWindowHarness(bool stopTimers = true) {
-        form = std::make_unique<TForm1>(Services{clock, prompts, outputs, joystick});
+        form = std::make_unique<TForm1>(Services{clock, prompts, outputs, joystick, random});
         if (stopTimers) {
             form->Timer2->stop();
             form->PitchUpdater->stop();
