@@ -27,6 +27,8 @@ std::optional<std::string> runDialog(QWidget* parent, const FileDialogSpec& requ
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExt));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!request.fileName.empty())
+        dialog.selectFile(QString::fromLocal8Bit(request.fileName.c_str()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first().toLocal8Bit().toStdString();

@@ -11,6 +11,8 @@ struct FileDialogSpec {
     std::string title;
     std::string filter;
     std::string defaultExt;
+    // A file name shown preselected in the dialog; empty for none.
+    std::string fileName = {};
 };
 
 // Everything that asks or tells the user something goes through here: message boxes and file
