@@ -239,23 +239,21 @@ OnsetResult findOnsets(const std::vector<float>& x, double origin,
     if (dues.empty() || x.empty())
         return r;
     const auto indexOf = [&](double micros) { return (micros - origin) * kRate / 1e6; };
+    // The first pick is the first sound after silence: the first sample well above the quiet
+    // before it, from shortly before the first beat on.
+    const auto from = std::max<std::int64_t>(
+        static_cast<std::int64_t>(indexOf(static_cast<double>(dues[0]) - 20000)), 0);
+    const auto to = std::min<std::int64_t>(from + kRate, static_cast<std::int64_t>(x.size()));
     float peak = 0;
-    for (float v : x)
-        peak = std::max(peak, std::fabs(v));
+    for (std::int64_t i = from; i < to; ++i)
+        peak = std::max(peak, std::fabs(x[static_cast<std::size_t>(i)]));
     const float threshold = peak * 0.1f;
-    // First onset: within 200 ms after the first beat's send time.
-    const auto from = static_cast<std::int64_t>(indexOf(static_cast<double>(dues[0])));
     std::int64_t first = -1;
-    for (std::int64_t i = std::max<std::int64_t>(from, 0);
-         i < std::min<std::int64_t>(from + kRate / 5, static_cast<std::int64_t>(x.size())); ++i) {
+    for (std::int64_t i = from; i < to; ++i) {
         if (std::fabs(x[static_cast<std::size_t>(i)]) > threshold) {
             first = i;
             break;
         }
-    }
-    if (first < 64) {
-        r.missing = r.beats;
-        return r;
     }
     constexpr int kLead = 32;
     constexpr int kLength = 384;
