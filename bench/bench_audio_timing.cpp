@@ -12,11 +12,14 @@
 //   3. with --soak-minutes: the same at 1000 BPM for that long, counting dropouts (a beat whose
 //      onset is missing, or whose interval is off by more than 2 ms).
 //
-// The recording's time axis: parec hands over each block as the null sink plays it, and the null
-// sink plays on the monotonic clock, so the earliest arrival of each block against its position
-// gives where every sample sat on the monotonic clock.
+// The recording's time axis: parec hands over each block as the null sink plays it, so the
+// earliest arrivals against their positions give where the samples sat on the monotonic clock.
+// The null sink's clock runs a little fast (it adds up block times rounded down, as a sound
+// card's crystal may be off), so the axis is a straight line fitted through the earliest arrival
+// of every second, not a fixed rate.
 #include "app/qt_main_window.h"
 #include "engine/clock.h"
+#include "engine/fluid_synth_port.h"
 #include "engine/midi_outputs.h"
 #include "engine/prompts.h"
 #include "engine/random.h"
@@ -69,6 +72,14 @@ public:
     void releaseCapture() override {}
 };
 
+// Monotonic microseconds of a recorded sample: origin + i (1e6 / rate + drift).
+struct TimeAxis {
+    double origin = 0;
+    double drift = 0;
+    double at(double i) const { return origin + i * (1e6 / kRate + drift); }
+    double indexOf(double micros) const { return (micros - origin) / (1e6 / kRate + drift); }
+};
+
 // parec in a child process, its samples read through a pipe by a thread that notes when each
 // piece arrived. Kept out of the measured process so that its CPU does not count.
 class Recorder {
@@ -102,7 +113,7 @@ public:
     }
 
     // Stops recording; returns the samples and the monotonic time of sample 0 in microseconds.
-    std::pair<std::vector<float>, double> stop() {
+    std::pair<std::vector<float>, TimeAxis> stop() {
         if (started_) {
             kill(pid_, SIGINT);
             int status = 0;
@@ -115,7 +126,7 @@ public:
             close(fd_);
             fd_ = -1;
         }
-        return {std::move(samples_), origin_};
+        return {std::move(samples_), fitAxis()};
     }
 
 private:
@@ -137,9 +148,13 @@ private:
             carry.erase(0, whole * 4);
             // A read that waited got fresh sound: its first sample was played no later than now.
             if (now - lastReturn > 300) {
+                const std::size_t second = before / kRate;
+                if (earliest_.size() <= second)
+                    earliest_.resize(second + 1, {0.0, 1e300});
                 const double o =
                     static_cast<double>(now) - static_cast<double>(before) * 1e6 / kRate;
-                origin_ = std::min(origin_, o);
+                if (o < earliest_[second].second)
+                    earliest_[second] = {static_cast<double>(before), o};
             }
             lastReturn = now;
         }
@@ -151,7 +166,28 @@ private:
     std::thread reader_;
     std::mutex mutex_;
     std::vector<float> samples_;
-    double origin_ = 1e300;
+    std::vector<std::pair<double, double>> earliest_; // per second: (sample, offset)
+
+    // Least squares through the earliest arrival of each second.
+    TimeAxis fitAxis() const {
+        double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+        for (const auto& [i, o] : earliest_) {
+            if (o > 1e299)
+                continue;
+            n += 1;
+            sx += i;
+            sy += o;
+            sxx += i * i;
+            sxy += i * o;
+        }
+        TimeAxis axis;
+        if (n < 1)
+            return axis;
+        const double d = n * sxx - sx * sx;
+        axis.drift = n >= 2 && d != 0 ? (n * sxy - sx * sy) / d : 0.0;
+        axis.origin = (sy - axis.drift * sx) / n;
+        return axis;
+    }
 };
 
 struct Stats {
@@ -232,13 +268,13 @@ struct OnsetResult {
 
 // Finds the onset of every beat: the first beat's by threshold, every one after by matching the
 // first one's waveform (all picks are the same note of the same instrument) near where it is due.
-OnsetResult findOnsets(const std::vector<float>& x, double origin,
+OnsetResult findOnsets(const std::vector<float>& x, const TimeAxis& axis,
                        const std::vector<std::int64_t>& dues) {
     OnsetResult r;
     r.beats = static_cast<int>(dues.size());
     if (dues.empty() || x.empty())
         return r;
-    const auto indexOf = [&](double micros) { return (micros - origin) * kRate / 1e6; };
+    const auto indexOf = [&](double micros) { return axis.indexOf(micros); };
     // The first pick is the first sound after silence: the first sample well above the quiet
     // before it, from shortly before the first beat on.
     const auto from = std::max<std::int64_t>(
@@ -263,8 +299,7 @@ OnsetResult findOnsets(const std::vector<float>& x, double origin,
         tplNorm += static_cast<double>(v) * v;
     tplNorm = std::sqrt(tplNorm);
 
-    double latency = (static_cast<double>(first) - indexOf(static_cast<double>(dues[0]))) * 1e6 /
-                     kRate; // microseconds
+    double latency = axis.at(static_cast<double>(first)) - static_cast<double>(dues[0]);
     const double period = dues.size() > 1 ? static_cast<double>(dues[1] - dues[0]) : 60000.0;
     const int search = static_cast<int>(std::min(period / 3, 8000.0) * kRate / 1e6);
     bool havePrevious = false;
@@ -309,13 +344,13 @@ OnsetResult findOnsets(const std::vector<float>& x, double origin,
                 frac = 0.5 * (a - c) / d;
         }
         const double onset = static_cast<double>(centre + bestAt) + frac + kLead;
-        const double onsetMicros = origin + onset * 1e6 / kRate;
+        const double onsetMicros = axis.at(onset);
         const double lat = onsetMicros - static_cast<double>(due);
         r.latencies.push_back(lat / 1000.0);
         latency = lat;
         if (havePrevious) {
             const double err =
-                (onset - previous) * 1e6 / kRate - static_cast<double>(due - previousDue);
+                axis.at(onset) - axis.at(previous) - static_cast<double>(due - previousDue);
             r.intervalErrors.push_back(err / 1000.0);
             if (std::fabs(err) > 2000)
                 ++r.badIntervals;
@@ -448,6 +483,8 @@ private:
             form_.Button65Click();
         if (static_cast<int>(dues_.size()) >= seconds_ * bpm_ / 60) {
             playing_ = false;
+            e.st.pickStep = fw::kIdle; // silence before the next run, whose first pick is found
+                                       // as the first sound after silence
             const double secs = static_cast<double>(monotonicMicros() - wallStart_) / 1e6;
             const double cpu = 100.0 * (processCpu() - cpuStart_) / secs;
             // Let the last note and the recording's delivery catch up.
@@ -456,9 +493,9 @@ private:
     }
 
     void finishRun(double cpu) {
-        auto [samples, origin] = recorder_->stop();
+        auto [samples, axis] = recorder_->stop();
         recorder_.reset();
-        const OnsetResult r = findOnsets(samples, origin, dues_);
+        const OnsetResult r = findOnsets(samples, axis, dues_);
         const Stats iv = statsOf(r.intervalErrors, true);
         const Stats lat = statsOf(r.latencies, false);
         std::printf(
@@ -470,8 +507,16 @@ private:
         std::printf("  latency send -> sound, ms:  min %.2f  p50 %.2f  max %.2f  spread %.2f   "
                     "(target <= 30)\n",
                     lat.min, lat.p50, lat.max, lat.max - lat.min);
+        std::printf("  null sink's clock against the monotonic clock: %+.0f ppm\n",
+                    -axis.drift * kRate);
         std::printf("  CPU while playing: %.2f %% of one core; machine load: %s", cpu,
                     loadavg().c_str());
+        if (auto* synth = dynamic_cast<fw::FluidSynthPort*>(form_.output().port())) {
+            std::printf("  synthesizer: %lld messages too late for their frame, %lld underruns "
+                        "(totals so far); nominal latency %.1f ms\n",
+                        static_cast<long long>(synth->lateMessages()),
+                        static_cast<long long>(synth->underruns()), synth->latencyMillis());
+        }
         std::fflush(stdout);
         results_.push_back({bpm_, seconds_, iv, lat, r.missing + r.badIntervals});
         QTimer::singleShot(300, &form_, [this] { nextRun(); });

@@ -239,6 +239,7 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::Timer2Timer() {
+    const MidiOutput::HeldStamp beatTime(output_, Timer2->lastBeatDue());
     engine_.sequencerTick();
     syncControls();
 }
@@ -319,9 +320,9 @@ void TForm1::updateMidiOutputState() {
         state = "Not open yet: it opens at the next beat. If it stays closed, the output is not "
                 "available (no sound server or MIDI system).";
     } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port)) {
-        state = QString("Playing through %1, %2 ms audio buffer.")
+        state = QString("Playing through %1; notes sound %2 ms after they are sent.")
                     .arg(QString::fromStdString(synth->driverName()))
-                    .arg(synth->bufferMillis(), 0, 'f', 1);
+                    .arg(synth->latencyMillis(), 0, 'f', 0);
     } else {
         state = "Open.";
     }
