@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include <exception>
 
@@ -34,6 +35,11 @@ int main(int argc, char** argv) {
         fw::TForm6 form6(&form1);
         fw::TForm7 form7(&form1);
         form1.setSecondaryForms(&form2, &form3, &form4, &form5, &form6, &form7);
+        // The one setting kept between runs: the MIDI output chosen last.
+        form1.restoreMidiOutput(
+            (QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+             "/Fretwright.conf")
+                .toStdString());
         form1.show();
         return QApplication::exec();
     } catch (const std::exception& e) {

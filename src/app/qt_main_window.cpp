@@ -1,8 +1,10 @@
 #include "app/qt_main_window.h"
 
 #include "app/qt_fretboard.h"
+#include "beats/qt_beat_manager_page.h"
 #include "engine/clock.h"
 #include "engine/fluid_synth_port.h"
+#include "engine/output_choice.h"
 #include "engine/prompts.h"
 #include "input/keyboard_play.h"
 #include "input/qt_key_translate.h"
@@ -292,17 +294,56 @@ void TForm1::refreshMidiOutputs() {
     int row = chosenOutputKey_.empty() ? 0 : outputs.indexOfKey(chosenOutputKey_);
     if (row < 0)
         row = 0;
-    {
-        const QSignalBlocker block(MidiOutputList);
-        MidiOutputList->clear();
-        for (const auto& name : outputs.names())
-            MidiOutputList->addItem(QString::fromStdString(name));
-        MidiOutputList->setCurrentRow(row);
+    showMidiOutputRow(row);
+    applyMidiOutput(row);
+}
+
+void TForm1::showMidiOutputRow(int row) {
+    const QSignalBlocker block(MidiOutputList);
+    MidiOutputList->clear();
+    for (const auto& name : services_.outputs.names())
+        MidiOutputList->addItem(QString::fromStdString(name));
+    MidiOutputList->setCurrentRow(row);
+}
+
+void TForm1::restoreMidiOutput(const std::string& settingsFile) {
+    settingsFile_ = settingsFile;
+    const std::optional<std::string> key = readOutputChoice(settingsFile);
+    if (!key)
+        return;
+    MidiOutputs& outputs = services_.outputs;
+    outputs.rescan();
+    const int row = outputs.indexOfRemembered(*key);
+    if (row < 0) {
+        MidiOutputNote->setText(
+            QString("The MIDI output chosen last time, \"%1\", is not there now: playing "
+                    "through the built-in synthesizer.")
+                .arg(QString::fromStdString(MidiOutputs::displayName(*key))));
     }
-    chooseMidiOutput(row);
+    showMidiOutputRow(std::max(row, 0));
+    applyMidiOutput(std::max(row, 0));
 }
 
 void TForm1::chooseMidiOutput(int row) {
+    MidiOutputs& outputs = services_.outputs;
+    if (row < 0 || row >= outputs.count() || outputs.key(row) == chosenOutputKey_)
+        return;
+    applyMidiOutput(row);
+    MidiOutputNote->clear();
+    if (!settingsFile_.empty()) {
+        if (auto error = writeOutputChoice(settingsFile_, chosenOutputKey_))
+            MidiOutputNote->setText(QString::fromStdString(*error));
+    }
+    // The new output starts from nothing: it hears the beat channel's and the guitar's
+    // instruments and the bend at once, logged as every message is.
+    if (BeatManager)
+        BeatManager->ListBox5Click();
+    engine_.st.sentInstrument = -1;
+    engine_.st.sentBend = -1;
+    engine_.pitchUpdaterTick();
+}
+
+void TForm1::applyMidiOutput(int row) {
     MidiOutputs& outputs = services_.outputs;
     if (row < 0 || row >= outputs.count())
         return;

@@ -90,6 +90,9 @@ public:
 
     // Brings every mirrored control in line with the play model.
     void syncControls();
+    // Takes up the MIDI output chosen in an earlier run from the settings file, and keeps every
+    // later choice there. Without this call (in tests) nothing is read or written.
+    void restoreMidiOutput(const std::string& settingsFile);
 
     // Controls other windows and tests reach by name.
     QTabWidget* PageControl1 = nullptr;
@@ -142,6 +145,7 @@ public:
     QListWidget* MidiOutputList = nullptr;
     QPushButton* MidiRescanButton = nullptr;
     QLabel* MidiOutputState = nullptr;
+    QLabel* MidiOutputNote = nullptr; // why the output is not the one chosen last time
     FretboardPicture* Fretboard = nullptr;
     ChordBuilderPage* ChordBuilder = nullptr;         // Builder > "Chords"
     ChordDefinitionsPage* ChordDefinitions = nullptr; // Memory State > "Chord Definitions"
@@ -185,6 +189,8 @@ private:
     void alternateClick(int k);
     void refreshMidiOutputs();
     void chooseMidiOutput(int row);
+    void applyMidiOutput(int row);
+    void showMidiOutputRow(int row);
     void updateMidiOutputState();
 
     Services services_;
@@ -193,6 +199,7 @@ private:
     Engine engine_;
     std::array<QDialog*, 8> forms_{};
     std::string chosenOutputKey_;
+    std::string settingsFile_;
 };
 
 } // namespace fw

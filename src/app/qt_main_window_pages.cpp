@@ -222,6 +222,10 @@ QWidget* TForm1::buildConfigPage() {
     MidiOutputState->setObjectName("MidiOutputState");
     MidiOutputState->setWordWrap(true);
     midiLayout->addWidget(MidiOutputState, 2, 0, 1, 2);
+    MidiOutputNote = new QLabel(midi);
+    MidiOutputNote->setObjectName("MidiOutputNote");
+    MidiOutputNote->setWordWrap(true);
+    midiLayout->addWidget(MidiOutputNote, 3, 0, 1, 2);
     layout->addWidget(midi);
     layout->addStretch(1);
     return config;
