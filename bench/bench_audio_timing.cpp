@@ -301,11 +301,14 @@ OnsetResult findOnsets(const std::vector<float>& x, const TimeAxis& axis,
 
     double latency = axis.at(static_cast<double>(first)) - static_cast<double>(dues[0]);
     const double period = dues.size() > 1 ? static_cast<double>(dues[1] - dues[0]) : 60000.0;
-    const int search = static_cast<int>(std::min(period / 3, 8000.0) * kRate / 1e6);
+    // Near the last onset's latency; after a lost beat (a dropout moves what follows) wider.
+    const int narrow = static_cast<int>(std::min(period / 3, 8000.0) * kRate / 1e6);
+    const int wide = static_cast<int>(std::min(period / 2, 40000.0) * kRate / 1e6);
     bool havePrevious = false;
     double previous = 0;
     std::int64_t previousDue = 0;
     for (std::int64_t due : dues) {
+        const int search = havePrevious ? narrow : wide;
         const double expected = indexOf(static_cast<double>(due) + latency) - kLead;
         const auto centre = static_cast<std::int64_t>(std::llround(expected));
         double best = -2;

@@ -12,6 +12,7 @@
 #include "picks/qt_picking_style_manager.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QStandardPaths>
 
@@ -20,6 +21,9 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Fretwright");
+    // Ties the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName("org.fretwright.Fretwright");
+    QApplication::setWindowIcon(QIcon::fromTheme("org.fretwright.Fretwright"));
     try {
         fw::SystemClock clock;
         fw::QtPrompts prompts;
