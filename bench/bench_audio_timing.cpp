@@ -18,6 +18,7 @@
 // card's crystal may be off), so the axis is a straight line fitted through the earliest arrival
 // of every second, not a fixed rate.
 #include "app/qt_main_window.h"
+#include "bench_ports.h"
 #include "engine/clock.h"
 #include "engine/fluid_synth_port.h"
 #include "engine/midi_outputs.h"
@@ -57,20 +58,6 @@ using fw::monotonicMicros;
 constexpr int kRate = 44100;
 constexpr int kWoodblock = 115;
 constexpr int kNote = 76;
-
-class SilentPrompts final : public fw::Prompts {
-public:
-    void showMessage(const std::string&) override {}
-    std::optional<std::string> openFileName(const fw::FileDialogSpec&) override { return {}; }
-    std::optional<std::string> saveFileName(const fw::FileDialogSpec&) override { return {}; }
-};
-
-class AbsentJoystick final : public fw::Joystick {
-public:
-    int setCapture() override { return fw::kJoyUnplugged; }
-    int getPosEx(fw::JoyInfo&) override { return fw::kJoyUnplugged; }
-    void releaseCapture() override {}
-};
 
 // Monotonic microseconds of a recorded sample: origin + i (1e6 / rate + drift).
 struct TimeAxis {
@@ -580,15 +567,11 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    fw::bench::offscreenUnlessSet();
     QApplication app(argc, argv);
-    fw::SystemClock clock;
-    SilentPrompts prompts;
-    AbsentJoystick joystick;
-    fw::SeededRandom random(1);
+    fw::bench::WindowPorts ports;
     fw::MidiOutputs outputs; // the real outputs: the built-in synthesizer is output 0
-    fw::TForm1 form({clock, prompts, outputs, joystick, random});
+    fw::TForm1 form(ports.with(outputs));
     form.show();
     Bench bench(o, form, app);
     QTimer::singleShot(0, &form, [&] { bench.start(); });
