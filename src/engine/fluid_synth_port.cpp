@@ -23,8 +23,8 @@ void quietLog(int, const char*, void*) {}
 
 constexpr int kSampleRate = 44100;
 // Sound queued at the server: long enough that a busy machine does not make it run dry, short
-// enough that a pick is heard at once. The server asks for a piece of it at a time, so the
-// program wakes for sound some fifty times a second.
+// enough that a pick is heard at once. The server asks for half of it at a time, so the program
+// wakes for sound a hundred times a second.
 constexpr double kBufferMillis = 20;
 constexpr double kRequestMillis = 10;
 // Room for the sound server's callback to run late before a message misses its frame.
