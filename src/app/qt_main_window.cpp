@@ -292,10 +292,14 @@ void TForm1::refreshMidiOutputs() {
     MidiOutputs& outputs = services_.outputs;
     outputs.rescan();
     int row = chosenOutputKey_.empty() ? 0 : outputs.indexOfKey(chosenOutputKey_);
-    if (row < 0)
+    const bool gone = row < 0;
+    if (gone)
         row = 0;
     showMidiOutputRow(row);
     applyMidiOutput(row);
+    // The chosen output went away and the built-in synthesizer stands in for it.
+    if (gone)
+        sendStateToNewOutput();
 }
 
 void TForm1::showMidiOutputRow(int row) {
@@ -334,6 +338,10 @@ void TForm1::chooseMidiOutput(int row) {
         if (auto error = writeOutputChoice(settingsFile_, chosenOutputKey_))
             MidiOutputNote->setText(QString::fromStdString(*error));
     }
+    sendStateToNewOutput();
+}
+
+void TForm1::sendStateToNewOutput() {
     // The new output starts from nothing: it hears the beat channel's and the guitar's
     // instruments and the bend at once, logged as every message is.
     if (BeatManager)

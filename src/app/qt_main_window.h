@@ -190,6 +190,7 @@ private:
     void refreshMidiOutputs();
     void chooseMidiOutput(int row);
     void applyMidiOutput(int row);
+    void sendStateToNewOutput();
     void showMidiOutputRow(int row);
     void updateMidiOutputState();
 

@@ -18,12 +18,14 @@ struct ProgramRun {
     test::FakeJoystick joystick;
     SeededRandom random{1};
     std::map<std::string, test::RecordingMidiPort*> ports;
+    std::vector<std::string> present;
     MidiOutputs outputs;
     TForm1 form;
 
-    ProgramRun(std::vector<std::string> present, const std::string& settings)
-        : outputs(
-              "builtin:", [present] { return present; },
+    ProgramRun(std::vector<std::string> presentPorts, const std::string& settings)
+        : present(std::move(presentPorts)),
+          outputs(
+              "builtin:", [this] { return present; },
               [this](const std::string& key) {
                   auto p = std::make_unique<test::RecordingMidiPort>(&clock, key);
                   ports[key] = p.get();
@@ -67,7 +69,17 @@ TEST(MidiOutputChoice, IsKeptByNameAndANewOutputHearsTheStateInPlay) {
         EXPECT_TRUE(run.form.MidiOutputNote->text().isEmpty());
     }
     {
-        // Gone: the built-in synthesizer, and the tab says why.
+        // Gone while running: "Rescan" falls back to the built-in output, which hears the state.
+        ProgramRun run({"alsa:Synth B 131:0"}, settings);
+        run.present.clear();
+        run.form.MidiRescanButton->click();
+        EXPECT_EQ(run.form.MidiOutputList->currentRow(), 0);
+        const auto& sent = run.ports.at("builtin:")->sent;
+        ASSERT_EQ(sent.size(), 3u);
+        EXPECT_EQ(sent[1].status, 0xC1);
+    }
+    {
+        // Gone at the start: the built-in synthesizer, and the tab says why.
         ProgramRun run({}, settings);
         EXPECT_EQ(run.form.MidiOutputList->currentRow(), 0);
         EXPECT_EQ(run.form.MidiOutputNote->text(),
