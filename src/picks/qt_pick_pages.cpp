@@ -142,6 +142,13 @@ PickChannels PickSetPages::channelTexts(int n) const {
     return texts;
 }
 
+void PickSetPages::setChannelTexts(int n, const PickChannels& texts) {
+    for (int c = 1; c <= kPickChannels; ++c) {
+        if (QLineEdit* box = sequenceEdit(n, c))
+            box->setText(fromBytes(texts[static_cast<std::size_t>(c - 1)]));
+    }
+}
+
 void PickSetPages::savePickSet(int set) {
     if (set < 1 || set > kPickSets)
         return;
