@@ -18,10 +18,11 @@ constexpr int kPreviewVelocity = 90;
 // The fret rows a guitar neck marks with inlays; the nut is drawn above fret 0.
 constexpr int kMarkedFrets[] = {3, 5, 7, 9, 12, 15, 17, 19, 21};
 
-// Holds the six string columns and draws coloured bars across them, so the rows read as the
-// frets of a neck. The bars are only decoration.
+// Holds the six string columns, numbers the frets at the left and draws coloured bars across
+// the columns, so the rows read as the frets of a neck. The bars are only decoration.
 class FretBoardColumns : public QWidget {
 public:
+    static constexpr int kNumberWidth = 22;
     explicit FretBoardColumns(QWidget* parent) : QWidget(parent) {}
     std::array<RadioGroup*, 6> groups{};
 
@@ -32,15 +33,17 @@ protected:
         QPainter painter(this);
         const int left = groups[0]->geometry().left();
         const int right = groups[5]->geometry().right();
-        auto rowBar = [&](int fret, const QColor& colour, int above) {
+        auto rowOf = [&](int fret) {
             QRadioButton* item = groups[0]->item(fret);
-            const QRect r(item->mapTo(this, QPoint(0, 0)), item->size());
-            const int y = above ? r.top() - 1 : r.center().y();
-            painter.fillRect(QRect(left, y - 1, right - left, 3), colour);
+            return QRect(QPoint(0, item->mapTo(this, QPoint(0, 0)).y()), item->size());
         };
-        rowBar(0, QColor(128, 0, 0), 1);
+        painter.fillRect(QRect(left, rowOf(0).top() - 3, right - left, 3), QColor(128, 0, 0));
         for (int fret : kMarkedFrets)
-            rowBar(fret, fret == 12 ? QColor(160, 160, 160) : QColor(205, 205, 205), 0);
+            painter.fillRect(QRect(left, rowOf(fret).center().y() - 1, right - left, 3),
+                             fret == 12 ? QColor(160, 160, 160) : QColor(205, 205, 205));
+        for (int fret = 0; fret < kFingerPositions; ++fret)
+            painter.drawText(QRect(0, rowOf(fret).top(), kNumberWidth - 4, rowOf(fret).height()),
+                             Qt::AlignRight | Qt::AlignVCenter, QString::number(fret));
     }
 };
 } // namespace
@@ -53,7 +56,7 @@ TForm4::TForm4(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main),
     auto* outer = new QVBoxLayout(this);
     auto* columns = new FretBoardColumns(this);
     auto* grid = new QGridLayout(columns);
-    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setContentsMargins(FretBoardColumns::kNumberWidth, 0, 0, 0);
     grid->setHorizontalSpacing(6);
     const char* captions[6] = {"E", "A", "D", "G", "B", "E"};
     const char* buttonNames[6] = {"Button83", "Button1", "Button2",

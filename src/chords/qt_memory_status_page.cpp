@@ -5,10 +5,10 @@
 #include "engine/engine.h"
 
 #include <QFontDatabase>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QPixmap>
 #include <QVBoxLayout>
 
@@ -16,6 +16,7 @@ namespace fw {
 
 namespace {
 constexpr int kCell = 32; // one pick sequence in the picture, and one chord row
+constexpr int kChordCellWidth = 24;
 
 QLabel* centred(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -36,6 +37,32 @@ QWidget* setColumn(int rowHeight, QWidget* parent) {
     }
     return column;
 }
+
+// Shows the chord grid caption as a terminal would with a word-wrapped label four characters
+// wide: every blank-separated group on a row of its own, one character cell per chord. A block
+// fills its cell; a thin teal seam keeps the cells apart.
+class ChordGridLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QColor teal(0, 128, 128);
+        painter.fillRect(rect(), teal);
+        painter.setFont(font());
+        const QStringList rows = text().split(' ', Qt::SkipEmptyParts);
+        for (int r = 0; r < rows.size(); ++r) {
+            for (int c = 0; c < rows[r].size(); ++c) {
+                const QRect cell(c * kChordCellWidth, r * kCell, kChordCellWidth, kCell);
+                if (rows[r][c] == QChar(0x2588))
+                    painter.fillRect(cell.adjusted(0, 0, -1, -1), Qt::black);
+                else
+                    painter.drawText(cell, Qt::AlignCenter, QString(rows[r][c]));
+            }
+        }
+    }
+};
 } // namespace
 
 MemoryStatusPage::MemoryStatusPage(Engine& engine, QWidget* parent)
@@ -47,23 +74,13 @@ MemoryStatusPage::MemoryStatusPage(Engine& engine, QWidget* parent)
     chords->setObjectName("ChordMemoryGroup");
     auto* chordGrid = new QGridLayout(chords);
     chordGrid->setSpacing(2);
-    Label47 = new QLabel(chords);
+    Label47 = new ChordGridLabel(chords);
     Label47->setObjectName("Label47");
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(kCell - 4);
+    font.setPixelSize(28);
     Label47->setFont(font);
     Label47->setWordWrap(true);
-    Label47->setAutoFillBackground(true);
-    QPalette palette = Label47->palette();
-    palette.setColor(QPalette::Window, QColor(0, 128, 128));
-    palette.setColor(QPalette::WindowText, Qt::black);
-    Label47->setPalette(palette);
-    // Four glyphs wide, so each set's group of four wraps onto a row of its own.
-    const QFontMetrics metrics(font);
-    const int glyph = metrics.horizontalAdvance(QString::fromUtf8(kEmptyChordGlyph));
-    const int row = metrics.lineSpacing();
-    Label47->setFixedSize(4 * glyph + glyph / 2, 4 * row + 2);
-    Label47->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label47->setFixedSize(4 * kChordCellWidth + 1, 4 * kCell + 1);
     Label47->setText("---- ---- ---- ----");
     Label47->setToolTip("X: a stored chord; a block: an empty one (its notes add up to 0)");
     chordGrid->addWidget(centred("Chord Index", chords), 0, 1);
@@ -71,13 +88,13 @@ MemoryStatusPage::MemoryStatusPage(Engine& engine, QWidget* parent)
     chordNumbers->setSpacing(0);
     for (int chord = 1; chord <= 4; ++chord) {
         auto* label = centred(QString::number(chord), chords);
-        label->setFixedWidth(glyph);
+        label->setFixedWidth(kChordCellWidth);
         chordNumbers->addWidget(label);
     }
     chordNumbers->addStretch(1);
     chordGrid->addLayout(chordNumbers, 1, 1);
     chordGrid->addWidget(centred("Set", chords), 1, 0);
-    chordGrid->addWidget(setColumn(row, chords), 2, 0, Qt::AlignTop);
+    chordGrid->addWidget(setColumn(kCell, chords), 2, 0, Qt::AlignTop);
     chordGrid->addWidget(Label47, 2, 1, Qt::AlignTop | Qt::AlignLeft);
     chordGrid->setRowStretch(3, 1);
     layout->addWidget(chords);

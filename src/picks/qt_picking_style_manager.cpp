@@ -43,6 +43,7 @@ TForm3::TForm3(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main),
     RadioGroup1 = slotList("RadioGroup1", "Select Style Slot to Load Into");
     Button1 = makeButton("Button1", "Load", load);
     loadLayout->addWidget(RadioGroup1);
+    loadLayout->addStretch(1);
     loadLayout->addWidget(Button1);
     grid->addWidget(load, 0, 0);
 
@@ -51,6 +52,7 @@ TForm3::TForm3(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main),
     RadioGroup2 = slotList("RadioGroup2", "Select Style Slot to Save From");
     Button2 = makeButton("Button2", "Save", save);
     saveLayout->addWidget(RadioGroup2);
+    saveLayout->addStretch(1);
     saveLayout->addWidget(Button2);
     grid->addWidget(save, 0, 1);
 
