@@ -38,23 +38,22 @@ TForm3::TForm3(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main),
         return group;
     };
 
-    auto* load = new QGroupBox("Load", this);
-    auto* loadLayout = new QVBoxLayout(load);
+    // "Load" and "Save": a slot list over its button.
+    auto slotAction = [&](const char* title, RadioGroup* list, const char* buttonName, int column) {
+        auto* box = new QGroupBox(title, this);
+        auto* layout = new QVBoxLayout(box);
+        list->setParent(box);
+        layout->addWidget(list);
+        layout->addStretch(1);
+        auto* button = makeButton(buttonName, title, box);
+        layout->addWidget(button);
+        grid->addWidget(box, 0, column);
+        return button;
+    };
     RadioGroup1 = slotList("RadioGroup1", "Select Style Slot to Load Into");
-    Button1 = makeButton("Button1", "Load", load);
-    loadLayout->addWidget(RadioGroup1);
-    loadLayout->addStretch(1);
-    loadLayout->addWidget(Button1);
-    grid->addWidget(load, 0, 0);
-
-    auto* save = new QGroupBox("Save", this);
-    auto* saveLayout = new QVBoxLayout(save);
+    Button1 = slotAction("Load", RadioGroup1, "Button1", 0);
     RadioGroup2 = slotList("RadioGroup2", "Select Style Slot to Save From");
-    Button2 = makeButton("Button2", "Save", save);
-    saveLayout->addWidget(RadioGroup2);
-    saveLayout->addStretch(1);
-    saveLayout->addWidget(Button2);
-    grid->addWidget(save, 0, 1);
+    Button2 = slotAction("Save", RadioGroup2, "Button2", 1);
 
     auto* random = new QGroupBox("Random Pick Style Generator", this);
     auto* randomLayout = new QGridLayout(random);

@@ -45,8 +45,6 @@ TEST_F(ChordGeneratorsFixture, FastChordGeneratorWritesTheOffsetsOfAChordType) {
     EXPECT_EQ(form2.RadioGroup1->title(), "Major or minor");
     EXPECT_EQ(form2.RadioGroup2->title(), "6, 7, 8, or 9");
     EXPECT_EQ(form2.RadioGroup3->title(), "Aug or Dim");
-    EXPECT_EQ(form2.RadioGroup2->item(4)->text(), "Domin. 7th");
-    EXPECT_EQ(form2.Button1->text(), "Generate");
     for (const auto& e : test::kFastChordExamples) {
         page->setOffsetText(1, "99");
         EXPECT_TRUE(whileModal(
@@ -88,9 +86,6 @@ TEST_F(ChordGeneratorsFixture, FingerChordsGenerateIntoTheFirstSixBoxes) {
         EXPECT_EQ(form4.previewButtons[s]->objectName(), buttons[s]);
         EXPECT_EQ(form4.previewButtons[s]->text(), "<((");
     }
-    EXPECT_EQ(form4.Button29->text(), "Silence");
-    EXPECT_EQ(form4.Button6->text(), "Generate");
-    EXPECT_EQ(form4.Button7->text(), "Cancel");
 
     for (int k = 7; k <= 10; ++k)
         page->setOffsetText(k, QString::number(k - 6));

@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
-
 namespace fw {
 namespace {
 
@@ -68,18 +64,6 @@ TEST(PickingStyles, ShortAndLongFilesReadWithoutComplaint) {
                                        "x.pss");
     EXPECT_EQ(binary.error, "x.pss is not a text file.");
     EXPECT_FALSE(parseStyleGroup(std::string(1, '\0'), "x.psg").ok());
-}
-
-TEST(PickingStyles, FilesThatCannotBeReadAreReported) {
-    EXPECT_EQ(readStyleSlotFile("/nonexistent/a.pss").error, "Cannot open file /nonexistent/a.pss");
-    EXPECT_EQ(readStyleGroupFile("/nonexistent/g.psg").error,
-              "Cannot open file /nonexistent/g.psg");
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("fw-style-" + std::to_string(::getpid())))
-            .string();
-    std::ofstream(path, std::ios::binary) << "7\r\n";
-    EXPECT_EQ(readStyleSlotFile(path).value[0], "7");
-    std::filesystem::remove(path);
 }
 
 TEST(PickingStyles, NoteCountIsCheckedBeforeAnythingIsGenerated) {
