@@ -5,6 +5,8 @@
 #include "support/qt_harness.h"
 #include "support/qt_modal.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -95,6 +97,19 @@ TEST_F(StyleManagerFixture, ASlotCopiedThroughAFileKeepsEveryCharacter) {
     form3.Button2->click();
     EXPECT_EQ(h.prompts.messages.size(), 3u);
     EXPECT_EQ(pages.channelTexts(4), slot);
+}
+
+TEST_F(StyleManagerFixture, APastedLineBreakDoesNotSplitAChannelInTheFile) {
+    QLineEdit* box = pages.sequenceEdit(1, 2);
+    box->setText("--");
+    box->setCursorPosition(1);
+    QGuiApplication::clipboard()->setText("01\r\n23\n");
+    box->paste();
+    EXPECT_EQ(box->text(), "-0123-");
+    EXPECT_EQ(box->cursorPosition(), 5);
+    h.prompts.answer(file("paste.pss"));
+    form3.Button2->click();
+    EXPECT_EQ(slurp(file("paste.pss")), "\r\n-0123-\r\n\r\n\r\n\r\n\r\n\r\n");
 }
 
 TEST_F(StyleManagerFixture, TheCompleteSetRestoresAll56BoxesAndNotThePickMemory) {
