@@ -112,7 +112,10 @@ private:
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = bytesFor(bufferMillis_);
-        attr.prebuf = static_cast<std::uint32_t>(-1);
+        // No prebuffering: should the server ever run dry, it plays silence and goes on at the
+        // same pace, dropping what comes too late, rather than stopping and starting later.
+        // Every later note then still sounds at its time.
+        attr.prebuf = 0;
         attr.minreq = bytesFor(requestMillis_);
         attr.fragsize = static_cast<std::uint32_t>(-1);
         // The buffer asked for is the whole way to the speaker, the server's share included.
