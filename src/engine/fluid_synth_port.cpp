@@ -23,10 +23,11 @@ void quietLog(int, const char*, void*) {}
 
 constexpr int kSampleRate = 44100;
 // Sound queued at the server: long enough that a busy machine does not make it run dry, short
-// enough that a pick is heard at once. The server asks for half of it at a time, so the program
-// wakes for sound a hundred times a second.
-constexpr double kBufferMillis = 20;
-constexpr double kRequestMillis = 10;
+// enough that a pick is heard at once. The server asks for a small piece of it at a time, so
+// that the device itself keeps a few milliseconds (a device asked for almost none keeps the
+// sound server busy at three times the cost); the program wakes for sound 200 times a second.
+constexpr double kBufferMillis = 24;
+constexpr double kRequestMillis = 5;
 // Room for the sound server's callback to run late before a message misses its frame.
 constexpr std::int64_t kMarginMicros = 4000;
 // Periods for FluidSynth's own drivers, when no PulseAudio server answers.
