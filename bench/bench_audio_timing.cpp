@@ -16,7 +16,8 @@
 // earliest arrivals against their positions give where the samples sat on the monotonic clock.
 // The null sink's clock runs a little fast (it adds up block times rounded down, as a sound
 // card's crystal may be off), so the axis is a straight line fitted through the earliest arrival
-// of every second, not a fixed rate.
+// of every second, not a fixed rate. parec asks for 2 ms blocks, which holds the null sink's own
+// latency near 2 ms as well: a busier sound server than the program alone would meet.
 #include "app/qt_main_window.h"
 #include "bench_ports.h"
 #include "engine/clock.h"

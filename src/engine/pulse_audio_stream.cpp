@@ -66,7 +66,10 @@ private:
         pa_threaded_mainloop_signal(static_cast<PulseAudioStream*>(self)->loop_, 0);
     }
     static void underflow(pa_stream*, void* self) {
-        ++static_cast<PulseAudioStream*>(self)->underruns_;
+        auto* me = static_cast<PulseAudioStream*>(self);
+        // A stream that starts without prebuffering is empty for a moment at its start.
+        if (me->written_ > 2 * me->bytesFor(me->bufferMillis_))
+            ++me->underruns_;
     }
     static void write(pa_stream* s, size_t bytes, void* self) {
         static_cast<PulseAudioStream*>(self)->fill(s, bytes);
@@ -153,6 +156,7 @@ private:
             }
             pa_stream_write(s, data, n * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
             done += n;
+            written_ += n * kFrameBytes;
         }
     }
 
@@ -169,6 +173,7 @@ private:
     std::vector<float> left_;
     std::vector<float> right_;
     std::atomic<std::int64_t> underruns_{0};
+    std::uint64_t written_ = 0; // bytes, on the stream's thread
     bool priorityAsked_ = false;
 };
 
