@@ -6,6 +6,7 @@
 #include "engine/instruments.h"
 #include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
+#include "toys/qt_music_toys_page.h"
 
 #include "app/qt_widgets.h"
 
@@ -123,21 +124,14 @@ void TForm1::buildPages() {
     PageControl1->addTab(buildPlayLogsPage(), "Play Logs");
     PageControl1->addTab(buildAlternatePage(), "Alternate Instruments");
     PageControl1->addTab(buildJoystickPage(), "Joystick Mapping");
-    BeatManager = new BeatManagerPage(output_, PageControl1);
+    BeatManager = new BeatManagerPage(engine_, services_.prompts, services_.random, PageControl1);
     PageControl1->addTab(BeatManager, "Beat Manager");
     PageControl1->addTab(buildHelpPage(), "Help");
     PageControl1->addTab(buildThanksPage(), "Thanks to:");
     PageControl1->addTab(buildConfigPage(), "Config");
-    auto* toys = page("MusicToysPage", PageControl1);
-    auto* toysLayout = new QVBoxLayout(toys);
-    QStringList cycles;
-    for (int i = 1; i <= 8; ++i)
-        cycles << QString::number(i);
-    RadioGroup2 = new RadioGroup("RadioGroup2", "Cycles/Digit", cycles, 8, toys);
-    RadioGroup2->setItemIndex(3);
-    toysLayout->addWidget(RadioGroup2);
-    toysLayout->addStretch(1);
-    PageControl1->addTab(toys, "Music Toys");
+    MusicToys = new MusicToysPage(engine_, services_.random, PageControl1);
+    RadioGroup2 = MusicToys->RadioGroup2;
+    PageControl1->addTab(MusicToys, "Music Toys");
 }
 
 QWidget* TForm1::buildBuilderPage() {
