@@ -1,5 +1,6 @@
 // The built-in synthesizer through a real sound server. scripts/test starts a user-space
 // PulseAudio server with a null sink, whose monitor is recorded with parec.
+#include "beats/beat_pattern.h"
 #include "engine/engine.h"
 #include "engine/fluid_synth_port.h"
 #include "support/fakes.h"
@@ -136,6 +137,32 @@ double noteHz(int note) {
     return 440.0 * std::pow(2.0, (note - 69) / 12.0);
 }
 
+// The first sample from `from` on that stands out of the silence.
+std::size_t onsetFrom(const std::vector<std::int16_t>& s, std::size_t from) {
+    while (from < s.size() && std::abs(s[from]) < 300)
+        ++from;
+    return from;
+}
+
+constexpr std::size_t kOnsetWindow = 17640; // 0.4 s
+
+// The strongest frequency of a note's first 0.4 s, searched over an octave around it, lies
+// within a quarter tone of the note.
+void expectPitchOf(const std::vector<std::int16_t>& s, std::size_t onset, int note) {
+    double peakHz = 0;
+    double peak = 0;
+    for (double hz = noteHz(note - 6); hz < noteHz(note + 6); hz += 0.5) {
+        const double e = energyAt(s, onset, onset + kOnsetWindow, hz);
+        if (e > peak) {
+            peak = e;
+            peakHz = hz;
+        }
+    }
+    const double quarterTone = std::pow(2.0, 1.0 / 24);
+    EXPECT_GT(peakHz, noteHz(note) / quarterTone);
+    EXPECT_LT(peakHz, noteHz(note) * quarterTone);
+}
+
 TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
     if (!soundServerRunning())
         GTEST_SKIP() << "no sound server";
@@ -166,24 +193,53 @@ TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
     const auto samples = rec.stop();
     EXPECT_EQ(log.lines.back().substr(0, 8), "91396400");
 
-    // The strongest frequency of the note's first 0.4 s, searched over an octave around it,
-    // lies within a quarter tone of the note: the fret and the chord entry both count.
-    std::size_t onset = 0;
-    while (onset < samples.size() && std::abs(samples[onset]) < 300)
-        ++onset;
-    ASSERT_LT(onset + 17640, samples.size()) << "the pick was not heard";
-    double peakHz = 0;
-    double peak = 0;
-    for (double hz = noteHz(note - 6); hz < noteHz(note + 6); hz += 0.5) {
-        const double e = energyAt(samples, onset, onset + 17640, hz);
-        if (e > peak) {
-            peak = e;
-            peakHz = hz;
-        }
+    // The fret and the chord entry both count in the pitch.
+    const std::size_t onset = onsetFrom(samples, 0);
+    ASSERT_LT(onset + kOnsetWindow, samples.size()) << "the pick was not heard";
+    expectPitchOf(samples, onset, note);
+}
+
+TEST(AudioPath, TheAccompanimentIsHeardOnTheBeatChannel) {
+    if (!soundServerRunning())
+        GTEST_SKIP() << "no sound server";
+    FluidSynthPort port;
+    test::ManualClock clock;
+    test::ScriptedPrompts prompts;
+    VectorLog log;
+    MidiOutput out(clock, log, prompts);
+    out.setPort(&port);
+    Engine engine(out);
+    // A beat as the beat manager makes it: row A is note 69 (440 Hz), one note in four beats.
+    BeatRowNumbers rows;
+    rows.fill("1");
+    rows[0] = "69";
+    std::string error;
+    const auto line = compileBeatLine({"A---"}, rows, error);
+    ASSERT_TRUE(line.has_value()) << error;
+    engine.st.accompBeatLine = *line;
+    engine.sequencerTick(); // opens the synthesizer; the guitar stays silent
+    ASSERT_TRUE(port.usable());
+
+    MonitorRecording rec("/tmp/fw-beat-" + std::to_string(getpid()) + ".raw");
+    ASSERT_TRUE(rec.started());
+    ASSERT_TRUE(rec.waitFor(0.01)) << "nothing arrives from the sink's monitor";
+    const double before = rec.seconds();
+    engine.ui.accompBeat = true;
+    for (int beat = 0; beat < 8; ++beat) {
+        engine.sequencerTick();
+        std::this_thread::sleep_for(200ms);
     }
-    const double quarterTone = std::pow(2.0, 1.0 / 24);
-    EXPECT_GT(peakHz, noteHz(note) / quarterTone);
-    EXPECT_LT(peakHz, noteHz(note) * quarterTone);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(rec.waitFor(before + 1.8)) << "the recording is too short";
+    const auto samples = rec.stop();
+    EXPECT_EQ(log.lines.size(), 2u); // two passes, one note each
+
+    // The note sounds at its pitch on the first pass, and again on the second, 0.8 s later.
+    const std::size_t onset = onsetFrom(samples, 0);
+    ASSERT_LT(onset + 44100, samples.size()) << "the accompaniment was not heard";
+    expectPitchOf(samples, onset, 69);
+    const std::size_t second = onset + 35280; // 0.8 s
+    EXPECT_GT(rms(samples, second, second + 4410), 2 * rms(samples, second - 8820, second - 4410));
 }
 
 TEST(AudioPath, WithoutAnyAudioOutputTheEngineKeepsLoggingQuietly) {
