@@ -71,6 +71,15 @@ another MIDI output on the "Config" tab.
    - Save a chord set, a pick set and a joystick configuration, then name all three in
      a configuration set so one file brings your whole set-up back.
 
+8. PLAY ALONG WITH A BEAT  (Beat Manager)
+   - Each row letter A-Y stands for the MIDI note in its box; "<((" plays it.
+   - Type one voice per line in "Beat Pattern Segment": a letter plays its row's note on
+     that beat, "-" rests. Example: A--A--B- in the first line.
+   - Press "Apply", choose the beat's sound in "Beat Instrument" and check
+     "Accomp. Beat": the pattern plays on MIDI channel 1, one step per beat.
+   - "Generate 4/8/16/32 Beat" make a random beat; "Save Beat..." keeps your lines and
+     rows in a .beat file. "Music Toys" counts 0 to 255 through the same beat.
+
 Every note you play is written to the play log on "Play Logs": replay it, keep takes
 in Log A and Log B, merge them, and save the result as a Standard MIDI File.
 )HELP";

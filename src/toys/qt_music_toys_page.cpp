@@ -29,7 +29,7 @@ MusicToysPage::MusicToysPage(Engine& engine, Random& random, QWidget* parent)
                          "check \"Accomp. Beat\" to hear it");
     Button97 = makeButton("Button97", "Stop", BinaryCountingGroup);
     RadioGroup4 =
-        new RadioGroup("RadioGroup4", "Beats/Cycle", numbers(4, 32, 4), 4, BinaryCountingGroup);
+        new RadioGroup("RadioGroup4", "Beats/Cycle", numbers(4, 32, 4), 8, BinaryCountingGroup);
     RadioGroup4->setItemIndex(2);
     RadioGroup2 =
         new RadioGroup("RadioGroup2", "Cycles/Digit", numbers(1, 8, 1), 8, BinaryCountingGroup);
