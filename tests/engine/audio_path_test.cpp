@@ -163,16 +163,22 @@ void expectPitchOf(const std::vector<std::int16_t>& s, std::size_t onset, int no
     EXPECT_LT(peakHz, noteHz(note) * quarterTone);
 }
 
-TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
-    if (!soundServerRunning())
-        GTEST_SKIP() << "no sound server";
+// The play engine on the built-in synthesizer; log times come from a manual clock.
+struct SynthRig {
     FluidSynthPort port;
     test::ManualClock clock;
     test::ScriptedPrompts prompts;
     VectorLog log;
-    MidiOutput out(clock, log, prompts);
-    out.setPort(&port);
-    Engine engine(out);
+    MidiOutput out{clock, log, prompts};
+    Engine engine{out};
+    SynthRig() { out.setPort(&port); }
+};
+
+TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
+    if (!soundServerRunning())
+        GTEST_SKIP() << "no sound server";
+    SynthRig rig;
+    Engine& engine = rig.engine;
     const int note = 57; // A below middle C, 220 Hz
     for (int s = 1; s <= 10; ++s)
         engine.st.chordMemory[1][1][s] = note - 2;
@@ -180,7 +186,7 @@ TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
     engine.st.pickMemory[1][1] = "0------";
 
     engine.sequencerTick(); // opens the synthesizer
-    ASSERT_TRUE(port.usable());
+    ASSERT_TRUE(rig.port.usable());
     engine.pitchUpdaterTick(); // steel string guitar, no bend
     MonitorRecording rec("/tmp/fw-pick-" + std::to_string(getpid()) + ".raw");
     ASSERT_TRUE(rec.started());
@@ -191,7 +197,7 @@ TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
     std::this_thread::sleep_for(1000ms);
     ASSERT_TRUE(rec.waitFor(before + 0.9)) << "the recording is too short";
     const auto samples = rec.stop();
-    EXPECT_EQ(log.lines.back().substr(0, 8), "91396400");
+    EXPECT_EQ(rig.log.lines.back().substr(0, 8), "91396400");
 
     // The fret and the chord entry both count in the pitch.
     const std::size_t onset = onsetFrom(samples, 0);
@@ -202,13 +208,8 @@ TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
 TEST(AudioPath, TheAccompanimentIsHeardOnTheBeatChannel) {
     if (!soundServerRunning())
         GTEST_SKIP() << "no sound server";
-    FluidSynthPort port;
-    test::ManualClock clock;
-    test::ScriptedPrompts prompts;
-    VectorLog log;
-    MidiOutput out(clock, log, prompts);
-    out.setPort(&port);
-    Engine engine(out);
+    SynthRig rig;
+    Engine& engine = rig.engine;
     // A beat as the beat manager makes it: row A is note 69 (440 Hz), one note in four beats.
     BeatRowNumbers rows;
     rows.fill("1");
@@ -218,7 +219,7 @@ TEST(AudioPath, TheAccompanimentIsHeardOnTheBeatChannel) {
     ASSERT_TRUE(line.has_value()) << error;
     engine.st.accompBeatLine = *line;
     engine.sequencerTick(); // opens the synthesizer; the guitar stays silent
-    ASSERT_TRUE(port.usable());
+    ASSERT_TRUE(rig.port.usable());
 
     MonitorRecording rec("/tmp/fw-beat-" + std::to_string(getpid()) + ".raw");
     ASSERT_TRUE(rec.started());
@@ -232,7 +233,7 @@ TEST(AudioPath, TheAccompanimentIsHeardOnTheBeatChannel) {
     std::this_thread::sleep_for(300ms);
     ASSERT_TRUE(rec.waitFor(before + 1.8)) << "the recording is too short";
     const auto samples = rec.stop();
-    EXPECT_EQ(log.lines.size(), 2u); // two passes, one note each
+    EXPECT_EQ(rig.log.lines.size(), 2u); // two passes, one note each
 
     // The note sounds at its pitch on the first pass, and again on the second, 0.8 s later.
     const std::size_t onset = onsetFrom(samples, 0);
@@ -247,13 +248,8 @@ TEST(AudioPath, WithoutAnyAudioOutputTheEngineKeepsLoggingQuietly) {
     setenv("PULSE_SERVER", "unix:/nonexistent/fretwright-test", 1);
     setenv("PIPEWIRE_REMOTE", "/nonexistent/fretwright-test", 1);
     setenv("ALSA_CONFIG_PATH", "/nonexistent/fretwright-asound.conf", 1);
-    FluidSynthPort port;
-    test::ManualClock clock;
-    test::ScriptedPrompts prompts;
-    VectorLog log;
-    MidiOutput out(clock, log, prompts);
-    out.setPort(&port);
-    Engine engine(out);
+    SynthRig rig;
+    Engine& engine = rig.engine;
     for (int s = 1; s <= 10; ++s)
         engine.st.chordMemory[1][1][s] = 40 + s;
     engine.st.pickMemory[1][1] = "0------1------";
@@ -267,14 +263,14 @@ TEST(AudioPath, WithoutAnyAudioOutputTheEngineKeepsLoggingQuietly) {
     }
     const std::string err = testing::internal::GetCapturedStderr();
     const std::string outText = testing::internal::GetCapturedStdout();
-    EXPECT_FALSE(port.usable());
+    EXPECT_FALSE(rig.port.usable());
     EXPECT_EQ(err, "");
     EXPECT_EQ(outText, "");
-    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(rig.prompts.messages.empty());
     // Note-offs of the chord's entry, then the two plucks: logged though nothing sounded.
-    ASSERT_EQ(log.lines.size(), 12u);
-    EXPECT_EQ(log.lines[10].substr(0, 8), "91296400");
-    EXPECT_EQ(log.lines[11].substr(0, 8), "912A6400");
+    ASSERT_EQ(rig.log.lines.size(), 12u);
+    EXPECT_EQ(rig.log.lines[10].substr(0, 8), "91296400");
+    EXPECT_EQ(rig.log.lines[11].substr(0, 8), "912A6400");
 }
 
 } // namespace
