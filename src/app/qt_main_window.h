@@ -44,6 +44,7 @@ class ChordDefinitionsPage;
 class MemoryStatusPage;
 class PlayLogsPage;
 class BeatManagerPage;
+class MusicToysPage;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -149,6 +150,7 @@ public:
     MemoryStatusPage* MemoryStatus = nullptr;         // Memory State > "Memory Status"
     PlayLogsPage* PlayLogs = nullptr;                 // "Play Logs" tab
     BeatManagerPage* BeatManager = nullptr;           // "Beat Manager" tab
+    MusicToysPage* MusicToys = nullptr;               // "Music Toys" tab
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.

@@ -7,6 +7,7 @@
 #include "engine/instruments.h"
 #include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
+#include "toys/qt_music_toys_page.h"
 
 #include "app/qt_widgets.h"
 
@@ -71,6 +72,15 @@ another MIDI output on the "Config" tab.
    - Save a chord set, a pick set and a joystick configuration, then name all three in
      a configuration set so one file brings your whole set-up back.
 
+8. PLAY ALONG WITH A BEAT  (Beat Manager)
+   - Each row letter A-Y stands for the MIDI note in its box; "<((" plays it.
+   - Type one voice per line in "Beat Pattern Segment": a letter plays its row's note on
+     that beat, "-" rests. Example: A--A--B- in the first line.
+   - Press "Apply", choose the beat's sound in "Beat Instrument" and check
+     "Accomp. Beat": the pattern plays on MIDI channel 1, one step per beat.
+   - "Generate 4/8/16/32 Beat" make a random beat; "Save Beat..." keeps your lines and
+     rows in a .beat file. "Music Toys" counts 0 to 255 through the same beat.
+
 Every note you play is written to the play log on "Play Logs": replay it, keep takes
 in Log A and Log B, merge them, and save the result as a Standard MIDI File.
 )HELP";
@@ -124,21 +134,14 @@ void TForm1::buildPages() {
     PageControl1->addTab(buildPlayLogsPage(), "Play Logs");
     PageControl1->addTab(buildAlternatePage(), "Alternate Instruments");
     PageControl1->addTab(buildJoystickPage(), "Joystick Mapping");
-    BeatManager = new BeatManagerPage(output_, PageControl1);
+    BeatManager = new BeatManagerPage(engine_, services_.prompts, services_.random, PageControl1);
     PageControl1->addTab(BeatManager, "Beat Manager");
     PageControl1->addTab(buildHelpPage(), "Help");
     PageControl1->addTab(buildThanksPage(), "Thanks to:");
     PageControl1->addTab(buildConfigPage(), "Config");
-    auto* toys = page("MusicToysPage", PageControl1);
-    auto* toysLayout = new QVBoxLayout(toys);
-    QStringList cycles;
-    for (int i = 1; i <= 8; ++i)
-        cycles << QString::number(i);
-    RadioGroup2 = new RadioGroup("RadioGroup2", "Cycles/Digit", cycles, 8, toys);
-    RadioGroup2->setItemIndex(3);
-    toysLayout->addWidget(RadioGroup2);
-    toysLayout->addStretch(1);
-    PageControl1->addTab(toys, "Music Toys");
+    MusicToys = new MusicToysPage(engine_, services_.random, PageControl1);
+    RadioGroup2 = MusicToys->RadioGroup2;
+    PageControl1->addTab(MusicToys, "Music Toys");
 }
 
 QWidget* TForm1::buildBuilderPage() {
