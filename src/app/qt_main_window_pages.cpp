@@ -4,6 +4,7 @@
 #include "chords/qt_chord_builder_page.h"
 #include "chords/qt_chord_definitions_page.h"
 #include "engine/instruments.h"
+#include "input/qt_joystick_mapping_page.h"
 #include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
 
@@ -199,12 +200,10 @@ QWidget* TForm1::buildAlternatePage() {
 }
 
 QWidget* TForm1::buildJoystickPage() {
-    auto* joy = page("JoystickMappingPage", PageControl1);
-    auto* layout = new QVBoxLayout(joy);
-    Button106 = makeButton("Button106", "Calibrate Joystick", joy);
-    layout->addWidget(Button106, 0, Qt::AlignLeft);
-    layout->addStretch(1);
-    return joy;
+    JoystickMapping = new JoystickMappingPage(joystickPlay_, engine_, services_.joystick,
+                                              services_.prompts, PageControl1);
+    Button106 = JoystickMapping->Button106;
+    return JoystickMapping;
 }
 
 QWidget* TForm1::buildConfigPage() {
