@@ -75,6 +75,7 @@ void JoystickMappingPage::buildPage() {
     for (int item = 1; item <= kInputItems; ++item)
         ListBox3->addItem(QString::fromStdString(inputItemText(item)));
     ListBox3->setFixedWidth(104);
+    ListBox3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBox3->setToolTip("Select an input (or press it on the controller), then click a box");
     outer->addWidget(ListBox3);
 
@@ -115,19 +116,20 @@ void JoystickMappingPage::buildPage() {
         grid->addWidget(new QLabel(QString::number(label), this), row, column, Qt::AlignRight);
         grid->addWidget(box, row, column + 1);
     };
+    // Label and box pairs: frets in two columns, then chord, chord set, picks and pick set,
+    // each group a little apart from the next.
     header("Frets", 0, 4);
-    header("Chord", 4, 2);
-    header("Chord Set", 6, 2);
-    header("Picks", 8, 2);
-    header("Pick Set", 10, 2);
+    const int groups[4] = {5, 8, 11, 14};
+    const char* const captions[4] = {"Chord", "Chord Set", "Picks", "Pick Set"};
+    const int firsts[4] = {kFnChord1, kFnChordSet1, kFnPick1, kFnPickSet1};
+    for (int g = 0; g < 4; ++g) {
+        grid->setColumnMinimumWidth(groups[g] - 1, 6);
+        header(captions[g], groups[g], 2);
+        for (int i = 0; i < 4; ++i)
+            place(firsts[g] + i, i + 1, groups[g], i + 1);
+    }
     for (int f = 0; f < 12; ++f)
         place(kFnFret2 + f, f % 6 + 1, f < 6 ? 0 : 2, f + 2);
-    for (int i = 0; i < 4; ++i) {
-        place(kFnChord1 + i, i + 1, 4, i + 1);
-        place(kFnChordSet1 + i, i + 1, 6, i + 1);
-        place(kFnPick1 + i, i + 1, 8, i + 1);
-        place(kFnPickSet1 + i, i + 1, 10, i + 1);
-    }
     third->addLayout(grid);
 
     auto* lower = new QHBoxLayout;

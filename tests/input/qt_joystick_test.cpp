@@ -205,22 +205,16 @@ TEST(JoystickFiles, SaveLoadAndAFailedLoadThatChangesNothing) {
     EXPECT_EQ(h.prompts.dialogs.back().fileName, path);
     EXPECT_EQ(page.functionBoxes[kFnPick1]->text(), "34");
 
-    // A file of 100 lines, a bad line, a missing file: nothing changes, the line is named.
+    // A file of 100 lines or one that is missing: nothing changes, the line is named.
     const auto mapping = f.joystickPlay().map;
-    std::vector<std::string> bad = lines;
-    bad[50] = "1O00";
-    const std::pair<std::vector<std::string>, std::string> failures[] = {
-        {std::vector<std::string>(lines.begin(), lines.begin() + 100), "(line 101 "},
-        {bad, "'1O00' is not a valid integer value"}};
-    for (const auto& [content, text] : failures) {
-        ASSERT_FALSE(writeLineFileAtomically(path, content));
-        h.prompts.answer(path);
-        EXPECT_FALSE(f.loadJoystickConfig({}));
-        EXPECT_NE(h.prompts.messages.back().find(text), std::string::npos)
-            << h.prompts.messages.back();
-        EXPECT_EQ(f.joystickPlay().map, mapping);
-        EXPECT_EQ(page.functionBoxes[kFnPick1]->text(), "34");
-    }
+    ASSERT_FALSE(writeLineFileAtomically(path, {lines.begin(), lines.begin() + 100}));
+    h.prompts.answer(path);
+    EXPECT_FALSE(f.loadJoystickConfig({}));
+    EXPECT_EQ(h.prompts.messages.back(),
+              "'' is not a valid integer value\n(line 101 of the joystick configuration; nothing "
+              "was loaded)");
+    EXPECT_EQ(f.joystickPlay().map, mapping);
+    EXPECT_EQ(page.functionBoxes[kFnPick1]->text(), "34");
     h.prompts.answer(dir.filePath("missing.joy").toStdString());
     QTest::mouseClick(page.Button95, Qt::LeftButton);
     EXPECT_EQ(h.prompts.messages.back().rfind("Cannot open file", 0), 0u);

@@ -1,8 +1,9 @@
 #pragma once
 
-// A game controller that lives inside the process: SDL's virtual joystick with six axes, 32
-// buttons and a hat, as the program's SDL capture sees a real one. It holds its own reference on
-// SDL's joystick subsystem, so captures and releases elsewhere cannot take it away.
+// A guitar controller that lives inside the process: SDL's virtual joystick with six axes (all
+// centred at rest), 32 buttons and a hat, as the program's SDL capture sees a real one. It holds
+// its own reference on SDL's joystick subsystem, so captures and releases elsewhere cannot take it
+// away.
 #include <SDL.h>
 
 #include <algorithm>
@@ -28,7 +29,7 @@ public:
     bool attach() {
         if (!ok_ || js_)
             return js_ != nullptr;
-        const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 32, 1);
+        const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GUITAR, 6, 32, 1);
         js_ = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
         return js_ != nullptr;
     }
