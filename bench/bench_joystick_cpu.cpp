@@ -1,6 +1,7 @@
 // Processor time of joystick play: the whole program (real main window, built-in synthesizer,
-// SDL capture of a virtual controller) with play mode off, with play mode on and the controller
-// idle, and with the strum bar swinging ten times a second; then the cost of one poll.
+// SDL capture of a virtual controller) with play mode off, with an empty 1 ms timer besides (the
+// floor of any 1 ms poll), with play mode on and the controller idle, and with the strum bar
+// swinging ten times a second; then the cost of one poll.
 //   xvfb-run -a build/bin/bench_joystick_cpu [--seconds 30]
 // Without a display it runs offscreen. The pick memory is empty, so strums start picks that
 // sound nothing, and the tempo axis is set to none: the figures are the controller's cost, not
@@ -60,11 +61,17 @@ int main(int argc, char** argv) {
     fw::test::VirtualJoystick& pad = rig.pad;
     fw::Engine& engine = form.engine();
 
+    // The empty timer shows what any 1 ms timer costs in this process, whatever it does.
     Phase phases[] = {{"play mode off"},
+                      {"play mode off, an empty 1 ms timer"},
                       {"play mode on, controller idle"},
                       {"play mode on, strum swinging 10/s"}};
     long polls = 0;
     QObject::connect(form.Timer1, &QTimer::timeout, [&] { ++polls; });
+    QTimer emptyTimer;
+    emptyTimer.setTimerType(Qt::PreciseTimer);
+    emptyTimer.setInterval(1);
+    QObject::connect(&emptyTimer, &QTimer::timeout, [&] { ++polls; });
 
     // Swing: out for 50 ms, back to rest for 50 ms, alternately down (velocity 117) and up (72).
     QTimer swingTimer;
@@ -73,7 +80,7 @@ int main(int argc, char** argv) {
     int half = 0;
     int lastVelocity = engine.st.velocity;
     QObject::connect(&swingTimer, &QTimer::timeout, [&] {
-        Phase& p = phases[2];
+        Phase& p = phases[3];
         if (half % 2 == 0) {
             pad.setStep(4, (half / 2) % 2 ? 200 : 10); // the preset strums on R
             ++p.swings;
@@ -112,10 +119,14 @@ int main(int argc, char** argv) {
         }
         ++current;
         if (current == 1)
+            emptyTimer.start();
+        if (current == 2) {
+            emptyTimer.stop();
             form.Button70Click(); // "Init Play Mode"
-        if (current == 2)
+        }
+        if (current == 3)
             swingTimer.start();
-        if (current == 3) {
+        if (current == 4) {
             swingTimer.stop();
             form.Button79Click();
             measurePoll(); // while the window is up: quitting closes it and lets go of the pad
@@ -135,7 +146,7 @@ int main(int argc, char** argv) {
     std::printf("Joystick play, processor time of the whole process (%s platform, %d s each):\n",
                 qPrintable(QApplication::platformName()), seconds);
     for (const Phase& p : phases) {
-        std::printf("  %-36s %6.2f %% of one core", p.name, p.percent());
+        std::printf("  %-37s %6.2f %% of one core", p.name, p.percent());
         if (&p != &phases[0])
             std::printf("  (%+.2f beyond play mode off; %.0f polls/s)",
                         p.percent() - phases[0].percent(), static_cast<double>(p.polls) / p.wall);

@@ -128,9 +128,7 @@ JoystickPlay::PollResult JoystickPlay::poll(const JoyInfo& info) {
         ui.tempPosition =
             static_cast<int>(std::clamp<std::int64_t>((axis(kRoleTempo) >> 7) + 1, 1, 1000));
 
-    const int d = map.axisOf(kRoleStrum)
-                      ? static_cast<int>(std::min<std::int64_t>(axis(kRoleStrum) >> 8, 65535))
-                      : kRest;
+    const int d = map.axisOf(kRoleStrum) ? static_cast<int>(axis(kRoleStrum) >> 8) : kRest;
     bool trigger = strum(d);
 
     if (map.axisOf(kRoleChord))
