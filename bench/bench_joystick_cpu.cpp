@@ -53,10 +53,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::string(argv[i]) == "--seconds")
             seconds = std::max(1, std::atoi(argv[i + 1]));
-    fw::bench::useOffscreenWithoutDisplay();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Fretwright");
-    fw::bench::ControllerRig rig;
+    fw::bench::ControllerRig rig(argc, argv);
     fw::TForm1& form = rig.form;
     fw::test::VirtualJoystick& pad = rig.pad;
     fw::Engine& engine = form.engine();

@@ -38,10 +38,7 @@ int main(int argc, char** argv) {
         if (std::string(argv[i]) == "--shot")
             shotPath = argv[i + 1];
     }
-    fw::bench::useOffscreenWithoutDisplay();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Fretwright");
-    fw::bench::ControllerRig rig;
+    fw::bench::ControllerRig rig(argc, argv);
     fw::TForm1& form = rig.form;
     fw::test::VirtualJoystick& pad = rig.pad;
     fw::PlayState& st = form.engine().st;

@@ -2,7 +2,7 @@
 
 // The whole program on a controller that lives inside the process: the real main window with
 // the built-in synthesizer and the SDL capture of a virtual joystick. Prompts are answered by
-// script, so no message box waits for a click. Create the QApplication first (qtApp below).
+// script, so no message box waits for a click. It holds the program's QApplication too.
 #include "app/qt_main_window.h"
 #include "engine/clock.h"
 #include "engine/midi_outputs.h"
@@ -21,6 +21,8 @@ inline void useOffscreenWithoutDisplay() {
 }
 
 struct ControllerRig {
+    int platform = (useOffscreenWithoutDisplay(), 0);
+    QApplication app;
     test::VirtualJoystick pad;
     SdlJoystick joystick;
     SystemClock clock;
@@ -32,7 +34,8 @@ struct ControllerRig {
     // The pad's X stick rests centred, which the preset's tempo axis reads as 744 BPM; a player
     // without a tempo knob sets "Tempo" to "none", and so does the rig, so that the beat stays
     // at the "T" bar's 96 BPM.
-    ControllerRig() {
+    ControllerRig(int& argc, char** argv) : app(argc, argv) {
+        QApplication::setApplicationName("Fretwright");
         form.joystickPlay().map.axisMap[kRoleTempo] = kAxisNone;
         form.show();
     }

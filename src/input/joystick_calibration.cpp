@@ -3,25 +3,27 @@
 namespace fw {
 
 namespace {
-struct KindTexts {
+struct KindInfo {
     const char* noAxis;
     const char* before;
     const char* after;
     const char* closing;
+    int positions;
 };
 
-const KindTexts& texts(CalibrationKind kind) {
-    static const KindTexts frets{
-        "You Must Select a FRET AXIS in the Joystick Mapping FIRST.", "Hold fret position '",
-        " on your analog FRET guitar and press a button.", "Your analog frets are now calibrated."};
-    static const KindTexts picks{
+const KindInfo& info(CalibrationKind kind) {
+    static const KindInfo frets{"You Must Select a FRET AXIS in the Joystick Mapping FIRST.",
+                                "Hold fret position '",
+                                " on your analog FRET guitar and press a button.",
+                                "Your analog frets are now calibrated.", kFretPositions};
+    static const KindInfo picks{
         "You Must Select a PICK SELECTOR AXIS in the Joystick Mapping FIRST.",
         "Hold Pick Selector Position '", " on your analog PICK guitar and press a button.",
-        "Your analog Pick Selectors are now calibrated."};
-    static const KindTexts chords{"You Must Select a CHORD AXIS in the Joystick Mapping FIRST.",
-                                  "Hold Chord Selector position '",
-                                  " on your analog CHORD guitar and press a button.",
-                                  "Your Chord Selectors are now calibrated."};
+        "Your analog Pick Selectors are now calibrated.", kPickPositions};
+    static const KindInfo chords{"You Must Select a CHORD AXIS in the Joystick Mapping FIRST.",
+                                 "Hold Chord Selector position '",
+                                 " on your analog CHORD guitar and press a button.",
+                                 "Your Chord Selectors are now calibrated.", kChordPositions};
     switch (kind) {
     case CalibrationKind::Frets:
         return frets;
@@ -40,18 +42,11 @@ void applyCalibrations(const PlayState& st, JoyMapping& m) {
 }
 
 std::string AxisCalibration::noAxisMessage(CalibrationKind kind) {
-    return texts(kind).noAxis;
+    return info(kind).noAxis;
 }
 
 int AxisCalibration::positions() const {
-    switch (kind_) {
-    case CalibrationKind::Frets:
-        return kFretPositions;
-    case CalibrationKind::PickSelector:
-        return kPickPositions;
-    default:
-        return kChordPositions;
-    }
+    return info(kind_).positions;
 }
 
 int& AxisCalibration::sample(int position) {
@@ -120,12 +115,12 @@ std::string AxisCalibration::prompt() const {
         return idlePrompt();
     if (kind_ == CalibrationKind::Frets && position_ == kFretPositions)
         return "Release All Frets then press a button.";
-    const KindTexts& t = texts(kind_);
+    const KindInfo& t = info(kind_);
     return t.before + std::to_string(position_) + "'\n" + t.after;
 }
 
 std::string AxisCalibration::closingMessage() const {
-    return texts(kind_).closing;
+    return info(kind_).closing;
 }
 
 } // namespace fw
