@@ -6,6 +6,7 @@
 #include "engine/midi_output.h"
 #include "engine/midi_outputs.h"
 #include "input/joystick.h"
+#include "input/joystick_poll.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -45,6 +46,7 @@ class MemoryStatusPage;
 class PlayLogsPage;
 class BeatManagerPage;
 class MusicToysPage;
+class JoystickMappingPage;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -62,7 +64,12 @@ public:
     MidiOutput& output() { return output_; }
     Prompts& prompts() { return services_.prompts; }
     Random& random() { return services_.random; }
+    Joystick& joystick() { return services_.joystick; }
+    JoystickPlay& joystickPlay() { return joystickPlay_; }
     JoyInfo joyInfo;
+    // "Load Config" with the file name preselected in its dialog; loads only if the user
+    // confirms. Returns whether a joystick configuration was loaded.
+    bool loadJoystickConfig(const std::string& preselected);
 
     // Handlers, named after their controls.
     void Button65Click() { pickClick(1); }
@@ -151,6 +158,7 @@ public:
     PlayLogsPage* PlayLogs = nullptr;                 // "Play Logs" tab
     BeatManagerPage* BeatManager = nullptr;           // "Beat Manager" tab
     MusicToysPage* MusicToys = nullptr;               // "Music Toys" tab
+    JoystickMappingPage* JoystickMapping = nullptr;   // "Joystick Mapping" tab
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.
@@ -195,6 +203,7 @@ private:
     MemoLog playLog_;
     MidiOutput output_;
     Engine engine_;
+    JoystickPlay joystickPlay_{engine_};
     std::array<QDialog*, 8> forms_{};
     std::string chosenOutputKey_;
 };

@@ -5,6 +5,7 @@
 #include "chords/qt_chord_definitions_page.h"
 #include "chords/qt_memory_status_page.h"
 #include "engine/instruments.h"
+#include "input/qt_joystick_mapping_page.h"
 #include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
 #include "toys/qt_music_toys_page.h"
@@ -63,10 +64,14 @@ another MIDI output on the "Config" tab.
      set and pick set; the bars "P", "T" and "V" bend, set the tempo and the volume.
 
 6. PLAY WITH A JOYSTICK OR GUITAR CONTROLLER
-   - Plug the controller in and press "ReInit Joystick".
-   - Assign buttons, hat directions and axes to game functions on "Joystick Mapping",
-     calibrate analog necks with "Calibrate Joystick", then press "Init Play Mode".
-     "STOP Play Mode" ends joystick play.
+   - Plug the controller in (before or while Fretwright runs) and press "Init Play
+     Mode"; "STOP Play Mode" ends joystick play.
+   - The preset "Bramble First Guitar" is in force: buttons 3, 2, 1, 4 choose picks
+     1-4, the hat chooses chords 1-4, and the strum bar (axis R) picks: swung down the
+     pick's pattern, swung up its ALT pattern, the further the louder.
+   - On "Joystick Mapping" press a button (or move an axis) on the controller to
+     select it in the list, then click the box of the function it should drive.
+     Analog necks and selectors are taught with "Calibrate Joystick".
 
 7. KEEP A WHOLE SET-UP  (Config)
    - Save a chord set, a pick set and a joystick configuration, then name all three in
@@ -200,12 +205,10 @@ QWidget* TForm1::buildAlternatePage() {
 }
 
 QWidget* TForm1::buildJoystickPage() {
-    auto* joy = page("JoystickMappingPage", PageControl1);
-    auto* layout = new QVBoxLayout(joy);
-    Button106 = makeButton("Button106", "Calibrate Joystick", joy);
-    layout->addWidget(Button106, 0, Qt::AlignLeft);
-    layout->addStretch(1);
-    return joy;
+    JoystickMapping = new JoystickMappingPage(joystickPlay_, engine_, services_.joystick,
+                                              services_.prompts, PageControl1);
+    Button106 = JoystickMapping->Button106;
+    return JoystickMapping;
 }
 
 QWidget* TForm1::buildConfigPage() {
