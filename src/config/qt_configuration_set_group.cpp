@@ -33,6 +33,8 @@ ConfigurationSetGroup::ConfigurationSetGroup(Prompts& prompts, ConfigurationSetL
     : QGroupBox("Configuration Set", parent), prompts_(prompts), loaders_(std::move(loaders)) {
     setObjectName("ConfigurationSetGroup");
     auto* grid = new QGridLayout(this);
+    grid->setVerticalSpacing(
+        2); // the "Config" tab holds it below the MIDI output at the least size
     auto row = [&](int r, const char* caption, const char* editName, const char* buttonName,
                    QLineEdit*& edit, QPushButton*& button) {
         grid->addWidget(new QLabel(caption, this), r, 0);
@@ -46,6 +48,7 @@ ConfigurationSetGroup::ConfigurationSetGroup(Prompts& prompts, ConfigurationSetL
     row(1, "Picks", "Edit20", "Button102", Edit20, Button102);
     row(2, "Joystick", "Edit21", "Button103", Edit21, Button103);
     auto* files = new QHBoxLayout;
+    files->setSpacing(grid->horizontalSpacing());
     Button104 = makeButton("Button104", "Save *.cset", this);
     Button105 = makeButton("Button105", "Load *.cset", this);
     files->addWidget(Button104);
