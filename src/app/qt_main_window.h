@@ -47,6 +47,7 @@ class PlayLogsPage;
 class BeatManagerPage;
 class MusicToysPage;
 class JoystickMappingPage;
+class ConfigurationSetGroup;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -159,6 +160,7 @@ public:
     BeatManagerPage* BeatManager = nullptr;           // "Beat Manager" tab
     MusicToysPage* MusicToys = nullptr;               // "Music Toys" tab
     JoystickMappingPage* JoystickMapping = nullptr;   // "Joystick Mapping" tab
+    ConfigurationSetGroup* ConfigSet = nullptr;       // "Config" > "Configuration Set"
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.

@@ -4,6 +4,7 @@
 #include "chords/qt_chord_builder_page.h"
 #include "chords/qt_chord_definitions_page.h"
 #include "chords/qt_memory_status_page.h"
+#include "config/qt_configuration_set_group.h"
 #include "engine/instruments.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "logs/qt_play_logs_page.h"
@@ -227,6 +228,13 @@ QWidget* TForm1::buildConfigPage() {
     MidiOutputState->setWordWrap(true);
     midiLayout->addWidget(MidiOutputState, 2, 0, 1, 2);
     layout->addWidget(midi);
+    ConfigSet = new ConfigurationSetGroup(
+        services_.prompts,
+        {[this](const std::string& path) { return ChordDefinitions->loadChordSetFile(path); },
+         [this](const std::string& path) { return pickSetPages->loadPickSetFile(path); },
+         [this](const std::string& path) { return loadJoystickConfig(path); }},
+        config);
+    layout->addWidget(ConfigSet);
     layout->addStretch(1);
     return config;
 }

@@ -6,8 +6,6 @@
 namespace fw {
 
 namespace {
-constexpr std::size_t kQuoteLongest = 40;
-
 // Every range value of the file in order: fret, then pick, then chord ranges, low before high.
 template <typename Mapping, typename F> void forEachRangeValue(Mapping& m, F&& f) {
     auto table = [&](auto& ranges) {
@@ -33,7 +31,7 @@ std::vector<std::string> joyConfigLines(const JoyMapping& m) {
     return lines;
 }
 
-JoyConfigParse parseJoyConfig(std::string_view text) {
+JoyConfigParse parseJoyConfig(std::string_view text, std::string_view fileName) {
     const std::vector<std::string> lines = splitLines(text);
     std::size_t next = 0;
     std::string error;
@@ -46,10 +44,7 @@ JoyConfigParse parseJoyConfig(std::string_view text) {
         try {
             out = strToInt(line);
         } catch (const ConversionError&) {
-            const bool cut = line.size() > kQuoteLongest;
-            error = "'" + std::string(line.substr(0, kQuoteLongest)) + (cut ? "..." : "") +
-                    "' is not a valid integer value\n(line " + std::to_string(next) +
-                    " of the joystick configuration; nothing was loaded)";
+            error = fileLineConversionMessage(line, next, fileName);
         }
     };
     JoyMapping m;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/prompts.h"
 #include "input/joystick_mapping.h"
 
 #include <optional>
@@ -11,6 +12,9 @@ namespace fw {
 
 inline constexpr int kJoyFileLines = 164;
 
+inline const FileDialogSpec kLoadJoyConfigDialog{"Load Config", "Joystick Config|*.joy", "joy"};
+inline const FileDialogSpec kSaveJoyConfigDialog{"Save Config", "Joystick Config|*.joy", "joy"};
+
 // The 164 lines of a *.joy file: the 36 input codes, the 6 axis numbers, then the low and high
 // of every fret, pick and chord range, each as signed decimal text.
 std::vector<std::string> joyConfigLines(const JoyMapping& mapping);
@@ -21,8 +25,8 @@ struct JoyConfigParse {
 };
 
 // Reads a *.joy file's text. Either every value converts and the complete mapping comes back,
-// or nothing does: a bad or missing line gives the conversion message naming the line. Lines
-// after the 164th are ignored; an axis number outside 1..7 means no axis (7).
-JoyConfigParse parseJoyConfig(std::string_view text);
+// or nothing does: a bad or missing line gives the conversion message naming the line and the
+// file. Lines after the 164th are ignored; an axis number outside 1..7 means no axis (7).
+JoyConfigParse parseJoyConfig(std::string_view text, std::string_view fileName);
 
 } // namespace fw

@@ -18,9 +18,6 @@
 namespace fw {
 
 namespace {
-const FileDialogSpec kSaveDialog7{"Save Config", "Joystick Config|*.joy", "joy"};
-const FileDialogSpec kOpenDialog6{"Load Config", "Joystick Config|*.joy", "joy"};
-
 // Box numbers of the game functions 0..31 (0: the function has no box).
 constexpr int kFunctionBox[32] = {133, 134, 135, 136, 126, 127, 128, 129, 130, 131, 132,
                                   5,   4,   3,   2,   1,   0,   0,   0,   0,   43,  44,
@@ -248,23 +245,23 @@ bool JoystickMappingPage::saveJoystickConfig(const std::string& path) {
 }
 
 void JoystickMappingPage::Button94Click() {
-    if (auto path = prompts_.saveFileName(kSaveDialog7))
+    if (auto path = prompts_.saveFileName(kSaveJoyConfigDialog))
         saveJoystickConfig(*path);
 }
 
 bool JoystickMappingPage::loadJoystickConfig(const std::string& preselected) {
-    FileDialogSpec dialog = kOpenDialog6;
+    FileDialogSpec dialog = kLoadJoyConfigDialog;
     dialog.fileName = preselected;
     const auto path = prompts_.openFileName(dialog);
     if (!path)
         return false;
     std::string error;
-    const auto text = readWholeFile(*path, error);
+    const auto text = readSettingsBytes(*path, error);
     if (!text) {
         prompts_.showMessage(error);
         return false;
     }
-    JoyConfigParse parsed = parseJoyConfig(*text);
+    JoyConfigParse parsed = parseJoyConfig(*text, *path);
     if (!parsed.mapping) {
         prompts_.showMessage(parsed.error);
         return false;

@@ -259,12 +259,12 @@ TEST(JoyFile, ParseRoundTripsOrChangesNothing) {
     m.pickRanges[32] = {60000, 61000};
     m.chordRanges[16] = {5500, 4500};
     std::vector<std::string> lines = joyConfigLines(m);
-    auto round = parseJoyConfig(joinCrLf(lines));
+    auto round = parseJoyConfig(joinCrLf(lines), "g.joy");
     ASSERT_TRUE(round.mapping) << round.error;
     EXPECT_EQ(*round.mapping, m);
 
     lines.push_back("not a number, past the end");
-    EXPECT_TRUE(parseJoyConfig(joinCrLf(lines)).mapping);
+    EXPECT_TRUE(parseJoyConfig(joinCrLf(lines), "g.joy").mapping);
 
     struct Bad {
         std::vector<std::string> lines;
@@ -281,11 +281,12 @@ TEST(JoyFile, ParseRoundTripsOrChangesNothing) {
                         {long40, "'" + std::string(40, 'x') + "...'", 40},
                         {{}, "''", 1}};
     for (const Bad& b : bads) {
-        const auto parsed = parseJoyConfig(joinCrLf(b.lines));
+        const auto parsed = parseJoyConfig(joinCrLf(b.lines), "g.joy");
         EXPECT_FALSE(parsed.mapping);
         EXPECT_EQ(parsed.error.rfind(b.quoted + " is not a valid integer value", 0), 0u)
             << parsed.error;
-        EXPECT_NE(parsed.error.find("(line " + std::to_string(b.line) + " "), std::string::npos)
+        EXPECT_NE(parsed.error.find("(line " + std::to_string(b.line) + " of g.joy;"),
+                  std::string::npos)
             << parsed.error;
     }
 
@@ -293,7 +294,7 @@ TEST(JoyFile, ParseRoundTripsOrChangesNothing) {
     lines[36] = "0";
     lines[37] = "99";
     lines[38] = "-3";
-    const auto odd = parseJoyConfig(joinCrLf(lines));
+    const auto odd = parseJoyConfig(joinCrLf(lines), "g.joy");
     ASSERT_TRUE(odd.mapping);
     EXPECT_EQ(odd.mapping->axisMap[0], kAxisNone);
     EXPECT_EQ(odd.mapping->axisMap[1], kAxisNone);

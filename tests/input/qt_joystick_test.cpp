@@ -211,8 +211,7 @@ TEST(JoystickFiles, SaveLoadAndAFailedLoadThatChangesNothing) {
     h.prompts.answer(path);
     EXPECT_FALSE(f.loadJoystickConfig({}));
     EXPECT_EQ(h.prompts.messages.back(),
-              "'' is not a valid integer value\n(line 101 of the joystick configuration; nothing "
-              "was loaded)");
+              "'' is not a valid integer value\n(line 101 of " + path + "; nothing was loaded)");
     EXPECT_EQ(f.joystickPlay().map, mapping);
     EXPECT_EQ(page.functionBoxes[kFnPick1]->text(), "34");
     h.prompts.answer(dir.filePath("missing.joy").toStdString());
