@@ -3,18 +3,24 @@
 // stamps every message on the monotonic clock as the output receives it. In the same run a plain
 // thread sleeps to the same absolute deadlines with clock_nanosleep: that is the machine's floor.
 //
-//   bench_beat_timing [--seconds N] [--joystick-poll] [--hidden] [--tab N] [--csv FILE]
+//   bench_beat_timing [--seconds N] [--joystick-poll] [--accompaniment] [--hidden] [--tab N]
+//                     [--csv FILE]
 //
-// --joystick-poll also runs the 1 ms joystick poll, as in joystick play; --hidden leaves the
-// window unshown (nothing is painted), to tell painting from the rest; --tab N shows another
-// main tab than "Play Logs" (2), e.g. 0 for "Builder".
+// --joystick-poll also runs the 1 ms joystick poll, as in joystick play; --accompaniment plays a
+// generated 32-step beat along with "Accomp. Beat" and runs the binary counting toy on 32-step
+// lines, one pass per bit; --hidden leaves the window unshown (nothing is painted), to tell
+// painting from the rest; --tab N shows another main tab than "Play Logs" (2), e.g. 0 for
+// "Builder".
 #include "app/qt_main_window.h"
+#include "app/qt_widgets.h"
+#include "beats/qt_beat_manager_page.h"
 #include "bench_ports.h"
 #include "engine/clock.h"
 #include "engine/midi_outputs.h"
 #include "engine/prompts.h"
 #include "engine/random.h"
 #include "input/joystick.h"
+#include "toys/qt_music_toys_page.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -115,6 +121,7 @@ void printStats(const char* label, const Stats& s) {
 int main(int argc, char** argv) {
     int seconds = 65;
     bool joystickPoll = false;
+    bool accompaniment = false;
     bool hidden = false;
     int tab = 2; // "Play Logs"
     std::string csvPath;
@@ -128,12 +135,15 @@ int main(int argc, char** argv) {
             hidden = true;
         } else if (a == "--joystick-poll") {
             joystickPoll = true;
+        } else if (a == "--accompaniment") {
+            accompaniment = true;
         } else if (a == "--csv" && i + 1 < argc) {
             csvPath = argv[++i];
         } else {
             std::fprintf(
                 stderr,
-                "usage: %s [--seconds N] [--joystick-poll] [--hidden] [--tab N] [--csv FILE]\n",
+                "usage: %s [--seconds N] [--joystick-poll] [--accompaniment] [--hidden] [--tab N] "
+                "[--csv FILE]\n",
                 argv[0]);
             return 2;
         }
@@ -160,6 +170,12 @@ int main(int argc, char** argv) {
     form.syncControls();
     if (joystickPoll)
         form.Button70Click();
+    if (accompaniment) {
+        form.BeatManager->Button99Click();             // a random 32-step beat
+        form.CheckBox3->click();                       // "Accomp. Beat"
+        form.MusicToys->RadioGroup4->item(7)->click(); // "Beats/Cycle" 32
+        form.RadioGroup2->item(0)->click();            // "Cycles/Digit" 1
+    }
 
     // An E major chord in slot 1-1 and a 64-beat arpeggio, one string per beat, as pick 1.
     const int eMajor[] = {40, 44, 47, 52, 52, 56, 59, 64, 40, 40};
@@ -173,6 +189,9 @@ int main(int argc, char** argv) {
     const int beats = seconds * 1000 / static_cast<int>(kPeriodMicros / 1000);
     std::vector<std::int64_t> uiErrors;
     uiErrors.reserve(static_cast<std::size_t>(beats));
+    std::vector<std::int64_t> accompErrors;
+    accompErrors.reserve(static_cast<std::size_t>(beats));
+    std::size_t beatNotes = 0;
     std::vector<std::int64_t> floorErrors;
     std::thread floor;
     std::int64_t anchor = -1;
@@ -203,6 +222,7 @@ int main(int argc, char** argv) {
             lastIndex = index;
             const std::int64_t ideal = anchor + index * kPeriodMicros;
             bool found = false;
+            bool foundBeat = false;
             for (; seen < port->stamps.size(); ++seen) {
                 const auto& s = port->stamps[seen];
                 const int status = static_cast<int>(s.packed & 0xFF);
@@ -210,6 +230,12 @@ int main(int argc, char** argv) {
                 if (!found && status == 0x91 && velocity > 0) {
                     uiErrors.push_back(s.micros - ideal);
                     found = true;
+                }
+                if (status == 0x90 && velocity > 0) {
+                    ++beatNotes;
+                    if (!foundBeat)
+                        accompErrors.push_back(s.micros - ideal);
+                    foundBeat = true;
                 }
             }
             if (!found)
@@ -222,10 +248,15 @@ int main(int argc, char** argv) {
             app.quit();
     });
 
-    // Let the sequencer take up the tempo, then pick.
-    QTimer::singleShot(300, &form, [&] { form.Button65Click(); });
-    std::printf("Playing %d beats at %d BPM (%d s)%s, %s...\n", beats, engine.bpm(), seconds,
+    // Let the sequencer take up the tempo, then pick and start the count.
+    QTimer::singleShot(300, &form, [&] {
+        form.Button65Click();
+        if (accompaniment)
+            form.MusicToys->Button96Click();
+    });
+    std::printf("Playing %d beats at %d BPM (%d s)%s%s, %s...\n", beats, engine.bpm(), seconds,
                 joystickPoll ? " with the 1 ms joystick poll" : "",
+                accompaniment ? " with a 32-step accompaniment and the counting toy" : "",
                 hidden ? "window hidden"
                        : ("showing \"" + form.PageControl1->tabText(tab) + "\"").toUtf8().data());
     std::fflush(stdout);
@@ -243,6 +274,8 @@ int main(int argc, char** argv) {
                 form.TempoModified->text().toUtf8().data());
     std::printf("%-34s %7s  %8s  %8s  %8s  %8s\n", "", "beats", "min", "p50", "p99", "max");
     printStats("sequencer (first note of the beat)", ui);
+    if (accompaniment)
+        printStats("accompaniment (first beat note)", statsOf(accompErrors));
     printStats("floor (clock_nanosleep thread)", fl);
     std::printf("\np99 ratio sequencer / floor: %.2f (target at most 1.2)\n",
                 fl.p99 > 0 ? ui.p99 / fl.p99 : 0.0);
@@ -252,6 +285,9 @@ int main(int argc, char** argv) {
     std::printf("beats dropped after a stall: %lld; beats without a note: %d; play log lines: %d\n",
                 static_cast<long long>(skipped), missingNotes,
                 form.R2IMemo->document()->blockCount());
+    if (accompaniment)
+        std::printf("accompaniment: %zu beat notes; the count reached %s\n", beatNotes,
+                    form.MusicToys->Label83->text().toUtf8().data());
     if (!csvPath.empty()) {
         std::ofstream csv(csvPath);
         csv << "beat,sequencer_us,floor_us\n";

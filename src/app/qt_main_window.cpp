@@ -7,6 +7,7 @@
 #include "engine/output_choice.h"
 #include "engine/prompts.h"
 #include "input/keyboard_play.h"
+#include "input/qt_joystick_mapping_page.h"
 #include "input/qt_key_translate.h"
 
 #include <QCloseEvent>
@@ -61,6 +62,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     syncControls();
 
     Button69Click();
+    JoystickMapping->Button7Click();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
@@ -237,7 +239,11 @@ void TForm1::TremTrackerChange() {
 // ---- timers ---------------------------------------------------------------------------------
 
 void TForm1::Timer1Timer() {
-    services_.joystick.getPosEx(joyInfo);
+    const JoystickPlay::PollResult r = joystickPlay_.readAndPoll(services_.joystick, joyInfo);
+    setText(VolumePosition, QString::number(r.shownVelocity));
+    // Most polls change nothing; the controls are touched only when something did.
+    if (r.changed)
+        syncControls();
 }
 
 void TForm1::Timer2Timer() {
@@ -255,6 +261,12 @@ void TForm1::PitchUpdaterTimer() {
 
 void TForm1::Timer4Timer() {
     updateMidiOutputState();
+    services_.joystick.getPosEx(joyInfo);
+    JoystickMapping->Timer4Timer(joyInfo);
+}
+
+bool TForm1::loadJoystickConfig(const std::string& preselected) {
+    return JoystickMapping->loadJoystickConfig(preselected);
 }
 
 // ---- mirroring ------------------------------------------------------------------------------

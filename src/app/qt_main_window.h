@@ -6,6 +6,7 @@
 #include "engine/midi_output.h"
 #include "engine/midi_outputs.h"
 #include "input/joystick.h"
+#include "input/joystick_poll.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -44,6 +45,9 @@ class ChordDefinitionsPage;
 class MemoryStatusPage;
 class PlayLogsPage;
 class BeatManagerPage;
+class MusicToysPage;
+class JoystickMappingPage;
+class ConfigurationSetGroup;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -61,7 +65,12 @@ public:
     MidiOutput& output() { return output_; }
     Prompts& prompts() { return services_.prompts; }
     Random& random() { return services_.random; }
+    Joystick& joystick() { return services_.joystick; }
+    JoystickPlay& joystickPlay() { return joystickPlay_; }
     JoyInfo joyInfo;
+    // "Load Config" with the file name preselected in its dialog; loads only if the user
+    // confirms. Returns whether a joystick configuration was loaded.
+    bool loadJoystickConfig(const std::string& preselected);
 
     // Handlers, named after their controls.
     void Button65Click() { pickClick(1); }
@@ -153,6 +162,9 @@ public:
     MemoryStatusPage* MemoryStatus = nullptr;         // Memory State > "Memory Status"
     PlayLogsPage* PlayLogs = nullptr;                 // "Play Logs" tab
     BeatManagerPage* BeatManager = nullptr;           // "Beat Manager" tab
+    MusicToysPage* MusicToys = nullptr;               // "Music Toys" tab
+    JoystickMappingPage* JoystickMapping = nullptr;   // "Joystick Mapping" tab
+    ConfigurationSetGroup* ConfigSet = nullptr;       // "Config" > "Configuration Set"
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.
@@ -200,6 +212,7 @@ private:
     MemoLog playLog_;
     MidiOutput output_;
     Engine engine_;
+    JoystickPlay joystickPlay_{engine_};
     std::array<QDialog*, 8> forms_{};
     std::string chosenOutputKey_;
     std::string settingsFile_;

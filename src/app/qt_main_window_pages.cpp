@@ -4,9 +4,12 @@
 #include "chords/qt_chord_builder_page.h"
 #include "chords/qt_chord_definitions_page.h"
 #include "chords/qt_memory_status_page.h"
+#include "config/qt_configuration_set_group.h"
 #include "engine/instruments.h"
+#include "input/qt_joystick_mapping_page.h"
 #include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
+#include "toys/qt_music_toys_page.h"
 
 #include "app/qt_widgets.h"
 
@@ -62,14 +65,27 @@ another MIDI output on the "Config" tab.
      set and pick set; the bars "P", "T" and "V" bend, set the tempo and the volume.
 
 6. PLAY WITH A JOYSTICK OR GUITAR CONTROLLER
-   - Plug the controller in and press "ReInit Joystick".
-   - Assign buttons, hat directions and axes to game functions on "Joystick Mapping",
-     calibrate analog necks with "Calibrate Joystick", then press "Init Play Mode".
-     "STOP Play Mode" ends joystick play.
+   - Plug the controller in (before or while Fretwright runs) and press "Init Play
+     Mode"; "STOP Play Mode" ends joystick play.
+   - The preset "Bramble First Guitar" is in force: buttons 3, 2, 1, 4 choose picks
+     1-4, the hat chooses chords 1-4, and the strum bar (axis R) picks: swung down the
+     pick's pattern, swung up its ALT pattern, the further the louder.
+   - On "Joystick Mapping" press a button (or move an axis) on the controller to
+     select it in the list, then click the box of the function it should drive.
+     Analog necks and selectors are taught with "Calibrate Joystick".
 
 7. KEEP A WHOLE SET-UP  (Config)
    - Save a chord set, a pick set and a joystick configuration, then name all three in
      a configuration set so one file brings your whole set-up back.
+
+8. PLAY ALONG WITH A BEAT  (Beat Manager)
+   - Each row letter A-Y stands for the MIDI note in its box; "<((" plays it.
+   - Type one voice per line in "Beat Pattern Segment": a letter plays its row's note on
+     that beat, "-" rests. Example: A--A--B- in the first line.
+   - Press "Apply", choose the beat's sound in "Beat Instrument" and check
+     "Accomp. Beat": the pattern plays on MIDI channel 1, one step per beat.
+   - "Generate 4/8/16/32 Beat" make a random beat; "Save Beat..." keeps your lines and
+     rows in a .beat file. "Music Toys" counts 0 to 255 through the same beat.
 
 Every note you play is written to the play log on "Play Logs": replay it, keep takes
 in Log A and Log B, merge them, and save the result as a Standard MIDI File.
@@ -124,21 +140,14 @@ void TForm1::buildPages() {
     PageControl1->addTab(buildPlayLogsPage(), "Play Logs");
     PageControl1->addTab(buildAlternatePage(), "Alternate Instruments");
     PageControl1->addTab(buildJoystickPage(), "Joystick Mapping");
-    BeatManager = new BeatManagerPage(output_, PageControl1);
+    BeatManager = new BeatManagerPage(engine_, services_.prompts, services_.random, PageControl1);
     PageControl1->addTab(BeatManager, "Beat Manager");
     PageControl1->addTab(buildHelpPage(), "Help");
     PageControl1->addTab(buildThanksPage(), "Thanks to:");
     PageControl1->addTab(buildConfigPage(), "Config");
-    auto* toys = page("MusicToysPage", PageControl1);
-    auto* toysLayout = new QVBoxLayout(toys);
-    QStringList cycles;
-    for (int i = 1; i <= 8; ++i)
-        cycles << QString::number(i);
-    RadioGroup2 = new RadioGroup("RadioGroup2", "Cycles/Digit", cycles, 8, toys);
-    RadioGroup2->setItemIndex(3);
-    toysLayout->addWidget(RadioGroup2);
-    toysLayout->addStretch(1);
-    PageControl1->addTab(toys, "Music Toys");
+    MusicToys = new MusicToysPage(engine_, services_.random, PageControl1);
+    RadioGroup2 = MusicToys->RadioGroup2;
+    PageControl1->addTab(MusicToys, "Music Toys");
 }
 
 QWidget* TForm1::buildBuilderPage() {
@@ -197,12 +206,10 @@ QWidget* TForm1::buildAlternatePage() {
 }
 
 QWidget* TForm1::buildJoystickPage() {
-    auto* joy = page("JoystickMappingPage", PageControl1);
-    auto* layout = new QVBoxLayout(joy);
-    Button106 = makeButton("Button106", "Calibrate Joystick", joy);
-    layout->addWidget(Button106, 0, Qt::AlignLeft);
-    layout->addStretch(1);
-    return joy;
+    JoystickMapping = new JoystickMappingPage(joystickPlay_, engine_, services_.joystick,
+                                              services_.prompts, PageControl1);
+    Button106 = JoystickMapping->Button106;
+    return JoystickMapping;
 }
 
 QWidget* TForm1::buildConfigPage() {
@@ -225,6 +232,13 @@ QWidget* TForm1::buildConfigPage() {
     MidiOutputNote->setWordWrap(true);
     midiLayout->addWidget(MidiOutputNote, 3, 0, 1, 2);
     layout->addWidget(midi);
+    ConfigSet = new ConfigurationSetGroup(
+        services_.prompts,
+        {[this](const std::string& path) { return ChordDefinitions->loadChordSetFile(path); },
+         [this](const std::string& path) { return pickSetPages->loadPickSetFile(path); },
+         [this](const std::string& path) { return loadJoystickConfig(path); }},
+        config);
+    layout->addWidget(ConfigSet);
     layout->addStretch(1);
     return config;
 }

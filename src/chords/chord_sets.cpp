@@ -18,13 +18,20 @@ std::vector<std::string> chordMemoryLines(const ChordTable& memory) {
     return lines;
 }
 
-ChordTable chordTableFromLines(const std::vector<std::string>& lines) {
+std::optional<ChordTable> chordTableFromLines(const std::vector<std::string>& lines,
+                                              std::string_view fileName, std::string& error) {
     ChordTable table{};
     for (int set = 1; set <= 4; ++set)
         for (int chord = 1; chord <= 4; ++chord)
             for (int string = 1; string <= 10; ++string) {
                 const auto i = static_cast<std::size_t>(chordLineIndex(set, chord, string));
-                table[set][chord][string] = strToInt(i < lines.size() ? lines[i] : std::string());
+                const std::string_view line = i < lines.size() ? lines[i] : std::string_view{};
+                try {
+                    table[set][chord][string] = strToInt(line);
+                } catch (const ConversionError&) {
+                    error = fileLineConversionMessage(line, i + 1, fileName);
+                    return std::nullopt;
+                }
             }
     return table;
 }
@@ -89,14 +96,13 @@ bool ChordSets::loadChordSetFile(const std::string& path) {
         prompts_.showMessage(read.error);
         return false;
     }
-    ChordTable table{};
-    try {
-        table = chordTableFromLines(read.lines);
-    } catch (const ConversionError& e) {
-        prompts_.showMessage(e.what());
+    std::string error;
+    const auto table = chordTableFromLines(read.lines, path, error);
+    if (!table) {
+        prompts_.showMessage(error);
         return false;
     }
-    memory_ = table;
+    memory_ = *table;
     view_ = std::move(read.lines);
     notify();
     return true;

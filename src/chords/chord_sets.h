@@ -5,7 +5,9 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fw {
@@ -28,9 +30,11 @@ constexpr int chordLineIndex(int set, int chord, int string) {
 // The 160 lines of the memory: set, then chord, then string, each a decimal integer.
 std::vector<std::string> chordMemoryLines(const ChordTable& memory);
 
-// The memory that the first 160 lines describe; later lines are ignored. A line that is not an
-// integer throws ConversionError; a missing line counts as an empty one.
-ChordTable chordTableFromLines(const std::vector<std::string>& lines);
+// The memory that the first 160 lines of a chord set file describe; later lines are ignored. A
+// line that is not an integer gives nothing, and error names it and the file; a missing line
+// counts as an empty one.
+std::optional<ChordTable> chordTableFromLines(const std::vector<std::string>& lines,
+                                              std::string_view fileName, std::string& error);
 
 // A chord from the builder: each string is the root plus its offset box. The whole chord is
 // converted before anything is returned, so a bad box throws ConversionError and leaves no half

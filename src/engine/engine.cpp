@@ -3,6 +3,7 @@
 #include "engine/z2uvir.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace fw {
 
@@ -107,29 +108,50 @@ void Engine::sequencerTick() {
         st.lastNotes[s] = noteOf(s);
 }
 
+namespace {
+// A unit of the beat line is "--" or two upper-case hexadecimal digits; anything else rests.
+int beatUnitNote(std::string_view unit) {
+    const auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
+    if (unit.size() != 2 || !isHex(unit[0]) || !isHex(unit[1]))
+        return -1;
+    return hexToInt(unit);
+}
+} // namespace
+
+void Engine::countBeatPass() {
+    ++st.beatCycle;
+    if (st.beatCycle >= ui.cyclesPerDigitItem + 1) {
+        st.beatCycle = 0;
+        st.beatDigitBusy = false;
+    }
+}
+
 void Engine::beatStep() {
-    const std::string& line = st.accompBeatLine;
-    const auto start =
-        static_cast<std::size_t>(kBeatStepWidth) * static_cast<std::size_t>(st.beatStep);
-    if (line.size() > start) {
-        for (std::size_t j = 0; j < 7; ++j) {
-            const std::size_t pos = start + 2 * j;
-            if (pos >= line.size())
-                break;
-            const std::string unit = line.substr(pos, 2);
-            if (unit == "--")
-                continue;
-            out.sendAndLog(0x90, hexToInt(unit) & 0xFF, 0x5A);
-        }
-    } else {
+    const std::string_view line = st.accompBeatLine;
+    const auto steps = static_cast<int>((line.size() + kBeatStepWidth - 1) / kBeatStepWidth);
+    if (steps == 0) {
+        // An empty line is a pass on every beat, so a digit waiting on it is still released.
         st.beatStep = 0;
-        ++st.beatCycle;
-        if (st.beatCycle >= ui.cyclesPerDigitItem + 1) {
-            st.beatCycle = 0;
-            st.beatDigitBusy = false;
+        countBeatPass();
+    } else {
+        // A shorter line applied meanwhile starts over rather than giving a silent beat.
+        if (st.beatStep < 0 || st.beatStep >= steps)
+            st.beatStep = 0;
+        const auto start =
+            static_cast<std::size_t>(kBeatStepWidth) * static_cast<std::size_t>(st.beatStep);
+        for (std::size_t j = 0; j < 7 && start + 2 * j < line.size(); ++j) {
+            const int note = beatUnitNote(line.substr(start + 2 * j, 2));
+            if (note >= 0)
+                out.sendAndLog(0x90, note, 0x5A);
+        }
+        // Every step sounds on every pass, the first included; the pass ends with the last.
+        if (++st.beatStep >= steps) {
+            st.beatStep = 0;
+            countBeatPass();
         }
     }
-    ++st.beatStep;
+    if (afterBeatStep)
+        afterBeatStep();
 }
 
 int Engine::pitchBendFor(int position) {

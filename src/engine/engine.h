@@ -3,6 +3,7 @@
 #include "engine/midi_output.h"
 #include "engine/play_state.h"
 
+#include <functional>
 #include <string>
 
 namespace fw {
@@ -34,6 +35,10 @@ public:
     // The 5 ms expression update: tempo, displays, program change, pitch bend.
     void pitchUpdaterTick();
 
+    // Runs after every step of the accompaniment, while "Accomp. Beat" plays it: the counting
+    // toy hands over its next line here.
+    std::function<void()> afterBeatStep;
+
     // Selection text: "1-1".
     std::string selectionText() const;
     int bpm() const { return 1001 - ui.tempPosition; }
@@ -46,6 +51,7 @@ private:
     int firstCheckedFret() const;
     int noteOf(int string) const;
     void beatStep();
+    void countBeatPass();
 };
 
 } // namespace fw

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -15,5 +16,10 @@ public:
 // Strict decimal conversion: an optional sign and digits, nothing else (surrounding blanks are
 // tolerated), within the range of a 32-bit int. Throws ConversionError otherwise.
 int strToInt(std::string_view text);
+
+// The conversion message for a line of a file that is loaded whole or not at all: it quotes at
+// most a short prefix of the line and names the line (counted from 1) and the file.
+std::string fileLineConversionMessage(std::string_view line, std::size_t lineNumber,
+                                      std::string_view fileName);
 
 } // namespace fw

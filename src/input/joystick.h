@@ -5,15 +5,20 @@
 
 namespace fw {
 
+inline constexpr std::uint32_t kHatCentred = 65535;
+inline constexpr std::uint32_t kAxisCentre = 32768;
+
 // One reading of the controller: six axes 0..65535, a button mask (bit n-1 for button n), and
-// the hat in hundredths of degrees (65535 when centred).
+// the hat in hundredths of degrees (65535 when centred). A new reading is a controller at rest:
+// nothing pressed, axes and hat centred (a zero hat would be "forward").
 struct JoyInfo {
     std::uint32_t size = 52;
     std::uint32_t flags = 255;
-    std::uint32_t x = 0, y = 0, z = 0, r = 0, u = 0, v = 0;
+    std::uint32_t x = kAxisCentre, y = kAxisCentre, z = kAxisCentre, r = kAxisCentre,
+                  u = kAxisCentre, v = kAxisCentre;
     std::uint32_t buttons = 0;
     std::uint32_t buttonNumber = 0;
-    std::uint32_t pov = 0;
+    std::uint32_t pov = kHatCentred;
     std::uint32_t reserved1 = 0, reserved2 = 0;
 
     // Axis 1..6 (X, Y, Z, R, U, V).
@@ -24,7 +29,6 @@ inline constexpr int kJoyNoError = 0;
 inline constexpr int kJoyNoDriver = 6;
 inline constexpr int kJoyNoCanDo = 166;
 inline constexpr int kJoyUnplugged = 167;
-inline constexpr std::uint32_t kHatCentred = 65535;
 
 // Game controller number 1.
 class Joystick {
@@ -32,7 +36,8 @@ public:
     virtual ~Joystick() = default;
     // Takes hold of the controller; 0 on success, otherwise one of the error codes above.
     virtual int setCapture() = 0;
-    // Reads the controller into info; a failed read leaves info as it was.
+    // Reads the controller into info; with no controller (none captured, or pulled out) info
+    // reads as a controller at rest.
     virtual int getPosEx(JoyInfo& info) = 0;
     virtual void releaseCapture() = 0;
 };

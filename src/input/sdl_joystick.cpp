@@ -44,28 +44,63 @@ SdlJoystick::~SdlJoystick() {
 }
 
 int SdlJoystick::setCapture() {
-    releaseCapture();
-    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0)
-        return kJoyNoDriver;
-    initialised_ = true;
+    // The subsystem stays up from the first capture until the release: quitting it in between
+    // would close or detach devices that other parts of the process hold.
+    if (!initialised_) {
+        if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0)
+            return kJoyNoDriver;
+        initialised_ = true;
+        // Everything is read by polling; unread joystick events would only pile up.
+        SDL_JoystickEventState(SDL_IGNORE);
+    }
+    closeDevice();
+    failedCount_ = -1;
     SDL_JoystickUpdate();
     if (SDL_NumJoysticks() < 1)
         return kJoyUnplugged;
+    return openFirst() ? kJoyNoError : kJoyNoCanDo;
+}
+
+bool SdlJoystick::openFirst() {
+    // A device that would not open (no permission, say) is tried again only once the set of
+    // devices changes, not on every read.
+    const int count = SDL_NumJoysticks();
+    if (count < 1)
+        failedCount_ = -1;
+    if (count < 1 || count == failedCount_)
+        return false;
     joystick_ = SDL_JoystickOpen(0);
-    return joystick_ ? kJoyNoError : kJoyNoCanDo;
+    failedCount_ = joystick_ ? -1 : count;
+    return joystick_ != nullptr;
+}
+
+void SdlJoystick::closeDevice() {
+    // Opens are counted per device, so this lets go of our hold only.
+    if (joystick_) {
+        SDL_JoystickClose(static_cast<SDL_Joystick*>(joystick_));
+        joystick_ = nullptr;
+    }
 }
 
 int SdlJoystick::getPosEx(JoyInfo& info) {
-    auto* js = static_cast<SDL_Joystick*>(joystick_);
-    if (!js)
-        return kJoyUnplugged;
+    const JoyInfo rest;
+    if (!initialised_) {
+        info = rest;
+        return kJoyNoDriver;
+    }
+    // Reads the devices and notices controllers that came or went.
     SDL_JoystickUpdate();
-    if (!SDL_JoystickGetAttached(js))
+    if (joystick_ && !SDL_JoystickGetAttached(static_cast<SDL_Joystick*>(joystick_)))
+        closeDevice();
+    if (!joystick_ && !openFirst()) {
+        info = rest;
         return kJoyUnplugged;
+    }
+    auto* js = static_cast<SDL_Joystick*>(joystick_);
     std::uint32_t* axes[] = {&info.x, &info.y, &info.z, &info.r, &info.u, &info.v};
     const int axisCount = std::min(SDL_JoystickNumAxes(js), 6);
     for (int i = 0; i < 6; ++i)
-        *axes[i] = i < axisCount ? sdlAxisToUnsigned(SDL_JoystickGetAxis(js, i)) : 32767;
+        *axes[i] = i < axisCount ? sdlAxisToUnsigned(SDL_JoystickGetAxis(js, i)) : kAxisCentre;
     std::uint32_t buttons = 0;
     int pressed = 0;
     const int buttonCount = std::min(SDL_JoystickNumButtons(js), 32);
@@ -83,10 +118,7 @@ int SdlJoystick::getPosEx(JoyInfo& info) {
 }
 
 void SdlJoystick::releaseCapture() {
-    if (joystick_) {
-        SDL_JoystickClose(static_cast<SDL_Joystick*>(joystick_));
-        joystick_ = nullptr;
-    }
+    closeDevice();
     if (initialised_) {
         SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
         initialised_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/play_state.h"
+#include "engine/prompts.h"
 
 #include <array>
 #include <optional>
@@ -16,6 +17,11 @@ inline constexpr int kPickChannels = 7;
 inline constexpr int kPickSequences = 8;
 inline constexpr int kPickSets = 4;
 inline constexpr int kPickSetLines = kPickSets * kPickSequences;
+
+inline const FileDialogSpec kLoadPickSetDialog{"Load Pick Set", "PickSequence Sets|*.picks",
+                                               "picks"};
+inline const FileDialogSpec kSavePickSetDialog{"Save Pick Set", "Pick Sequence Sets|*.picks",
+                                               "picks"};
 
 // The seven channel texts of one sequence, channel 1 first.
 using PickChannels = std::array<std::string, kPickChannels>;

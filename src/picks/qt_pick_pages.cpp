@@ -21,9 +21,6 @@ namespace {
 const char* const kChannelHint =
     "Type the String  ID numbers in a sequence for this channel (0-9)=Strings(1-10)";
 
-const FileDialogSpec kOpenDialog5{"Load Pick Set", "PickSequence Sets|*.picks", "picks"};
-const FileDialogSpec kSaveDialog5{"Save Pick Set", "Pick Sequence Sets|*.picks", "picks"};
-
 // Files hold 8-bit text; Latin-1 maps every byte to one character and back.
 QString fromBytes(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -206,12 +203,12 @@ bool PickSetPages::loadPickSetFile(const std::string& path) {
 }
 
 void PickSetPages::Button45Click() {
-    if (auto path = prompts_.openFileName(kOpenDialog5))
+    if (auto path = prompts_.openFileName(kLoadPickSetDialog))
         loadPickSetFile(*path);
 }
 
 void PickSetPages::Button46Click() {
-    if (auto path = prompts_.saveFileName(kSaveDialog5)) {
+    if (auto path = prompts_.saveFileName(kSavePickSetDialog)) {
         if (auto error = writeLineFileAtomically(*path, memoLines_))
             prompts_.showMessage(*error);
     }

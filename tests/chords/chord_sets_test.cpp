@@ -171,17 +171,22 @@ TEST(ChordSetFiles, AFailedLoadChangesNeitherMemoryNorView) {
     std::string bad = numberedFile(160);
     bad.replace(bad.find("\r\n50\r\n") + 2, 2, "5x");
     writeBytes(dir.file("bad.chords"), bad);
-    expectUnchanged(dir.file("bad.chords"), "'5x' is not a valid integer value");
+    expectUnchanged(dir.file("bad.chords"), "'5x' is not a valid integer value\n(line 50 of " +
+                                                dir.file("bad.chords") + "; nothing was loaded)");
 
     // Too short: the first missing line reads as empty text.
     writeBytes(dir.file("short.chords"), numberedFile(159));
-    expectUnchanged(dir.file("short.chords"), "'' is not a valid integer value");
+    expectUnchanged(dir.file("short.chords"), "'' is not a valid integer value\n(line 160 of " +
+                                                  dir.file("short.chords") +
+                                                  "; nothing was loaded)");
 
     // An empty file, as "Save Chord Set" writes right after start.
     Fixture fresh;
     ASSERT_TRUE(fresh.sets.saveChordSetFile(dir.file("empty.chords")));
     EXPECT_EQ(readBytes(dir.file("empty.chords")), "");
-    expectUnchanged(dir.file("empty.chords"), "'' is not a valid integer value");
+    expectUnchanged(dir.file("empty.chords"), "'' is not a valid integer value\n(line 1 of " +
+                                                  dir.file("empty.chords") +
+                                                  "; nothing was loaded)");
 }
 
 TEST(ChordSetFiles, ABadOffsetBoxStoresNothing) {

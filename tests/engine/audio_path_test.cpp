@@ -1,5 +1,6 @@
 // The built-in synthesizer through a real sound server. scripts/test starts a user-space
 // PulseAudio server with a null sink, whose monitor is recorded with parec.
+#include "beats/beat_pattern.h"
 #include "engine/engine.h"
 #include "engine/fluid_synth_port.h"
 #include "support/fakes.h"
@@ -137,46 +138,22 @@ double noteHz(int note) {
     return 440.0 * std::pow(2.0, (note - 69) / 12.0);
 }
 
-TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
-    if (!soundServerRunning())
-        GTEST_SKIP() << "no sound server";
-    FluidSynthPort port;
-    test::ManualClock clock;
-    test::ScriptedPrompts prompts;
-    VectorLog log;
-    MidiOutput out(clock, log, prompts);
-    out.setPort(&port);
-    Engine engine(out);
-    const int note = 57; // A below middle C, 220 Hz
-    for (int s = 1; s <= 10; ++s)
-        engine.st.chordMemory[1][1][s] = note - 2;
-    engine.ui.checkedFret = 3; // two semitones up: the fret is part of the pitch
-    engine.st.pickMemory[1][1] = "0------";
+// The first sample from `from` on that stands out of the silence.
+std::size_t onsetFrom(const std::vector<std::int16_t>& s, std::size_t from) {
+    while (from < s.size() && std::abs(s[from]) < 300)
+        ++from;
+    return from;
+}
 
-    engine.sequencerTick(); // opens the synthesizer
-    ASSERT_TRUE(port.usable());
-    engine.pitchUpdaterTick(); // steel string guitar, no bend
-    MonitorRecording rec("/tmp/fw-pick-" + std::to_string(getpid()) + ".raw");
-    ASSERT_TRUE(rec.started());
-    ASSERT_TRUE(rec.waitFor(0.01)) << "nothing arrives from the sink's monitor";
-    const double before = rec.seconds();
-    engine.pickAction(1);
-    engine.sequencerTick();
-    std::this_thread::sleep_for(1000ms);
-    ASSERT_TRUE(rec.waitFor(before + 0.9)) << "the recording is too short";
-    const auto samples = rec.stop();
-    EXPECT_EQ(log.lines.back().substr(0, 8), "91396400");
+constexpr std::size_t kOnsetWindow = 17640; // 0.4 s
 
-    // The strongest frequency of the note's first 0.4 s, searched over an octave around it,
-    // lies within a quarter tone of the note: the fret and the chord entry both count.
-    std::size_t onset = 0;
-    while (onset < samples.size() && std::abs(samples[onset]) < 300)
-        ++onset;
-    ASSERT_LT(onset + 17640, samples.size()) << "the pick was not heard";
+// The strongest frequency of a note's first 0.4 s, searched over an octave around it, lies
+// within a quarter tone of the note.
+void expectPitchOf(const std::vector<std::int16_t>& s, std::size_t onset, int note) {
     double peakHz = 0;
     double peak = 0;
     for (double hz = noteHz(note - 6); hz < noteHz(note + 6); hz += 0.5) {
-        const double e = energyAt(samples, onset, onset + 17640, hz);
+        const double e = energyAt(s, onset, onset + kOnsetWindow, hz);
         if (e > peak) {
             peak = e;
             peakHz = hz;
@@ -187,18 +164,93 @@ TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
     EXPECT_LT(peakHz, noteHz(note) * quarterTone);
 }
 
+// The play engine on the built-in synthesizer; log times come from a manual clock.
+struct SynthRig {
+    FluidSynthPort port;
+    test::ManualClock clock;
+    test::ScriptedPrompts prompts;
+    VectorLog log;
+    MidiOutput out{clock, log, prompts};
+    Engine engine{out};
+    SynthRig() { out.setPort(&port); }
+};
+
+TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
+    if (!soundServerRunning())
+        GTEST_SKIP() << "no sound server";
+    SynthRig rig;
+    Engine& engine = rig.engine;
+    const int note = 57; // A below middle C, 220 Hz
+    for (int s = 1; s <= 10; ++s)
+        engine.st.chordMemory[1][1][s] = note - 2;
+    engine.ui.checkedFret = 3; // two semitones up: the fret is part of the pitch
+    engine.st.pickMemory[1][1] = "0------";
+
+    engine.sequencerTick(); // opens the synthesizer
+    ASSERT_TRUE(rig.port.usable());
+    engine.pitchUpdaterTick(); // steel string guitar, no bend
+    MonitorRecording rec("/tmp/fw-pick-" + std::to_string(getpid()) + ".raw");
+    ASSERT_TRUE(rec.started());
+    ASSERT_TRUE(rec.waitFor(0.01)) << "nothing arrives from the sink's monitor";
+    const double before = rec.seconds();
+    engine.pickAction(1);
+    engine.sequencerTick();
+    std::this_thread::sleep_for(1000ms);
+    ASSERT_TRUE(rec.waitFor(before + 0.9)) << "the recording is too short";
+    const auto samples = rec.stop();
+    EXPECT_EQ(rig.log.lines.back().substr(0, 8), "91396400");
+
+    // The fret and the chord entry both count in the pitch.
+    const std::size_t onset = onsetFrom(samples, 0);
+    ASSERT_LT(onset + kOnsetWindow, samples.size()) << "the pick was not heard";
+    expectPitchOf(samples, onset, note);
+}
+
+TEST(AudioPath, TheAccompanimentIsHeardOnTheBeatChannel) {
+    if (!soundServerRunning())
+        GTEST_SKIP() << "no sound server";
+    SynthRig rig;
+    Engine& engine = rig.engine;
+    // A beat as the beat manager makes it: row A is note 69 (440 Hz), one note in four beats.
+    BeatRowNumbers rows;
+    rows.fill("1");
+    rows[0] = "69";
+    std::string error;
+    const auto line = compileBeatLine({"A---"}, rows, error);
+    ASSERT_TRUE(line.has_value()) << error;
+    engine.st.accompBeatLine = *line;
+    engine.sequencerTick(); // opens the synthesizer; the guitar stays silent
+    ASSERT_TRUE(rig.port.usable());
+
+    MonitorRecording rec("/tmp/fw-beat-" + std::to_string(getpid()) + ".raw");
+    ASSERT_TRUE(rec.started());
+    ASSERT_TRUE(rec.waitFor(0.01)) << "nothing arrives from the sink's monitor";
+    const double before = rec.seconds();
+    engine.ui.accompBeat = true;
+    for (int beat = 0; beat < 8; ++beat) {
+        engine.sequencerTick();
+        std::this_thread::sleep_for(200ms);
+    }
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(rec.waitFor(before + 1.8)) << "the recording is too short";
+    const auto samples = rec.stop();
+    EXPECT_EQ(rig.log.lines.size(), 2u); // two passes, one note each
+
+    // The note sounds at its pitch on the first pass, and again on the second, 0.8 s later.
+    const std::size_t onset = onsetFrom(samples, 0);
+    ASSERT_LT(onset + 44100, samples.size()) << "the accompaniment was not heard";
+    expectPitchOf(samples, onset, 69);
+    const std::size_t second = onset + 35280; // 0.8 s
+    EXPECT_GT(rms(samples, second, second + 4410), 2 * rms(samples, second - 8820, second - 4410));
+}
+
 TEST(AudioPath, WithoutAnyAudioOutputTheEngineKeepsLoggingQuietly) {
     // Point every driver at nothing: no server socket, and (on these machines) no sound card.
     setenv("PULSE_SERVER", "unix:/nonexistent/fretwright-test", 1);
     setenv("PIPEWIRE_REMOTE", "/nonexistent/fretwright-test", 1);
     setenv("ALSA_CONFIG_PATH", "/nonexistent/fretwright-asound.conf", 1);
-    FluidSynthPort port;
-    test::ManualClock clock;
-    test::ScriptedPrompts prompts;
-    VectorLog log;
-    MidiOutput out(clock, log, prompts);
-    out.setPort(&port);
-    Engine engine(out);
+    SynthRig rig;
+    Engine& engine = rig.engine;
     for (int s = 1; s <= 10; ++s)
         engine.st.chordMemory[1][1][s] = 40 + s;
     engine.st.pickMemory[1][1] = "0------1------";
@@ -212,14 +264,14 @@ TEST(AudioPath, WithoutAnyAudioOutputTheEngineKeepsLoggingQuietly) {
     }
     const std::string err = testing::internal::GetCapturedStderr();
     const std::string outText = testing::internal::GetCapturedStdout();
-    EXPECT_FALSE(port.usable());
+    EXPECT_FALSE(rig.port.usable());
     EXPECT_EQ(err, "");
     EXPECT_EQ(outText, "");
-    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(rig.prompts.messages.empty());
     // Note-offs of the chord's entry, then the two plucks: logged though nothing sounded.
-    ASSERT_EQ(log.lines.size(), 12u);
-    EXPECT_EQ(log.lines[10].substr(0, 8), "91296400");
-    EXPECT_EQ(log.lines[11].substr(0, 8), "912A6400");
+    ASSERT_EQ(rig.log.lines.size(), 12u);
+    EXPECT_EQ(rig.log.lines[10].substr(0, 8), "91296400");
+    EXPECT_EQ(rig.log.lines[11].substr(0, 8), "912A6400");
 }
 
 } // namespace

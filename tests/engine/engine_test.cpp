@@ -243,21 +243,84 @@ TEST_F(EngineFixture, PitchUpdaterSendsInstrumentAndACentredBendOnceEach) {
     EXPECT_EQ(engine.tempoText(), "96 BPM");
 }
 
-TEST_F(EngineFixture, AccompanimentLineRestartsAfterASilentBeat) {
-    engine.st.accompBeatLine = "2A------------"
-                               "----30--------";
-    engine.ui.accompBeat = true;
+// What each beat sent, as "SSD1D2" per message.
+std::vector<std::string> beatsHeard(test::EngineRig& rig, int beats) {
     std::vector<std::string> heard;
-    for (int i = 0; i < 6; ++i) {
-        clearSent();
-        tick();
+    for (int i = 0; i < beats; ++i) {
+        const auto from = rig.port.sent.size();
+        rig.engine.sequencerTick();
         std::string beat;
-        for (const auto& m : port.sent)
-            beat += byteToHex(m.status) + byteToHex(m.data1) + byteToHex(m.data2);
+        for (auto m = rig.port.sent.begin() + static_cast<std::ptrdiff_t>(from);
+             m != rig.port.sent.end(); ++m)
+            beat += byteToHex(m->status) + byteToHex(m->data1) + byteToHex(m->data2);
         heard.push_back(beat);
     }
-    EXPECT_EQ(heard, (std::vector<std::string>{"902A5A", "90305A", "", "90305A", "", "90305A"}));
-    EXPECT_EQ(engine.st.beatCycle, 2);
+    return heard;
+}
+
+TEST_F(EngineFixture, AccompanimentPlaysEveryStepOnEveryPassAndCountsPassesAtTheWrap) {
+    struct Case {
+        std::string line;
+        int beatStepBefore;
+        std::vector<std::string> heard;
+        int passes;
+    };
+    const Case cases[] = {
+        // Two steps: the downbeat comes back on every pass, no silent beat between passes.
+        {"2A------------"
+         "----30--------",
+         0,
+         {"902A5A", "90305A", "902A5A", "90305A", "902A5A", "90305A"},
+         3},
+        // A step of rests, and units that are not two hex digits (never written by "Apply"),
+        // play nothing; a short last step plays what it has.
+        {"--------------"
+         "2a--xy--7F----"
+         "45",
+         0,
+         {"", "907F5A", "90455A", "", "907F5A"},
+         1},
+        // An empty line is a pass on every beat.
+        {"", 0, {"", "", ""}, 3},
+        // A line shorter than where the old one had got to starts over at its first step.
+        {"3C------------", 5, {"903C5A", "903C5A"}, 2},
+    };
+    for (const Case& c : cases) {
+        test::EngineRig rig;
+        rig.engine.st.accompBeatLine = c.line;
+        rig.engine.st.beatStep = c.beatStepBefore;
+        rig.engine.ui.accompBeat = true;
+        rig.engine.ui.cyclesPerDigitItem = 7;
+        EXPECT_EQ(beatsHeard(rig, static_cast<int>(c.heard.size())), c.heard) << c.line;
+        EXPECT_EQ(rig.engine.st.beatCycle, c.passes) << c.line;
+        // Only the beat notes go out: no resent message before them, each one logged.
+        EXPECT_EQ(rig.log.lines.size(), rig.port.sent.size());
+    }
+}
+
+TEST_F(EngineFixture, CyclesPerDigitReleasesTheDigitAfterThatManyPasses) {
+    engine.st.accompBeatLine = "2A--------------------------2B------------"; // three steps
+    engine.ui.accompBeat = true;
+    engine.ui.cyclesPerDigitItem = 3; // "4"
+    engine.st.beatDigitBusy = true;
+    int beats = 0;
+    while (engine.st.beatDigitBusy && beats < 100) {
+        tick();
+        ++beats;
+    }
+    EXPECT_EQ(beats, 12);
+    EXPECT_EQ(engine.st.beatCycle, 0);
+    EXPECT_EQ(engine.st.beatStep, 0);
+    // Unchecked, the line stands still; checked again, it goes on where it stood.
+    tick();
+    engine.ui.accompBeat = false;
+    clearSent();
+    tick(3);
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_EQ(engine.st.beatStep, 1);
+    engine.ui.accompBeat = true;
+    tick(2);
+    EXPECT_EQ(notesSent(0x90), (std::vector<int>{0x2B}));
 }
 
 } // namespace

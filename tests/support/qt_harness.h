@@ -23,8 +23,10 @@ struct MainWindowHarness {
                         }};
     std::unique_ptr<TForm1> form;
 
-    explicit MainWindowHarness(bool stopTimers = true) {
-        form = std::make_unique<TForm1>(Services{clock, prompts, outputs, joystick, random});
+    // A real joystick capture may stand in for the fake.
+    explicit MainWindowHarness(bool stopTimers = true, Joystick* realJoystick = nullptr) {
+        form = std::make_unique<TForm1>(
+            Services{clock, prompts, outputs, realJoystick ? *realJoystick : joystick, random});
         if (stopTimers) {
             form->Timer2->stop();
             form->PitchUpdater->stop();

@@ -2,27 +2,29 @@
 
 #include "engine/random.h"
 
+#include <cstdint>
 #include <deque>
 #include <initializer_list>
 
 namespace fw::test {
 
-// Gives the numbers it was told, in order, then zeros; counts every draw.
+// Gives the numbers a test lists, in order; when they run out it gives 0 and notes it.
 class ScriptedRandom final : public Random {
 public:
-    ScriptedRandom(std::initializer_list<std::uint32_t> values) : values_(values) {}
+    ScriptedRandom(std::initializer_list<std::uint32_t> values) : values(values) {}
     std::uint32_t next() override {
         ++draws;
-        if (values_.empty())
+        if (values.empty()) {
+            exhausted = true;
             return 0;
-        const std::uint32_t v = values_.front();
-        values_.pop_front();
+        }
+        const std::uint32_t v = values.front();
+        values.pop_front();
         return v;
     }
+    std::deque<std::uint32_t> values;
     int draws = 0;
-
-private:
-    std::deque<std::uint32_t> values_;
+    bool exhausted = false;
 };
 
 } // namespace fw::test

@@ -1,0 +1,44 @@
+#pragma once
+
+// The whole program on a controller that lives inside the process: the real main window with
+// the built-in synthesizer and the SDL capture of a virtual joystick. Prompts are answered by
+// script, so no message box waits for a click. It holds the program's QApplication too.
+#include "app/qt_main_window.h"
+#include "engine/clock.h"
+#include "engine/midi_outputs.h"
+#include "input/sdl_joystick.h"
+#include "support/fakes.h"
+#include "support/virtual_joystick.h"
+
+#include <QApplication>
+
+namespace fw::bench {
+
+// Runs offscreen when there is no display to show the window on.
+inline void useOffscreenWithoutDisplay() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+struct ControllerRig {
+    int platform = (useOffscreenWithoutDisplay(), 0);
+    QApplication app;
+    test::VirtualJoystick pad;
+    SdlJoystick joystick;
+    SystemClock clock;
+    test::ScriptedPrompts prompts;
+    MidiOutputs outputs;
+    SeededRandom random{1};
+    TForm1 form{{clock, prompts, outputs, joystick, random}};
+
+    // The pad's X stick rests centred, which the preset's tempo axis reads as 744 BPM; a player
+    // without a tempo knob sets "Tempo" to "none", and so does the rig, so that the beat stays
+    // at the "T" bar's 96 BPM.
+    ControllerRig(int& argc, char** argv) : app(argc, argv) {
+        QApplication::setApplicationName("Fretwright");
+        form.joystickPlay().map.axisMap[kRoleTempo] = kAxisNone;
+        form.show();
+    }
+};
+
+} // namespace fw::bench

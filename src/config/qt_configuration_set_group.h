@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <functional>
+#include <string>
+
+namespace fw {
+
+class Prompts;
+struct ConfigurationSet;
+
+// The loaders a configuration set runs, in this order. Each takes a file name, tells the user why
+// it failed and then leaves its memory and view as they were.
+struct ConfigurationSetLoaders {
+    std::function<bool(const std::string&)> chords;
+    std::function<bool(const std::string&)> picks;
+    // Shows the joystick file dialog with the name preselected; loads only when confirmed.
+    std::function<bool(const std::string&)> joystick;
+};
+
+// The "Configuration Set" group of the "Config" tab: the three file names, their "Browse"
+// buttons, and the *.cset file that keeps the names and brings the three files back.
+class ConfigurationSetGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    ConfigurationSetGroup(Prompts& prompts, ConfigurationSetLoaders loaders,
+                          QWidget* parent = nullptr);
+
+    void Button101Click(); // "Browse" for the chord set
+    void Button102Click(); // "Browse" for the pick set
+    void Button103Click(); // "Browse" for the joystick configuration
+    void Button104Click(); // "Save *.cset"
+    void Button105Click(); // "Load *.cset"
+
+    QLineEdit* Edit19 = nullptr; // "Chords"
+    QLineEdit* Edit20 = nullptr; // "Picks"
+    QLineEdit* Edit21 = nullptr; // "Joystick"
+    QPushButton* Button101 = nullptr;
+    QPushButton* Button102 = nullptr;
+    QPushButton* Button103 = nullptr;
+    QPushButton* Button104 = nullptr;
+    QPushButton* Button105 = nullptr;
+
+private:
+    ConfigurationSet names() const;
+    void showNames(const ConfigurationSet& set);
+
+    Prompts& prompts_;
+    ConfigurationSetLoaders loaders_;
+};
+
+} // namespace fw

@@ -1,0 +1,160 @@
+#include "input/joystick_poll.h"
+
+#include "engine/engine.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace fw {
+
+namespace {
+constexpr int kRest = 128;
+constexpr int kRestLow = 117, kRestHigh = 137; // the rest window lies strictly between
+constexpr int kArmHigh = 178, kArmLow = 78;    // a swing must pass beyond these
+
+bool isHatCode(std::int32_t m) {
+    return m == kPovForward || m == kPovRight || m == kPovBackward || m == kPovLeft;
+}
+} // namespace
+
+void JoystickPlay::decodeJoyButtons(const JoyInfo& info) {
+    for (std::size_t k = 0; k < joyState.size(); ++k) {
+        const std::int32_t m = map.joyMap[k];
+        if (isHatCode(m))
+            joyState[k] = info.pov == static_cast<std::uint32_t>(m) ? 1 : 0;
+        else
+            joyState[k] = info.buttons & static_cast<std::uint32_t>(m);
+    }
+}
+
+int JoystickPlay::highestOf(int first) const {
+    int found = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (active(first + i))
+            found = i + 1;
+    }
+    return found;
+}
+
+bool JoystickPlay::strum(int d) {
+    bool trigger = false;
+    if (d > strumHigh && d > kArmHigh) {
+        strumHigh = d;
+        strumLow = kRest;
+    }
+    if (d < strumLow && d < kArmLow) {
+        strumLow = d;
+        strumHigh = kRest;
+    }
+    const bool atRest = d > kRestLow && d < kRestHigh;
+    if (strumHigh > kRestHigh && atRest) {
+        engine_.st.velocity = strumHigh - kRest;
+        strumHigh = strumLow = kRest;
+        engine_.ui.alt = true;
+        trigger = true;
+    } else if (strumLow < kRestLow && atRest) {
+        engine_.st.velocity = 127 - strumLow;
+        strumHigh = strumLow = kRest;
+        engine_.ui.alt = false;
+        trigger = true;
+    }
+    return trigger;
+}
+
+void JoystickPlay::decodeFretAxis(std::int64_t a) {
+    for (int k = 1; k <= kFretPositions; ++k) {
+        if (map.fretRanges[static_cast<std::size_t>(k)].contains(a))
+            engine_.ui.checkedFret = k;
+    }
+}
+
+int JoystickPlay::decodePickAxis(std::int64_t a) {
+    for (int g = 0; g < kPickPositions / 2; ++g) {
+        for (int r = 1; r <= 2; ++r) {
+            if (map.pickRanges[static_cast<std::size_t>(2 * g + r)].contains(a)) {
+                engine_.st.selPickSet = g / 4 + 1;
+                return r;
+            }
+        }
+    }
+    return 0;
+}
+
+void JoystickPlay::decodeChordAxis(std::int64_t a) {
+    int found = 0;
+    for (int k = 1; k <= kChordPositions; ++k) {
+        if (map.chordRanges[static_cast<std::size_t>(k)].contains(a))
+            found = k;
+    }
+    if (found) {
+        engine_.st.selChordSet = (found - 1) % 4 + 1;
+        engine_.st.selChord = (found - 1) / 4 + 1;
+    }
+}
+
+JoystickPlay::PollResult JoystickPlay::readAndPoll(Joystick& joystick, JoyInfo& info) {
+    if (joystick.getPosEx(info) != kJoyNoError)
+        strumHigh = strumLow = kRest;
+    return poll(info);
+}
+
+JoystickPlay::PollResult JoystickPlay::poll(const JoyInfo& info) {
+    PlayState& st = engine_.st;
+    ControlState& ui = engine_.ui;
+    auto mirrored = [&] {
+        return std::tuple(st.selPickSet, st.selChordSet, st.selChord, ui.tremPosition,
+                          ui.tempPosition, ui.pickItem, ui.alt, ui.checkedFret);
+    };
+    const auto before = mirrored();
+    auto axis = [&](int role) -> std::int64_t { return info.axis(map.axisOf(role)); };
+
+    decodeJoyButtons(info);
+    if (int set = highestOf(kFnPickSet1))
+        st.selPickSet = set;
+    if (int set = highestOf(kFnChordSet1))
+        st.selChordSet = set;
+    if (int chord = highestOf(kFnChord1))
+        st.selChord = chord;
+    if (map.axisOf(kRoleVibrato))
+        ui.tremPosition =
+            static_cast<int>(std::clamp<std::int64_t>(axis(kRoleVibrato) >> 8, 1, 255));
+    if (int pick = highestOf(kFnPick1))
+        ui.pickItem = pick - 1;
+
+    PollResult result;
+    result.shownVelocity = st.velocity;
+    // The tempo box keeps showing the BPM; the bar position is all the tempo axis sets.
+    if (map.axisOf(kRoleTempo))
+        ui.tempPosition =
+            static_cast<int>(std::clamp<std::int64_t>((axis(kRoleTempo) >> 7) + 1, 1, 1000));
+
+    const int d = map.axisOf(kRoleStrum) ? static_cast<int>(axis(kRoleStrum) >> 8) : kRest;
+    bool trigger = strum(d);
+
+    if (map.axisOf(kRoleChord))
+        decodeChordAxis(axis(kRoleChord));
+    if (map.axisOf(kRolePick)) {
+        const int r = decodePickAxis(axis(kRolePick));
+        if (r > 0) {
+            ui.alt = r == 2;
+            trigger = true;
+        }
+    }
+
+    ui.checkedFret = 1;
+    if (map.axisOf(kRoleFrets))
+        decodeFretAxis(axis(kRoleFrets));
+    for (int k = kFnFret2; k < kFnFret2 + 12; ++k) {
+        if (active(k))
+            ui.checkedFret = k - 2;
+    }
+
+    if (trigger && ui.pickItem >= 0 && ui.pickItem <= 3) {
+        engine_.pickAction(ui.pickItem + 1);
+        result.picked = true;
+    }
+    result.changed = result.picked || mirrored() != before;
+    return result;
+}
+
+} // namespace fw

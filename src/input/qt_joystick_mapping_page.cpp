@@ -1,0 +1,308 @@
+#include "input/qt_joystick_mapping_page.h"
+
+#include "app/qt_widgets.h"
+#include "engine/engine.h"
+#include "engine/prompts.h"
+#include "files/line_file.h"
+#include "input/joy_file.h"
+#include "input/joystick_calibration.h"
+#include "input/joystick_poll.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace fw {
+
+namespace {
+// Box numbers of the game functions 0..31 (0: the function has no box).
+constexpr int kFunctionBox[32] = {133, 134, 135, 136, 126, 127, 128, 129, 130, 131, 132,
+                                  5,   4,   3,   2,   1,   0,   0,   0,   0,   43,  44,
+                                  45,  46,  137, 138, 139, 140, 6,   7,   8,   9};
+constexpr int kAxisBox[6] = {121, 125, 141, 42, 17, 18};
+const char* const kAxisCaptions[6] = {"Var-V-Pick", "Vibrato", "Tempo",
+                                      "Pick",       "Frets",   "Chord Selection"};
+// Monitor bars 1..6 show R, U, V, X, Y, Z.
+constexpr int kMonitorAxis[7] = {0, 4, 5, 6, 1, 2, 3};
+const char* const kMonitorCaptions[7] = {"", "R", "U", "V", "X", "Y", "Z"};
+
+constexpr int kBoxHeight = 20;
+
+QLineEdit* functionBox(int number, bool readOnly, QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QString("Edit%1").arg(number));
+    box->setReadOnly(readOnly);
+    box->setFixedSize(30, kBoxHeight);
+    box->setAlignment(Qt::AlignCenter);
+    return box;
+}
+
+void setBoxText(QLineEdit* box, const std::string& text) {
+    const QString t = QString::fromStdString(text);
+    if (box && box->text() != t)
+        box->setText(t);
+}
+} // namespace
+
+JoystickMappingPage::JoystickMappingPage(JoystickPlay& play, Engine& engine, Joystick& joystick,
+                                         Prompts& prompts, QWidget* parent)
+    : QWidget(parent), play_(play), engine_(engine), joystick_(joystick), prompts_(prompts) {
+    setObjectName("JoystickMappingPage");
+    buildPage();
+    PressTimer = new QTimer(this);
+    PressTimer->setObjectName("PressTimer");
+    // Often enough to see a quick tap; runs only while the tab is in sight.
+    PressTimer->setInterval(20);
+    connect(PressTimer, &QTimer::timeout, this, &JoystickMappingPage::PressTimerTimer);
+    showJoyMapping();
+}
+
+void JoystickMappingPage::buildPage() {
+    // Inputs | axes over the buttons | function boxes over the axis boxes and the monitor: the
+    // whole tab fits the main window's page area without scrolling.
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(4, 4, 4, 4);
+    outer->setSpacing(6);
+
+    ListBox3 = new QListWidget(this);
+    ListBox3->setObjectName("ListBox3");
+    for (int item = 1; item <= kInputItems; ++item)
+        ListBox3->addItem(QString::fromStdString(inputItemText(item)));
+    ListBox3->setFixedWidth(104);
+    ListBox3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListBox3->setToolTip("Select an input (or press it on the controller), then click a box");
+    outer->addWidget(ListBox3);
+
+    auto* second = new QVBoxLayout;
+    second->setSpacing(2);
+    ListBox4 = new QListWidget(this);
+    ListBox4->setObjectName("ListBox4");
+    for (int axis = 1; axis <= kAxisNone; ++axis)
+        ListBox4->addItem(QString::fromStdString(axisText(axis)));
+    ListBox4->setToolTip("Select an axis (or move it on the controller), then click a box");
+    ListBox4->setFixedHeight(ListBox4->sizeHintForRow(0) * kAxisNone + 2 * ListBox4->frameWidth());
+    second->addWidget(ListBox4);
+    Button1 = makeButton("Button1", "Defaults", this);
+    Button7 = makeButton("Button7", "Bramble First Guitar", this);
+    Button94 = makeButton("Button94", "Save Config", this);
+    Button95 = makeButton("Button95", "Load Config", this);
+    Button106 = makeButton("Button106", "Calibrate Joystick", this);
+    Button107 = makeButton("Button107", "Apply Calibrations", this);
+    Button107->hide();
+    for (auto* b : {Button1, Button7, Button94, Button95, Button106})
+        second->addWidget(b);
+    second->addStretch(1);
+    outer->addLayout(second);
+
+    auto* third = new QVBoxLayout;
+    third->setSpacing(4);
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(3);
+    grid->setVerticalSpacing(1);
+    auto header = [&](const char* text, int column, int span) {
+        grid->addWidget(new QLabel(text, this), 0, column, 1, span);
+    };
+    auto place = [&](int function, int row, int column, int label) {
+        const int number = kFunctionBox[function];
+        const bool readOnly = !(number >= 44 && number <= 46);
+        QLineEdit* box = functionBox(number, readOnly, this);
+        functionBoxes[static_cast<std::size_t>(function)] = box;
+        grid->addWidget(new QLabel(QString::number(label), this), row, column, Qt::AlignRight);
+        grid->addWidget(box, row, column + 1);
+    };
+    // Label and box pairs: frets in two columns, then chord, chord set, picks and pick set,
+    // each group a little apart from the next.
+    header("Frets", 0, 4);
+    const int groups[4] = {5, 8, 11, 14};
+    const char* const captions[4] = {"Chord", "Chord Set", "Picks", "Pick Set"};
+    const int firsts[4] = {kFnChord1, kFnChordSet1, kFnPick1, kFnPickSet1};
+    for (int g = 0; g < 4; ++g) {
+        grid->setColumnMinimumWidth(groups[g] - 1, 6);
+        header(captions[g], groups[g], 2);
+        for (int i = 0; i < 4; ++i)
+            place(firsts[g] + i, i + 1, groups[g], i + 1);
+    }
+    for (int f = 0; f < 12; ++f)
+        place(kFnFret2 + f, f % 6 + 1, f < 6 ? 0 : 2, f + 2);
+    third->addLayout(grid);
+
+    auto* lower = new QHBoxLayout;
+    auto* axes = new QGridLayout;
+    axes->setHorizontalSpacing(4);
+    axes->setVerticalSpacing(1);
+    for (int role = 0; role < kAxisRoles; ++role) {
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QString("Edit%1").arg(kAxisBox[role]));
+        box->setReadOnly(true);
+        box->setFixedSize(40, kBoxHeight);
+        box->setAlignment(Qt::AlignCenter);
+        axisBoxes[static_cast<std::size_t>(role)] = box;
+        axes->addWidget(box, role, 0);
+        axes->addWidget(new QLabel(kAxisCaptions[role], this), role, 1);
+    }
+    lower->addLayout(axes);
+
+    GroupBox15 = new QGroupBox("Joystick Monitor", this);
+    GroupBox15->setObjectName("GroupBox15");
+    auto* monitor = new QGridLayout(GroupBox15);
+    monitor->setContentsMargins(4, 0, 4, 2);
+    monitor->setVerticalSpacing(0);
+    for (int i = 1; i <= 6; ++i) {
+        auto* bar = new QSlider(Qt::Horizontal, GroupBox15);
+        bar->setObjectName(QString("TrackBar%1").arg(i));
+        bar->setRange(0, 65536);
+        bar->setValue(static_cast<int>(kAxisCentre));
+        bar->setFixedHeight(16);
+        // It only shows the controller; the mouse must not move it.
+        bar->setAttribute(Qt::WA_TransparentForMouseEvents);
+        bar->setFocusPolicy(Qt::NoFocus);
+        trackBars[static_cast<std::size_t>(i)] = bar;
+        monitor->addWidget(new QLabel(kMonitorCaptions[i], GroupBox15), i, 0);
+        monitor->addWidget(bar, i, 1);
+    }
+    lower->addWidget(GroupBox15, 1);
+    third->addLayout(lower);
+    third->addStretch(1);
+    outer->addLayout(third, 1);
+
+    for (auto* box : functionBoxes) {
+        if (box)
+            box->installEventFilter(this);
+    }
+    for (auto* box : axisBoxes)
+        box->installEventFilter(this);
+    connect(Button1, &QPushButton::clicked, this, &JoystickMappingPage::Button1Click);
+    connect(Button7, &QPushButton::clicked, this, &JoystickMappingPage::Button7Click);
+    connect(Button94, &QPushButton::clicked, this, &JoystickMappingPage::Button94Click);
+    connect(Button95, &QPushButton::clicked, this, &JoystickMappingPage::Button95Click);
+    connect(Button107, &QPushButton::clicked, this, &JoystickMappingPage::Button107Click);
+}
+
+bool JoystickMappingPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        for (int k = 0; k < kJoyFunctions; ++k) {
+            if (watched == functionBoxes[static_cast<std::size_t>(k)])
+                functionBoxClick(k);
+        }
+        for (int role = 0; role < kAxisRoles; ++role) {
+            if (watched == axisBoxes[static_cast<std::size_t>(role)])
+                axisBoxClick(role);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void JoystickMappingPage::functionBoxClick(int function) {
+    QLineEdit* box = functionBoxes[static_cast<std::size_t>(function)];
+    if (!box)
+        return;
+    const int item = ListBox3->currentRow() + 1;
+    box->setText(QString::number(item));
+    play_.map.joyMap[static_cast<std::size_t>(function)] = inputCode(item);
+}
+
+void JoystickMappingPage::axisBoxClick(int role) {
+    const int row = ListBox4->currentRow();
+    if (row < 0)
+        return;
+    axisBoxes[static_cast<std::size_t>(role)]->setText(ListBox4->item(row)->text());
+    play_.map.axisMap[static_cast<std::size_t>(role)] = row + 1;
+}
+
+void JoystickMappingPage::showJoyMapping() {
+    for (int k = 0; k < kJoyFunctions; ++k) {
+        setBoxText(functionBoxes[static_cast<std::size_t>(k)],
+                   std::to_string(inputItem(play_.map.joyMap[static_cast<std::size_t>(k)])));
+    }
+    for (int role = 0; role < kAxisRoles; ++role)
+        setBoxText(axisBoxes[static_cast<std::size_t>(role)],
+                   axisText(play_.map.axisMap[static_cast<std::size_t>(role)]));
+}
+
+void JoystickMappingPage::Button1Click() {
+    applyDefaultMapping(play_.map);
+    showJoyMapping();
+}
+
+void JoystickMappingPage::Button7Click() {
+    applyBrambleFirstGuitar(play_.map);
+    showJoyMapping();
+}
+
+void JoystickMappingPage::Button107Click() {
+    applyCalibrations(engine_.st, play_.map);
+}
+
+bool JoystickMappingPage::saveJoystickConfig(const std::string& path) {
+    if (auto error = writeLineFileAtomically(path, joyConfigLines(play_.map))) {
+        prompts_.showMessage(*error);
+        return false;
+    }
+    return true;
+}
+
+void JoystickMappingPage::Button94Click() {
+    if (auto path = prompts_.saveFileName(kSaveJoyConfigDialog))
+        saveJoystickConfig(*path);
+}
+
+bool JoystickMappingPage::loadJoystickConfig(const std::string& preselected) {
+    FileDialogSpec dialog = kLoadJoyConfigDialog;
+    dialog.fileName = preselected;
+    const auto path = prompts_.openFileName(dialog);
+    if (!path)
+        return false;
+    std::string error;
+    const auto text = readSettingsBytes(*path, error);
+    if (!text) {
+        prompts_.showMessage(error);
+        return false;
+    }
+    JoyConfigParse parsed = parseJoyConfig(*text, *path);
+    if (!parsed.mapping) {
+        prompts_.showMessage(parsed.error);
+        return false;
+    }
+    play_.map = *parsed.mapping;
+    showJoyMapping();
+    return true;
+}
+
+void JoystickMappingPage::Button95Click() {
+    loadJoystickConfig({});
+}
+
+void JoystickMappingPage::Timer4Timer(const JoyInfo& reading) {
+    for (int i = 1; i <= 6; ++i) {
+        QSlider* bar = trackBars[static_cast<std::size_t>(i)];
+        const int value = static_cast<int>(reading.axis(kMonitorAxis[i]));
+        if (bar->value() != value)
+            bar->setValue(value);
+    }
+}
+
+void JoystickMappingPage::PressTimerTimer() {
+    JoyInfo reading;
+    joystick_.getPosEx(reading);
+    const PressToSelect::Selection s = pressToSelect_.watch(reading);
+    if (s.inputItem)
+        ListBox3->setCurrentRow(s.inputItem - 1);
+    if (s.axis)
+        ListBox4->setCurrentRow(s.axis - 1);
+}
+
+void JoystickMappingPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    pressToSelect_.reset();
+    PressTimer->start();
+}
+
+void JoystickMappingPage::hideEvent(QHideEvent* event) {
+    PressTimer->stop();
+    QWidget::hideEvent(event);
+}
+
+} // namespace fw
