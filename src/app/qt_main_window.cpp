@@ -331,6 +331,7 @@ void TForm1::restoreMidiOutput(const std::string& settingsFile) {
     outputs.rescan();
     const int row = outputs.indexOfRemembered(*key);
     if (row < 0) {
+        MidiOutputNote->show();
         MidiOutputNote->setText(
             QString("The MIDI output chosen last time, \"%1\", is not there now: playing "
                     "through the built-in synthesizer.")
@@ -350,6 +351,7 @@ void TForm1::chooseMidiOutput(int row) {
         if (auto error = writeOutputChoice(settingsFile_, chosenOutputKey_))
             MidiOutputNote->setText(QString::fromStdString(*error));
     }
+    MidiOutputNote->setVisible(!MidiOutputNote->text().isEmpty());
     sendStateToNewOutput();
 }
 

@@ -230,6 +230,7 @@ QWidget* TForm1::buildConfigPage() {
     MidiOutputNote = new QLabel(midi);
     MidiOutputNote->setObjectName("MidiOutputNote");
     MidiOutputNote->setWordWrap(true);
+    MidiOutputNote->hide(); // shown only when there is something to say
     midiLayout->addWidget(MidiOutputNote, 3, 0, 1, 2);
     layout->addWidget(midi);
     ConfigSet = new ConfigurationSetGroup(
