@@ -383,7 +383,7 @@ void TForm1::updateMidiOutputState() {
         state = "Not open yet: it opens at the next beat. If it stays closed, the output is not "
                 "available (no sound server or MIDI system).";
     } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port)) {
-        state = QString("Playing through %1; notes sound %2 ms after they are sent.")
+        state = QString("Playing through %1; notes sound at most %2 ms after they are sent.")
                     .arg(QString::fromStdString(synth->driverName()))
                     .arg(synth->latencyMillis(), 0, 'f', 0);
     } else {
