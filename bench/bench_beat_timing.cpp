@@ -14,6 +14,7 @@
 #include "app/qt_main_window.h"
 #include "app/qt_widgets.h"
 #include "beats/qt_beat_manager_page.h"
+#include "bench_ports.h"
 #include "engine/clock.h"
 #include "engine/midi_outputs.h"
 #include "engine/prompts.h"
@@ -65,23 +66,6 @@ public:
     void reset() override {}
     bool opened = false;
     std::vector<Stamp> stamps;
-};
-
-// No one answers: the start-up's joystick message is noted and dropped.
-class SilentPrompts final : public fw::Prompts {
-public:
-    void showMessage(const std::string&) override { ++messages; }
-    std::optional<std::string> openFileName(const fw::FileDialogSpec&) override { return {}; }
-    std::optional<std::string> saveFileName(const fw::FileDialogSpec&) override { return {}; }
-    int messages = 0;
-};
-
-// A controller that is not plugged in; the 1 ms poll still runs its full path.
-class AbsentJoystick final : public fw::Joystick {
-public:
-    int setCapture() override { return fw::kJoyUnplugged; }
-    int getPosEx(fw::JoyInfo&) override { return fw::kJoyUnplugged; }
-    void releaseCapture() override {}
 };
 
 struct Stats {
@@ -164,14 +148,10 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    fw::bench::offscreenUnlessSet();
     QApplication app(argc, argv);
 
-    fw::SystemClock clock;
-    SilentPrompts prompts;
-    AbsentJoystick joystick;
-    fw::SeededRandom random(1);
+    fw::bench::WindowPorts ports;
     StampingPort* port = nullptr;
     fw::MidiOutputs outputs{"stamping", [] { return std::vector<std::string>{}; },
                             [&port](const std::string&) {
@@ -179,7 +159,7 @@ int main(int argc, char** argv) {
                                 port = p.get();
                                 return p;
                             }};
-    fw::TForm1 form({clock, prompts, outputs, joystick, random});
+    fw::TForm1 form(ports.with(outputs));
     if (!hidden)
         form.show();
     // Keep the play log in view so its growth is painted as it would be on screen.

@@ -12,13 +12,18 @@
 #include "picks/qt_picking_style_manager.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include <exception>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Fretwright");
+    // Ties the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName("org.fretwright.Fretwright");
+    QApplication::setWindowIcon(QIcon::fromTheme("org.fretwright.Fretwright"));
     try {
         fw::SystemClock clock;
         fw::QtPrompts prompts;
@@ -34,6 +39,11 @@ int main(int argc, char** argv) {
         fw::TForm6 form6(&form1);
         fw::TForm7 form7(&form1);
         form1.setSecondaryForms(&form2, &form3, &form4, &form5, &form6, &form7);
+        // The one setting kept between runs: the MIDI output chosen last.
+        form1.restoreMidiOutput(
+            (QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+             "/Fretwright.conf")
+                .toStdString());
         form1.show();
         return QApplication::exec();
     } catch (const std::exception& e) {

@@ -1,8 +1,10 @@
 #include "app/qt_main_window.h"
 
 #include "app/qt_fretboard.h"
+#include "beats/qt_beat_manager_page.h"
 #include "engine/clock.h"
 #include "engine/fluid_synth_port.h"
+#include "engine/output_choice.h"
 #include "engine/prompts.h"
 #include "input/keyboard_play.h"
 #include "input/qt_joystick_mapping_page.h"
@@ -245,6 +247,7 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::Timer2Timer() {
+    const MidiOutput::HeldStamp beatTime(output_, Timer2->lastBeatDue());
     engine_.sequencerTick();
     syncControls();
 }
@@ -301,19 +304,68 @@ void TForm1::refreshMidiOutputs() {
     MidiOutputs& outputs = services_.outputs;
     outputs.rescan();
     int row = chosenOutputKey_.empty() ? 0 : outputs.indexOfKey(chosenOutputKey_);
-    if (row < 0)
+    const bool gone = row < 0;
+    if (gone)
         row = 0;
-    {
-        const QSignalBlocker block(MidiOutputList);
-        MidiOutputList->clear();
-        for (const auto& name : outputs.names())
-            MidiOutputList->addItem(QString::fromStdString(name));
-        MidiOutputList->setCurrentRow(row);
+    showMidiOutputRow(row);
+    applyMidiOutput(row);
+    // The chosen output went away and the built-in synthesizer stands in for it.
+    if (gone)
+        sendStateToNewOutput();
+}
+
+void TForm1::showMidiOutputRow(int row) {
+    const QSignalBlocker block(MidiOutputList);
+    MidiOutputList->clear();
+    for (const auto& name : services_.outputs.names())
+        MidiOutputList->addItem(QString::fromStdString(name));
+    MidiOutputList->setCurrentRow(row);
+}
+
+void TForm1::restoreMidiOutput(const std::string& settingsFile) {
+    settingsFile_ = settingsFile;
+    const std::optional<std::string> key = readOutputChoice(settingsFile);
+    if (!key)
+        return;
+    MidiOutputs& outputs = services_.outputs;
+    outputs.rescan();
+    const int row = outputs.indexOfRemembered(*key);
+    if (row < 0) {
+        MidiOutputNote->show();
+        MidiOutputNote->setText(
+            QString("The MIDI output chosen last time, \"%1\", is not there now: playing "
+                    "through the built-in synthesizer.")
+                .arg(QString::fromStdString(MidiOutputs::displayName(*key))));
     }
-    chooseMidiOutput(row);
+    showMidiOutputRow(std::max(row, 0));
+    applyMidiOutput(std::max(row, 0));
 }
 
 void TForm1::chooseMidiOutput(int row) {
+    MidiOutputs& outputs = services_.outputs;
+    if (row < 0 || row >= outputs.count() || outputs.key(row) == chosenOutputKey_)
+        return;
+    applyMidiOutput(row);
+    MidiOutputNote->clear();
+    if (!settingsFile_.empty()) {
+        if (auto error = writeOutputChoice(settingsFile_, chosenOutputKey_))
+            MidiOutputNote->setText(QString::fromStdString(*error));
+    }
+    MidiOutputNote->setVisible(!MidiOutputNote->text().isEmpty());
+    sendStateToNewOutput();
+}
+
+void TForm1::sendStateToNewOutput() {
+    // The new output starts from nothing: it hears the beat channel's and the guitar's
+    // instruments and the bend at once, logged as every message is.
+    if (BeatManager)
+        BeatManager->ListBox5Click();
+    engine_.st.sentInstrument = -1;
+    engine_.st.sentBend = -1;
+    engine_.pitchUpdaterTick();
+}
+
+void TForm1::applyMidiOutput(int row) {
     MidiOutputs& outputs = services_.outputs;
     if (row < 0 || row >= outputs.count())
         return;
@@ -331,9 +383,9 @@ void TForm1::updateMidiOutputState() {
         state = "Not open yet: it opens at the next beat. If it stays closed, the output is not "
                 "available (no sound server or MIDI system).";
     } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port)) {
-        state = QString("Playing through %1, %2 ms audio buffer.")
+        state = QString("Playing through %1; notes sound at most %2 ms after they are sent.")
                     .arg(QString::fromStdString(synth->driverName()))
-                    .arg(synth->bufferMillis(), 0, 'f', 1);
+                    .arg(synth->latencyMillis(), 0, 'f', 0);
     } else {
         state = "Open.";
     }

@@ -100,6 +100,9 @@ public:
 
     // Brings every mirrored control in line with the play model.
     void syncControls();
+    // Takes up the MIDI output chosen in an earlier run from the settings file, and keeps every
+    // later choice there. Without this call (in tests) nothing is read or written.
+    void restoreMidiOutput(const std::string& settingsFile);
 
     // Controls other windows and tests reach by name.
     QTabWidget* PageControl1 = nullptr;
@@ -152,6 +155,7 @@ public:
     QListWidget* MidiOutputList = nullptr;
     QPushButton* MidiRescanButton = nullptr;
     QLabel* MidiOutputState = nullptr;
+    QLabel* MidiOutputNote = nullptr; // why the output is not the one chosen last time
     FretboardPicture* Fretboard = nullptr;
     ChordBuilderPage* ChordBuilder = nullptr;         // Builder > "Chords"
     ChordDefinitionsPage* ChordDefinitions = nullptr; // Memory State > "Chord Definitions"
@@ -199,6 +203,9 @@ private:
     void alternateClick(int k);
     void refreshMidiOutputs();
     void chooseMidiOutput(int row);
+    void applyMidiOutput(int row);
+    void sendStateToNewOutput();
+    void showMidiOutputRow(int row);
     void updateMidiOutputState();
 
     Services services_;
@@ -208,6 +215,7 @@ private:
     JoystickPlay joystickPlay_{engine_};
     std::array<QDialog*, 8> forms_{};
     std::string chosenOutputKey_;
+    std::string settingsFile_;
 };
 
 } // namespace fw

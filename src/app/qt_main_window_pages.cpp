@@ -227,6 +227,11 @@ QWidget* TForm1::buildConfigPage() {
     MidiOutputState->setObjectName("MidiOutputState");
     MidiOutputState->setWordWrap(true);
     midiLayout->addWidget(MidiOutputState, 2, 0, 1, 2);
+    MidiOutputNote = new QLabel(midi);
+    MidiOutputNote->setObjectName("MidiOutputNote");
+    MidiOutputNote->setWordWrap(true);
+    MidiOutputNote->hide(); // shown only when there is something to say
+    midiLayout->addWidget(MidiOutputNote, 3, 0, 1, 2);
     layout->addWidget(midi);
     ConfigSet = new ConfigurationSetGroup(
         services_.prompts,

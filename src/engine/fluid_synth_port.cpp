@@ -1,12 +1,19 @@
 #include "engine/fluid_synth_port.h"
 
 #include "engine/alsa_quiet.h"
+#include "engine/audio_stream.h"
+#include "engine/clock.h"
+#include "engine/stream_clock.h"
+#include "engine/synth_grid.h"
 
 #include <fluidsynth.h>
 
-#include <array>
+#include <algorithm>
+#include <atomic>
+#include <cmath>
 #include <future>
 #include <mutex>
+#include <vector>
 
 namespace fw {
 
@@ -14,17 +21,18 @@ namespace {
 
 void quietLog(int, const char*, void*) {}
 
-fluid_settings_t* makeSettings(int sampleRate) {
-    fluid_settings_t* settings = new_fluid_settings();
-    fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);
-    fluid_settings_setint(settings, "synth.reverb.active", 1);
-    fluid_settings_setint(settings, "synth.chorus.active", 0);
-    fluid_settings_setint(settings, "synth.polyphony", 256);
-    // FluidSynth's own default (0.2) leaves a picked guitar some 30 dB below full scale, too
-    // quiet beside other programs and in exported audio; seven strings at once still do not clip.
-    fluid_settings_setnum(settings, "synth.gain", 0.6);
-    return settings;
-}
+constexpr int kSampleRate = 44100;
+// Sound queued at the server: long enough that a busy machine does not make it run dry, short
+// enough that a pick is heard at once. The server asks for a small piece of it at a time, so
+// that the device itself keeps a few milliseconds (a device asked for almost none keeps the
+// sound server busy at three times the cost); the program wakes for sound 200 times a second.
+constexpr double kBufferMillis = 24;
+constexpr double kRequestMillis = 5;
+// Room for the sound server's callback to run late before a message misses its frame.
+constexpr std::int64_t kMarginMicros = 4000;
+// Periods for FluidSynth's own drivers, when no PulseAudio server answers.
+constexpr int kFallbackPeriod = 512;
+constexpr int kFallbackPeriods = 2;
 
 } // namespace
 
@@ -80,47 +88,48 @@ struct FluidSynthPort::Impl {
     // The SoundFont takes a noticeable time to load, so it loads in the background from
     // construction on, and the first open (the first beat) rarely has to wait for it.
     std::future<bool> loading;
-    fluid_settings_t* settings = nullptr;
-    fluid_synth_t* synth = nullptr;
-    fluid_audio_driver_t* driver = nullptr;
-    std::string driverName;
+    std::unique_ptr<SynthGrid> grid;
     bool soundFontFailed = false;
+    StreamClock streamClock{kSampleRate, kMarginMicros};
+    std::unique_ptr<AudioStream> stream;
 
-    bool makeSynth() {
-        if (synth)
+    // Messages from the window thread, taken by the audio thread at its next callback.
+    std::mutex inboxMutex;
+    std::vector<std::pair<std::int64_t, std::uint32_t>> inbox;
+    std::vector<std::pair<std::int64_t, std::uint32_t>> taken;
+    std::atomic<std::int64_t> late{0};
+
+    bool makeGrid() {
+        if (grid)
             return true;
         if (soundFontFailed)
             return false;
-        settings = makeSettings(44100);
-        // About 9 ms of buffering in three periods of 128 frames: short enough that a pick is
-        // heard at once, with a spare period against dropouts on a busy machine.
-        fluid_settings_setint(settings, "audio.period-size", 128);
-        fluid_settings_setint(settings, "audio.periods", 3);
-        synth = new_fluid_synth(settings);
-        if (!synth || fluid_synth_sfload(synth, soundFont.c_str(), 1) == FLUID_FAILED) {
+        auto made = std::make_unique<SynthGrid>(kSampleRate, soundFont);
+        if (!made->loaded()) {
             soundFontFailed = true;
-            if (synth)
-                delete_fluid_synth(synth);
-            delete_fluid_settings(settings);
-            synth = nullptr;
-            settings = nullptr;
             return false;
         }
+        grid = std::move(made);
         return true;
     }
 
-    bool tryDriver(const char* name) {
-        if (name && fluid_settings_setstr(settings, "audio.driver", name) != FLUID_OK)
-            return false;
-        driver = new_fluid_audio_driver(settings, synth);
-        if (!driver)
-            return false;
-        char* chosen = nullptr;
-        if (fluid_settings_dupstr(settings, "audio.driver", &chosen) == FLUID_OK && chosen) {
-            driverName = chosen;
-            fluid_free(chosen);
+    // On the audio thread.
+    void render(std::int64_t now, int frames, float* left, float* right) {
+        streamClock.update(now, grid->position() + frames);
+        {
+            std::lock_guard<std::mutex> lock(inboxMutex);
+            taken.swap(inbox);
         }
-        return true;
+        for (const auto& [stamp, packed] : taken)
+            grid->post(streamClock.frameFor(stamp), packed);
+        taken.clear();
+        grid->render(frames, left, right);
+        late.store(grid->lateMessages(), std::memory_order_relaxed);
+    }
+
+    void post(std::int64_t stamp, std::uint32_t packed) {
+        std::lock_guard<std::mutex> lock(inboxMutex);
+        inbox.emplace_back(stamp, packed);
     }
 };
 
@@ -129,18 +138,15 @@ FluidSynthPort::FluidSynthPort(std::string soundFont) : impl_(std::make_unique<I
     silenceFluidSynthLog();
     silenceAlsaErrors();
     impl_->loading =
-        std::async(std::launch::async, [impl = impl_.get()] { return impl->makeSynth(); });
+        std::async(std::launch::async, [impl = impl_.get()] { return impl->makeGrid(); });
 }
 
 FluidSynthPort::~FluidSynthPort() {
     if (impl_->loading.valid())
         impl_->loading.wait();
-    if (impl_->driver)
-        delete_fluid_audio_driver(impl_->driver);
-    if (impl_->synth)
-        delete_fluid_synth(impl_->synth);
-    if (impl_->settings)
-        delete_fluid_settings(impl_->settings);
+    // The stream's thread renders from the grid: it stops first.
+    impl_->stream.reset();
+    impl_->grid.reset();
 }
 
 std::string FluidSynthPort::name() const {
@@ -148,110 +154,111 @@ std::string FluidSynthPort::name() const {
 }
 
 bool FluidSynthPort::open() {
-    if (impl_->driver)
+    if (impl_->stream)
         return true;
     if (impl_->loading.valid())
         impl_->loading.get();
-    if (!impl_->makeSynth())
+    if (!impl_->makeGrid())
         return false;
-    // FluidSynth's own default first; JACK is left out of the fallbacks because a client that
-    // finds no JACK server may try to start one.
-    static const std::array<const char*, 3> fallbacks = {"pulseaudio", "pipewire", "alsa"};
-    char* dflt = nullptr;
-    std::string defaultDriver;
-    if (fluid_settings_getstr_default(impl_->settings, "audio.driver", &dflt) == FLUID_OK && dflt)
-        defaultDriver = dflt;
-    if (!defaultDriver.empty() && defaultDriver != "jack" &&
-        impl_->tryDriver(defaultDriver.c_str()))
-        return true;
-    for (const char* name : fallbacks) {
-        if (name != defaultDriver && impl_->tryDriver(name))
-            return true;
+    auto render = [impl = impl_.get()](std::int64_t now, int frames, float* left, float* right) {
+        impl->render(now, frames, left, right);
+    };
+    impl_->stream = openPulseAudioStream(kSampleRate, kBufferMillis, kRequestMillis, render);
+    // JACK is left out: a client that finds no JACK server may try to start one.
+    for (const char* driver : {"pipewire", "alsa"}) {
+        if (impl_->stream)
+            break;
+        impl_->stream =
+            openFluidAudioStream(driver, kSampleRate, kFallbackPeriod, kFallbackPeriods, render);
     }
-    return false;
+    return impl_->stream != nullptr;
 }
 
 bool FluidSynthPort::usable() const {
-    return impl_->driver != nullptr;
+    return impl_->stream != nullptr;
 }
 
 bool FluidSynthPort::send(std::uint32_t packed) {
-    if (!impl_->driver)
+    return sendAt(packed, monotonicMicros());
+}
+
+bool FluidSynthPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
+    if (!impl_->stream)
         return false;
-    applyToFluidSynth(impl_->synth, packed);
+    impl_->post(monoMicros, packed);
     return true;
 }
 
 void FluidSynthPort::reset() {
     // Only an open port has sounding notes; before that the synthesizer may still be loading.
-    if (impl_->driver)
-        fluid_synth_all_sounds_off(impl_->synth, -1);
+    if (impl_->stream)
+        impl_->post(monotonicMicros(), SynthGrid::kAllSoundsOff);
 }
 
 std::string FluidSynthPort::driverName() const {
-    return impl_->driver ? impl_->driverName : "";
+    return impl_->stream ? impl_->stream->driverName() : "";
 }
 
-double FluidSynthPort::bufferMillis() const {
-    if (!impl_->driver)
+double FluidSynthPort::latencyMillis() const {
+    if (!impl_->stream)
         return 0;
-    int period = 0;
-    int periods = 0;
-    double rate = 44100;
-    fluid_settings_getint(impl_->settings, "audio.period-size", &period);
-    fluid_settings_getint(impl_->settings, "audio.periods", &periods);
-    fluid_settings_getnum(impl_->settings, "synth.sample-rate", &rate);
-    return 1000.0 * period * periods / rate;
+    return impl_->stream->bufferMillis() + static_cast<double>(kMarginMicros) / 1000.0;
+}
+
+std::int64_t FluidSynthPort::lateMessages() const {
+    return impl_->late.load(std::memory_order_relaxed);
+}
+
+std::int64_t FluidSynthPort::underruns() const {
+    return impl_->stream ? impl_->stream->underruns() : 0;
 }
 
 // ---------------------------------------------------------------------------------------------
 
 struct OfflineSynth::Impl {
-    fluid_settings_t* settings = nullptr;
-    fluid_synth_t* synth = nullptr;
-    int sampleRate = 44100;
-    bool loaded = false;
+    Impl(int sampleRate, const std::string& soundFont) : grid(sampleRate, soundFont) {}
+    SynthGrid grid;
+    std::vector<float> left;
+    std::vector<float> right;
 };
 
 OfflineSynth::OfflineSynth(int sampleRate, std::string soundFont)
-    : impl_(std::make_unique<Impl>()) {
-    silenceFluidSynthLog();
-    impl_->sampleRate = sampleRate;
-    impl_->settings = makeSettings(sampleRate);
-    impl_->synth = new_fluid_synth(impl_->settings);
-    impl_->loaded =
-        impl_->synth && fluid_synth_sfload(impl_->synth, soundFont.c_str(), 1) != FLUID_FAILED;
-}
+    : impl_(std::make_unique<Impl>(sampleRate, soundFont)) {}
 
-OfflineSynth::~OfflineSynth() {
-    if (impl_->synth)
-        delete_fluid_synth(impl_->synth);
-    delete_fluid_settings(impl_->settings);
-}
+OfflineSynth::~OfflineSynth() = default;
 
 bool OfflineSynth::loaded() const {
-    return impl_->loaded;
+    return impl_->grid.loaded();
 }
+
 int OfflineSynth::sampleRate() const {
-    return impl_->sampleRate;
+    return impl_->grid.sampleRate();
 }
 
 void OfflineSynth::send(std::uint32_t packed) {
-    if (impl_->synth)
-        applyToFluidSynth(impl_->synth, packed);
+    impl_->grid.post(impl_->grid.position(), packed);
 }
 
 void OfflineSynth::reset() {
-    if (impl_->synth)
-        fluid_synth_all_sounds_off(impl_->synth, -1);
+    impl_->grid.post(impl_->grid.position(), SynthGrid::kAllSoundsOff);
 }
 
 void OfflineSynth::render(int frames, std::vector<std::int16_t>& out) {
-    const std::size_t start = out.size();
-    out.resize(start + static_cast<std::size_t>(frames) * 2);
-    if (!impl_->synth || frames <= 0)
+    if (frames <= 0)
         return;
-    fluid_synth_write_s16(impl_->synth, frames, out.data() + start, 0, 2, out.data() + start, 1, 2);
+    const auto n = static_cast<std::size_t>(frames);
+    impl_->left.resize(n);
+    impl_->right.resize(n);
+    impl_->grid.render(frames, impl_->left.data(), impl_->right.data());
+    const std::size_t start = out.size();
+    out.resize(start + 2 * n);
+    const auto sample = [](float v) {
+        return static_cast<std::int16_t>(std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f));
+    };
+    for (std::size_t k = 0; k < n; ++k) {
+        out[start + 2 * k] = sample(impl_->left[k]);
+        out[start + 2 * k + 1] = sample(impl_->right[k]);
+    }
 }
 
 } // namespace fw

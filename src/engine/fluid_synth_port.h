@@ -8,8 +8,10 @@
 
 namespace fw {
 
-// The built-in synthesizer: FluidSynth with the General MIDI SoundFont, played through
-// FluidSynth's audio drivers with a short buffer so that picks are heard at once.
+// The built-in synthesizer: FluidSynth with the General MIDI SoundFont, played to the sound
+// server. Every message sounds a constant latency after its time stamp, at its own frame of the
+// audio stream, so notes keep the spacing they were sent with whatever the audio period; the
+// period can then be long enough for an idle program to cost next to nothing.
 class FluidSynthPort final : public MidiPort {
 public:
     explicit FluidSynthPort(std::string soundFont = FW_DEFAULT_SOUNDFONT);
@@ -19,12 +21,16 @@ public:
     bool open() override;
     bool usable() const override;
     bool send(std::uint32_t packed) override;
+    bool sendAt(std::uint32_t packed, std::int64_t monoMicros) override;
     void reset() override;
 
     // The audio driver that opened ("pulseaudio", "alsa", ...), empty while closed.
     std::string driverName() const;
-    // Audio latency of the driver's buffers in milliseconds.
-    double bufferMillis() const;
+    // From a message's time stamp to its sound, in milliseconds; 0 while closed.
+    double latencyMillis() const;
+    // Messages that came too late for their frame, and times the sound system ran dry.
+    std::int64_t lateMessages() const;
+    std::int64_t underruns() const;
 
 private:
     struct Impl;
@@ -32,7 +38,8 @@ private:
 };
 
 // Renders MIDI through the same synthesizer without any audio device: messages go in, 16-bit
-// stereo samples come out. Used for offline rendering and to check what the synthesizer plays.
+// stereo samples come out, each message applied at the frame reached when it was sent. Used for
+// offline rendering and to check what the synthesizer plays.
 class OfflineSynth {
 public:
     explicit OfflineSynth(int sampleRate = 44100, std::string soundFont = FW_DEFAULT_SOUNDFONT);

@@ -77,7 +77,7 @@ bool MidiOutput::probeOnly() {
 }
 
 bool MidiOutput::send() {
-    return midiOut_ && midiOut_->send(packedMessage());
+    return midiOut_ && midiOut_->sendAt(packedMessage(), heldStamp_.value_or(monotonicMicros()));
 }
 
 bool MidiOutput::sendAndLog(int status, int data1, int data2) {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace fw {
 
@@ -59,6 +60,23 @@ public:
     // Silences everything on the output.
     void reset();
 
+    // While one lives, every message sent carries the given monotonic time instead of the time
+    // of its sending: the messages of one beat carry the beat's time and sound together, however
+    // long the sending and logging take.
+    class HeldStamp {
+    public:
+        HeldStamp(MidiOutput& out, std::int64_t monoMicros) : out_(out), saved_(out.heldStamp_) {
+            out_.heldStamp_ = monoMicros;
+        }
+        ~HeldStamp() { out_.heldStamp_ = saved_; }
+        HeldStamp(const HeldStamp&) = delete;
+        HeldStamp& operator=(const HeldStamp&) = delete;
+
+    private:
+        MidiOutput& out_;
+        std::optional<std::int64_t> saved_;
+    };
+
     int logStartTime = 0;
 
 private:
@@ -66,6 +84,7 @@ private:
     LogSink& playLog_;
     Prompts& prompts_;
     MidiPort* midiOut_ = nullptr;
+    std::optional<std::int64_t> heldStamp_;
 };
 
 } // namespace fw

@@ -1,6 +1,7 @@
 #include "engine/midi_outputs.h"
 
 #include "engine/fluid_synth_port.h"
+#include "engine/output_choice.h"
 #include "engine/rtmidi_port.h"
 
 #include <algorithm>
@@ -56,20 +57,21 @@ std::vector<std::string> MidiOutputs::names() const {
     std::vector<std::string> out;
     for (const auto& k : keys_) {
         auto made = std::find_if(made_.begin(), made_.end(), [&](auto& m) { return m.first == k; });
-        if (made != made_.end())
-            out.push_back(made->second->name());
-        else if (k == kBuiltinKey)
-            out.emplace_back("Built-in synthesizer (General MIDI)");
-        else if (k == kVirtualKey)
-            out.push_back(std::string(kVirtualPortName) + " (virtual output port)");
-        else if (startsWith(k, kJackPrefix))
-            out.push_back("JACK: " + k.substr(5));
-        else if (startsWith(k, kAlsaPrefix))
-            out.push_back(k.substr(5));
-        else
-            out.push_back(k);
+        out.push_back(made != made_.end() ? made->second->name() : displayName(k));
     }
     return out;
+}
+
+std::string MidiOutputs::displayName(const std::string& k) {
+    if (k == kBuiltinKey)
+        return "Built-in synthesizer (General MIDI)";
+    if (k == kVirtualKey)
+        return std::string(kVirtualPortName) + " (virtual output port)";
+    if (startsWith(k, kJackPrefix))
+        return "JACK: " + k.substr(5);
+    if (startsWith(k, kAlsaPrefix))
+        return k.substr(5);
+    return k;
 }
 
 MidiPort* MidiOutputs::port(int index) {
@@ -85,6 +87,15 @@ MidiPort* MidiOutputs::port(int index) {
 
 int MidiOutputs::indexOfKey(const std::string& key) const {
     auto it = std::find(keys_.begin(), keys_.end(), key);
+    return it == keys_.end() ? -1 : static_cast<int>(it - keys_.begin());
+}
+
+int MidiOutputs::indexOfRemembered(const std::string& key) const {
+    if (const int exact = indexOfKey(key); exact >= 0)
+        return exact;
+    const std::string name = withoutPortNumbers(key);
+    auto it = std::find_if(keys_.begin(), keys_.end(),
+                           [&](const std::string& k) { return withoutPortNumbers(k) == name; });
     return it == keys_.end() ? -1 : static_cast<int>(it - keys_.begin());
 }
 

@@ -32,6 +32,11 @@ public:
     MidiPort* port(int index);
     // List index of a port key, -1 when it is no longer there.
     int indexOfKey(const std::string& key) const;
+    // List index of a port remembered from an earlier run: the same key, or else the same name
+    // with other client and port numbers; -1 when it is gone.
+    int indexOfRemembered(const std::string& key) const;
+    // The display name of a port key.
+    static std::string displayName(const std::string& key);
     const std::string& key(int index) const { return keys_.at(static_cast<std::size_t>(index)); }
 
 private:

@@ -18,6 +18,13 @@ public:
     virtual bool usable() const = 0;
     // Sends one short message; false when the output is not usable.
     virtual bool send(std::uint32_t packed) = 0;
+    // Sends one short message stamped with the monotonic time (microseconds) it belongs to. An
+    // output that keeps time by stamps sounds it a constant latency after that time; the others
+    // send it at once.
+    virtual bool sendAt(std::uint32_t packed, std::int64_t monoMicros) {
+        (void)monoMicros;
+        return send(packed);
+    }
     // Silences everything on every channel.
     virtual void reset() = 0;
 };

@@ -170,6 +170,16 @@ void TForm5::showEvent(QShowEvent* event) {
     Memo1->setFocus();
 }
 
+void TForm5::keyPressEvent(QKeyEvent* event) {
+    // Escape is a key like any other while playing (the filter has shown its code); only
+    // "Exit Keyboard Mode" and the close box end keyboard mode.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void TForm5::FormKeyDown(int& key, Qt::KeyboardModifiers shift) {
     Label1->setText(QString::number(key));
     main_->Edit22KeyDown(key, shift);

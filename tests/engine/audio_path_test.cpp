@@ -97,7 +97,8 @@ TEST(AudioPath, BuiltInSynthesizerIsHeardThroughTheSoundServerAndSilenced) {
     FluidSynthPort port;
     ASSERT_TRUE(port.open()) << "the built-in synthesizer did not open an audio driver";
     EXPECT_FALSE(port.driverName().empty());
-    EXPECT_LE(port.bufferMillis(), 10.0);
+    EXPECT_GT(port.latencyMillis(), 0.0);
+    EXPECT_LE(port.latencyMillis(), 30.0);
 
     MonitorRecording rec("/tmp/fw-audio-" + std::to_string(getpid()) + ".raw");
     ASSERT_TRUE(rec.started());

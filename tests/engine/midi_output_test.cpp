@@ -1,3 +1,4 @@
+#include "engine/clock.h"
 #include "engine/midi_output.h"
 #include "engine/midi_outputs.h"
 #include "engine/prompts.h"
@@ -107,6 +108,23 @@ TEST_F(OutputFixture, ResetAndChangingTheOutputSilenceTheOldOne) {
     out.sendAndLog(0x91, 0x40, 0x64);
     EXPECT_EQ(other.sent.size(), 1u);
     EXPECT_TRUE(port.sent.empty());
+}
+
+TEST_F(OutputFixture, MessagesOfOneBeatCarryTheBeatsTimeStamp) {
+    port.open();
+    const std::int64_t before = monotonicMicros();
+    out.sendAndLog(0x91, 0x40, 0x64);
+    {
+        const MidiOutput::HeldStamp beat(out, 42);
+        out.sendAndLog(0x91, 0x40, 0);
+        out.sendAndLog(0x91, 0x41, 0x64);
+    }
+    out.sendAndLog(0x91, 0x41, 0);
+    ASSERT_EQ(port.sent.size(), 4u);
+    EXPECT_GE(port.sent[0].stamp, before);
+    EXPECT_EQ(port.sent[1].stamp, 42);
+    EXPECT_EQ(port.sent[2].stamp, 42);
+    EXPECT_GE(port.sent[3].stamp, port.sent[0].stamp);
 }
 
 TEST(MidiOutputs, ListsOutputZeroFirstAndFindsPortsByName) {

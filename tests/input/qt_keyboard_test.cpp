@@ -168,6 +168,11 @@ TEST_F(KeyboardWindows, KeyboardWindowPlaysShowsTheCodeAndMirrorsTheMainWindow) 
     QTest::keyClick(&kb, Qt::Key_Comma);
     EXPECT_EQ(f.VTracker->value(), 4);
 
+    // Escape shows its code like any key outside the table; the window stays open.
+    QTest::keyClick(kb.Memo1, Qt::Key_Escape);
+    EXPECT_EQ(kb.Label1->text(), "27");
+    EXPECT_TRUE(kb.isVisible());
+
     // The alternate buttons and "Exit Keyboard Mode".
     QTest::mouseClick(kb.Button33, Qt::LeftButton);
     EXPECT_EQ(f.ListBox1->currentRow(), 120);

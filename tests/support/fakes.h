@@ -39,6 +39,7 @@ struct SentMessage {
     int status = 0;
     int data1 = 0;
     int data2 = 0;
+    std::int64_t stamp = 0; // the monotonic time stamp it was sent with
 };
 
 // Stores every message it is sent with the time it arrived. It can be told to refuse opens and
@@ -56,13 +57,14 @@ public:
         return true;
     }
     bool usable() const override { return opened && !failSend; }
-    bool send(std::uint32_t packed) override {
+    bool send(std::uint32_t packed) override { return sendAt(packed, 0); }
+    bool sendAt(std::uint32_t packed, std::int64_t stamp) override {
         ++sendCalls;
         if (!usable())
             return false;
         sent.push_back({clock_ ? clock_->micros() : 0, static_cast<int>(packed & 0xFF),
                         static_cast<int>((packed >> 8) & 0xFF),
-                        static_cast<int>((packed >> 16) & 0xFF)});
+                        static_cast<int>((packed >> 16) & 0xFF), stamp});
         return true;
     }
     void reset() override { ++resets; }

@@ -1,0 +1,50 @@
+#pragma once
+
+// Stand-ins for the ports a bench does not measure.
+#include "app/qt_main_window.h"
+#include "engine/clock.h"
+#include "engine/prompts.h"
+#include "engine/random.h"
+#include "input/joystick.h"
+
+#include <QtGlobal>
+
+#include <optional>
+#include <string>
+
+namespace fw::bench {
+
+// No one answers: the start-up's joystick message is noted and dropped.
+class SilentPrompts final : public Prompts {
+public:
+    void showMessage(const std::string&) override { ++messages; }
+    std::optional<std::string> openFileName(const FileDialogSpec&) override { return {}; }
+    std::optional<std::string> saveFileName(const FileDialogSpec&) override { return {}; }
+    int messages = 0;
+};
+
+// A controller that is not plugged in; the 1 ms poll still runs its full path.
+class AbsentJoystick final : public Joystick {
+public:
+    int setCapture() override { return kJoyUnplugged; }
+    int getPosEx(JoyInfo&) override { return kJoyUnplugged; }
+    void releaseCapture() override {}
+};
+
+// What the main window needs besides its outputs: the real clock, no one answering, no
+// controller and a fixed seed.
+struct WindowPorts {
+    SystemClock clock;
+    SilentPrompts prompts;
+    AbsentJoystick joystick;
+    SeededRandom random{1};
+    Services with(MidiOutputs& outputs) { return {clock, prompts, outputs, joystick, random}; }
+};
+
+// Benches draw offscreen unless a platform was asked for.
+inline void offscreenUnlessSet() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+} // namespace fw::bench

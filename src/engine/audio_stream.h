@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace fw {
+
+// A stream of stereo sound to the sound system, which asks for frames from a thread of its own.
+class AudioStream {
+public:
+    // Fills frames of left and right; nowMicros is the monotonic time the stream asked.
+    using Render =
+        std::function<void(std::int64_t nowMicros, int frames, float* left, float* right)>;
+
+    virtual ~AudioStream() = default;
+    // The sound system it plays through ("pulseaudio", "alsa", ...).
+    virtual std::string driverName() const = 0;
+    // Sound buffered ahead of what is heard, as asked of the sound system.
+    virtual double bufferMillis() const = 0;
+    // Times the sound system ran out of sound to play.
+    virtual std::int64_t underruns() const { return 0; }
+};
+
+// A PulseAudio stream (also served by PipeWire's PulseAudio service); none when no server runs.
+// The server asks for sound in pieces of requestMillis and keeps bufferMillis queued.
+std::unique_ptr<AudioStream> openPulseAudioStream(int sampleRate, double bufferMillis,
+                                                  double requestMillis, AudioStream::Render render);
+
+// One of FluidSynth's own audio drivers ("pipewire", "alsa", ...), rendering through render.
+std::unique_ptr<AudioStream> openFluidAudioStream(const std::string& driver, int sampleRate,
+                                                  int periodFrames, int periods,
+                                                  AudioStream::Render render);
+
+} // namespace fw

@@ -1,0 +1,192 @@
+#include "engine/audio_stream.h"
+#include "engine/clock.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <atomic>
+#include <pthread.h>
+#include <sched.h>
+#include <vector>
+
+namespace fw {
+
+namespace {
+
+// The whole stream runs on PulseAudio's own thread: the server asks for sound, the callback
+// renders it straight into the server's buffer. No second thread hands blocks over, which
+// halves the wake-ups that an idle program pays for.
+class PulseAudioStream final : public AudioStream {
+public:
+    PulseAudioStream(int rate, double bufferMillis, double requestMillis, Render render)
+        : rate_(rate), bufferMillis_(bufferMillis), requestMillis_(requestMillis),
+          render_(std::move(render)) {}
+
+    ~PulseAudioStream() override {
+        if (!loop_)
+            return;
+        pa_threaded_mainloop_stop(loop_);
+        if (stream_) {
+            pa_stream_disconnect(stream_);
+            pa_stream_unref(stream_);
+        }
+        if (context_) {
+            pa_context_disconnect(context_);
+            pa_context_unref(context_);
+        }
+        pa_threaded_mainloop_free(loop_);
+    }
+
+    bool open() {
+        loop_ = pa_threaded_mainloop_new();
+        if (!loop_)
+            return false;
+        context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Fretwright");
+        if (!context_)
+            return false;
+        pa_context_set_state_callback(context_, &PulseAudioStream::signal, this);
+        // Never start a server: without one the program plays silently.
+        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            return false;
+        pa_threaded_mainloop_lock(loop_);
+        const bool ok = pa_threaded_mainloop_start(loop_) >= 0 && waitForContext() &&
+                        connectStream() && waitForStream();
+        pa_threaded_mainloop_unlock(loop_);
+        return ok;
+    }
+
+    std::string driverName() const override { return "pulseaudio"; }
+    double bufferMillis() const override { return bufferMillis_; }
+    std::int64_t underruns() const override { return underruns_.load(); }
+
+private:
+    static void signal(pa_context*, void* self) {
+        pa_threaded_mainloop_signal(static_cast<PulseAudioStream*>(self)->loop_, 0);
+    }
+    static void streamSignal(pa_stream*, void* self) {
+        pa_threaded_mainloop_signal(static_cast<PulseAudioStream*>(self)->loop_, 0);
+    }
+    static void underflow(pa_stream*, void* self) {
+        auto* me = static_cast<PulseAudioStream*>(self);
+        // A stream that starts without prebuffering is empty for a moment at its start.
+        if (me->written_ > 2 * me->bytesFor(me->bufferMillis_))
+            ++me->underruns_;
+    }
+    static void write(pa_stream* s, size_t bytes, void* self) {
+        static_cast<PulseAudioStream*>(self)->fill(s, bytes);
+    }
+
+    bool waitForContext() {
+        for (;;) {
+            const pa_context_state_t state = pa_context_get_state(context_);
+            if (state == PA_CONTEXT_READY)
+                return true;
+            if (!PA_CONTEXT_IS_GOOD(state))
+                return false;
+            pa_threaded_mainloop_wait(loop_);
+        }
+    }
+
+    bool waitForStream() {
+        for (;;) {
+            const pa_stream_state_t state = pa_stream_get_state(stream_);
+            if (state == PA_STREAM_READY)
+                return true;
+            if (!PA_STREAM_IS_GOOD(state))
+                return false;
+            pa_threaded_mainloop_wait(loop_);
+        }
+    }
+
+    std::uint32_t bytesFor(double millis) const {
+        return static_cast<std::uint32_t>(millis * rate_ / 1000.0) * kFrameBytes;
+    }
+
+    bool connectStream() {
+        pa_sample_spec spec{};
+        spec.format = PA_SAMPLE_FLOAT32NE;
+        spec.rate = static_cast<std::uint32_t>(rate_);
+        spec.channels = 2;
+        stream_ = pa_stream_new(context_, "Built-in synthesizer", &spec, nullptr);
+        if (!stream_)
+            return false;
+        pa_stream_set_state_callback(stream_, &PulseAudioStream::streamSignal, this);
+        pa_stream_set_write_callback(stream_, &PulseAudioStream::write, this);
+        pa_stream_set_underflow_callback(stream_, &PulseAudioStream::underflow, this);
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<std::uint32_t>(-1);
+        attr.tlength = bytesFor(bufferMillis_);
+        // No prebuffering: should the server ever run dry, it plays silence and goes on at the
+        // same pace, dropping what comes too late, rather than stopping and starting later.
+        // Every later note then still sounds at its time.
+        attr.prebuf = 0;
+        attr.minreq = bytesFor(requestMillis_);
+        attr.fragsize = static_cast<std::uint32_t>(-1);
+        // The buffer asked for is the whole way to the speaker, the server's share included.
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
+        return pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) >= 0;
+    }
+
+    void fill(pa_stream* s, size_t bytes) {
+        const std::int64_t now = monotonicMicros();
+        if (!priorityAsked_) {
+            // Sound must not wait behind a busy machine's other work. Where the system does not
+            // allow it, the stream runs at normal priority with its buffer as the only cushion.
+            priorityAsked_ = true;
+            sched_param param{};
+            param.sched_priority = kRealtimePriority;
+            pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+        }
+        const std::size_t frames = bytes / kFrameBytes;
+        if (left_.size() < frames) {
+            left_.resize(frames);
+            right_.resize(frames);
+        }
+        render_(now, static_cast<int>(frames), left_.data(), right_.data());
+        std::size_t done = 0;
+        while (done < frames) {
+            void* data = nullptr;
+            size_t size = (frames - done) * kFrameBytes;
+            if (pa_stream_begin_write(s, &data, &size) < 0 || !data)
+                return;
+            const std::size_t n = std::min(size / kFrameBytes, frames - done);
+            auto* out = static_cast<float*>(data);
+            for (std::size_t k = 0; k < n; ++k) {
+                out[2 * k] = left_[done + k];
+                out[2 * k + 1] = right_[done + k];
+            }
+            pa_stream_write(s, data, n * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+            done += n;
+            written_ += n * kFrameBytes;
+        }
+    }
+
+    static constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+    static constexpr int kRealtimePriority = 20;
+
+    int rate_;
+    double bufferMillis_;
+    double requestMillis_;
+    Render render_;
+    pa_threaded_mainloop* loop_ = nullptr;
+    pa_context* context_ = nullptr;
+    pa_stream* stream_ = nullptr;
+    std::vector<float> left_;
+    std::vector<float> right_;
+    std::atomic<std::int64_t> underruns_{0};
+    std::uint64_t written_ = 0; // bytes, on the stream's thread
+    bool priorityAsked_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<AudioStream> openPulseAudioStream(int sampleRate, double bufferMillis,
+                                                  double requestMillis,
+                                                  AudioStream::Render render) {
+    auto stream = std::make_unique<PulseAudioStream>(sampleRate, bufferMillis, requestMillis,
+                                                     std::move(render));
+    if (!stream->open())
+        return nullptr;
+    return stream;
+}
+
+} // namespace fw

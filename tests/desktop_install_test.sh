@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks what a desktop needs: both programs, the
+# desktop entry and the AppStream metainfo (each passing its validator) and the icon in every size.
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+id=org.fretwright.Fretwright
+for program in fretwright fretwright-log; do
+    [ -x "$prefix/bin/$program" ] || { echo "missing $prefix/bin/$program"; exit 1; }
+done
+desktop-file-validate "$prefix/share/applications/$id.desktop"
+appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
+grep -qx "Icon=$id" "$prefix/share/applications/$id.desktop"
+[ -f "$prefix/share/icons/hicolor/scalable/apps/$id.svg" ] || { echo "missing SVG icon"; exit 1; }
+for size in 16 32 48 64 128 256; do
+    png="$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png"
+    file "$png" | grep -q "PNG image data, $size x $size" || { echo "bad icon $png"; exit 1; }
+done
+echo "installed and valid in $prefix"

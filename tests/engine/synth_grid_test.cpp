@@ -1,0 +1,80 @@
+#include "engine/midi_port.h"
+#include "engine/stream_clock.h"
+#include "engine/synth_grid.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace fw {
+namespace {
+
+// Renders up to a frame and returns the first frame from `from` on louder than threshold.
+std::int64_t renderToOnset(SynthGrid& grid, std::int64_t from, std::int64_t until) {
+    std::vector<float> left(static_cast<std::size_t>(until - grid.position()));
+    std::vector<float> right(left.size());
+    const std::int64_t start = grid.position();
+    grid.render(static_cast<int>(left.size()), left.data(), right.data());
+    for (std::int64_t f = std::max(from, start); f < until; ++f)
+        if (std::fabs(left[static_cast<std::size_t>(f - start)]) > 0.02f)
+            return f;
+    return -1;
+}
+
+TEST(SynthGrid, NotesStartWithinAQuarterBlockOfTheirFrameAndIdleLanesSleep) {
+    SynthGrid grid(44100, FW_DEFAULT_SOUNDFONT);
+    ASSERT_TRUE(grid.loaded()) << "General MIDI SoundFont missing";
+    grid.post(0, packShortMessage(0xC1, 115, 0)); // woodblock: a sharp attack
+    // Notes at every offset within a block, half a second apart: FluidSynth alone would start
+    // them on its 64-frame grid, up to 63 frames late.
+    std::vector<std::int64_t> delays;
+    for (int offset = 0; offset < SynthGrid::kBlock; offset += 5) {
+        const std::int64_t frame = (delays.size() + 1) * 22050 + offset;
+        renderToOnset(grid, frame, frame);
+        grid.post(frame, packShortMessage(0x91, 76, 100));
+        const std::int64_t onset = renderToOnset(grid, frame, frame + 4410);
+        ASSERT_GE(onset, frame) << offset;
+        delays.push_back(onset - frame);
+    }
+    const auto [lo, hi] = std::minmax_element(delays.begin(), delays.end());
+    EXPECT_LT(*hi - *lo, SynthGrid::kBlock / SynthGrid::kLanes);
+    EXPECT_EQ(grid.lateMessages(), 0);
+
+    // Once the last note and its reverb have died away nothing renders, and a program change
+    // or a bend does not wake anything; a note does.
+    renderToOnset(grid, 0, grid.position() + 3 * 44100);
+    EXPECT_EQ(grid.awakeLanes(), 0);
+    grid.post(grid.position(), packShortMessage(0xE1, 0, 0x40));
+    grid.post(grid.position() - 100, packShortMessage(0x91, 76, 100)); // already past: at once
+    EXPECT_EQ(grid.lateMessages(), 1);
+    EXPECT_GE(renderToOnset(grid, grid.position(), grid.position() + 4410), 0);
+    EXPECT_EQ(grid.awakeLanes(), 1);
+}
+
+TEST(StreamClock, MapsStampsToFramesThroughLateCallbacksAndTakesUpALastingShift) {
+    StreamClock clock(44100, 4000);
+    // The stream asks for 441 frames every 10 ms; frame 0 lies at 1 s.
+    std::int64_t end = 0;
+    std::int64_t now = 1000000;
+    const auto callback = [&](std::int64_t lateBy) {
+        end += 441;
+        clock.update(now + lateBy, end);
+        now += 10000;
+    };
+    for (int i = 0; i < 20; ++i)
+        callback(i % 7 == 3 ? 3000 : 0); // now and then one runs 3 ms late
+    // A stamp sounds its margin after it: 4 ms after 1 s is frame 176.4 (plus the 441 frames
+    // the first callback wrote before its time).
+    EXPECT_EQ(clock.frameFor(1000000), 441 + 176);
+    EXPECT_EQ(clock.frameFor(1100000) - clock.frameFor(1000000), 4410);
+    // After the sound ran dry for 20 ms every callback comes that much later for good.
+    now += 20000;
+    for (int i = 0; i < 60; ++i)
+        callback(0);
+    EXPECT_EQ(clock.frameFor(1000000), 441 + 176 - 882);
+}
+
+} // namespace
+} // namespace fw
