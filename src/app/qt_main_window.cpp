@@ -247,6 +247,7 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::Timer2Timer() {
+    const MemoLog::Batch beatLines(playLog_);
     const MidiOutput::HeldStamp beatTime(output_, Timer2->lastBeatDue());
     engine_.sequencerTick();
     syncControls();

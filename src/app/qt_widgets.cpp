@@ -80,16 +80,29 @@ void Panel::mousePressEvent(QMouseEvent* event) {
 }
 
 void MemoLog::appendLine(const std::string& line) {
-    // Insert at the end through a cursor, the line break and the line in one edit: no re-layout
+    if (batchDepth_ > 0)
+        pending_ << QString::fromStdString(line);
+    else
+        insert(QString::fromStdString(line));
+}
+
+void MemoLog::flush() {
+    if (pending_.isEmpty())
+        return;
+    insert(pending_.join('\n'));
+    pending_.clear();
+}
+
+void MemoLog::insert(const QString& lines) {
+    // Insert at the end through a cursor, the line break and the lines in one edit: no re-layout
     // of what is already there and no scan of the existing text, whatever its length.
     if (!view_)
         return;
     QTextDocument* doc = view_->document();
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
-    const QString text = QString::fromStdString(line);
     // A line end the user left after the last line is reused, so no empty line gets in between.
-    cursor.insertText(cursor.block().length() <= 1 ? text : QChar('\n') + text);
+    cursor.insertText(cursor.block().length() <= 1 ? lines : QChar('\n') + lines);
 }
 
 QPlainTextEdit* makeMemo(const QString& name, QWidget* parent) {

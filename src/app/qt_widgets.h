@@ -69,8 +69,29 @@ public:
     void setView(QPlainTextEdit* view) { view_ = view; }
     QPlainTextEdit* view() const { return view_; }
 
+    // While one lives, appended lines wait and go into the view together when it ends: the
+    // messages of one beat then leave one after another, none of them waiting on the view.
+    class Batch {
+    public:
+        explicit Batch(MemoLog& log) : log_(log) { ++log_.batchDepth_; }
+        ~Batch() {
+            if (--log_.batchDepth_ == 0)
+                log_.flush();
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        MemoLog& log_;
+    };
+
 private:
+    void insert(const QString& lines);
+    void flush();
+
     QPlainTextEdit* view_;
+    int batchDepth_ = 0;
+    QStringList pending_;
 };
 
 // A multi-line text box in a fixed-width font with no wrapping, as the logs and memories use.
