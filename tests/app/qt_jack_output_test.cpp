@@ -39,11 +39,17 @@ public:
         std::remove(file_.c_str());
     }
     std::string port() const { return name_ + ":input"; }
-    // Ends the client; it prints what it still holds before it goes.
+    // True once some client's output is connected to the port.
+    bool connected() const {
+        return std::system(
+                   ("JACK_NO_START_SERVER=1 jack_lsp -c " + port() + " 2>/dev/null | grep -q '^ '")
+                       .c_str()) == 0;
+    }
+    // Ends the client as Ctrl+C does: it closes its JACK client properly.
     void stop() {
         if (pid_ <= 0)
             return;
-        kill(pid_, SIGTERM);
+        kill(pid_, SIGINT);
         waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
@@ -100,6 +106,12 @@ TEST(JackOutput, AJackClientHearsExactlyThePlayLog) {
     }
     ASSERT_GE(row, 0) << "no " << wanted.toStdString() << " in the MIDI Output list";
     form.MidiOutputList->setCurrentRow(row);
+    // The first beat opens the port; JACK makes the connection a moment later, and what is
+    // sent before it arrives nowhere.
+    form.Timer2Timer();
+    for (int i = 0; i < 200 && !dump.connected(); ++i)
+        usleep(20000);
+    ASSERT_TRUE(dump.connected());
     form.R2IMemo->clear();
 
     // A chord, a two-beat pattern, the instrument and bend, a chord change with its note-offs.
@@ -110,7 +122,6 @@ TEST(JackOutput, AJackClientHearsExactlyThePlayLog) {
     }
     engine.st.pickMemory[1][1] = "0123---"
                                  "4-5-6--";
-    form.Timer2Timer(); // opens the port
     form.PitchUpdaterTimer();
     form.pickButtons[1]->click();
     for (int beat = 0; beat < 3; ++beat) {
