@@ -191,9 +191,9 @@ void ReplacingFileWriter::openTarget() {
     // being replaced, or give a new one the usual mode under the umask.
     if (exists) {
         ::fchmod(fd, st.st_mode & 07777);
-        if (::geteuid() == 0 && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
-            // The copy stays root's; the contents are what matters.
-        }
+        // Should that fail, the copy is root's and still holds the same bytes.
+        if (::geteuid() == 0)
+            (void)!::fchown(fd, st.st_uid, st.st_gid);
     } else {
         ::fchmod(fd, 0666 & ~currentUmask());
     }
