@@ -41,6 +41,7 @@ class FretboardPicture;
 class PickSetPages;
 class ChordBuilderPage;
 class ChordDefinitionsPage;
+class MemoryStatusPage;
 class PlayLogsPage;
 class BeatManagerPage;
 
@@ -145,6 +146,7 @@ public:
     FretboardPicture* Fretboard = nullptr;
     ChordBuilderPage* ChordBuilder = nullptr;         // Builder > "Chords"
     ChordDefinitionsPage* ChordDefinitions = nullptr; // Memory State > "Chord Definitions"
+    MemoryStatusPage* MemoryStatus = nullptr;         // Memory State > "Memory Status"
     PlayLogsPage* PlayLogs = nullptr;                 // "Play Logs" tab
     BeatManagerPage* BeatManager = nullptr;           // "Beat Manager" tab
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.

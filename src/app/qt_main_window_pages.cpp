@@ -3,6 +3,7 @@
 #include "beats/qt_beat_manager_page.h"
 #include "chords/qt_chord_builder_page.h"
 #include "chords/qt_chord_definitions_page.h"
+#include "chords/qt_memory_status_page.h"
 #include "engine/instruments.h"
 #include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
@@ -165,12 +166,9 @@ QWidget* TForm1::buildMemoryPage() {
         new ChordDefinitionsPage(ChordBuilder->chordSets(), services_.prompts, memory);
     memory->addTab(ChordDefinitions, "Chord Definitions");
     memory->addTab(pickSetPages->buildDefinitionsPage(memory), "Pick Definitions");
-    auto* status = page("MemoryStatusPage", memory);
-    auto* statusLayout = new QVBoxLayout(status);
-    Button51 = makeButton("Button51", "Refresh", status);
-    statusLayout->addWidget(Button51, 0, Qt::AlignLeft);
-    statusLayout->addStretch(1);
-    memory->addTab(status, "Memory Status");
+    MemoryStatus = new MemoryStatusPage(engine_, memory);
+    Button51 = MemoryStatus->Button51;
+    memory->addTab(MemoryStatus, "Memory Status");
     return memory;
 }
 

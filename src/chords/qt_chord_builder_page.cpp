@@ -24,6 +24,7 @@ const std::array<std::array<const char*, 5>, 5> kChordSlotButtonNames{{
 
 namespace {
 constexpr int kPreviewVelocity = 0x5A;
+const char* const kNoRootMessage = "Choose a root note in \"Chord Root\" first.";
 
 // The three colour groups match what the fast chord generator fills: chord tones, the same
 // an octave up, added tones.
@@ -34,6 +35,23 @@ QColor groupColour(int k) {
         return QColor(200, 228, 255);
     return QColor(208, 240, 200);
 }
+
+// The root list keeps a root chosen: a Ctrl+click (or Ctrl+Space) on the chosen item would
+// otherwise leave the list without one, and the slot buttons would store a chord built on no
+// root at all.
+class RootList : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override {
+        const auto flags = QListWidget::selectionCommand(index, event);
+        if (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+            return QItemSelectionModel::NoUpdate;
+        return flags;
+    }
+};
 } // namespace
 
 ChordBuilderPage::ChordBuilderPage(Engine& engine, Prompts& prompts, QWidget* parent)
@@ -47,11 +65,15 @@ ChordBuilderPage::ChordBuilderPage(Engine& engine, Prompts& prompts, QWidget* pa
     auto* rootColumn = new QVBoxLayout;
     rootColumn->setSpacing(2);
     rootColumn->addWidget(new QLabel("Chord Root", this));
-    ListBox2 = new QListWidget(this);
+    ListBox2 = new RootList(this);
     ListBox2->setObjectName("ListBox2");
     for (const auto& name : noteNames())
         ListBox2->addItem(QString::fromStdString(name));
     ListBox2->setCurrentRow(36);
+    connect(ListBox2, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!ListBox2->selectedItems().isEmpty())
+            unlistedRoot_.reset();
+    });
     ListBox2->setFixedWidth(80);
     rootColumn->addWidget(ListBox2, 1);
     layout->addLayout(rootColumn);
@@ -126,18 +148,26 @@ void ChordBuilderPage::showEvent(QShowEvent* event) {
         ListBox2->scrollToItem(item, QAbstractItemView::PositionAtCenter);
 }
 
-int ChordBuilderPage::rootIndex() const {
+std::optional<int> ChordBuilderPage::root() const {
     const QListWidgetItem* item = ListBox2->currentItem();
-    return item && item->isSelected() ? ListBox2->row(item) : -1;
+    if (item && item->isSelected())
+        return ListBox2->row(item);
+    return unlistedRoot_;
+}
+
+int ChordBuilderPage::rootIndex() const {
+    return root().value_or(-1);
 }
 
 void ChordBuilderPage::setRootIndex(int root) {
     if (root >= 0 && root < ListBox2->count()) {
+        unlistedRoot_.reset();
         ListBox2->setCurrentRow(root);
         ListBox2->scrollToItem(ListBox2->item(root), QAbstractItemView::PositionAtCenter);
     } else {
         ListBox2->setCurrentRow(-1);
         ListBox2->clearSelection();
+        unlistedRoot_ = root;
     }
 }
 
@@ -169,13 +199,23 @@ void ChordBuilderPage::previewString(int k) {
         prompts_.showMessage(e.what());
         return;
     }
-    const long long note = static_cast<long long>(rootIndex()) + offset;
+    const auto r = root();
+    if (!r) {
+        prompts_.showMessage(kNoRootMessage);
+        return;
+    }
+    const long long note = static_cast<long long>(*r) + offset;
     preview_.play(0x91 + engine_.ui.track, note < 0 || note > 127 ? -1 : static_cast<int>(note),
                   kPreviewVelocity);
 }
 
 void ChordBuilderPage::saveChordToSlot(int set, int chord) {
-    chordSets_.saveChordToSlot(set, chord, rootIndex(), offsetTexts());
+    const auto r = root();
+    if (!r) {
+        prompts_.showMessage(kNoRootMessage);
+        return;
+    }
+    chordSets_.saveChordToSlot(set, chord, *r, offsetTexts());
 }
 
 } // namespace fw

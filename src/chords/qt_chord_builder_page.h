@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 namespace fw {
 
@@ -27,9 +28,13 @@ public:
     ChordSets& chordSets() { return chordSets_; }
     NotePreview& preview() { return preview_; }
 
-    // Root note: the selected item of ListBox2, -1 when none is selected.
+    // Root note: the selected item of ListBox2, or the root "Edit an Existing Chord" showed
+    // when the list does not hold it; nothing when there is neither.
+    std::optional<int> root() const;
+    // The root, -1 when there is none.
     int rootIndex() const;
-    // Selects a root; -1 (or any number that names no item) leaves none selected.
+    // Selects a root; a number that names no item (such as -1) leaves none selected and is kept
+    // as the root until the player chooses one, so the slot buttons store that chord unchanged.
     void setRootIndex(int root);
     // The text of offset box k (1..10).
     std::array<std::string, 10> offsetTexts() const;
@@ -59,6 +64,7 @@ private:
     Prompts& prompts_;
     ChordSets chordSets_;
     NotePreview preview_;
+    std::optional<int> unlistedRoot_;
 };
 
 // Object names of the slot buttons, [set][chord].

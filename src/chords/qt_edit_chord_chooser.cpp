@@ -43,11 +43,12 @@ void TForm6::Button1Click() {
         const BuilderChord shown = builderChordFor(main_->engine().st.chordMemory[set][chord]);
         builder->showChord(shown);
         // A lowest note outside the root list (a loaded file can hold any number) leaves no
-        // root selected; storing the chord as it stands would shift every string, so say so.
+        // root selected; the builder keeps it, so a slot button stores the chord unchanged.
         if (shown.root < -1 || shown.root >= builder->ListBox2->count())
             main_->prompts().showMessage(
                 "The lowest note of this chord, " + std::to_string(shown.root) +
-                ", is not in the \"Chord Root\" list. Choose a root before storing the chord.");
+                ", is not in the \"Chord Root\" list. The slot buttons store the chord as it is "
+                "until you choose a root.");
     }
     accept();
 }

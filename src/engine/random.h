@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <random>
 
@@ -23,6 +24,10 @@ public:
 private:
     std::mt19937 engine_;
 };
+
+// A position 0..count-1, each equally likely (count at least 1). Draws again rather than fold the
+// top of the range, which would favour the low positions.
+std::size_t uniformIndex(Random& random, std::size_t count);
 
 // Seeded from the system's entropy source at start-up, so every run plays other random beats.
 std::uint32_t freshSeed();

@@ -80,20 +80,39 @@ mode_t currentUmask() {
 }
 } // namespace
 
-LineFileRead readLineFile(const std::string& path, std::size_t maxBytes) {
-    LineFileRead result;
+std::optional<std::string> readSettingsBytes(const std::string& path, std::string& error,
+                                             std::size_t maxBytes) {
     std::string bytes;
     const int err = readBytes(path, maxBytes, bytes);
     if (err == -1) {
-        result.error = path + " is too large for a settings file.";
-    } else if (err != 0) {
-        result.error = "Cannot open file " + path;
-    } else if (bytes.find('\0') != std::string::npos) {
-        result.error = path + " is not a text file.";
-    } else {
-        result.lines = splitLines(bytes);
+        error = path + " is too large for a settings file.";
+        return std::nullopt;
     }
+    if (err != 0) {
+        error = "Cannot open file " + path;
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+LineFileRead linesOfText(std::string_view bytes, const std::string& name) {
+    LineFileRead result;
+    if (bytes.find('\0') != std::string_view::npos)
+        result.error = name + " is not a text file.";
+    else
+        result.lines = splitLines(bytes);
     return result;
+}
+
+LineFileRead readLineFile(const std::string& path, std::size_t maxBytes) {
+    std::string error;
+    const auto bytes = readSettingsBytes(path, error, maxBytes);
+    if (!bytes) {
+        LineFileRead result;
+        result.error = error;
+        return result;
+    }
+    return linesOfText(*bytes, path);
 }
 
 std::optional<std::string> readWholeFile(const std::string& path, std::string& error) {

@@ -33,6 +33,13 @@ struct LineFileRead {
 // than maxBytes.
 LineFileRead readLineFile(const std::string& path, std::size_t maxBytes = 64u << 20);
 
+// The two halves of readLineFile, for loaders that parse text apart from reading it: the bytes
+// of a settings file (or nothing, with error set), and the lines of such text (refused when it
+// holds NUL bytes; name is the file named in the message).
+std::optional<std::string> readSettingsBytes(const std::string& path, std::string& error,
+                                             std::size_t maxBytes = 64u << 20);
+LineFileRead linesOfText(std::string_view bytes, const std::string& name);
+
 // Writes a file so that a regular file is either left as it was or replaced whole: the bytes go
 // to a temporary file beside it, flushed to disk and renamed over the target only when
 // everything was written; a replaced file keeps its permissions. A symbolic link, even one that

@@ -28,6 +28,24 @@ const FileDialogSpec kSaveDialog5{"Save Pick Set", "Pick Sequence Sets|*.picks",
 QString fromBytes(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
+// A channel is one line of every file it is saved to; a line break pasted into its box would
+// split it there and shift every channel after it. Pasted lines are joined instead.
+void keepOnOneLine(QLineEdit* box) {
+    const QString text = box->text();
+    if (!text.contains('\n') && !text.contains('\r'))
+        return;
+    const int cursor = box->cursorPosition();
+    QString joined;
+    int joinedCursor = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n' && text[i] != '\r')
+            joined += text[i];
+        if (i + 1 == cursor)
+            joinedCursor = static_cast<int>(joined.size());
+    }
+    box->setText(joined);
+    box->setCursorPosition(joinedCursor);
+}
 } // namespace
 
 PickSetPages::PickSetPages(Engine& engine, Prompts& prompts, QObject* parent)
@@ -65,6 +83,7 @@ QWidget* PickSetPages::buildSequencesPage(QWidget* parent) {
             box->setFixedHeight(QFontMetrics(fixed).height() + 6);
             // A sequence is never cut, however long it grows.
             box->setMaxLength(std::numeric_limits<int>::max());
+            connect(box, &QLineEdit::textEdited, box, [box] { keepOnOneLine(box); });
             pickEdits[p][i] = box;
             const int row = i % 7 + 1;
             const int column = i < 7 ? 0 : 3;
@@ -140,6 +159,13 @@ PickChannels PickSetPages::channelTexts(int n) const {
             texts[c - 1] = box->text().toLatin1().toStdString();
     }
     return texts;
+}
+
+void PickSetPages::setChannelTexts(int n, const PickChannels& texts) {
+    for (int c = 1; c <= kPickChannels; ++c) {
+        if (QLineEdit* box = sequenceEdit(n, c))
+            box->setText(fromBytes(texts[static_cast<std::size_t>(c - 1)]));
+    }
 }
 
 void PickSetPages::savePickSet(int set) {

@@ -49,6 +49,8 @@ public:
     QLineEdit* sequenceEdit(int n, int channel) const;
     // The texts of sequence n's seven boxes, channel 1 first.
     PickChannels channelTexts(int n) const;
+    // Writes the seven boxes of sequence n, channel 1 first.
+    void setChannelTexts(int n, const PickChannels& texts);
     // What PickMemo shows, byte for byte; this is what "SavePick Set" writes.
     const std::vector<std::string>& memoLines() const { return memoLines_; }
 

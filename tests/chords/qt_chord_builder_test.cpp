@@ -245,14 +245,22 @@ TEST(ChordBuilderWindow, EditAnExistingChordRoundTrips) {
     named(page, "Button3")->click(); // 1-2
     EXPECT_EQ(memory[1][2], memory[1][1]);
 
-    // A lowest note the root list does not hold: the offsets still count from it, no root is
-    // selected, and the user is told before storing a shifted chord.
+    // A lowest note the root list does not hold: the offsets count from it, no item is
+    // selected, the user is told, and a slot button stores the chord unchanged rather than
+    // shifted onto no root.
     memory[1][1] = {0, 100, 104, 107, 112, 100, 100, 100, 100, 100, 100};
     editExistingChord(h, form6, [&] { form6.Button1->click(); });
-    EXPECT_EQ(page->rootIndex(), -1);
+    EXPECT_TRUE(h.form->ListBox2->selectedItems().isEmpty());
+    EXPECT_EQ(page->rootIndex(), 100);
     EXPECT_EQ(page->offsetBoxes[2]->currentText(), "4");
     ASSERT_EQ(h.prompts.messages.size(), 2u);
     EXPECT_NE(h.prompts.messages[1].find("100"), std::string::npos);
+    named(page, "Button3")->click();
+    EXPECT_EQ(memory[1][2], memory[1][1]);
+    // Choosing a root from the list replaces the kept one.
+    h.form->ListBox2->setCurrentRow(50);
+    named(page, "Button3")->click();
+    EXPECT_EQ(memory[1][2][1], 50);
 }
 
 TEST(ChordDefinitionsWindow, FileButtonsSaveAndLoadThroughTheDialogs) {
