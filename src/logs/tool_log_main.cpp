@@ -82,8 +82,11 @@ public:
         return writer_.error();
     }
     bool commit() {
-        gTempSet = 0; // the rename is about to take the name away
-        return writer_.commit();
+        // Until the rename is done the temporary file is ours to remove; after it the name is
+        // gone, and removing it again does nothing.
+        const bool done = writer_.commit();
+        gTempSet = 0;
+        return done;
     }
 
 private:
