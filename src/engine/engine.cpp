@@ -1,5 +1,6 @@
 #include "engine/engine.h"
 
+#include "engine/string_note.h"
 #include "engine/z2uvir.h"
 
 #include <algorithm>
@@ -26,7 +27,7 @@ int Engine::firstCheckedFret() const {
 }
 
 int Engine::noteOf(int string) const {
-    return st.chordMemory[st.chordSet][st.chord][string] + st.fret - 1;
+    return stringNote(st.chordMemory[st.chordSet][st.chord][string], st.fret);
 }
 
 void Engine::pickAction(int k) {
@@ -81,10 +82,12 @@ void Engine::sequencerTick() {
             st.fret = f;
     }
     const int noteOn = 0x91 + ui.track;
+    // Only a string that had a note can be silenced: a silent one has nothing to end, and any
+    // stand-in number would cut a note that another string sounds.
     for (int s = 1; s <= 10; ++s) {
         const int n = noteOf(s);
-        if (n != st.lastNotes[s])
-            out.sendAndLog(noteOn, st.lastNotes[s] & 0xFF, 0);
+        if (n != st.lastNotes[s] && st.lastNotes[s] != kNoNote)
+            out.sendAndLog(noteOn, st.lastNotes[s], 0);
     }
     const std::string& seq = st.pickMemory[st.pickSet][st.pick];
     const auto length = static_cast<long long>(seq.size());
@@ -96,7 +99,9 @@ void Engine::sequencerTick() {
             // Anything but a digit rests, so a hand-edited sequence cannot stall the beat.
             if (ch < '0' || ch > '9')
                 continue;
-            out.sendAndLog(noteOn, noteOf(ch - '0' + 1), st.velocity & 0xFF);
+            const int note = noteOf(ch - '0' + 1);
+            if (note != kNoNote)
+                out.sendAndLog(noteOn, note, st.velocity & 0xFF);
         }
     } else {
         st.pickStep = 0xFFFE;

@@ -49,6 +49,7 @@ public:
 
 private:
     int firstCheckedFret() const;
+    // The note string 1..10 of the chord in play sounds at the fret in play, or kNoNote.
     int noteOf(int string) const;
     void beatStep();
     void countBeatPass();

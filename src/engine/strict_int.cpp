@@ -4,8 +4,14 @@
 
 namespace fw {
 
+std::string textForMessage(std::string_view text, std::size_t longest) {
+    if (text.size() <= longest)
+        return std::string(text);
+    return std::string(text.substr(0, longest)) + "...";
+}
+
 ConversionError::ConversionError(std::string_view text)
-    : std::runtime_error("'" + std::string(text) + "' is not a valid integer value") {}
+    : std::runtime_error("'" + textForMessage(text) + "' is not a valid integer value") {}
 
 int strToInt(std::string_view text) {
     std::string_view s = text;

@@ -7,6 +7,10 @@
 
 namespace fw {
 
+// Text from a file or a box as a message quotes it: whole when short, otherwise its first
+// `longest` characters and "...", so a pasted megabyte cannot make a megabyte message box.
+std::string textForMessage(std::string_view text, std::size_t longest = 40);
+
 // A text that should have been an integer was not. The message is the one the user sees.
 class ConversionError : public std::runtime_error {
 public:

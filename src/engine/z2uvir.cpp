@@ -7,6 +7,16 @@ namespace fw {
 namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
 std::string_view field(std::string_view line, std::size_t pos, std::size_t len) {
     if (pos >= line.size())
         return {};
@@ -23,12 +33,8 @@ int hexToInt(std::string_view text) {
     int result = 0;
     unsigned place = 1;
     for (auto it = text.rbegin(); it != text.rend(); ++it) {
-        const char c = *it;
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<unsigned>(c - '0');
-        else if (c >= 'A' && c <= 'F')
-            digit = static_cast<unsigned>(c - 'A' + 10);
+        const int d = hexDigit(*it);
+        const unsigned digit = d < 0 ? 0u : static_cast<unsigned>(d);
         result = static_cast<int>(static_cast<unsigned>(result) + digit * place);
         place *= 16;
     }
@@ -57,6 +63,22 @@ Z2uvirLine parseZ2uvirLine(std::string_view line) {
     out.data2 = hexToInt(field(line, 4, 2));
     out.time = z2uvirTime(line);
     return out;
+}
+
+std::optional<ChannelBytes> channelMessageOf(std::string_view line) {
+    if (line.size() < 6)
+        return std::nullopt;
+    int bytes[3];
+    for (int i = 0; i < 3; ++i) {
+        const int hi = hexDigit(line[2 * i]);
+        const int lo = hexDigit(line[2 * i + 1]);
+        if (hi < 0 || lo < 0)
+            return std::nullopt;
+        bytes[i] = hi * 16 + lo;
+    }
+    if (!isValidChannelMessage(bytes[0], bytes[1], bytes[2]))
+        return std::nullopt;
+    return ChannelBytes{bytes[0], bytes[1], bytes[2]};
 }
 
 bool isValidChannelMessage(int status, int data1, int data2) {

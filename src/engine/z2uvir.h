@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,9 +10,9 @@ namespace fw {
 // A byte value as exactly two upper-case hexadecimal digits ("05", "FF").
 std::string byteToHex(int value);
 
-// Upper-case hexadecimal text to an integer, read from the last character to the first. An
-// empty text gives 0. Characters other than 0-9 and A-F contribute nothing but still advance
-// the place value, so a stray character never throws.
+// Hexadecimal text to an integer, read from the last character to the first; letters in either
+// case. An empty text gives 0. Characters other than hexadecimal digits contribute nothing but
+// still advance the place value, so a stray character never throws.
 int hexToInt(std::string_view text);
 
 // One sent message with its time: "SSD1D200-time".
@@ -31,6 +32,16 @@ Z2uvirLine parseZ2uvirLine(std::string_view line);
 
 // The time field alone (characters 10 onwards), strictly converted.
 int z2uvirTime(std::string_view line);
+
+// The three bytes of a log line (characters 1-6) when they are six hexadecimal digits, in either
+// case, forming a valid channel message; nothing otherwise. Players, exporters and renderers read
+// lines through this, so a line is either read as written or refused, never read as other bytes.
+struct ChannelBytes {
+    int status = 0;
+    int data1 = 0;
+    int data2 = 0;
+};
+std::optional<ChannelBytes> channelMessageOf(std::string_view line);
 
 // True when the three bytes form a channel message that may go to a MIDI port: a status byte
 // from 0x80 to 0xEF and data bytes below 0x80.

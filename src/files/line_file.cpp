@@ -11,22 +11,28 @@
 
 namespace fw {
 
-std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
+std::vector<std::string_view> splitLineViews(std::string_view text) {
+    std::vector<std::string_view> lines;
+    lines.reserve(text.size() / 16 + 1); // a log line is about 14 bytes
     std::size_t start = 0;
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n; ++i) {
         const char c = text[i];
         if (c != '\r' && c != '\n')
             continue;
-        lines.emplace_back(text.substr(start, i - start));
+        lines.push_back(text.substr(start, i - start));
         if (c == '\r' && i + 1 < n && text[i + 1] == '\n')
             ++i;
         start = i + 1;
     }
     if (start < n)
-        lines.emplace_back(text.substr(start));
+        lines.push_back(text.substr(start));
     return lines;
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+    const std::vector<std::string_view> views = splitLineViews(text);
+    return {views.begin(), views.end()};
 }
 
 std::string joinCrLf(const std::vector<std::string>& lines) {
@@ -119,18 +125,78 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string& e
     return bytes;
 }
 
-ReplacingFileWriter::ReplacingFileWriter(const std::string& target) : name_(target) {
+namespace {
+// Follows symbolic links one at a time, so that a link naming a file that does not exist yet
+// gives that file's name rather than the link's own. Returns the final name, or an errno.
+int followLinks(const std::string& name, std::string& out) {
     namespace fs = std::filesystem;
+    fs::path path(name);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            out = path.string();
+            return 0;
+        }
+        std::error_code ec;
+        const fs::path next = fs::read_symlink(path, ec);
+        if (ec)
+            return ec.value();
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return ELOOP;
+}
+} // namespace
+
+ReplacingFileWriter::ReplacingFileWriter(const std::string& target) : name_(target) {
     if (name_.empty()) {
         error_ = "Cannot create file: no file name was given.";
         return;
     }
+    openTarget();
+}
+
+void ReplacingFileWriter::openTarget() {
+    if (name_ == "-") {
+        // Standard output stays open after the writer is done with it.
+        const int fd = ::dup(STDOUT_FILENO);
+        file_ = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+        if (!file_)
+            fail(errno);
+        direct_ = true;
+        return;
+    }
+    struct stat st {};
+    if (::stat(name_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        if (S_ISDIR(st.st_mode)) {
+            fail(EISDIR);
+            return;
+        }
+        // A device or a pipe is written where it is; renaming a file over it would replace the
+        // device node. A pipe with no reader is refused rather than waited for.
+        const int fd = ::open(name_.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            fail(errno);
+            return;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        file_ = ::fdopen(fd, "wb");
+        if (!file_) {
+            const int err = errno;
+            ::close(fd);
+            fail(err);
+        }
+        direct_ = true;
+        return;
+    }
     // Save through a link to the file it names, so the link stays a link.
-    std::error_code ec;
-    fs::path resolved = fs::weakly_canonical(fs::path(name_), ec);
-    target_ = (ec || resolved.empty()) ? name_ : resolved.string();
-    if (fs::is_directory(target_, ec)) {
-        fail(EISDIR);
+    if (const int err = followLinks(name_, target_)) {
+        fail(err);
+        return;
+    }
+    const bool exists = ::stat(target_.c_str(), &st) == 0;
+    // A file without write permission is one its owner meant to keep, also from root.
+    if (exists && (::access(target_.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0)) {
+        fail(EACCES);
         return;
     }
     std::string pattern = target_ + ".XXXXXX";
@@ -140,11 +206,16 @@ ReplacingFileWriter::ReplacingFileWriter(const std::string& target) : name_(targ
         return;
     }
     temp_ = pattern;
-    // mkstemp makes the file private: keep the mode of the file being replaced, or give a new
-    // one the usual mode under the umask.
-    struct stat old {};
-    ::fchmod(fd,
-             ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~currentUmask()));
+    // mkstemp makes the file private: keep the mode (and, for root, the owner) of the file
+    // being replaced, or give a new one the usual mode under the umask.
+    if (exists) {
+        ::fchmod(fd, st.st_mode & 07777);
+        // Should that fail, the copy is root's and still holds the same bytes.
+        if (::geteuid() == 0)
+            (void)!::fchown(fd, st.st_uid, st.st_gid);
+    } else {
+        ::fchmod(fd, 0666 & ~currentUmask());
+    }
     file_ = ::fdopen(fd, "wb");
     if (!file_) {
         const int err = errno;
@@ -176,7 +247,8 @@ bool ReplacingFileWriter::write(std::string_view bytes) {
 bool ReplacingFileWriter::commit() {
     if (!file_)
         return false;
-    if (std::fflush(file_) != 0 || ::fsync(::fileno(file_)) != 0) {
+    // Pipes and terminals cannot be synced; what went to them is gone already.
+    if (std::fflush(file_) != 0 || (!direct_ && ::fsync(::fileno(file_)) != 0)) {
         fail(errno);
         return false;
     }
@@ -186,6 +258,8 @@ bool ReplacingFileWriter::commit() {
         fail(errno);
         return false;
     }
+    if (direct_)
+        return true;
     if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
         fail(errno);
         return false;

@@ -12,8 +12,11 @@ namespace fw {
 // Plain 8-bit text files of lines, as every settings file of the program is kept. Bytes pass
 // through unchanged; only the line ends are interpreted.
 
-// Splits text into lines at CR LF, LF or a lone CR. A last line without an end still counts;
-// the end of the last line does not start another one, so "" and "\r\n" give zero and one line.
+// The one notion of a line for every file and view of the program: lines end at CR LF, LF or a
+// lone CR. A last line without an end still counts; the end of the last line does not start
+// another one, so "" and "\r\n" give zero and one line. A text whose every line ends in CR LF
+// is given back byte for byte by joinCrLf.
+std::vector<std::string_view> splitLineViews(std::string_view text);
 std::vector<std::string> splitLines(std::string_view text);
 
 // Every line followed by CR LF, the last one included.
@@ -37,10 +40,13 @@ std::optional<std::string> readSettingsBytes(const std::string& path, std::strin
                                              std::size_t maxBytes = 64u << 20);
 LineFileRead linesOfText(std::string_view bytes, const std::string& name);
 
-// Writes a file so that the target is either left as it was or replaced whole: the bytes go to a
-// temporary file beside it, flushed to disk and renamed over the target only when everything was
-// written. A target that is a symbolic link stays a link and the file it names is replaced; a
-// replaced file keeps its permissions. Errors read "Cannot create file NAME: reason".
+// Writes a file so that a regular file is either left as it was or replaced whole: the bytes go
+// to a temporary file beside it, flushed to disk and renamed over the target only when
+// everything was written; a replaced file keeps its permissions. A symbolic link, even one that
+// names no file yet, is written through to its target and stays a link. A device, pipe or
+// socket is written directly, and "-" is standard output. A target that may not be written
+// (no write permission, or no write bit at all) is refused. Errors read "Cannot create file
+// NAME: reason".
 class ReplacingFileWriter {
 public:
     explicit ReplacingFileWriter(const std::string& target);
@@ -57,13 +63,18 @@ public:
     // Drops what was written; the target is untouched.
     void abandon();
     const std::string& error() const { return error_; }
+    // The temporary file being written, empty when the target is written directly. A program
+    // that is stopped by a signal removes it.
+    const std::string& tempPath() const { return temp_; }
 
 private:
+    void openTarget();
     void fail(int err);
     std::string name_;   // as the user gave it, for messages
     std::string target_; // the file that is replaced, links followed
     std::string temp_;
     std::FILE* file_ = nullptr;
+    bool direct_ = false; // written in place: a device, a pipe, standard output
     std::string error_;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/line_file.h"
+
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -29,9 +31,12 @@ private:
     std::vector<std::string_view> lines_;
 };
 
-// Splits log text into its lines. Lines end in LF or CR LF; a final line end does not start
-// another line, so "" has no lines and "a\r\n" has one.
-std::vector<std::string_view> splitLogLines(std::string_view text);
+// Splits log text into its lines, as every file of the program is split (splitLineViews): lines
+// end in CR LF, LF or a lone CR; a final line end does not start another line, so "" has no
+// lines and "a\r\n" has one.
+inline std::vector<std::string_view> splitLogLines(std::string_view text) {
+    return splitLineViews(text);
+}
 
 // Joins lines with the given line end; the last line gets no line end ("a\nb"), as a text box
 // holds them.

@@ -40,15 +40,13 @@ LogPlayer::Result LogPlayer::play(const LogSource& log) {
         const std::int64_t due = replayStartMicros + static_cast<std::int64_t>(t) * 10000;
         if (!out_.waitUntilMicros(due, *pump_, stopped))
             break;
-        const int status = hexToInt(std::string_view(line).substr(0, 2));
-        const int data1 = hexToInt(std::string_view(line).substr(2, 2));
-        const int data2 = hexToInt(std::string_view(line).substr(4, 2));
         // An edited line may hold anything; a port must only ever get channel messages.
-        if (!isValidChannelMessage(status, data1, data2)) {
+        const auto msg = channelMessageOf(line);
+        if (!msg) {
             ++result.skipped;
             continue;
         }
-        out_.setMessage(status, data1, data2);
+        out_.setMessage(msg->status, msg->data1, msg->data2);
         out_.send();
         ++result.sent;
     }

@@ -55,10 +55,8 @@ std::string midiFileFromLog(const std::vector<std::string_view>& lines) {
         const std::string_view line = lines[i];
         const int index = static_cast<int>(i);
         const std::int64_t t = logLineTime(line, index);
-        // A line with a time field is at least ten characters long, so the bytes are there.
-        const Z2uvirLine msg{hexToInt(line.substr(0, 2)), hexToInt(line.substr(2, 2)),
-                             hexToInt(line.substr(4, 2)), static_cast<int>(t)};
-        if (!isValidChannelMessage(msg.status, msg.data1, msg.data2))
+        const auto msg = channelMessageOf(line);
+        if (!msg)
             throw LogLineError(index, invalidMessageText(line, index));
         const std::int64_t d = std::max<std::int64_t>(t - previous, 0);
         if (d > kMaxMidiDelta)
@@ -68,10 +66,10 @@ std::string midiFileFromLog(const std::vector<std::string_view>& lines) {
         previous = t;
         // The data byte count follows the status byte; for a valid status this is the same as
         // looking at the line's first character ("C" and "D" carry one data byte).
-        const bool two = channelMessageDataBytes(msg.status) == 2;
-        events.push_back({static_cast<std::uint32_t>(d), static_cast<std::uint8_t>(msg.status),
-                          static_cast<std::uint8_t>(msg.data1),
-                          static_cast<std::uint8_t>(msg.data2), two});
+        const bool two = channelMessageDataBytes(msg->status) == 2;
+        events.push_back({static_cast<std::uint32_t>(d), static_cast<std::uint8_t>(msg->status),
+                          static_cast<std::uint8_t>(msg->data1),
+                          static_cast<std::uint8_t>(msg->data2), two});
         trackLength +=
             static_cast<std::uint64_t>(variableLengthSize(events.back().delta)) + (two ? 3 : 2);
     }

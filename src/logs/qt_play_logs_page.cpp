@@ -7,6 +7,7 @@
 #include "logs/log_files.h"
 #include "logs/merge_logs.h"
 #include "logs/midi_file.h"
+#include "logs/qt_log_view.h"
 #include "logs/wav_render.h"
 
 #include "app/qt_widgets.h"
@@ -44,7 +45,7 @@ public:
     explicit MemoLines(const QPlainTextEdit* memo) : memo_(memo) {}
     int lineCount() const override { return PlayLogsPage::lineCount(memo_); }
     std::string line(int index) const override {
-        return memo_->document()->findBlockByNumber(index).text().toLatin1().toStdString();
+        return logViewLine(memo_->document()->findBlockByNumber(index));
     }
 
 private:
@@ -219,7 +220,7 @@ int PlayLogsPage::lineCount(const QPlainTextEdit* log) {
 }
 
 std::string PlayLogsPage::logText(const QPlainTextEdit* log) {
-    return log->toPlainText().toLatin1().toStdString();
+    return logViewBytes(*log->document());
 }
 
 namespace {
@@ -238,7 +239,7 @@ void fillLog(QPlainTextEdit* log, const QString& text) {
 } // namespace
 
 void PlayLogsPage::setLogText(QPlainTextEdit* log, const std::string& text) {
-    fillLog(log, QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    fillLog(log, logViewText(text));
 }
 
 void PlayLogsPage::R2IMemoChange() {
@@ -303,7 +304,7 @@ void PlayLogsPage::setLongActionsEnabled(bool on) {
 // ---- slots and merging ----------------------------------------------------------------------
 
 void PlayLogsPage::copyLog(QPlainTextEdit* from, QPlainTextEdit* to) {
-    fillLog(to, from->toPlainText());
+    setLogText(to, logText(from));
 }
 
 void PlayLogsPage::Button10Click() {
@@ -360,13 +361,9 @@ void PlayLogsPage::LoadLogClick(int log) {
     if (!name)
         return;
     std::string error;
-    const auto text = readWholeFile(*name, error);
+    const auto text = readPlayLogFile(*name, error);
     if (!text) {
         form_.prompts().showMessage(error);
-        return;
-    }
-    if (auto bad = checkPlayLogText(*text, *name)) {
-        form_.prompts().showMessage(*bad);
         return;
     }
     setLogText(logs()[log], joinLogLines(splitLogLines(*text)));

@@ -6,9 +6,12 @@
 #include "logs/midi_file.h"
 #include "logs/wav_render.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -30,8 +33,8 @@ const char* const kUsage =
     "A play log file holds one line per MIDI message, as the play log shows it: eight\n"
     "hexadecimal digits (status, data 1, data 2, 00), \"-\" and the time in centiseconds,\n"
     "for example 91405A00-1530. Output files are replaced only when they were written\n"
-    "completely. On an error the program prints it and exits with status 1 (2 for a\n"
-    "wrong command line).\n";
+    "completely; \"-\" as the output writes to standard output. On an error the program\n"
+    "prints it and exits with status 1 (2 for a wrong command line).\n";
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "fretwright-log: %s\n", message.c_str());
@@ -42,26 +45,82 @@ int failAt(const std::string& file, const fw::LogLineError& e) {
     return fail(file + ":" + std::to_string(e.line() + 1) + ": " + e.what());
 }
 
-bool readLog(const std::string& path, std::string& text, std::string& error) {
+// The temporary file of the output being written, removed when a signal ends the program so
+// that an interrupted rendering leaves nothing beside the output.
+char gTempPath[4096];
+volatile std::sig_atomic_t gTempSet = 0;
+
+extern "C" void removeTempAndDie(int sig) {
+    if (gTempSet)
+        ::unlink(gTempPath);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+// Writes an output through the atomic writer; the temporary file goes away on SIGINT, SIGTERM
+// or SIGHUP.
+class Output {
+public:
+    explicit Output(const std::string& path) : writer_(path) {
+        const std::string& temp = writer_.tempPath();
+        if (!temp.empty() && temp.size() < sizeof gTempPath) {
+            std::memcpy(gTempPath, temp.c_str(), temp.size() + 1);
+            gTempSet = 1;
+        }
+        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(sig, removeTempAndDie);
+    }
+    ~Output() { gTempSet = 0; }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    fw::ReplacingFileWriter& writer() { return writer_; }
+    // Writes everything and replaces the output; the user's message on failure.
+    std::optional<std::string> writeAll(std::string_view bytes) {
+        if (writer_.ok() && writer_.write(bytes) && commit())
+            return std::nullopt;
+        return writer_.error();
+    }
+    bool commit() {
+        // Until the rename is done the temporary file is ours to remove; after it the name is
+        // gone, and removing it again does nothing.
+        const bool done = writer_.commit();
+        gTempSet = 0;
+        return done;
+    }
+
+private:
+    fw::ReplacingFileWriter writer_;
+};
+
+// Reads a play log as "Load Log..." does, refusing the same files; error is the message to
+// print.
+std::optional<std::vector<std::string_view>> readLog(const std::string& path, std::string& text,
+                                                     std::string& error) {
     auto data = fw::readWholeFile(path, error);
     if (!data)
-        return false;
+        return std::nullopt;
+    if (auto problem = fw::playLogProblem(*data)) {
+        error = path + ":" + std::to_string(problem->line() + 1) + ": " + problem->what();
+        return std::nullopt;
+    }
     text = std::move(*data);
-    return true;
+    return fw::splitLogLines(text);
 }
 
 int toMidi(const std::string& in, const std::string& out) {
     std::string text;
     std::string error;
-    if (!readLog(in, text, error))
+    const auto lines = readLog(in, text, error);
+    if (!lines)
         return fail(error);
     std::string bytes;
     try {
-        bytes = fw::midiFileFromLog(fw::splitLogLines(text));
+        bytes = fw::midiFileFromLog(*lines);
     } catch (const fw::LogLineError& e) {
         return failAt(in, e);
     }
-    if (auto err = fw::writeFileReplacing(out, bytes))
+    if (auto err = Output(out).writeAll(bytes))
         return fail(*err);
     return 0;
 }
@@ -69,22 +128,24 @@ int toMidi(const std::string& in, const std::string& out) {
 int toWav(const std::string& in, const std::string& out) {
     std::string text;
     std::string error;
-    if (!readLog(in, text, error))
+    const auto lines = readLog(in, text, error);
+    if (!lines)
         return fail(error);
     fw::LogRender plan;
     try {
-        plan = fw::planLogRender(fw::splitLogLines(text));
+        plan = fw::planLogRender(*lines);
     } catch (const fw::LogLineError& e) {
         return failAt(in, e);
     }
     fw::OfflineSynth synth(plan.sampleRate);
     if (!synth.loaded())
         return fail("Cannot load the SoundFont " FW_DEFAULT_SOUNDFONT);
-    fw::ReplacingFileWriter writer(out);
-    if (!writer.ok())
-        return fail(writer.error());
-    if (fw::renderLogToWav(plan, synth, writer) != fw::RenderOutcome::Done || !writer.commit())
-        return fail(writer.error());
+    Output output(out);
+    if (!output.writer().ok())
+        return fail(output.writer().error());
+    if (fw::renderLogToWav(plan, synth, output.writer()) != fw::RenderOutcome::Done ||
+        !output.commit())
+        return fail(output.writer().error());
     return 0;
 }
 
@@ -92,17 +153,19 @@ int merge(const std::string& first, const std::string& second, const std::string
     std::string a;
     std::string b;
     std::string error;
-    if (!readLog(first, a, error) || !readLog(second, b, error))
+    const auto linesA = readLog(first, a, error);
+    if (!linesA)
         return fail(error);
-    const auto linesA = fw::splitLogLines(a);
-    const auto linesB = fw::splitLogLines(b);
+    const auto linesB = readLog(second, b, error);
+    if (!linesB)
+        return fail(error);
     std::vector<std::string_view> merged;
     try {
-        fw::mergeLogs(linesA, linesB, merged);
+        fw::mergeLogs(*linesA, *linesB, merged);
     } catch (const fw::LogLineError& e) {
         return failAt(e.source() == 0 ? first : second, e);
     }
-    if (auto err = fw::writeFileReplacing(out, fw::playLogFileText(merged)))
+    if (auto err = Output(out).writeAll(fw::playLogFileText(merged)))
         return fail(*err);
     return 0;
 }

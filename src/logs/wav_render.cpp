@@ -38,15 +38,13 @@ LogRender planLogRender(const std::vector<std::string_view>& lines, int sampleRa
         const int index = static_cast<int>(i);
         const std::string_view line = lines[i];
         const std::int64_t t = logLineTime(line, index);
-        const int status = hexToInt(line.substr(0, 2));
-        const int data1 = hexToInt(line.substr(2, 2));
-        const int data2 = hexToInt(line.substr(4, 2));
-        if (!isValidChannelMessage(status, data1, data2))
+        const auto msg = channelMessageOf(line);
+        if (!msg)
             throw LogLineError(index, invalidMessageText(line, index));
         if (i == 0)
             origin = t;
         now = std::max(now, (t - origin) * sampleRate / 100);
-        plan.events.push_back({now, packShortMessage(status, data1, data2)});
+        plan.events.push_back({now, packShortMessage(msg->status, msg->data1, msg->data2)});
     }
     plan.totalFrames = now + static_cast<std::int64_t>(kWavTailCentis) * sampleRate / 100;
     if (static_cast<std::uint64_t>(plan.totalFrames) * 4 > kLargestWavData)

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <climits>
+
 #include <string>
 #include <vector>
 
@@ -191,6 +194,33 @@ TEST_F(EngineFixture, NotesOutsideTheMidiRangeAreNeitherSentNorLogged) {
     EXPECT_EQ(notesSent(), (std::vector<int>{120}));
     for (const auto& line : log.lines)
         EXPECT_LT(hexToInt(line.substr(2, 2)), 128) << line;
+}
+
+TEST_F(EngineFixture, EntriesThatGiveNoMidiNoteStaySilentAndEndNoOtherNote) {
+    // What files and the builder may store: string 1 and the last two strings give notes at
+    // fret 13 (56, 11, 12); the rest go past 127, below 0 or to the integer limits.
+    const std::array<int, 10> entries = {44,  300, -212,       INT_MIN, INT_MAX,
+                                         126, -1,  2147483600, 128,     0};
+    for (int s = 1; s <= 10; ++s)
+        engine.st.chordMemory[1][1][s] = entries[static_cast<std::size_t>(s - 1)];
+    storeEChord(1, 2);
+    engine.st.pickMemory[1][1] = "0123456"
+                                 "789----";
+    engine.fretHover(13);
+    engine.pickAction(1);
+    tick(2);
+    EXPECT_EQ(notesSent(), (std::vector<int>{56, 11, 12}));
+
+    // Leaving the chord ends the three notes that sounded, and only those: a stand-in for a
+    // string without a note (300 + 12 is 56 in its low byte) must not cut string 1.
+    clearSent();
+    engine.stepChord();
+    tick();
+    std::vector<int> offs;
+    for (const auto& m : port.sent)
+        if (m.data2 == 0)
+            offs.push_back(m.data1);
+    EXPECT_EQ(offs, (std::vector<int>{56, 11, 12}));
 }
 
 TEST_F(EngineFixture, SAndMButtonsWrapAndMergeLatchesThem) {

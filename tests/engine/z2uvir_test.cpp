@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <optional>
+
 namespace fw {
 namespace {
 
@@ -22,8 +25,9 @@ TEST(Z2uvir, HexReaderReadsAnyLengthRightToLeft) {
     EXPECT_EQ(hexToInt("0"), 0);
     EXPECT_EQ(hexToInt("91405A00"), static_cast<int>(0x91405A00u));
     EXPECT_EQ(hexToInt("2A"), 42);
-    // Lower-case letters and stray characters contribute nothing but keep their place.
-    EXPECT_EQ(hexToInt("a1"), 1);
+    // Letters in either case; stray characters contribute nothing but keep their place.
+    EXPECT_EQ(hexToInt("a1"), 0xA1);
+    EXPECT_EQ(hexToInt("9c"), 0x9C);
     EXPECT_EQ(hexToInt("-1"), 1);
     EXPECT_EQ(hexToInt("1-"), 16);
 }
@@ -66,6 +70,29 @@ TEST(Z2uvir, BadTimeFieldsFailWithTheConversionMessage) {
     EXPECT_EQ(messageOf("914064"), "'' is not a valid integer value");
     EXPECT_EQ(messageOf("91406400-15x0"), "'15x0' is not a valid integer value");
     EXPECT_EQ(messageOf("91406400-99999999999"), "'99999999999' is not a valid integer value");
+    // A pasted megabyte is quoted by its start only.
+    const std::string huge = "91406400-" + std::string(1 << 20, 'x');
+    EXPECT_EQ(messageOf(huge.c_str()),
+              "'" + std::string(40, 'x') + "...' is not a valid integer value");
+}
+
+TEST(Z2uvir, LineBytesAreSixHexDigitsInEitherCaseOrNothing) {
+    using Bytes = std::optional<std::array<int, 3>>;
+    const std::pair<const char*, Bytes> cases[] = {
+        {"9c405a00-5", Bytes{{0x9C, 0x40, 0x5A}}}, // channel 13, not 1
+        {"9C405A00-5", Bytes{{0x9C, 0x40, 0x5A}}},
+        {"c1190000-0", Bytes{{0xC1, 0x19, 0x00}}},
+        {"9G405A00-5", std::nullopt}, // never read as 90
+        {"9 405A00-5", std::nullopt},
+        {"91405", std::nullopt},
+        {"91805A00-5", std::nullopt}, // a data byte of 80h
+        {"F0405A00-5", std::nullopt}, // not a channel message
+    };
+    for (const auto& [line, expected] : cases) {
+        const auto got = channelMessageOf(line);
+        const Bytes bytes = got ? Bytes({got->status, got->data1, got->data2}) : std::nullopt;
+        EXPECT_EQ(bytes, expected) << line;
+    }
 }
 
 TEST(StrictInt, AcceptsSignedDecimalsOnly) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
@@ -124,6 +125,64 @@ TEST(LogTool, ConvertsAndMergesWithTheSameRulesAndReportsErrors) {
     EXPECT_EQ(runTool("--help", out), 0);
     EXPECT_NE(out.find("fretwright-log wav IN.plog OUT.wav"), std::string::npos);
     EXPECT_EQ(runTool("convert", out), 2);
+}
+
+TEST(LogTool, ReadsWhatTheWindowReadsQuotesBadLinesShortAndWritesToStandardOutput) {
+    if (!fs::exists(toolPath()))
+        GTEST_SKIP() << "fretwright-log is not built";
+    TempDir dir;
+    std::string out;
+    const auto write = [&](const std::string& name, const std::string& bytes) {
+        std::ofstream(dir.file(name), std::ios::binary) << bytes;
+        return dir.file(name);
+    };
+    // A megabyte of bad line: both messages quote its start only.
+    const std::string huge = write("huge.plog", "90400000-" + std::string(1 << 20, '7') + "x\r\n");
+    EXPECT_EQ(runTool("midi " + huge + " " + dir.file("x.mid"), out), 1);
+    EXPECT_EQ(out, "fretwright-log: " + huge + ":1: '" + std::string(40, '7') +
+                       "...' is not a valid integer value\n");
+    EXPECT_LT(checkPlayLogText(slurp(huge), huge).value_or("").size(), huge.size() + 150);
+
+    // The same lines as the window: a lone CR ends a line, a no-break space is not a blank.
+    const std::string cr = write("cr.plog", "90400000-10\r90410000-20\r\n");
+    EXPECT_EQ(runTool("merge " + cr + " " + cr + " -", out), 0) << out;
+    EXPECT_EQ(out, "90400000-10\r\n90400000-10\r\n90410000-20\r\n90410000-20\r\n");
+    const std::string nbsp = write("nbsp.plog", "90400000-10\xA0\r\n");
+    EXPECT_EQ(runTool("midi " + nbsp + " -", out), 1);
+    EXPECT_TRUE(checkPlayLogText(slurp(nbsp), nbsp));
+}
+
+TEST(LogTool, ASignalDuringAWavRenderingLeavesTheOldFileAndNoTemporaryOne) {
+    if (!fs::exists(toolPath()) || !fs::exists(FW_DEFAULT_SOUNDFONT))
+        GTEST_SKIP() << "fretwright-log or the SoundFont is missing";
+    TempDir dir;
+    // Half an hour of log takes far longer to render than the test waits.
+    std::ofstream(dir.file("long.plog"), std::ios::binary) << "90405A00-0\r\n90400000-180000\r\n";
+    for (int sig : {SIGTERM, SIGINT}) {
+        std::ofstream(dir.file("out.wav"), std::ios::binary) << "old";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const std::string tool = toolPath();
+            const std::string in = dir.file("long.plog");
+            const std::string outPath = dir.file("out.wav");
+            execl(tool.c_str(), tool.c_str(), "wav", in.c_str(), outPath.c_str(), nullptr);
+            _exit(127);
+        }
+        // Wait for the temporary file beside the output, then interrupt.
+        bool started = false;
+        for (int i = 0; i < 3000 && !started; ++i) {
+            usleep(10000);
+            for (const auto& e : fs::directory_iterator(dir.path))
+                started |= e.path().filename().string().rfind("out.wav.", 0) == 0;
+        }
+        EXPECT_TRUE(started);
+        kill(pid, sig);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        EXPECT_EQ(slurp(dir.file("out.wav")), "old");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2);
+    }
 }
 
 } // namespace

@@ -65,6 +65,8 @@ TEST(LogLines, SplitAndJoin) {
     EXPECT_EQ(splitLogLines("a\r\n"), (Lines{"a"}));
     EXPECT_EQ(splitLogLines("a\r\nb\nc"), (Lines{"a", "b", "c"}));
     EXPECT_EQ(splitLogLines("a\n\nb\n"), (Lines{"a", "", "b"}));
+    // A lone CR ends a line here as in every other file of the program.
+    EXPECT_EQ(splitLogLines("a\rb\r\n"), (Lines{"a", "b"}));
     EXPECT_EQ(joinLogLines({"a", "b"}), "a\nb");
     EXPECT_EQ(joinLogLines({"a", "b"}, "\r\n"), "a\r\nb");
     EXPECT_EQ(joinLogLines({}), "");

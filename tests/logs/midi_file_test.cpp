@@ -96,9 +96,9 @@ TEST(MidiFile, RefusesLinesThatWouldMakeACorruptFile) {
     EXPECT_EQ(errorOf({"90400000-5", "9040000"}), "1: '' is not a valid integer value");
     EXPECT_EQ(errorOf({"90400000-5x"}), "0: '5x' is not a valid integer value");
     // Bytes that are no channel message: a data byte of 80h or more, a status below 80h, a
-    // system status, and lower-case digits (which read as something else).
+    // system status, and characters that are not hexadecimal digits.
     for (std::string_view bad :
-         {"90804000-1", "90408000-1", "40404000-1", "F0404000-1", "a9404000-1", "C0FF0000-1"}) {
+         {"90804000-1", "90408000-1", "40404000-1", "F0404000-1", "9G404000-1", "C0FF0000-1"}) {
         const std::string expected =
             "2: Line 3 \"" + std::string(bad) + "\" is not a valid MIDI channel message.";
         EXPECT_EQ(errorOf({"C0000000-0", "91405A00-50", bad}), expected);

@@ -1,6 +1,7 @@
 #include "beats/qt_beat_manager_page.h"
 #include "engine/instruments.h"
 #include "logs/log_files.h"
+#include "logs/midi_file.h"
 #include "logs/qt_play_logs_page.h"
 #include "support/qt_harness.h"
 
@@ -275,6 +276,44 @@ TEST(PlayLogsPage, LogFilesSaveLoadAndRefuseWhatIsNotALog) {
               "91405A00-0\r\n91400000-90000\r\n");
     // Log B was saved and Log C loaded: nothing else to keep.
     EXPECT_EQ(QDir(rig.dir.filePath("kept")).entryList({"*.plog"}).size(), 1);
+}
+
+TEST(PlayLogsPage, TheWindowReadsEveryFileAsTheToolDoesAndSavesItBack) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    auto& prompts = rig.h.prompts;
+    // Odd but valid logs: bytes the box could change (a no-break space, a lone CR, 8-bit
+    // characters in the unread columns), and one the tool refuses.
+    const std::string files[] = {
+        "91405A\xA0"
+        "0-10\r\n91405A\x85\xAD-20\r\n914000\xFF\x80-30\r\n",
+        "91405A00-10\r91400000-20\r\n",
+        "91405A00-10\xA0\r\n",
+        "9c405a00-5\r\n",
+    };
+    for (const std::string& bytes : files) {
+        prompts.messages.clear();
+        ASSERT_FALSE(writeFileReplacing(rig.file("in.plog"), bytes));
+        page.R2IMemo->setPlainText("C0000000-0");
+        prompts.answer(rig.file("in.plog"));
+        page.LoadLogButtons[0]->click();
+        std::string toolError;
+        const auto toolText = readWholeFile(rig.file("in.plog"), toolError);
+        const bool toolReads = toolText && !playLogProblem(*toolText);
+        EXPECT_EQ(prompts.messages.empty(), toolReads) << bytes;
+        if (!toolReads)
+            continue;
+        prompts.answer(rig.file("out.plog"));
+        page.SaveLogButtons[0]->click();
+        std::string error;
+        EXPECT_EQ(readWholeFile(rig.file("out.plog"), error).value_or(""),
+                  joinCrLf(splitLines(bytes)));
+        prompts.answer(rig.file("out.mid"));
+        page.Button52->click();
+        EXPECT_EQ(readWholeFile(rig.file("out.mid"), error).value_or(""),
+                  midiFileFromLog(splitLogLines(*toolText)));
+        EXPECT_TRUE(prompts.messages.empty()) << prompts.messages.front();
+    }
 }
 
 TEST(PlayLogsPage, MidiExportWritesTheFileOrSaysWhyNot) {

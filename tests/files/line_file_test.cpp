@@ -1,0 +1,86 @@
+#include "files/line_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fw {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Dir {
+    fs::path path = fs::temp_directory_path() / ("fw_files_" + std::to_string(getpid()));
+    Dir() { fs::create_directories(path); }
+    ~Dir() { fs::remove_all(path); }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
+};
+
+std::string slurp(const std::string& path) {
+    std::string error;
+    return readWholeFile(path, error).value_or("<" + error + ">");
+}
+
+std::size_t entries(const fs::path& dir) {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+TEST(ReplacingFileWriter, WritesThroughLinksDevicesAndPipesAndRefusesReadOnlyFiles) {
+    Dir dir;
+    // A link to a file: the file is replaced, the link stays a link.
+    std::ofstream(dir / "real") << "old";
+    fs::create_symlink("real", dir / "link");
+    EXPECT_FALSE(writeFileReplacing(dir / "link", "new"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_EQ(slurp(dir / "real"), "new");
+
+    // A link that names no file yet: the file is made where it points.
+    fs::create_symlink("made", dir / "dangling");
+    EXPECT_FALSE(writeFileReplacing(dir / "dangling", "first"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling"));
+    EXPECT_EQ(slurp(dir / "made"), "first");
+
+    // A file without write permission is refused, also for root, and stays as it was.
+    std::ofstream(dir / "kept") << "keep me";
+    fs::permissions(dir / "kept", fs::perms::owner_read | fs::perms::group_read);
+    const auto refused = writeFileReplacing(dir / "kept", "lost");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(*refused, "Cannot create file " + (dir / "kept") + ": Permission denied");
+    EXPECT_EQ(slurp(dir / "kept"), "keep me");
+
+    // A pipe is written, not replaced by a file; one that nobody reads is refused at once.
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const auto noReader = writeFileReplacing(dir / "pipe", "x");
+    ASSERT_TRUE(noReader);
+    EXPECT_EQ(*noReader, "Cannot create file " + (dir / "pipe") + ": No such device or address");
+    auto reader = std::async(std::launch::async, [&] { return slurp(dir / "pipe"); });
+    // The reader's open may come a moment later; retry until the pipe has one.
+    std::optional<std::string> error;
+    for (int i = 0; i < 500; ++i) {
+        error = writeFileReplacing(dir / "pipe", "through the pipe");
+        if (!error)
+            break;
+        usleep(2000);
+    }
+    EXPECT_FALSE(error) << *error;
+    EXPECT_EQ(reader.get(), "through the pipe");
+    struct stat st {};
+    ASSERT_EQ(stat((dir / "pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A device node stays the device.
+    EXPECT_FALSE(writeFileReplacing("/dev/null", "nothing"));
+    ASSERT_EQ(stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    // No temporary file was left anywhere.
+    EXPECT_EQ(entries(dir.path), 6u);
+}
+
+} // namespace
+} // namespace fw
