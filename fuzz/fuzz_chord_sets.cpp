@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FW_CHECK(sets.viewLines() == lines);
     FW_CHECK(lines.size() >= kChordSetLineCount);
     // What the memory shows is what it holds.
-    FW_CHECK(chordTableFromLines(chordMemoryLines(memory)) == memory);
+    std::string error;
+    FW_CHECK(chordTableFromLines(chordMemoryLines(memory), "memory", error) == memory);
 
     FW_CHECK(sets.saveChordSetFile(out));
     const std::string saved = fuzz::readScratch(out);

@@ -43,11 +43,8 @@ int strToInt(std::string_view text) {
 
 std::string fileLineConversionMessage(std::string_view line, std::size_t lineNumber,
                                       std::string_view fileName) {
-    constexpr std::size_t kQuoteLongest = 40;
-    const bool cut = line.size() > kQuoteLongest;
-    return "'" + std::string(line.substr(0, kQuoteLongest)) + (cut ? "..." : "") +
-           "' is not a valid integer value\n(line " + std::to_string(lineNumber) + " of " +
-           std::string(fileName) + "; nothing was loaded)";
+    return std::string(ConversionError(line).what()) + "\n(line " + std::to_string(lineNumber) +
+           " of " + std::string(fileName) + "; nothing was loaded)";
 }
 
 } // namespace fw

@@ -112,6 +112,10 @@ TEST(JackOutput, AJackClientHearsExactlyThePlayLog) {
     for (int i = 0; i < 200 && !dump.connected(); ++i)
         usleep(20000);
     ASSERT_TRUE(dump.connected());
+    // Choosing the port sent it the instruments and the bend; what of that got through before
+    // the connection is no part of this test.
+    usleep(100000);
+    const std::size_t before = dump.messages().size();
     form.R2IMemo->clear();
 
     // A chord, a two-beat pattern, the instrument and bend, a chord change with its note-offs.
@@ -146,7 +150,10 @@ TEST(JackOutput, AJackClientHearsExactlyThePlayLog) {
         usleep(20000);
     usleep(100000);
     dump.stop();
-    EXPECT_EQ(dump.messages(), logged);
+    const std::vector<std::string> heard = dump.messages();
+    ASSERT_GE(heard.size(), before);
+    EXPECT_EQ(std::vector<std::string>(heard.begin() + static_cast<long>(before), heard.end()),
+              logged);
 }
 
 } // namespace
