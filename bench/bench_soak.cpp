@@ -16,7 +16,8 @@
 //     more than 0.25 ms;
 //   - voices: after play has stopped, "Silence" is pressed while notes still sound; one second
 //     later the synthesizer must sound none.
-// A crash shows as the missing summary and the exit status (soak.sh names the signal).
+// A crash, or a hang (no beat for 30 s ends the run with an abort), shows as the missing summary
+// and the exit status, whose signal soak.sh names.
 #include "beat_error.h"
 #include "beats/qt_beat_manager_page.h"
 #include "controller_rig.h"
@@ -31,6 +32,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -58,6 +60,7 @@ constexpr int kBeatsPerPatternChange = 8;
 constexpr int kStrumMillis = 40;
 constexpr double kGrowthLimitMb = 5.0;
 constexpr double kExcessGrowthLimitMs = 0.25;
+constexpr std::int64_t kHangMicros = 30000000;
 constexpr std::int64_t kNoNote = std::numeric_limits<std::int64_t>::min();
 
 double residentMb() {
@@ -92,8 +95,11 @@ public:
           // Resets fall on the end of the first sixth and on the end, a few minutes apart.
           resetBeats_(totalBeats_ / (6 * ((minutes + 29) / 30))) {
         QObject::connect(form_.Timer2, &fw::BeatTimer::timeout, &form_, [this] { onBeat(); });
+        watchdog_ = std::thread([this] { watch(); });
     }
     ~Soak() {
+        finished_ = true;
+        watchdog_.join();
         if (floor_.joinable())
             floor_.join();
     }
@@ -183,7 +189,23 @@ private:
         QTimer::singleShot(kStrumMillis, Qt::PreciseTimer, &form_, [&pad] { pad.setStep(4, 128); });
     }
 
+    // A hang is a failure too: when the window thread has not reached a beat for a while, the
+    // run ends with an abort, which soak.sh reports like any other crash.
+    void watch() {
+        lastBeat_ = monotonicMicros();
+        while (!finished_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            if (monotonicMicros() - lastBeat_ > kHangMicros) {
+                std::printf("\nNo beat for %lld s: the program hangs.\n",
+                            static_cast<long long>(kHangMicros / 1000000));
+                std::fflush(stdout);
+                std::abort();
+            }
+        }
+    }
+
     void onBeat() {
+        lastBeat_ = monotonicMicros();
         if (phase_ == Phase::Starting && engine_.st.pickStep == 1)
             begin();
         else if (phase_ == Phase::Playing)
@@ -406,6 +428,9 @@ private:
     std::vector<std::int64_t> floorErrors_;
     std::atomic<int> floorDone_{0};
     std::thread floor_;
+    std::atomic<std::int64_t> lastBeat_{0};
+    std::atomic<bool> finished_{false};
+    std::thread watchdog_;
 
     std::int64_t nextReset_ = resetBeats_;
     bool sampleAfterReset_ = false;
