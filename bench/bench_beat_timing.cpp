@@ -13,6 +13,7 @@
 // "Builder".
 #include "app/qt_main_window.h"
 #include "app/qt_widgets.h"
+#include "beat_error.h"
 #include "beats/qt_beat_manager_page.h"
 #include "bench_ports.h"
 #include "engine/clock.h"
@@ -27,94 +28,27 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
 namespace {
 
 using fw::monotonicMicros;
+using fw::bench::cpuSeconds;
+using fw::bench::printStats;
+using fw::bench::StampingPort;
+using fw::bench::Stats;
+using fw::bench::statsOf;
 
 constexpr int kTempPositionFor1000Bpm = 1;
 constexpr std::int64_t kPeriodMicros = 60000;
-
-// An output that notes when each message arrived.
-class StampingPort final : public fw::MidiPort {
-public:
-    struct Stamp {
-        std::int64_t micros;
-        std::uint32_t packed;
-    };
-    StampingPort() { stamps.reserve(1 << 16); }
-    std::string name() const override { return "Stamping port"; }
-    bool open() override { return opened = true; }
-    bool usable() const override { return opened; }
-    bool send(std::uint32_t packed) override {
-        stamps.push_back({monotonicMicros(), packed});
-        return true;
-    }
-    void reset() override {}
-    bool opened = false;
-    std::vector<Stamp> stamps;
-};
-
-struct Stats {
-    double p50 = 0, p99 = 0, max = 0, min = 0;
-    std::size_t count = 0;
-};
-
-Stats statsOf(std::vector<std::int64_t> v) {
-    Stats s;
-    s.count = v.size();
-    if (v.empty())
-        return s;
-    std::sort(v.begin(), v.end());
-    const auto at = [&](double q) {
-        const auto i = static_cast<std::size_t>(std::ceil(q * static_cast<double>(v.size()))) - 1;
-        return static_cast<double>(v[std::min(i, v.size() - 1)]) / 1000.0;
-    };
-    s.p50 = at(0.50);
-    s.p99 = at(0.99);
-    s.max = static_cast<double>(v.back()) / 1000.0;
-    s.min = static_cast<double>(v.front()) / 1000.0;
-    return s;
-}
-
-double cpuSeconds(int who) {
-    rusage ru{};
-    getrusage(who, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
-// The floor: wakes at anchor + i x period for i = 1..beats and notes how late it woke.
-void floorThread(std::int64_t anchor, int beats, std::vector<std::int64_t>* errors) {
-    errors->reserve(static_cast<std::size_t>(beats));
-    for (int i = 1; i <= beats; ++i) {
-        const std::int64_t deadline = anchor + i * kPeriodMicros;
-        timespec ts{};
-        ts.tv_sec = static_cast<time_t>(deadline / 1000000);
-        ts.tv_nsec = static_cast<long>((deadline % 1000000) * 1000);
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-        }
-        errors->push_back(monotonicMicros() - deadline);
-    }
-}
-
-void printStats(const char* label, const Stats& s) {
-    std::printf("%-34s %7zu  %8.3f  %8.3f  %8.3f  %8.3f\n", label, s.count, s.min, s.p50, s.p99,
-                s.max);
-}
 
 } // namespace
 
@@ -209,7 +143,9 @@ int main(int argc, char** argv) {
                 return; // the pick has not been played yet
             anchor = form.Timer2->lastBeatDue();
             seen = port->stamps.size();
-            floor = std::thread(floorThread, anchor, beats, &floorErrors);
+            floorErrors.assign(static_cast<std::size_t>(beats), 0);
+            floor = std::thread(fw::bench::floorThread, anchor, kPeriodMicros, beats, &floorErrors,
+                                nullptr);
             cpuStart = cpuSeconds(RUSAGE_SELF);
             threadCpuStart = cpuSeconds(RUSAGE_THREAD);
             wallStart = monotonicMicros();

@@ -12,6 +12,8 @@
 
 #include <QApplication>
 
+#include <utility>
+
 namespace fw::bench {
 
 // Runs offscreen when there is no display to show the window on.
@@ -33,8 +35,9 @@ struct ControllerRig {
 
     // The pad's X stick rests centred, which the preset's tempo axis reads as 744 BPM; a player
     // without a tempo knob sets "Tempo" to "none", and so does the rig, so that the beat stays
-    // at the "T" bar's 96 BPM.
-    ControllerRig(int& argc, char** argv) : app(argc, argv) {
+    // at the "T" bar's 96 BPM. A bench that watches the output passes outputs of its own.
+    ControllerRig(int& argc, char** argv, MidiOutputs made = MidiOutputs())
+        : app(argc, argv), outputs(std::move(made)) {
         QApplication::setApplicationName("Fretwright");
         form.joystickPlay().map.axisMap[kRoleTempo] = kAxisNone;
         form.show();

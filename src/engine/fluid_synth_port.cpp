@@ -98,6 +98,7 @@ struct FluidSynthPort::Impl {
     std::vector<std::pair<std::int64_t, std::uint32_t>> inbox;
     std::vector<std::pair<std::int64_t, std::uint32_t>> taken;
     std::atomic<std::int64_t> late{0};
+    std::atomic<int> voices{0};
 
     bool makeGrid() {
         if (grid)
@@ -125,6 +126,7 @@ struct FluidSynthPort::Impl {
         taken.clear();
         grid->render(frames, left, right);
         late.store(grid->lateMessages(), std::memory_order_relaxed);
+        voices.store(grid->activeVoices(), std::memory_order_relaxed);
     }
 
     void post(std::int64_t stamp, std::uint32_t packed) {
@@ -211,6 +213,10 @@ std::int64_t FluidSynthPort::lateMessages() const {
 
 std::int64_t FluidSynthPort::underruns() const {
     return impl_->stream ? impl_->stream->underruns() : 0;
+}
+
+int FluidSynthPort::soundingVoices() const {
+    return impl_->stream ? impl_->voices.load(std::memory_order_relaxed) : 0;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -31,6 +31,8 @@ public:
     // Messages that came too late for their frame, and times the sound system ran dry.
     std::int64_t lateMessages() const;
     std::int64_t underruns() const;
+    // Voices sounding as of the last piece of sound rendered; 0 while closed.
+    int soundingVoices() const;
 
 private:
     struct Impl;

@@ -187,4 +187,11 @@ int SynthGrid::awakeLanes() const {
     return n;
 }
 
+int SynthGrid::activeVoices() const {
+    int n = 0;
+    for (int i = 0; i < kLanes; ++i)
+        n += lanes_[i].synth ? fluid_synth_get_active_voice_count(lanes_[i].synth) : 0;
+    return n;
+}
+
 } // namespace fw

@@ -36,6 +36,8 @@ public:
     // Synthesizers rendering now, and messages that came after their frame had been rendered.
     int awakeLanes() const;
     std::int64_t lateMessages() const { return late_; }
+    // Voices sounding in all the synthesizers, released ones included until they end.
+    int activeVoices() const;
 
 private:
     struct Lane;
