@@ -2,7 +2,7 @@
 
 // The play engine on fake ports, ticked with checks of what reaches the wire: only valid channel
 // messages, each one logged exactly as sent, a note-on only for a note the chord in play sounds,
-// and a note-off only for a note that a string sounded on the beat before.
+// and a note-off only for a note that went out and that a string held on the beat before.
 #include "checks.h"
 #include "engine/z2uvir.h"
 #include "support/engine_rig.h"
@@ -36,10 +36,13 @@ public:
             const auto& m = port.sent[i];
             if (m.status != guitar)
                 continue;
-            if (m.data2 != 0)
+            if (m.data2 != 0) {
                 FW_CHECK(in(notes_, m.data1));
-            else
-                FW_CHECK(in(before, m.data1) || (silentPlucks && in(notes_, m.data1)));
+                wentOut_[static_cast<std::size_t>(m.data1)] = true;
+            } else {
+                FW_CHECK((in(before, m.data1) && wentOut_[static_cast<std::size_t>(m.data1)]) ||
+                         (silentPlucks && in(notes_, m.data1)));
+            }
         }
         checkWire();
     }
@@ -72,6 +75,7 @@ private:
     }
 
     std::array<int, 11> notes_;
+    std::array<bool, 128> wentOut_{};
     std::size_t checked_ = 0;
 };
 

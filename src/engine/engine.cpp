@@ -82,12 +82,14 @@ void Engine::sequencerTick() {
             st.fret = f;
     }
     const int noteOn = 0x91 + ui.track;
-    // Only a string that had a note can be silenced: a silent one has nothing to end, and any
-    // stand-in number would cut a note that another string sounds.
+    // Only a note that went out is ended: a string that was never plucked has nothing to end,
+    // and a note-off for it would cut the same note sounding on another string.
     for (int s = 1; s <= 10; ++s) {
-        const int n = noteOf(s);
-        if (n != st.lastNotes[s] && st.lastNotes[s] != kNoNote)
+        if (noteOf(s) == st.lastNotes[s])
+            continue;
+        if (st.stringSounds[s])
             out.sendAndLog(noteOn, st.lastNotes[s], 0);
+        st.stringSounds[s] = false;
     }
     const std::string& seq = st.pickMemory[st.pickSet][st.pick];
     const auto length = static_cast<long long>(seq.size());
@@ -99,9 +101,12 @@ void Engine::sequencerTick() {
             // Anything but a digit rests, so a hand-edited sequence cannot stall the beat.
             if (ch < '0' || ch > '9')
                 continue;
-            const int note = noteOf(ch - '0' + 1);
-            if (note != kNoNote)
-                out.sendAndLog(noteOn, note, st.velocity & 0xFF);
+            const int string = ch - '0' + 1;
+            const int note = noteOf(string);
+            // A pluck at velocity 0 is a note-off on the wire: nothing is left sounding.
+            if (note != kNoNote && out.sendAndLog(noteOn, note, st.velocity & 0xFF) &&
+                (st.velocity & 0xFF) != 0)
+                st.stringSounds[string] = true;
         }
     } else {
         st.pickStep = 0xFFFE;

@@ -27,6 +27,8 @@ struct PlayState {
     int fret = 1;
 
     std::array<int, 11> lastNotes{}; // per string 1..10
+    // Per string 1..10: its note went out and has not been ended since.
+    std::array<bool, 11> stringSounds{};
     int pickStep = kIdle;
     int velocity = 100;
     int bendValue = 63;

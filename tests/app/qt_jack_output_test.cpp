@@ -144,7 +144,7 @@ TEST(JackOutput, AJackClientHearsExactlyThePlayLog) {
         logged.push_back(byteToHex(msg->status) + byteToHex(msg->data1) +
                          (channelMessageDataBytes(msg->status) == 2 ? byteToHex(msg->data2) : ""));
     }
-    ASSERT_GE(logged.size(), 15u);
+    ASSERT_GE(logged.size(), 10u);
     // JACK delivers at its next period; give it a few.
     for (int i = 0; i < 100 && dump.messages().size() < logged.size(); ++i)
         usleep(20000);

@@ -144,7 +144,7 @@ TEST_F(EngineFixture, MergeModesFollowsTheSelectionOnEveryBeat) {
     int offs = 0;
     for (const auto& m : port.sent)
         offs += m.data2 == 0;
-    EXPECT_EQ(offs, 10); // every string's note changed by five semitones
+    EXPECT_EQ(offs, 1); // every note changed, but only string 1 had gone out
 }
 
 TEST_F(EngineFixture, RealtimeFretsRaiseTheNextNotesAndSilenceChangedStrings) {
@@ -221,6 +221,22 @@ TEST_F(EngineFixture, EntriesThatGiveNoMidiNoteStaySilentAndEndNoOtherNote) {
         if (m.data2 == 0)
             offs.push_back(m.data1);
     EXPECT_EQ(offs, (std::vector<int>{56, 11, 12}));
+}
+
+TEST_F(EngineFixture, AStringThatWasNeverPluckedEndsNoNoteOfAnother) {
+    // Strings 1 and 9 both hold 40; only string 1 is plucked. Chord 2 moves string 9 alone:
+    // a note-off for it would cut the 40 that string 1 still rings.
+    storeEChord(1, 1);
+    storeEChord(1, 2);
+    engine.st.chordMemory[1][2][9] = 45;
+    engine.st.pickMemory[1][1] = "0------";
+    engine.pickAction(1);
+    tick();
+    EXPECT_EQ(notesSent(), (std::vector<int>{40}));
+    clearSent();
+    engine.stepChord();
+    tick();
+    EXPECT_TRUE(port.sent.empty());
 }
 
 TEST_F(EngineFixture, SAndMButtonsWrapAndMergeLatchesThem) {
