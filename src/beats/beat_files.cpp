@@ -14,7 +14,15 @@ std::vector<std::string> beatFileLines(const BeatPattern& pattern) {
 }
 
 std::optional<BeatPattern> readBeatFile(const std::string& path, std::string& error) {
-    LineFileRead read = readLineFile(path, 1u << 20);
+    const auto bytes = readSettingsBytes(path, error, kLargestBeatFile);
+    if (!bytes)
+        return std::nullopt;
+    return parseBeatFile(*bytes, path, error);
+}
+
+std::optional<BeatPattern> parseBeatFile(std::string_view text, const std::string& path,
+                                         std::string& error) {
+    LineFileRead read = linesOfText(text, path);
     if (!read.ok()) {
         error = read.error;
         return std::nullopt;

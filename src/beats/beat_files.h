@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fw {
@@ -23,8 +24,14 @@ struct BeatPattern {
 
 std::vector<std::string> beatFileLines(const BeatPattern& pattern);
 
-// Reads and checks a whole beat file. On failure returns nothing and sets error to the user's
-// message; the caller then changes nothing.
+// Checks a whole beat file's text (path is the file named in messages). On failure returns
+// nothing and sets error to the user's message; the caller then changes nothing.
+std::optional<BeatPattern> parseBeatFile(std::string_view text, const std::string& path,
+                                         std::string& error);
+
+// Reads and checks a beat file as parseBeatFile does. Beat files are kept under 1 MB: "Apply"
+// makes every pattern column seven times as long, and the view holds it all.
+inline constexpr std::size_t kLargestBeatFile = 1u << 20;
 std::optional<BeatPattern> readBeatFile(const std::string& path, std::string& error);
 
 } // namespace fw

@@ -91,13 +91,23 @@ void ChordSets::showChordMemory() {
 bool ChordSets::loadChordSetFile(const std::string& path) {
     // Everything is read and converted before anything changes, so a file that cannot be read
     // or holds a bad line leaves the memory and the view as they were.
-    LineFileRead read = readLineFile(path);
+    std::string error;
+    const auto bytes = readSettingsBytes(path, error);
+    if (!bytes) {
+        prompts_.showMessage(error);
+        return false;
+    }
+    return loadChordSetText(*bytes, path);
+}
+
+bool ChordSets::loadChordSetText(std::string_view bytes, const std::string& name) {
+    LineFileRead read = linesOfText(bytes, name);
     if (!read.ok()) {
         prompts_.showMessage(read.error);
         return false;
     }
     std::string error;
-    const auto table = chordTableFromLines(read.lines, path, error);
+    const auto table = chordTableFromLines(read.lines, name, error);
     if (!table) {
         prompts_.showMessage(error);
         return false;

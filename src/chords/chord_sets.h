@@ -69,6 +69,8 @@ public:
     void showChordMemory();
     // Replaces all 160 entries from a chord set file and shows the file's lines.
     bool loadChordSetFile(const std::string& path);
+    // The same for a chord set file's text; name is the file named in messages.
+    bool loadChordSetText(std::string_view bytes, const std::string& name);
     // Writes the view's lines to a chord set file.
     bool saveChordSetFile(const std::string& path);
 

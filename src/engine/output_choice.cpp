@@ -9,12 +9,12 @@ namespace fw {
 
 namespace {
 constexpr const char* kOutputKey = "midi-output=";
-constexpr std::size_t kLargestFile = 4096;
+constexpr std::size_t kLargestChoiceFile = 4096;
 constexpr std::size_t kLongestKey = 512;
 } // namespace
 
 std::optional<std::string> readOutputChoice(const std::string& path) {
-    const LineFileRead read = readLineFile(path, kLargestFile);
+    const LineFileRead read = readLineFile(path, kLargestChoiceFile);
     if (!read.ok())
         return std::nullopt;
     for (const std::string& line : read.lines) {

@@ -1,6 +1,8 @@
 #include "files/line_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,19 +16,30 @@ namespace fw {
 std::vector<std::string_view> splitLineViews(std::string_view text) {
     std::vector<std::string_view> lines;
     lines.reserve(text.size() / 16 + 1); // a log line is about 14 bytes
-    std::size_t start = 0;
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const char c = text[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        lines.push_back(text.substr(start, i - start));
-        if (c == '\r' && i + 1 < n && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    // The next CR and the next LF, each found by memchr and looked for again once passed.
+    const auto find = [end](const char* from, char c) {
+        const void* at =
+            from < end ? std::memchr(from, c, static_cast<std::size_t>(end - from)) : nullptr;
+        return at ? static_cast<const char*>(at) : end;
+    };
+    const char* start = begin;
+    const char* cr = find(start, '\r');
+    const char* lf = find(start, '\n');
+    while (start < end) {
+        const char* stop = std::min(cr, lf);
+        if (stop == end)
+            break;
+        lines.emplace_back(start, static_cast<std::size_t>(stop - start));
+        start = stop + (stop == cr && stop + 1 == lf ? 2 : 1);
+        if (cr < start)
+            cr = find(start, '\r');
+        if (lf < start)
+            lf = find(start, '\n');
     }
-    if (start < n)
-        lines.push_back(text.substr(start));
+    if (start < end)
+        lines.emplace_back(start, static_cast<std::size_t>(end - start));
     return lines;
 }
 
@@ -49,28 +62,54 @@ std::string joinCrLf(const std::vector<std::string>& lines) {
 }
 
 namespace {
-// Reads every byte of a file; errno of the failure, 0 when read, -1 when over maxBytes.
+constexpr int kTooLarge = -1;
+constexpr int kNotRegular = -2;
+
+// Reads every byte of a regular file of at most maxBytes: errno of the failure, 0 when read,
+// kTooLarge or kNotRegular. A pipe, device or socket is refused before anything is read, as
+// one may never end (a FIFO, /dev/zero); the open does not wait for a FIFO's writer.
 int readBytes(const std::string& path, std::size_t maxBytes, std::string& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
         return errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    // Opening some devices does something; a name that is no regular file is not opened.
+    if (!S_ISREG(st.st_mode))
+        return kNotRegular;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    // The name may have been replaced since the stat: check what was opened.
+    int result = ::fstat(fd, &st) != 0 ? errno : 0;
+    if (result == 0 && !S_ISREG(st.st_mode))
+        result = S_ISDIR(st.st_mode) ? EISDIR : kNotRegular;
+    if (result == 0 && static_cast<std::uintmax_t>(st.st_size) > maxBytes)
+        result = kTooLarge;
+    if (result == 0)
+        bytes.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[1 << 16];
-    int result = 0;
-    for (;;) {
-        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
-        bytes.append(buffer, got);
-        if (bytes.size() > maxBytes) {
-            result = -1;
+    while (result == 0) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            result = errno;
+        else if (got == 0)
             break;
-        }
-        if (got < sizeof buffer) {
-            if (std::ferror(file))
-                result = errno ? errno : EIO;
-            break;
-        }
+        else if (bytes.size() + static_cast<std::size_t>(got) > maxBytes)
+            result = kTooLarge; // it grew while being read
+        else
+            bytes.append(buffer, static_cast<std::size_t>(got));
     }
-    std::fclose(file);
+    ::close(fd);
     return result;
+}
+
+std::string largestFileText(std::size_t maxBytes) {
+    if (maxBytes >= (1u << 20))
+        return "it is larger than " + std::to_string(maxBytes >> 20) + " MB";
+    return "it is larger than " + std::to_string(maxBytes) + " bytes";
 }
 
 mode_t currentUmask() {
@@ -84,8 +123,8 @@ std::optional<std::string> readSettingsBytes(const std::string& path, std::strin
                                              std::size_t maxBytes) {
     std::string bytes;
     const int err = readBytes(path, maxBytes, bytes);
-    if (err == -1) {
-        error = path + " is too large for a settings file.";
+    if (err == kTooLarge) {
+        error = "Cannot open file " + path + ": " + largestFileText(maxBytes);
         return std::nullopt;
     }
     if (err != 0) {
@@ -117,9 +156,12 @@ LineFileRead readLineFile(const std::string& path, std::size_t maxBytes) {
 
 std::optional<std::string> readWholeFile(const std::string& path, std::string& error) {
     std::string bytes;
-    const int err = readBytes(path, static_cast<std::size_t>(-1), bytes);
+    const int err = readBytes(path, kLargestFile, bytes);
     if (err != 0) {
-        error = "Cannot open file " + path + ": " + std::strerror(err > 0 ? err : EFBIG);
+        error = "Cannot open file " + path + ": " +
+                (err == kTooLarge     ? largestFileText(kLargestFile)
+                 : err == kNotRegular ? std::string("it is not a regular file")
+                                      : std::string(std::strerror(err)));
         return std::nullopt;
     }
     return bytes;

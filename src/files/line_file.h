@@ -22,22 +22,31 @@ std::vector<std::string> splitLines(std::string_view text);
 // Every line followed by CR LF, the last one included.
 std::string joinCrLf(const std::vector<std::string>& lines);
 
+// The largest file any loader reads, so that no file name (not even a sparse file of terabytes)
+// can exhaust memory. A play log of a million lines weighs about 17 MB, so this holds some 14
+// million; settings files are far smaller, and a format may ask for less.
+inline constexpr std::size_t kLargestFile = std::size_t{256} << 20;
+
+// Every loader reads through readSettingsBytes or readWholeFile, which read regular files only:
+// a FIFO, a device (such as /dev/zero), a socket or a directory is refused at once, never
+// waited on or read without end, and so is a file larger than the limit.
+
 struct LineFileRead {
     std::vector<std::string> lines;
     std::string error; // empty when the file was read
     bool ok() const { return error.empty(); }
 };
 
-// Reads a whole file of text lines. A file that cannot be opened or read gives "Cannot open
-// file <path>"; a file that holds NUL bytes is not text and is refused as well, as is one larger
-// than maxBytes.
-LineFileRead readLineFile(const std::string& path, std::size_t maxBytes = 64u << 20);
+// Reads a whole file of text lines. A file that cannot be opened or read, or is no regular file,
+// gives "Cannot open file <path>"; one larger than maxBytes gives the same with the limit; a
+// file that holds NUL bytes is not text and is refused as well.
+LineFileRead readLineFile(const std::string& path, std::size_t maxBytes = kLargestFile);
 
 // The two halves of readLineFile, for loaders that parse text apart from reading it: the bytes
 // of a settings file (or nothing, with error set), and the lines of such text (refused when it
 // holds NUL bytes; name is the file named in the message).
 std::optional<std::string> readSettingsBytes(const std::string& path, std::string& error,
-                                             std::size_t maxBytes = 64u << 20);
+                                             std::size_t maxBytes = kLargestFile);
 LineFileRead linesOfText(std::string_view bytes, const std::string& name);
 
 // Writes a file so that a regular file is either left as it was or replaced whole: the bytes go
@@ -85,8 +94,8 @@ std::optional<std::string> writeFileReplacing(const std::string& path, std::stri
 std::optional<std::string> writeLineFileAtomically(const std::string& path,
                                                    const std::vector<std::string>& lines);
 
-// Reads a whole file. Returns nothing and sets error to "Cannot open file NAME: reason" when it
-// cannot be read.
+// Reads a whole file of at most kLargestFile bytes. Returns nothing and sets error to "Cannot
+// open file NAME: reason" when it cannot be read.
 std::optional<std::string> readWholeFile(const std::string& path, std::string& error);
 
 } // namespace fw

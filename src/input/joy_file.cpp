@@ -32,7 +32,7 @@ std::vector<std::string> joyConfigLines(const JoyMapping& m) {
 }
 
 JoyConfigParse parseJoyConfig(std::string_view text, std::string_view fileName) {
-    const std::vector<std::string> lines = splitLines(text);
+    const std::vector<std::string_view> lines = splitLineViews(text);
     std::size_t next = 0;
     std::string error;
     // The next line as an integer; a missing line is empty text, which does not convert.

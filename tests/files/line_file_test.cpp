@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,9 +21,10 @@ struct Dir {
     std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
 
+// Read apart from the program's reader, which refuses pipes.
 std::string slurp(const std::string& path) {
-    std::string error;
-    return readWholeFile(path, error).value_or("<" + error + ">");
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::size_t entries(const fs::path& dir) {
@@ -80,6 +82,37 @@ TEST(ReplacingFileWriter, WritesThroughLinksDevicesAndPipesAndRefusesReadOnlyFil
 
     // No temporary file was left anywhere.
     EXPECT_EQ(entries(dir.path), 6u);
+}
+
+TEST(FileReaders, RefuseWhatIsNoRegularFileOrTooLargeAtOnce) {
+    Dir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0); // no writer: an open would wait
+    fs::create_directory(dir / "folder");
+    { std::ofstream sparse(dir / "huge"); }
+    fs::resize_file(dir / "huge", kLargestFile + 1); // nothing but a hole
+    std::ofstream(dir / "beat") << std::string(2000, 'A');
+    const struct {
+        std::string path;
+        std::size_t limit;
+        std::string reason; // as readWholeFile gives it
+    } cases[] = {
+        {dir / "fifo", kLargestFile, "it is not a regular file"},
+        {"/dev/zero", kLargestFile, "it is not a regular file"},
+        {dir / "folder", kLargestFile, "Is a directory"},
+        {dir / "huge", kLargestFile, "it is larger than 256 MB"},
+        {dir / "beat", 1000, "it is larger than 1000 bytes"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        if (c.limit == kLargestFile) {
+            EXPECT_FALSE(readWholeFile(c.path, error)) << c.path;
+            EXPECT_EQ(error, "Cannot open file " + c.path + ": " + c.reason);
+        }
+        // The settings loaders keep the plain message, adding only why a large file is refused.
+        EXPECT_FALSE(readSettingsBytes(c.path, error, c.limit)) << c.path;
+        EXPECT_EQ(error, "Cannot open file " + c.path +
+                             (c.reason.starts_with("it is larger") ? ": " + c.reason : ""));
+    }
 }
 
 } // namespace

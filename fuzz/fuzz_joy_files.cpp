@@ -1,0 +1,110 @@
+// A joystick configuration file (*.joy) as "Load Config" reads it: taken whole, or refused with
+// a short message naming the first line that an independent reader finds bad; what loaded is
+// saved as 164 lines that read back the same, byte for byte when the file was already in that
+// form; and the loaded mapping drives the joystick poll and the engine without a selection
+// outside its range or a message that is not a channel message.
+#include "crlf.h"
+#include "engine_checks.h"
+#include "files/line_file.h"
+#include "input/joy_file.h"
+#include "input/joystick_poll.h"
+
+#include <charconv>
+
+namespace {
+
+// A signed decimal within 32 bits, blanks around it allowed, as a loader must read it.
+bool isInteger(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    if (s.size() > 1 && s.front() == '+' && s[1] != '-')
+        s.remove_prefix(1);
+    int v = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    return !s.empty() && ec == std::errc() && end == s.data() + s.size();
+}
+
+// The form the program writes: every value as std::to_string gives it, axes 1..7.
+bool inOwnForm(const std::vector<std::string_view>& lines) {
+    if (lines.size() != fw::kJoyFileLines)
+        return false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        int v = 0;
+        const auto [end, ec] =
+            std::from_chars(lines[i].data(), lines[i].data() + lines[i].size(), v);
+        if (ec != std::errc() || end != lines[i].data() + lines[i].size() ||
+            std::to_string(v) != lines[i])
+            return false;
+        if (i >= 36 && i < 42 && (v < 1 || v > fw::kAxisNone))
+            return false;
+    }
+    return true;
+}
+
+std::int64_t middle(const fw::AxisRange& r) {
+    return (std::int64_t{r.low} + r.high) / 2;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace fw;
+    const std::string_view bytes = fuzz::bytesOf(data, size);
+    const std::vector<std::string_view> lines = splitLineViews(bytes);
+    const fw::JoyConfigParse parsed = parseJoyConfig(bytes, "pad.joy");
+
+    std::size_t firstBad = kJoyFileLines;
+    for (std::size_t i = 0; i < kJoyFileLines && firstBad == kJoyFileLines; ++i)
+        if (i >= lines.size() || !isInteger(lines[i]))
+            firstBad = i;
+    if (!parsed.mapping) {
+        FW_CHECK(firstBad < kJoyFileLines);
+        FW_CHECK(parsed.error.size() <= fuzz::kLongestMessage);
+        FW_CHECK(parsed.error.find("(line " + std::to_string(firstBad + 1) + " of pad.joy;") !=
+                 std::string::npos);
+        return 0;
+    }
+    FW_CHECK(firstBad == kJoyFileLines && parsed.error.empty());
+    const JoyMapping& m = *parsed.mapping;
+    for (int axis : m.axisMap)
+        FW_CHECK(axis >= 1 && axis <= kAxisNone);
+
+    const std::vector<std::string> saved = joyConfigLines(m);
+    FW_CHECK(saved.size() == kJoyFileLines);
+    const std::string savedText = joinCrLf(saved);
+    FW_CHECK(parseJoyConfig(savedText, "pad.joy").mapping == m);
+    if (fuzz::everyLineEndsInCrLf(bytes) && inOwnForm(lines))
+        FW_CHECK(savedText == bytes);
+
+    // Polls at the middle of every range on every axis, with the buttons and hat of one game
+    // function each time, a beat after every fourth.
+    fuzz::CheckedEngine e;
+    e.engine.st.pickMemory[1][1] = "0123456";
+    JoystickPlay joy(e.engine);
+    joy.map = m;
+    std::vector<std::int64_t> middles;
+    for (int k = 1; k <= kFretPositions; ++k)
+        middles.push_back(middle(m.fretRanges[k]));
+    for (int k = 1; k <= kPickPositions; ++k)
+        middles.push_back(middle(m.pickRanges[k]));
+    for (int k = 1; k <= kChordPositions; ++k)
+        middles.push_back(middle(m.chordRanges[k]));
+    for (std::size_t i = 0; i < middles.size(); ++i) {
+        JoyInfo info;
+        const auto a = static_cast<std::uint32_t>(std::clamp<std::int64_t>(middles[i], 0, 65535));
+        info.x = info.y = info.z = info.r = info.u = info.v = a;
+        const std::int32_t code = m.joyMap[i % kJoyFunctions];
+        info.buttons = static_cast<std::uint32_t>(code);
+        info.pov = static_cast<std::uint32_t>(code);
+        joy.poll(info);
+        const auto& st = e.engine.st;
+        FW_CHECK(st.selChordSet >= 1 && st.selChordSet <= 4 && st.selChord >= 1 &&
+                 st.selChord <= 4 && st.selPickSet >= 1 && st.selPickSet <= 4);
+        FW_CHECK(e.engine.ui.checkedFret >= 0 && e.engine.ui.checkedFret <= kFretPositions);
+        if (i % 4 == 3)
+            e.tick();
+    }
+    return 0;
+}
