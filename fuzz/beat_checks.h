@@ -8,25 +8,15 @@
 #include "beats/beat_pattern.h"
 #include "checks.h"
 
-#include <charconv>
 #include <optional>
 #include <string>
 
 namespace fw::fuzz {
 
-// A row's note as a strict reader takes it: blanks around an optional sign and digits.
+// A row's note as a strict reader takes it: an integer from 0 to 127.
 inline std::optional<int> independentRowNote(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    if (s.size() > 1 && s.front() == '+' && s[1] != '-')
-        s.remove_prefix(1);
-    int v = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || ec != std::errc() || end != s.data() + s.size() || v < 0 || v > 127)
-        return std::nullopt;
-    return v;
+    const auto v = independentInteger(s);
+    return v && *v >= 0 && *v <= 127 ? v : std::nullopt;
 }
 
 inline std::optional<std::string> expectedBeatLine(const BeatVoices& voices,

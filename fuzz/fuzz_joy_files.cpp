@@ -13,19 +13,6 @@
 
 namespace {
 
-// A signed decimal within 32 bits, blanks around it allowed, as a loader must read it.
-bool isInteger(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    if (s.size() > 1 && s.front() == '+' && s[1] != '-')
-        s.remove_prefix(1);
-    int v = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    return !s.empty() && ec == std::errc() && end == s.data() + s.size();
-}
-
 // The form the program writes: every value as std::to_string gives it, axes 1..7.
 bool inOwnForm(const std::vector<std::string_view>& lines) {
     if (lines.size() != fw::kJoyFileLines)
@@ -57,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::size_t firstBad = kJoyFileLines;
     for (std::size_t i = 0; i < kJoyFileLines && firstBad == kJoyFileLines; ++i)
-        if (i >= lines.size() || !isInteger(lines[i]))
+        if (i >= lines.size() || !fw::fuzz::independentInteger(lines[i]))
             firstBad = i;
     if (!parsed.mapping) {
         FW_CHECK(firstBad < kJoyFileLines);
