@@ -102,11 +102,11 @@ private:
     }
 
     bool connectStream() {
-        pa_sample_spec spec{};
-        spec.format = PA_SAMPLE_FLOAT32NE;
-        spec.rate = static_cast<std::uint32_t>(rate_);
-        spec.channels = 2;
-        stream_ = pa_stream_new(context_, "Built-in synthesizer", &spec, nullptr);
+        pa_sample_spec format{};
+        format.format = PA_SAMPLE_FLOAT32NE;
+        format.rate = static_cast<std::uint32_t>(rate_);
+        format.channels = 2;
+        stream_ = pa_stream_new(context_, "Built-in synthesizer", &format, nullptr);
         if (!stream_)
             return false;
         pa_stream_set_state_callback(stream_, &PulseAudioStream::streamSignal, this);
