@@ -2,6 +2,7 @@
 
 // What the beat benches share: an output that notes when each message left, the floor thread
 // that sleeps to the same grid with clock_nanosleep, and percentiles of the errors.
+#include "cpu_time.h"
 #include "engine/clock.h"
 #include "engine/midi_port.h"
 
@@ -14,7 +15,6 @@
 #include <ctime>
 #include <memory>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 namespace fw::bench {
@@ -76,13 +76,6 @@ inline Stats statsOf(std::vector<std::int64_t> v) {
 inline void printStats(const char* label, const Stats& s) {
     std::printf("%-34s %7zu  %8.3f  %8.3f  %8.3f  %8.3f\n", label, s.count, s.min, s.p50, s.p99,
                 s.max);
-}
-
-inline double cpuSeconds(int who) {
-    rusage ru{};
-    getrusage(who, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
 // The floor: wakes at anchor + i x period for i = 1..beats and notes how late it woke in

@@ -20,6 +20,7 @@
 // latency near 2 ms as well: a busier sound server than the program alone would meet.
 #include "app/qt_main_window.h"
 #include "bench_ports.h"
+#include "cpu_time.h"
 #include "engine/clock.h"
 #include "engine/fluid_synth_port.h"
 #include "engine/midi_outputs.h"
@@ -44,7 +45,6 @@
 #include <optional>
 #include <spawn.h>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -239,13 +239,6 @@ std::map<std::string, double> threadCpu() {
     return out;
 }
 
-double processCpu() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
 struct OnsetResult {
     std::vector<double> intervalErrors; // ms
     std::vector<double> latencies;      // ms
@@ -414,11 +407,11 @@ private:
         std::printf("\nIdle for %d s, synthesizer open, nothing playing...\n", o_.idleSeconds);
         std::fflush(stdout);
         const auto threads = threadCpu();
-        const double cpu = processCpu();
+        const double cpu = fw::bench::cpuSeconds();
         const std::int64_t wall = monotonicMicros();
         QTimer::singleShot(o_.idleSeconds * 1000, &form_, [this, threads, cpu, wall] {
             const double secs = static_cast<double>(monotonicMicros() - wall) / 1e6;
-            idleCpu_ = 100.0 * (processCpu() - cpu) / secs;
+            idleCpu_ = 100.0 * (fw::bench::cpuSeconds() - cpu) / secs;
             std::printf("Idle CPU, whole process: %.2f %% of one core (target at most 6 %%)\n",
                         idleCpu_);
             for (const auto& [name, after] : threadCpu()) {
@@ -457,7 +450,7 @@ private:
         }
         // Let the tempo settle and the recording begin, then pick.
         QTimer::singleShot(700, &form_, [this] {
-            cpuStart_ = processCpu();
+            cpuStart_ = fw::bench::cpuSeconds();
             wallStart_ = monotonicMicros();
             playing_ = true;
             form_.Button65Click();
@@ -477,7 +470,7 @@ private:
             e.st.pickStep = fw::kIdle; // silence before the next run, whose first pick is found
                                        // as the first sound after silence
             const double secs = static_cast<double>(monotonicMicros() - wallStart_) / 1e6;
-            const double cpu = 100.0 * (processCpu() - cpuStart_) / secs;
+            const double cpu = 100.0 * (fw::bench::cpuSeconds() - cpuStart_) / secs;
             // Let the last note and the recording's delivery catch up.
             QTimer::singleShot(800, &form_, [this, cpu] { finishRun(cpu); });
         }

@@ -8,6 +8,7 @@
 // the synthesizer's or a faster beat's.
 
 #include "controller_rig.h"
+#include "cpu_time.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -17,16 +18,8 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <sys/resource.h>
 
 namespace {
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 struct Phase {
     const char* name;
@@ -110,7 +103,7 @@ int main(int argc, char** argv) {
     std::function<void()> next = [&] {
         if (current >= 0) {
             Phase& p = phases[current];
-            p.cpu = cpuSeconds() - cpuStart;
+            p.cpu = fw::bench::cpuSeconds() - cpuStart;
             p.wall = static_cast<double>(wall.nsecsElapsed()) / 1e9;
             p.polls = polls - pollsStart;
         }
@@ -131,7 +124,7 @@ int main(int argc, char** argv) {
             return;
         }
         std::fprintf(stderr, "%s for %d s...\n", phases[current].name, seconds);
-        cpuStart = cpuSeconds();
+        cpuStart = fw::bench::cpuSeconds();
         pollsStart = polls;
         wall.start();
         QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, next);

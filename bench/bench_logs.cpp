@@ -2,6 +2,7 @@
 // Standard MIDI File (beside csvmidi writing the same events), merge of two 500,000-line logs,
 // and the WAV rendering of one minute of play.
 //   build/bin/bench_logs [--lines N] [--keep DIR]
+#include "cpu_time.h"
 #include "engine/fluid_synth_port.h"
 #include "engine/z2uvir.h"
 #include "logs/log_files.h"
@@ -18,20 +19,12 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 double secondsOf(const std::function<void()>& work) {
     const auto start = Clock::now();
@@ -202,14 +195,14 @@ int main(int argc, char** argv) {
     if (!synth->loaded()) {
         std::printf("WAV: no SoundFont at %s\n", FW_DEFAULT_SOUNDFONT);
     } else {
-        const double cpuBefore = cpuSeconds();
+        const double cpuBefore = fw::bench::cpuSeconds();
         double render = secondsOf([&] {
             const fw::LogRender plan = fw::planLogRender(minuteLines);
             fw::ReplacingFileWriter out(wavPath);
             fw::renderLogToWav(plan, *synth, out);
             out.commit();
         });
-        const double cpu = cpuSeconds() - cpuBefore;
+        const double cpu = fw::bench::cpuSeconds() - cpuBefore;
         const double audio =
             static_cast<double>(std::filesystem::file_size(wavPath) - 44) / 176400.0;
         std::printf("WAV render of one minute (%zu lines, %.1f s of audio with the tail): %.3f s "
