@@ -12,7 +12,7 @@
 // painting from the rest; --tab N shows another main tab than "Play Logs" (2), e.g. 0 for
 // "Builder".
 #include "app/qt_main_window.h"
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 #include "beat_error.h"
 #include "beats/qt_beat_manager_page.h"
 #include "bench_ports.h"

@@ -3,7 +3,7 @@
 #include "app/qt_fretboard.h"
 #include "app/qt_main_window.h"
 
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

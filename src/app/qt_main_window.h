@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/qt_beat_timer.h"
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 #include "engine/engine.h"
 #include "engine/midi_output.h"
 #include "engine/midi_outputs.h"

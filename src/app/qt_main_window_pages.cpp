@@ -11,7 +11,7 @@
 #include "picks/qt_pick_pages.h"
 #include "toys/qt_music_toys_page.h"
 
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

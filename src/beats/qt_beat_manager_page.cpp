@@ -1,6 +1,6 @@
 #include "beats/qt_beat_manager_page.h"
 
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 #include "beats/beat_generator.h"
 #include "beats/beat_instrument.h"
 #include "chords/qt_note_preview.h"

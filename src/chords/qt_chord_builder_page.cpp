@@ -5,7 +5,7 @@
 #include "engine/prompts.h"
 #include "engine/strict_int.h"
 
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

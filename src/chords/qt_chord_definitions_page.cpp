@@ -1,6 +1,6 @@
 #include "chords/qt_chord_definitions_page.h"
 
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 #include "chords/chord_sets.h"
 #include "engine/prompts.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 
 #include <QDialog>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "chords/qt_memory_status_page.h"
 
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 #include "chords/memory_status.h"
 #include "engine/engine.h"
 

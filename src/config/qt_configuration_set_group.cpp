@@ -1,6 +1,6 @@
 #include "config/qt_configuration_set_group.h"
 
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 #include "chords/chord_sets.h"
 #include "config/configuration_set.h"
 #include "engine/prompts.h"

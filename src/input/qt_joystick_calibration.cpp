@@ -1,7 +1,7 @@
 #include "input/qt_joystick_calibration.h"
 
 #include "app/qt_main_window.h"
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 #include "engine/prompts.h"
 #include "input/qt_joystick_mapping_page.h"
 

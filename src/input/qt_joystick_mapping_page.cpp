@@ -1,6 +1,6 @@
 #include "input/qt_joystick_mapping_page.h"
 
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 #include "engine/engine.h"
 #include "engine/prompts.h"
 #include "files/line_file.h"

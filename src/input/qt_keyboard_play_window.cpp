@@ -4,7 +4,7 @@
 #include "input/keyboard_play.h"
 #include "input/qt_key_translate.h"
 
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

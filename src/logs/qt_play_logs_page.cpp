@@ -10,7 +10,7 @@
 #include "logs/qt_log_view.h"
 #include "logs/wav_render.h"
 
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/qt_event_pump.h"
+#include "ui/qt_event_pump.h"
 #include "logs/log_player.h"
 
 #include <QLabel>

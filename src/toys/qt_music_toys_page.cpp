@@ -1,6 +1,6 @@
 #include "toys/qt_music_toys_page.h"
 
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 #include "engine/engine.h"
 
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 #include "support/qt_harness.h"
 #include "toys/qt_music_toys_page.h"
 

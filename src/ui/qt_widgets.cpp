@@ -1,4 +1,4 @@
-#include "app/qt_widgets.h"
+#include "ui/qt_widgets.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/qt_event_pump.h"
+#include "ui/qt_event_pump.h"
 
 #include <QEventLoop>
 #include <QTimer>
