@@ -39,8 +39,8 @@ int main(int argc, char** argv) {
         fw::TForm6 form6(&form1);
         fw::TForm7 form7(&form1);
         form1.setSecondaryForms(&form2, &form3, &form4, &form5, &form6, &form7);
-        // The one setting kept between runs: the MIDI output chosen last.
-        form1.restoreMidiOutput(
+        // What is kept between runs: the MIDI output chosen last, the sound, the controllers.
+        form1.restoreSettings(
             (QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
              "/Fretwright.conf")
                 .toStdString());

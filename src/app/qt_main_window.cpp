@@ -323,9 +323,13 @@ void TForm1::showMidiOutputRow(int row) {
     MidiOutputList->setCurrentRow(row);
 }
 
-void TForm1::restoreMidiOutput(const std::string& settingsFile) {
-    settingsFile_ = settingsFile;
-    const std::optional<std::string> key = readOutputChoice(settingsFile);
+void TForm1::restoreSettings(const std::string& settingsFile) {
+    settings_ = Settings(settingsFile);
+    restoreMidiOutput();
+}
+
+void TForm1::restoreMidiOutput() {
+    const std::optional<std::string> key = readOutputChoice(settings_);
     if (!key)
         return;
     MidiOutputs& outputs = services_.outputs;
@@ -348,10 +352,8 @@ void TForm1::chooseMidiOutput(int row) {
         return;
     applyMidiOutput(row);
     MidiOutputNote->clear();
-    if (!settingsFile_.empty()) {
-        if (auto error = writeOutputChoice(settingsFile_, chosenOutputKey_))
-            MidiOutputNote->setText(QString::fromStdString(*error));
-    }
+    if (auto error = writeOutputChoice(settings_, chosenOutputKey_))
+        MidiOutputNote->setText(QString::fromStdString(*error));
     MidiOutputNote->setVisible(!MidiOutputNote->text().isEmpty());
     sendStateToNewOutput();
 }

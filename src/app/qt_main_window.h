@@ -1,12 +1,13 @@
 #pragma once
 
 #include "app/qt_beat_timer.h"
-#include "ui/qt_widgets.h"
 #include "engine/engine.h"
 #include "engine/midi_output.h"
 #include "engine/midi_outputs.h"
+#include "files/settings.h"
 #include "input/joystick.h"
 #include "input/joystick_poll.h"
+#include "ui/qt_widgets.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -100,9 +101,10 @@ public:
 
     // Brings every mirrored control in line with the play model.
     void syncControls();
-    // Takes up the MIDI output chosen in an earlier run from the settings file, and keeps every
-    // later choice there. Without this call (in tests) nothing is read or written.
-    void restoreMidiOutput(const std::string& settingsFile);
+    // Takes up what an earlier run kept in the settings file (the MIDI output chosen last, ...)
+    // and keeps every later choice there. Without this call (in tests) settings live in memory.
+    void restoreSettings(const std::string& settingsFile);
+    Settings& settings() { return settings_; }
 
     // Controls other windows and tests reach by name.
     QTabWidget* PageControl1 = nullptr;
@@ -202,6 +204,7 @@ private:
     void pickClick(int k);
     void alternateClick(int k);
     void refreshMidiOutputs();
+    void restoreMidiOutput();
     void chooseMidiOutput(int row);
     void applyMidiOutput(int row);
     void sendStateToNewOutput();
@@ -215,7 +218,7 @@ private:
     JoystickPlay joystickPlay_{engine_};
     std::array<QDialog*, 8> forms_{};
     std::string chosenOutputKey_;
-    std::string settingsFile_;
+    Settings settings_;
 };
 
 } // namespace fw

@@ -1,42 +1,32 @@
 #include "engine/output_choice.h"
 
-#include "files/line_file.h"
-
-#include <filesystem>
 #include <regex>
 
 namespace fw {
 
 namespace {
-constexpr const char* kOutputKey = "midi-output=";
-constexpr std::size_t kLargestChoiceFile = 4096;
+constexpr const char* kOutputKey = "midi-output";
 constexpr std::size_t kLongestKey = 512;
 } // namespace
 
-std::optional<std::string> readOutputChoice(const std::string& path) {
-    const LineFileRead read = readLineFile(path, kLargestChoiceFile);
-    if (!read.ok())
+std::optional<std::string> readOutputChoice(const Settings& settings) {
+    std::optional<std::string> key = settings.value(kOutputKey);
+    if (!key || key->empty() || key->size() > kLongestKey)
         return std::nullopt;
-    for (const std::string& line : read.lines) {
-        if (line.rfind(kOutputKey, 0) != 0)
-            continue;
-        std::string key = line.substr(std::char_traits<char>::length(kOutputKey));
-        if (key.empty() || key.size() > kLongestKey)
-            return std::nullopt;
-        for (unsigned char c : key)
-            if (c < 0x20 || c == 0x7F)
-                return std::nullopt;
-        return key;
-    }
-    return std::nullopt;
+    return key;
+}
+
+std::optional<std::string> readOutputChoice(const std::string& path) {
+    return readOutputChoice(Settings(path));
+}
+
+std::optional<std::string> writeOutputChoice(Settings& settings, const std::string& key) {
+    return settings.setValue(kOutputKey, key);
 }
 
 std::optional<std::string> writeOutputChoice(const std::string& path, const std::string& key) {
-    std::error_code ec;
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty())
-        std::filesystem::create_directories(folder, ec);
-    return writeLineFileAtomically(path, {kOutputKey + key});
+    Settings settings(path);
+    return writeOutputChoice(settings, key);
 }
 
 std::string withoutPortNumbers(const std::string& key) {

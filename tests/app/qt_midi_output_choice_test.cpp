@@ -34,7 +34,7 @@ struct ProgramRun {
           form(Services{clock, prompts, outputs, joystick, random}) {
         form.Timer2->stop();
         form.PitchUpdater->stop();
-        form.restoreMidiOutput(settings);
+        form.restoreSettings(settings);
     }
 };
 

@@ -34,6 +34,16 @@ TEST(OutputChoice, ReadsTheKeyBackAndTakesADamagedFileForNone) {
         ASSERT_FALSE(writeFileReplacing(path, c.bytes));
         EXPECT_EQ(readOutputChoice(path), c.key) << c.bytes.substr(0, 30);
     }
+
+    // The output shares its file with the other settings: a write keeps them, and a value that
+    // could not be read back is refused.
+    ASSERT_FALSE(writeFileReplacing(path, "sound=a.sf2\r\nbroken line\r\nmidi-output=x\r\n"));
+    ASSERT_FALSE(writeOutputChoice(path, "jack:Z"));
+    Settings kept(path);
+    EXPECT_EQ(kept.value("sound"), "a.sf2");
+    EXPECT_EQ(kept.value("midi-output"), "jack:Z");
+    EXPECT_TRUE(kept.setValue("sound", std::string("a\nb")));
+    EXPECT_EQ(Settings(path).value("sound"), "a.sf2");
     std::filesystem::remove_all(dir);
 }
 

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace fw {
+
+// What the program keeps between runs (the output chosen last, the sound, a controller's
+// mapping), as "key=value" lines in one small text file. Each change is written at once and
+// atomically, keeping every other key. Without a file the values live in memory only, as in
+// tests. A damaged file (not text, too large) reads as empty, and a line whose value holds
+// control characters is skipped, so a bad file only means the defaults.
+class Settings {
+public:
+    Settings() = default;
+    explicit Settings(std::string path);
+
+    const std::string& path() const { return path_; }
+    std::optional<std::string> value(const std::string& key) const;
+    // Keeps the value (or, with nothing, drops the key); returns the error text when the file
+    // could not be written, in which case the value is still kept for this run.
+    std::optional<std::string> setValue(const std::string& key,
+                                        const std::optional<std::string>& value);
+
+    static constexpr std::size_t kLongestValue = 4096;
+
+private:
+    std::string path_;
+    std::map<std::string, std::string> values_;
+};
+
+} // namespace fw
