@@ -89,6 +89,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     Timer4->start();
 
     Timer2->start();
+    JoystickMapping->takeUpController();
 }
 
 TForm1::~TForm1() = default;
@@ -326,6 +327,7 @@ void TForm1::showMidiOutputRow(int row) {
 void TForm1::restoreSettings(const std::string& settingsFile) {
     settings_ = Settings(settingsFile);
     restoreMidiOutput();
+    JoystickMapping->takeUpController(true);
 }
 
 void TForm1::restoreMidiOutput() {

@@ -49,6 +49,8 @@ class BeatManagerPage;
 class MusicToysPage;
 class JoystickMappingPage;
 class ConfigurationSetGroup;
+class StarterSetGroup;
+struct WholeSet;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -167,6 +169,7 @@ public:
     MusicToysPage* MusicToys = nullptr;               // "Music Toys" tab
     JoystickMappingPage* JoystickMapping = nullptr;   // "Joystick Mapping" tab
     ConfigurationSetGroup* ConfigSet = nullptr;       // "Config" > "Configuration Set"
+    StarterSetGroup* StarterSet = nullptr;            // "Config" > "Starter Set"
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.
@@ -198,6 +201,8 @@ private:
     QWidget* buildJoystickPage();
     QWidget* buildConfigPage();
     QWidget* buildHelpPage();
+    // A configuration set read whole goes in: chords, picks, beat, and its names on show.
+    void placeWholeSet(const WholeSet& set);
     QWidget* buildThanksPage();
     void connectControls();
     void showModal(int formNumber);

@@ -5,6 +5,8 @@
 #include "chords/qt_chord_definitions_page.h"
 #include "chords/qt_memory_status_page.h"
 #include "config/qt_configuration_set_group.h"
+#include "config/qt_starter_set_group.h"
+#include "config/starter_set.h"
 #include "engine/instruments.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "logs/qt_play_logs_page.h"
@@ -207,7 +209,7 @@ QWidget* TForm1::buildAlternatePage() {
 
 QWidget* TForm1::buildJoystickPage() {
     JoystickMapping = new JoystickMappingPage(joystickPlay_, engine_, services_.joystick,
-                                              services_.prompts, PageControl1);
+                                              services_.prompts, settings_, PageControl1);
     Button106 = JoystickMapping->Button106;
     return JoystickMapping;
 }
@@ -237,11 +239,30 @@ QWidget* TForm1::buildConfigPage() {
         services_.prompts,
         {[this](const std::string& path) { return ChordDefinitions->loadChordSetFile(path); },
          [this](const std::string& path) { return pickSetPages->loadPickSetFile(path); },
-         [this](const std::string& path) { return loadJoystickConfig(path); }},
+         [this](const std::string& path) { return loadJoystickConfig(path); },
+         [this](const std::string& path) {
+             if (!BeatManager->loadBeatFile(path))
+                 return false;
+             BeatManager->Button80Click();
+             return true;
+         }},
         config);
     layout->addWidget(ConfigSet);
+    StarterSet = new StarterSetGroup(services_.prompts, installedStarterSet(),
+                                     [this](const WholeSet& set) { placeWholeSet(set); }, config);
+    layout->addWidget(StarterSet);
     layout->addStretch(1);
     return config;
+}
+
+void TForm1::placeWholeSet(const WholeSet& set) {
+    ChordBuilder->chordSets().replace(set.chords, set.chordLines);
+    pickSetPages->replacePickSet(set.picks);
+    if (set.beat) {
+        BeatManager->showPattern(*set.beat);
+        BeatManager->Button80Click();
+    }
+    ConfigSet->showNames(set.names);
 }
 
 QWidget* TForm1::buildHelpPage() {

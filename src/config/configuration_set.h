@@ -11,6 +11,10 @@ namespace fw {
 // A configuration set names one chord set, one pick set and one joystick configuration file,
 // so that one file brings a whole set-up back. The *.cset file is three lines, each ended by
 // CR LF: the three names in that order, as typed or chosen (an empty name is an empty line).
+// A set that also names a beat file (*.beat) has it as a fourth line; a set without one keeps
+// three lines, and any other fourth line is ignored as before, so every set written before
+// reads and writes as it did. A relative name is taken from the
+// set's own folder.
 
 inline const FileDialogSpec kLoadConfigurationSetDialog{"Load Configuration Set",
                                                         "Configuration Set|*.cset", "cset"};
@@ -21,6 +25,7 @@ struct ConfigurationSet {
     std::string chords;
     std::string picks;
     std::string joystick;
+    std::string beat = {};
     bool operator==(const ConfigurationSet&) const = default;
 };
 
@@ -37,7 +42,8 @@ std::optional<std::string> configurationSetText(const ConfigurationSet& set, std
 // holding NUL bytes is not a configuration set and is refused with a message naming the file.
 ConfigurationSetParse parseConfigurationSet(std::string_view text, const std::string& fileName);
 
-// Reads and parses a *.cset file; one that cannot be read gives "Cannot open file NAME".
+// Reads and parses a *.cset file; one that cannot be read gives "Cannot open file NAME". Relative
+// names come back joined to the set's folder.
 ConfigurationSetParse readConfigurationSetFile(const std::string& path);
 
 // Writes the set, replacing the file whole or not at all. The user's message, or nothing when

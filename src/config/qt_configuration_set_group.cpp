@@ -1,6 +1,7 @@
 #include "config/qt_configuration_set_group.h"
 
 #include "ui/qt_widgets.h"
+#include "beats/beat_files.h"
 #include "chords/chord_sets.h"
 #include "config/configuration_set.h"
 #include "engine/prompts.h"
@@ -47,6 +48,7 @@ ConfigurationSetGroup::ConfigurationSetGroup(Prompts& prompts, ConfigurationSetL
     row(0, "Chords", "Edit19", "Button101", Edit19, Button101);
     row(1, "Picks", "Edit20", "Button102", Edit20, Button102);
     row(2, "Joystick", "Edit21", "Button103", Edit21, Button103);
+    row(3, "Beat", "BeatFileEdit", "BeatBrowseButton", BeatFileEdit, BeatBrowseButton);
     auto* files = new QHBoxLayout;
     files->setSpacing(grid->horizontalSpacing());
     Button104 = makeButton("Button104", "Save *.cset", this);
@@ -54,12 +56,14 @@ ConfigurationSetGroup::ConfigurationSetGroup(Prompts& prompts, ConfigurationSetL
     files->addWidget(Button104);
     files->addWidget(Button105);
     files->addStretch(1);
-    grid->addLayout(files, 3, 0, 1, 3);
+    grid->addLayout(files, 4, 0, 1, 3);
     grid->setColumnStretch(1, 1);
 
     connect(Button101, &QPushButton::clicked, this, &ConfigurationSetGroup::Button101Click);
     connect(Button102, &QPushButton::clicked, this, &ConfigurationSetGroup::Button102Click);
     connect(Button103, &QPushButton::clicked, this, &ConfigurationSetGroup::Button103Click);
+    connect(BeatBrowseButton, &QPushButton::clicked, this,
+            &ConfigurationSetGroup::BeatBrowseClick);
     connect(Button104, &QPushButton::clicked, this, &ConfigurationSetGroup::Button104Click);
     connect(Button105, &QPushButton::clicked, this, &ConfigurationSetGroup::Button105Click);
 }
@@ -74,6 +78,10 @@ void ConfigurationSetGroup::Button102Click() {
 
 void ConfigurationSetGroup::Button103Click() {
     browse(prompts_, kLoadJoyConfigDialog, Edit21);
+}
+
+void ConfigurationSetGroup::BeatBrowseClick() {
+    browse(prompts_, {"Beat", kBeatFileFilter, kBeatFileExt}, BeatFileEdit);
 }
 
 void ConfigurationSetGroup::Button104Click() {
@@ -96,18 +104,22 @@ void ConfigurationSetGroup::Button105Click() {
     showNames(set);
     // Each loader takes its file whole or not at all and names the file when it fails; the
     // first failure ends the load and the files loaded before it stay loaded.
-    if (loaders_.chords(set.chords) && loaders_.picks(set.picks))
-        loaders_.joystick(set.joystick);
+    if (!loaders_.chords(set.chords) || !loaders_.picks(set.picks))
+        return;
+    if (!set.beat.empty() && loaders_.beat && !loaders_.beat(set.beat))
+        return;
+    loaders_.joystick(set.joystick);
 }
 
 ConfigurationSet ConfigurationSetGroup::names() const {
-    return {toPath(Edit19), toPath(Edit20), toPath(Edit21)};
+    return {toPath(Edit19), toPath(Edit20), toPath(Edit21), toPath(BeatFileEdit)};
 }
 
 void ConfigurationSetGroup::showNames(const ConfigurationSet& set) {
     Edit19->setText(fromPath(set.chords));
     Edit20->setText(fromPath(set.picks));
     Edit21->setText(fromPath(set.joystick));
+    BeatFileEdit->setText(fromPath(set.beat));
 }
 
 } // namespace fw

@@ -19,6 +19,9 @@ struct ConfigurationSetLoaders {
     std::function<bool(const std::string&)> picks;
     // Shows the joystick file dialog with the name preselected; loads only when confirmed.
     std::function<bool(const std::string&)> joystick;
+    // Loads a beat file into the "Beat Manager" tab and applies it; run before the joystick
+    // step, and only for a set that names a beat.
+    std::function<bool(const std::string&)> beat;
 };
 
 // The "Configuration Set" group of the "Config" tab: the three file names, their "Browse"
@@ -32,21 +35,26 @@ public:
     void Button101Click(); // "Browse" for the chord set
     void Button102Click(); // "Browse" for the pick set
     void Button103Click(); // "Browse" for the joystick configuration
+    void BeatBrowseClick(); // "Browse" for the beat
     void Button104Click(); // "Save *.cset"
     void Button105Click(); // "Load *.cset"
 
     QLineEdit* Edit19 = nullptr; // "Chords"
     QLineEdit* Edit20 = nullptr; // "Picks"
     QLineEdit* Edit21 = nullptr; // "Joystick"
+    QLineEdit* BeatFileEdit = nullptr; // "Beat"
     QPushButton* Button101 = nullptr;
     QPushButton* Button102 = nullptr;
     QPushButton* Button103 = nullptr;
+    QPushButton* BeatBrowseButton = nullptr;
     QPushButton* Button104 = nullptr;
     QPushButton* Button105 = nullptr;
 
+    // Shows the names of a set (one loaded another way, as the starter set).
+    void showNames(const ConfigurationSet& set);
+
 private:
     ConfigurationSet names() const;
-    void showNames(const ConfigurationSet& set);
 
     Prompts& prompts_;
     ConfigurationSetLoaders loaders_;

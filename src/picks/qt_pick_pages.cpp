@@ -197,9 +197,13 @@ bool PickSetPages::loadPickSetFile(const std::string& path) {
         prompts_.showMessage(error);
         return false;
     }
-    engine_.st.pickMemory = file->memory;
-    setMemoLines(std::move(file->lines));
+    replacePickSet(std::move(*file));
     return true;
+}
+
+void PickSetPages::replacePickSet(PickSetFile file) {
+    engine_.st.pickMemory = file.memory;
+    setMemoLines(std::move(file.lines));
 }
 
 void PickSetPages::Button45Click() {
