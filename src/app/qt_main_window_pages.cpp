@@ -248,8 +248,9 @@ QWidget* TForm1::buildConfigPage() {
          }},
         config);
     layout->addWidget(ConfigSet);
-    StarterSet = new StarterSetGroup(services_.prompts, installedStarterSet(),
-                                     [this](const WholeSet& set) { placeWholeSet(set); }, config);
+    StarterSet = new StarterSetGroup(
+        services_.prompts, installedStarterSet(),
+        [this](const WholeSet& set) { placeWholeSet(set); }, config);
     layout->addWidget(StarterSet);
     layout->addStretch(1);
     return config;

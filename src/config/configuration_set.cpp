@@ -50,8 +50,8 @@ ConfigurationSetParse readConfigurationSetFile(const std::string& path) {
         // A program started from anywhere should find the files beside the set, not beside
         // its working folder.
         const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-        for (std::string* name : {&parsed.set->chords, &parsed.set->picks,
-                                  &parsed.set->joystick, &parsed.set->beat}) {
+        for (std::string* name :
+             {&parsed.set->chords, &parsed.set->picks, &parsed.set->joystick, &parsed.set->beat}) {
             if (!name->empty() && std::filesystem::path(*name).is_relative())
                 *name = (folder / *name).string();
         }

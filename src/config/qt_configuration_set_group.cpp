@@ -1,12 +1,12 @@
 #include "config/qt_configuration_set_group.h"
 
-#include "ui/qt_widgets.h"
 #include "beats/beat_files.h"
 #include "chords/chord_sets.h"
 #include "config/configuration_set.h"
 #include "engine/prompts.h"
 #include "input/joy_file.h"
 #include "picks/pick_sets.h"
+#include "ui/qt_widgets.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -62,8 +62,7 @@ ConfigurationSetGroup::ConfigurationSetGroup(Prompts& prompts, ConfigurationSetL
     connect(Button101, &QPushButton::clicked, this, &ConfigurationSetGroup::Button101Click);
     connect(Button102, &QPushButton::clicked, this, &ConfigurationSetGroup::Button102Click);
     connect(Button103, &QPushButton::clicked, this, &ConfigurationSetGroup::Button103Click);
-    connect(BeatBrowseButton, &QPushButton::clicked, this,
-            &ConfigurationSetGroup::BeatBrowseClick);
+    connect(BeatBrowseButton, &QPushButton::clicked, this, &ConfigurationSetGroup::BeatBrowseClick);
     connect(Button104, &QPushButton::clicked, this, &ConfigurationSetGroup::Button104Click);
     connect(Button105, &QPushButton::clicked, this, &ConfigurationSetGroup::Button105Click);
 }

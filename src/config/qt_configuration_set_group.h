@@ -32,16 +32,16 @@ public:
     ConfigurationSetGroup(Prompts& prompts, ConfigurationSetLoaders loaders,
                           QWidget* parent = nullptr);
 
-    void Button101Click(); // "Browse" for the chord set
-    void Button102Click(); // "Browse" for the pick set
-    void Button103Click(); // "Browse" for the joystick configuration
+    void Button101Click();  // "Browse" for the chord set
+    void Button102Click();  // "Browse" for the pick set
+    void Button103Click();  // "Browse" for the joystick configuration
     void BeatBrowseClick(); // "Browse" for the beat
-    void Button104Click(); // "Save *.cset"
-    void Button105Click(); // "Load *.cset"
+    void Button104Click();  // "Save *.cset"
+    void Button105Click();  // "Load *.cset"
 
-    QLineEdit* Edit19 = nullptr; // "Chords"
-    QLineEdit* Edit20 = nullptr; // "Picks"
-    QLineEdit* Edit21 = nullptr; // "Joystick"
+    QLineEdit* Edit19 = nullptr;       // "Chords"
+    QLineEdit* Edit20 = nullptr;       // "Picks"
+    QLineEdit* Edit21 = nullptr;       // "Joystick"
     QLineEdit* BeatFileEdit = nullptr; // "Beat"
     QPushButton* Button101 = nullptr;
     QPushButton* Button102 = nullptr;

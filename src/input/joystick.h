@@ -33,11 +33,32 @@ inline constexpr int kJoyUnplugged = 167;
 
 // The controls of a standard gamepad, in the order of SDL's game controller database.
 enum PadButton {
-    kPadA, kPadB, kPadX, kPadY, kPadBack, kPadGuide, kPadStart, kPadLeftStick, kPadRightStick,
-    kPadLeftShoulder, kPadRightShoulder, kPadUp, kPadDown, kPadLeft, kPadRight, kPadButtons
+    kPadA,
+    kPadB,
+    kPadX,
+    kPadY,
+    kPadBack,
+    kPadGuide,
+    kPadStart,
+    kPadLeftStick,
+    kPadRightStick,
+    kPadLeftShoulder,
+    kPadRightShoulder,
+    kPadUp,
+    kPadDown,
+    kPadLeft,
+    kPadRight,
+    kPadButtons
 };
-enum PadAxis { kPadLeftX, kPadLeftY, kPadRightX, kPadRightY, kPadLeftTrigger, kPadRightTrigger,
-               kPadAxes };
+enum PadAxis {
+    kPadLeftX,
+    kPadLeftY,
+    kPadRightX,
+    kPadRightY,
+    kPadLeftTrigger,
+    kPadRightTrigger,
+    kPadAxes
+};
 
 // The controller in use: who it is, and where the reading finds each control of a standard
 // gamepad when the platform knows its layout.

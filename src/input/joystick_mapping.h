@@ -25,8 +25,7 @@ inline constexpr int kFnPick1 = 0, kFnFret2 = 4, kFnPickSet1 = 20, kFnChord1 = 2
 // Functions a controller without a strum bar or a chord-set button per set needs: they act once
 // per press. They follow the 36 of joyMap, in extraMap.
 inline constexpr int kExtraFunctions = 4;
-inline constexpr int kFnStrumDown = 36, kFnStrumUp = 37, kFnChordSetStep = 38,
-                     kFnPickSetStep = 39;
+inline constexpr int kFnStrumDown = 36, kFnStrumUp = 37, kFnChordSetStep = 38, kFnPickSetStep = 39;
 inline constexpr int kAllFunctions = kJoyFunctions + kExtraFunctions;
 
 // How the vibrato axis moves the "P" bar: over its whole range (centre 128), as a stick that

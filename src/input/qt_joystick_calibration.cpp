@@ -1,9 +1,9 @@
 #include "input/qt_joystick_calibration.h"
 
 #include "app/qt_main_window.h"
-#include "ui/qt_widgets.h"
 #include "engine/prompts.h"
 #include "input/qt_joystick_mapping_page.h"
+#include "ui/qt_widgets.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

@@ -1,6 +1,5 @@
 #include "input/qt_joystick_mapping_page.h"
 
-#include "ui/qt_widgets.h"
 #include "engine/engine.h"
 #include "engine/prompts.h"
 #include "files/line_file.h"
@@ -9,6 +8,7 @@
 #include "input/joy_file.h"
 #include "input/joystick_calibration.h"
 #include "input/joystick_poll.h"
+#include "ui/qt_widgets.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -35,8 +35,8 @@ constexpr int kBoxHeight = 20;
 // The functions that act once per press, with their captions and box names.
 const char* const kPressCaptions[kExtraFunctions] = {"Strum Down", "Strum Up", "Chord Set +",
                                                      "Pick Set +"};
-const char* const kPressBoxes[kExtraFunctions] = {"StrumDownBox", "StrumUpBox",
-                                                  "ChordSetStepBox", "PickSetStepBox"};
+const char* const kPressBoxes[kExtraFunctions] = {"StrumDownBox", "StrumUpBox", "ChordSetStepBox",
+                                                  "PickSetStepBox"};
 const char* const kVibratoModes[3] = {"Vibrato: whole range", "Vibrato: stick",
                                       "Vibrato: whammy bar"};
 
@@ -234,7 +234,8 @@ QLayout* JoystickMappingPage::buildPressFunctions() {
     }
     PickButtonsPlay = new QCheckBox("Pick buttons play", this);
     PickButtonsPlay->setObjectName("PickButtonsPlay");
-    PickButtonsPlay->setToolTip("A pick button starts its pick at once instead of only choosing it");
+    PickButtonsPlay->setToolTip(
+        "A pick button starts its pick at once instead of only choosing it");
     grid->addWidget(PickButtonsPlay, kExtraFunctions, 0, 1, 2);
     VibratoMode = new QComboBox(this);
     VibratoMode->setObjectName("VibratoMode");

@@ -114,18 +114,19 @@ void SdlJoystick::describe(int deviceIndex) {
         if (SDL_GameController* pad = SDL_GameControllerOpen(deviceIndex)) {
             info.gamepad = true;
             for (int b = 0; b < kPadButtons; ++b) {
-                const SDL_GameControllerButtonBind bind =
-                    SDL_GameControllerGetBindForButton(pad, static_cast<SDL_GameControllerButton>(b));
+                const SDL_GameControllerButtonBind bind = SDL_GameControllerGetBindForButton(
+                    pad, static_cast<SDL_GameControllerButton>(b));
                 info.buttons[static_cast<std::size_t>(b)] = bindingInputItem(
-                    bind.bindType, bind.bindType == SDL_CONTROLLER_BINDTYPE_AXIS
-                                       ? bind.value.axis
-                                       : bind.value.button,
+                    bind.bindType,
+                    bind.bindType == SDL_CONTROLLER_BINDTYPE_AXIS ? bind.value.axis
+                                                                  : bind.value.button,
                     bind.value.hat.hat, bind.value.hat.hat_mask);
             }
             for (int a = 0; a < kPadAxes; ++a) {
                 const SDL_GameControllerButtonBind bind =
                     SDL_GameControllerGetBindForAxis(pad, static_cast<SDL_GameControllerAxis>(a));
-                info.axes[static_cast<std::size_t>(a)] = bindingAxis(bind.bindType, bind.value.axis);
+                info.axes[static_cast<std::size_t>(a)] =
+                    bindingAxis(bind.bindType, bind.value.axis);
             }
             SDL_GameControllerClose(pad);
         }

@@ -1,9 +1,9 @@
 #include "picks/qt_pick_pages.h"
 
-#include "ui/qt_widgets.h"
 #include "engine/engine.h"
 #include "engine/prompts.h"
 #include "files/line_file.h"
+#include "ui/qt_widgets.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
