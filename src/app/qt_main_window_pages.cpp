@@ -251,7 +251,7 @@ QWidget* TForm1::buildConfigPage() {
     StarterSet = new StarterSetGroup(
         services_.prompts, installedStarterSet(),
         [this](const WholeSet& set) { placeWholeSet(set); }, config);
-    layout->addWidget(StarterSet);
+    ConfigSet->addToButtonRow(StarterSet);
     layout->addStretch(1);
     return config;
 }

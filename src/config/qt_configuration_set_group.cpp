@@ -36,28 +36,30 @@ ConfigurationSetGroup::ConfigurationSetGroup(Prompts& prompts, ConfigurationSetL
     auto* grid = new QGridLayout(this);
     grid->setVerticalSpacing(
         2); // the "Config" tab holds it below the MIDI output at the least size
-    auto row = [&](int r, const char* caption, const char* editName, const char* buttonName,
-                   QLineEdit*& edit, QPushButton*& button) {
-        grid->addWidget(new QLabel(caption, this), r, 0);
+    // Chords and picks over the whole width; the joystick file and the beat share a row.
+    auto row = [&](int r, int column, int span, const char* caption, const char* editName,
+                   const char* buttonName, QLineEdit*& edit, QPushButton*& button) {
+        grid->addWidget(new QLabel(caption, this), r, column);
         edit = new QLineEdit(this);
         edit->setObjectName(editName);
-        grid->addWidget(edit, r, 1);
+        grid->addWidget(edit, r, column + 1, 1, span);
         button = makeButton(buttonName, "Browse", this);
-        grid->addWidget(button, r, 2);
+        grid->addWidget(button, r, column + 1 + span);
     };
-    row(0, "Chords", "Edit19", "Button101", Edit19, Button101);
-    row(1, "Picks", "Edit20", "Button102", Edit20, Button102);
-    row(2, "Joystick", "Edit21", "Button103", Edit21, Button103);
-    row(3, "Beat", "BeatFileEdit", "BeatBrowseButton", BeatFileEdit, BeatBrowseButton);
-    auto* files = new QHBoxLayout;
-    files->setSpacing(grid->horizontalSpacing());
+    row(0, 0, 4, "Chords", "Edit19", "Button101", Edit19, Button101);
+    row(1, 0, 4, "Picks", "Edit20", "Button102", Edit20, Button102);
+    row(2, 0, 1, "Joystick", "Edit21", "Button103", Edit21, Button103);
+    row(2, 3, 1, "Beat", "BeatFileEdit", "BeatBrowseButton", BeatFileEdit, BeatBrowseButton);
+    files_ = new QHBoxLayout;
+    files_->setSpacing(grid->horizontalSpacing());
     Button104 = makeButton("Button104", "Save *.cset", this);
     Button105 = makeButton("Button105", "Load *.cset", this);
-    files->addWidget(Button104);
-    files->addWidget(Button105);
-    files->addStretch(1);
-    grid->addLayout(files, 4, 0, 1, 3);
+    files_->addWidget(Button104);
+    files_->addWidget(Button105);
+    files_->addStretch(1);
+    grid->addLayout(files_, 3, 0, 1, 6);
     grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(4, 1);
 
     connect(Button101, &QPushButton::clicked, this, &ConfigurationSetGroup::Button101Click);
     connect(Button102, &QPushButton::clicked, this, &ConfigurationSetGroup::Button102Click);
@@ -77,6 +79,10 @@ void ConfigurationSetGroup::Button102Click() {
 
 void ConfigurationSetGroup::Button103Click() {
     browse(prompts_, kLoadJoyConfigDialog, Edit21);
+}
+
+void ConfigurationSetGroup::addToButtonRow(QWidget* widget) {
+    files_->insertWidget(files_->count() - 1, widget);
 }
 
 void ConfigurationSetGroup::BeatBrowseClick() {

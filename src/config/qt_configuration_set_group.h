@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -52,12 +53,15 @@ public:
 
     // Shows the names of a set (one loaded another way, as the starter set).
     void showNames(const ConfigurationSet& set);
+    // Puts a widget beside "Save *.cset" and "Load *.cset".
+    void addToButtonRow(QWidget* widget);
 
 private:
     ConfigurationSet names() const;
 
     Prompts& prompts_;
     ConfigurationSetLoaders loaders_;
+    QHBoxLayout* files_ = nullptr;
 };
 
 } // namespace fw

@@ -11,18 +11,16 @@ namespace fw {
 
 StarterSetGroup::StarterSetGroup(Prompts& prompts, std::optional<std::string> starterSet,
                                  std::function<void(const WholeSet&)> place, QWidget* parent)
-    : QGroupBox("Starter Set", parent), prompts_(prompts), starterSet_(std::move(starterSet)),
+    : QWidget(parent), prompts_(prompts), starterSet_(std::move(starterSet)),
       place_(std::move(place)) {
     setObjectName("StarterSetGroup");
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(6, 2, 6, 2);
+    row->setContentsMargins(12, 0, 0, 0);
     LoadStarterSetButton = makeButton("LoadStarterSetButton", "Load Starter Set", this);
     row->addWidget(LoadStarterSetButton);
     StarterSetNote = new QLabel(this);
     StarterSetNote->setObjectName("StarterSetNote");
-    StarterSetNote->setWordWrap(true);
-    StarterSetNote->setText(starterSet_ ? "Sixteen open chords in four sets, four pick sets and "
-                                          "a beat: play at once."
+    StarterSetNote->setText(starterSet_ ? "16 chords, 4 pick sets, a beat"
                                         : "The starter set is not installed.");
     row->addWidget(StarterSetNote, 1);
     LoadStarterSetButton->setEnabled(starterSet_.has_value());

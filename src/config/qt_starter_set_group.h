@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
@@ -13,10 +12,10 @@ namespace fw {
 class Prompts;
 struct WholeSet;
 
-// The "Starter Set" group of the "Config" tab: one button that loads the set shipped with the
+// "Load Starter Set" on the "Config" tab: one button that loads the set shipped with the
 // program, so that a new player has chords, picks and a beat at once. No file dialog: the set's
 // joystick line is empty and the controller keeps the mapping that fits it.
-class StarterSetGroup : public QGroupBox {
+class StarterSetGroup : public QWidget {
     Q_OBJECT
 public:
     // `place` puts a set that was read whole in place; `starterSet` is the set's file, nothing

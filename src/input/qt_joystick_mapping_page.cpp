@@ -33,12 +33,14 @@ const char* const kMonitorCaptions[7] = {"", "R", "U", "V", "X", "Y", "Z"};
 
 constexpr int kBoxHeight = 20;
 // The functions that act once per press, with their captions and box names.
-const char* const kPressCaptions[kExtraFunctions] = {"Strum Down", "Strum Up", "Chord Set +",
-                                                     "Pick Set +"};
+const char* const kPressTips[kExtraFunctions] = {
+    "Strum Down: plays the chosen pick, once per press",
+    "Strum Up: plays the chosen pick's altered form, once per press",
+    "Chord Set +: the next chord set, once per press",
+    "Pick Set +: the next pick set, once per press"};
 const char* const kPressBoxes[kExtraFunctions] = {"StrumDownBox", "StrumUpBox", "ChordSetStepBox",
                                                   "PickSetStepBox"};
-const char* const kVibratoModes[3] = {"Vibrato: whole range", "Vibrato: stick",
-                                      "Vibrato: whammy bar"};
+const char* const kVibratoModes[3] = {"whole range", "stick", "whammy bar"};
 
 // The selected row of a list, -1 when nothing is selected (the current row may still be set
 // after a Ctrl+click took the selection away).
@@ -86,16 +88,41 @@ void JoystickMappingPage::buildPage() {
     // whole tab fits the main window's page area without scrolling.
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(4, 4, 4, 4);
-    outer->setSpacing(6);
+    outer->setSpacing(4);
 
     ListBox3 = new QListWidget(this);
     ListBox3->setObjectName("ListBox3");
     for (int item = 1; item <= kInputItems; ++item)
         ListBox3->addItem(QString::fromStdString(inputItemText(item)));
     ListBox3->setFixedWidth(104);
+    ListBox3->setMinimumHeight(60);
     ListBox3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBox3->setToolTip("Select an input (or press it on the controller), then click a box");
-    outer->addWidget(ListBox3);
+    // Under the controller's inputs: which controller it is, the mapping in force and the two
+    // ways of playing that a controller without a strum bar needs.
+    auto* first = new QVBoxLayout;
+    first->setSpacing(2);
+    first->addWidget(ListBox3, 1);
+    ControllerLabel = new QLabel(this);
+    ControllerLabel->setObjectName("ControllerLabel");
+    ControllerLabel->setWordWrap(true);
+    ControllerLabel->setFixedWidth(104);
+    first->addWidget(ControllerLabel);
+    PickButtonsPlay = new QCheckBox("Play on press", this);
+    PickButtonsPlay->setObjectName("PickButtonsPlay");
+    PickButtonsPlay->setToolTip(
+        "A pick button starts its pick at once instead of only choosing it");
+    first->addWidget(PickButtonsPlay);
+    first->addWidget(new QLabel("Vibrato axis:", this));
+    VibratoMode = new QComboBox(this);
+    VibratoMode->setObjectName("VibratoMode");
+    for (const char* mode : kVibratoModes)
+        VibratoMode->addItem(mode);
+    VibratoMode->setToolTip("How the vibrato axis bends: over its whole range, as a stick that "
+                            "rests in the middle, or as a whammy bar that rests at its lowest");
+    VibratoMode->setFixedWidth(104);
+    first->addWidget(VibratoMode);
+    outer->addLayout(first);
 
     auto* second = new QVBoxLayout;
     second->setSpacing(2);
@@ -122,10 +149,6 @@ void JoystickMappingPage::buildPage() {
 
     auto* third = new QVBoxLayout;
     third->setSpacing(4);
-    ControllerLabel = new QLabel(this);
-    ControllerLabel->setObjectName("ControllerLabel");
-    ControllerLabel->setWordWrap(true);
-    third->addWidget(ControllerLabel);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(3);
     grid->setVerticalSpacing(1);
@@ -154,6 +177,7 @@ void JoystickMappingPage::buildPage() {
     }
     for (int f = 0; f < 12; ++f)
         place(kFnFret2 + f, f % 6 + 1, f < 6 ? 0 : 2, f + 2);
+    placePressFunctions(grid);
     third->addLayout(grid);
 
     auto* lower = new QHBoxLayout;
@@ -170,8 +194,8 @@ void JoystickMappingPage::buildPage() {
         axes->addWidget(box, role, 0);
         axes->addWidget(new QLabel(kAxisCaptions[role], this), role, 1);
     }
+
     lower->addLayout(axes);
-    lower->addLayout(buildPressFunctions());
 
     GroupBox15 = new QGroupBox("Joystick Monitor", this);
     GroupBox15->setObjectName("GroupBox15");
@@ -221,28 +245,22 @@ void JoystickMappingPage::buildPage() {
     connect(Button107, &QPushButton::clicked, this, &JoystickMappingPage::Button107Click);
 }
 
-QLayout* JoystickMappingPage::buildPressFunctions() {
-    // Inputs that act once per press, for controllers without a strum bar or a button per set.
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(1);
+void JoystickMappingPage::placePressFunctions(QGridLayout* grid) {
+    // The inputs that act once per press sit in the free rows under their columns: the strum
+    // under "Picks", the steps under "Chord Set" and "Pick Set".
+    const struct {
+        int row, column;
+        const char* label;
+    } places[kExtraFunctions] = {{5, 11, "\u2193"}, {6, 11, "\u2191"}, {5, 8, "+"}, {5, 14, "+"}};
     for (int i = 0; i < kExtraFunctions; ++i) {
         QLineEdit* box = functionBox(kPressBoxes[i], true, this);
+        box->setToolTip(kPressTips[i]);
         functionBoxes[static_cast<std::size_t>(kJoyFunctions + i)] = box;
-        grid->addWidget(box, i, 0);
-        grid->addWidget(new QLabel(kPressCaptions[i], this), i, 1);
+        auto* label = new QLabel(places[i].label, this);
+        label->setToolTip(kPressTips[i]);
+        grid->addWidget(label, places[i].row, places[i].column, Qt::AlignRight);
+        grid->addWidget(box, places[i].row, places[i].column + 1);
     }
-    PickButtonsPlay = new QCheckBox("Pick buttons play", this);
-    PickButtonsPlay->setObjectName("PickButtonsPlay");
-    PickButtonsPlay->setToolTip(
-        "A pick button starts its pick at once instead of only choosing it");
-    grid->addWidget(PickButtonsPlay, kExtraFunctions, 0, 1, 2);
-    VibratoMode = new QComboBox(this);
-    VibratoMode->setObjectName("VibratoMode");
-    for (const char* mode : kVibratoModes)
-        VibratoMode->addItem(mode);
-    grid->addWidget(VibratoMode, kExtraFunctions + 1, 0, 1, 2);
-    return grid;
 }
 
 bool JoystickMappingPage::eventFilter(QObject* watched, QEvent* event) {
@@ -284,7 +302,7 @@ void JoystickMappingPage::showJoyMapping() {
     const JoyMapping& m = play_.map;
     for (int k = 0; k < kAllFunctions; ++k) {
         setBoxText(functionBoxes[static_cast<std::size_t>(k)],
-                   m.assigned(k) ? std::to_string(inputItem(m.code(k))) : "none");
+                   m.assigned(k) ? std::to_string(inputItem(m.code(k))) : "-");
     }
     for (int role = 0; role < kAxisRoles; ++role)
         setBoxText(axisBoxes[static_cast<std::size_t>(role)],

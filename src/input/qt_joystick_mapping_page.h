@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -93,7 +94,7 @@ protected:
 
 private:
     void buildPage();
-    QLayout* buildPressFunctions();
+    void placePressFunctions(QGridLayout* grid);
     // Puts a mapping in force and says where it came from; `remember` keeps it for the
     // controller in use.
     void useMapping(const std::string& source, bool remember);
