@@ -9,7 +9,7 @@
 // controller, "Guitar controller") it plays the starter set instead, as the README's quick start
 // does: "Load Starter Set", "Init Play Mode", then the controller alone.
 //   xvfb-run -a build/bin/bench_joystick_drive [--controller pad|xguitar] [--log take.plog]
-//                                             [--shot mapping.png]
+//                                             [--shot mapping.png] [--config-shot config.png]
 #include "config/qt_starter_set_group.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "picks/pick_sets.h"
@@ -36,8 +36,10 @@ struct Step {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string logPath, shotPath;
+    std::string logPath, shotPath, configShotPath;
     for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) == "--config-shot")
+            configShotPath = argv[i + 1];
         if (std::string(argv[i]) == "--log")
             logPath = argv[i + 1];
         if (std::string(argv[i]) == "--shot")
@@ -158,13 +160,13 @@ int main(int argc, char** argv) {
         {4 * beat, "blue and orange: Em a whole tone up (F#m); strum, whammy down", fret(5, true)},
         {100, "", strum(SDL_HAT_DOWN)},
         {300, "", [&] { pad.setAxis(4, 65535); }},
-        {1500, "release all; STOP Play Mode",
+        {1500, "release all",
          [&] {
              pad.setAxis(4, 0);
              pad.setButton(3, false);
              pad.setButton(5, false);
-             form.Button79Click();
          }},
+        {300, "STOP Play Mode", [&] { form.Button79Click(); }},
         {1500, "done", [&] { QApplication::quit(); }},
     };
     const std::string mapping = form.JoystickMapping->mappingSource();
@@ -199,6 +201,17 @@ int main(int argc, char** argv) {
                   {1500, "done", [&] { QApplication::quit(); }},
               };
     script.insert(script.end(), play.begin(), play.end());
+    if (!configShotPath.empty()) {
+        // The "Config" tab as the run leaves it: the starter set's names in place.
+        script.insert(script.end() - 1,
+                      Step{0, "picture of the Config tab", [&] {
+                               for (int i = 0; i < form.PageControl1->count(); ++i) {
+                                   if (form.PageControl1->tabText(i) == "Config")
+                                       form.PageControl1->setCurrentIndex(i);
+                               }
+                               form.grab().save(QString::fromStdString(configShotPath));
+                           }});
+    }
     std::size_t next = 0;
     std::function<void()> run = [&] {
         const Step& s = script[next];

@@ -207,8 +207,9 @@ JoystickPlay::PollResult JoystickPlay::poll(const JoyInfo& info) {
 
     // Only mappings that use them pay for the functions that act once per press.
     if (map.extended()) {
+        // Only the pick buttons and the functions 36..39 act on a press.
         std::uint64_t now = 0;
-        for (int k = 0; k < kJoyFunctions; ++k)
+        for (int k = kFnPick1; k < kFnPick1 + 4; ++k)
             now |= std::uint64_t{active(k)} << k;
         for (int k = kJoyFunctions; k < kAllFunctions; ++k) {
             if (map.assigned(k) && activity(map.code(k), info))

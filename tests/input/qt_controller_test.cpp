@@ -104,6 +104,11 @@ TEST_F(Controllers, AGuitarChoosesChordsWithItsFretsAndStrumsWithItsBar) {
     ASSERT_TRUE(f->StarterSet->LoadStarterSetClick());
     f->Timer2Timer();
     QTest::mouseClick(f->Button70, Qt::LeftButton);
+    QTest::qWait(30); // at rest, the whammy bar at its lowest: no bend
+    f->PitchUpdaterTimer();
+    EXPECT_EQ(f->TremTracker->value(), 127);
+    EXPECT_EQ(h->port->sent.back().status, 0xE1); // the first bend sent is the centre
+    EXPECT_EQ(h->port->sent.back().data2, 64);
 
     // Green, red, yellow, blue: buttons A, B, Y, X.
     const int frets[4] = {1, 2, 4, 3};

@@ -64,10 +64,13 @@ public:
         if (index >= 0 && model_.xbox360Layout)
             addXbox360Mapping(index);
         js_ = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
-        // Triggers rest at their lowest value, sticks in the middle.
+        // Triggers rest at their lowest value, sticks in the middle; a guitar's whammy bar (the
+        // right stick's X) rests at its lowest too.
         if (js_ && model_.xbox360Layout) {
             setAxis(3, 0);
             setAxis(6, 0);
+            if (model_.type == SDL_JOYSTICK_TYPE_GUITAR)
+                setAxis(4, 0);
         }
         return js_ != nullptr;
     }
