@@ -2,7 +2,7 @@
 
 #include "app/qt_fretboard.h"
 #include "beats/qt_beat_manager_page.h"
-#include "config/qt_starter_set_group.h"
+#include "config/qt_configuration_set_group.h"
 #include "engine/clock.h"
 #include "engine/fluid_synth_port.h"
 #include "engine/output_choice.h"
@@ -331,7 +331,7 @@ void TForm1::restoreSettings(const std::string& settingsFile) {
     JoystickMapping->takeUpController(true);
     // The very first start opens on the tab with "Load Starter Set": one click from a chord.
     if (!settings_.value("started")) {
-        PageControl1->setCurrentWidget(StarterSet->parentWidget());
+        PageControl1->setCurrentWidget(ConfigSet->parentWidget());
         settings_.setValue("started", "1");
     }
 }

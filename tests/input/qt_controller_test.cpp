@@ -135,6 +135,8 @@ TEST_F(Controllers, TheMappingLastSavedForAControllerComesBackWithIt) {
     const std::string settings = dir.filePath("Fretwright.conf").toStdString();
     const std::string mine = dir.filePath("mine.joy").toStdString();
     f->restoreSettings(settings);
+    auto tab = [&] { return f->PageControl1->tabText(f->PageControl1->currentIndex()); };
+    EXPECT_EQ(tab(), "Config"); // the first start opens where "Load Starter Set" is
     VirtualJoystick pad(test::xbox360Pad());
     f->Timer4Timer();
     ASSERT_EQ(page().mappingSource(), "Gamepad");
@@ -162,6 +164,7 @@ TEST_F(Controllers, TheMappingLastSavedForAControllerComesBackWithIt) {
     f = h->form.get();
     EXPECT_EQ(page().mappingSource(), "Gamepad");
     f->restoreSettings(settings);
+    EXPECT_EQ(tab(), "Builder");
     EXPECT_EQ(page().mappingSource(), mine);
     EXPECT_EQ(f->joystickPlay().map, saved);
 }
