@@ -28,6 +28,8 @@ bool inOwnForm(const std::vector<std::string_view>& lines) {
     if (lines.size() != fw::kJoyFileLines && lines.size() != kExtendedLines)
         return false;
     if (lines.size() == kExtendedLines) {
+        if (!extended(lines))
+            return false;
         const auto at = [&](std::size_t i) {
             return fw::fuzz::independentInteger(lines[i]).value_or(-99);
         };

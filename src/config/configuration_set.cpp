@@ -45,18 +45,18 @@ ConfigurationSetParse readConfigurationSetFile(const std::string& path) {
     const auto bytes = readSettingsBytes(path, error);
     if (!bytes)
         return {std::nullopt, error};
-    ConfigurationSetParse parsed = parseConfigurationSet(*bytes, path);
-    if (parsed.set) {
-        // A program started from anywhere should find the files beside the set, not beside
-        // its working folder.
-        const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-        for (std::string* name :
-             {&parsed.set->chords, &parsed.set->picks, &parsed.set->joystick, &parsed.set->beat}) {
-            if (!name->empty() && std::filesystem::path(*name).is_relative())
-                *name = (folder / *name).string();
-        }
+    return parseConfigurationSet(*bytes, path);
+}
+
+ConfigurationSet namesFrom(ConfigurationSet set, const std::string& setPath) {
+    // A program started from anywhere should find the files beside the set, not beside its
+    // working folder.
+    const std::filesystem::path folder = std::filesystem::path(setPath).parent_path();
+    for (std::string* name : {&set.chords, &set.picks, &set.joystick, &set.beat}) {
+        if (!name->empty() && std::filesystem::path(*name).is_relative())
+            *name = (folder / *name).string();
     }
-    return parsed;
+    return set;
 }
 
 std::optional<std::string> writeConfigurationSetFile(const std::string& path,

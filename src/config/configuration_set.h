@@ -13,8 +13,7 @@ namespace fw {
 // CR LF: the three names in that order, as typed or chosen (an empty name is an empty line).
 // A set that also names a beat file (*.beat) has it as a fourth line; a set without one keeps
 // three lines, and any other fourth line is ignored as before, so every set written before
-// reads and writes as it did. A relative name is taken from the
-// set's own folder.
+// reads and writes as it did.
 
 inline const FileDialogSpec kLoadConfigurationSetDialog{"Load Configuration Set",
                                                         "Configuration Set|*.cset", "cset"};
@@ -42,9 +41,12 @@ std::optional<std::string> configurationSetText(const ConfigurationSet& set, std
 // holding NUL bytes is not a configuration set and is refused with a message naming the file.
 ConfigurationSetParse parseConfigurationSet(std::string_view text, const std::string& fileName);
 
-// Reads and parses a *.cset file; one that cannot be read gives "Cannot open file NAME". Relative
-// names come back joined to the set's folder.
+// Reads and parses a *.cset file; one that cannot be read gives "Cannot open file NAME".
 ConfigurationSetParse readConfigurationSetFile(const std::string& path);
+
+// The files a set names, as they are opened: a name that is not absolute lies in the folder of
+// the set (at setPath).
+ConfigurationSet namesFrom(ConfigurationSet set, const std::string& setPath);
 
 // Writes the set, replacing the file whole or not at all. The user's message, or nothing when
 // done.

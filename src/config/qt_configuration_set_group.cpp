@@ -105,8 +105,8 @@ void ConfigurationSetGroup::Button105Click() {
         prompts_.showMessage(read.error);
         return;
     }
-    const ConfigurationSet& set = *read.set;
-    showNames(set);
+    showNames(*read.set);
+    const ConfigurationSet set = namesFrom(*read.set, *path);
     // Each loader takes its file whole or not at all and names the file when it fails; the
     // first failure ends the load and the files loaded before it stay loaded.
     if (!loaders_.chords(set.chords) || !loaders_.picks(set.picks))

@@ -25,7 +25,7 @@ std::optional<WholeSet> readWholeSet(const std::string& csetPath, std::string& e
         return std::nullopt;
     }
     WholeSet whole;
-    whole.names = *set.set;
+    whole.names = namesFrom(*set.set, csetPath);
     const auto chordBytes = readSettingsBytes(whole.names.chords, error);
     if (!chordBytes)
         return std::nullopt;

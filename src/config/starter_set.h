@@ -23,7 +23,7 @@ std::optional<std::string> findStarterSet(const std::string& programFolder);
 // so that the set goes in complete or not at all. The joystick file is not read: what a
 // controller plays with is the mapping kept for it.
 struct WholeSet {
-    ConfigurationSet names;
+    ConfigurationSet names; // as opened: relative names joined to the set's folder
     ChordTable chords{};
     std::vector<std::string> chordLines;
     PickSetFile picks;
