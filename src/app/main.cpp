@@ -9,12 +9,14 @@
 #include "input/qt_joystick_calibration.h"
 #include "input/qt_keyboard_play_window.h"
 #include "input/sdl_joystick.h"
+#include "logs/qt_play_logs_page.h"
 #include "picks/qt_picking_style_manager.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <exception>
 
@@ -40,11 +42,15 @@ int main(int argc, char** argv) {
         fw::TForm7 form7(&form1);
         form1.setSecondaryForms(&form2, &form3, &form4, &form5, &form6, &form7);
         // What is kept between runs: the MIDI output chosen last, the sound, the controllers.
-        form1.restoreSettings(
-            (QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-             "/Fretwright.conf")
-                .toStdString());
+        form1.restoreSettings((QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                               "/Fretwright.conf")
+                                  .toStdString());
+        // The take being recorded is kept on disk until it is saved; one that a crash left
+        // behind is offered back once the window is up.
+        form1.PlayLogs->keepTakesIn(
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
         form1.show();
+        QTimer::singleShot(0, &form1, [&form1] { form1.PlayLogs->recoverTakes(); });
         return QApplication::exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, "Fretwright", QString::fromLocal8Bit(e.what()));

@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -21,11 +22,17 @@
 #include <QVBoxLayout>
 
 #include <atomic>
+#include <cstdio>
+#include <ctime>
 #include <thread>
 
 namespace fw {
 
 namespace {
+
+QString journalFolder(const QString& dataFolder) {
+    return dataFolder + "/journal";
+}
 
 const char* const kLogCaptions[4] = {"PL", "Log A", "Log B", "Log C"};
 const char* const kLogFileStems[4] = {"PL", "LogA", "LogB", "LogC"};
@@ -252,6 +259,8 @@ void PlayLogsPage::Button81Click() {
     out.logStartTime = out.clockReading();
     host_.resendInstrumentAndBend();
     R2IMemo->clear();
+    if (journal_.active())
+        journal_.start(journalFolder(dataFolder_).toStdString(), std::time(nullptr));
     host_.announceBeatInstrument();
 }
 
@@ -396,6 +405,92 @@ QStringList PlayLogsPage::keepUnsavedLogs() {
     return written;
 }
 
+// ---- the take's journal ------------------------------------------------------------------
+
+void PlayLogsPage::keepTakesIn(const QString& dataFolder) {
+    dataFolder_ = dataFolder;
+    journal_.setOnError([this](const std::string& error) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, error] {
+                host_.prompts().showMessage(
+                    "The take being recorded cannot be kept safe on disk: " + error +
+                    "\nSave it with \"Save Log...\" before you quit.");
+            },
+            Qt::QueuedConnection);
+    });
+    journal_.start(journalFolder(dataFolder_).toStdString(), std::time(nullptr));
+    host_.playLog().setTee(&journal_);
+}
+
+namespace {
+// A file name in folder that is not taken yet: stem.plog, stem-2.plog, ...
+QString freeName(const QString& folder, const QString& stem) {
+    QString path = folder + "/" + stem + ".plog";
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = folder + "/" + stem + "-" + QString::number(n) + ".plog";
+    return path;
+}
+} // namespace
+
+void PlayLogsPage::recoverTakes() {
+    if (dataFolder_.isEmpty())
+        return;
+    const QString keptFolder = dataFolder_ + "/takes";
+    bool restored = false;
+    QStringList keptAlso;
+    for (const std::string& path : journalsLeftBehind(journalFolder(dataFolder_).toStdString())) {
+        const FoundTake take = readTakeJournal(path);
+        if (!take.unreadable.empty()) {
+            // Kept under a name no later start looks for, and named.
+            const std::string kept = path + ".unreadable";
+            const std::string named = std::rename(path.c_str(), kept.c_str()) == 0 ? kept : path;
+            host_.prompts().showMessage("A take was left behind in " + named +
+                                        ", but it cannot be read: " + take.unreadable +
+                                        ".\nThe file is kept.");
+            continue;
+        }
+        if (take.lines.empty() && take.dropped == 0) {
+            std::remove(path.c_str()); // a journal made just before the end, holding nothing
+            continue;
+        }
+        const QString stem = "take-" + QString::fromStdString(take.date).remove('-') + "-" +
+                             QString::fromStdString(take.time).remove(':');
+        const QString file = freeName(keptFolder, stem);
+        const bool intoPlayLog =
+            !restored &&
+            host_.prompts().askYesNo(takeFoundMessage(take) +
+                                     "\n\nYes puts it back into the play log \"PL\". No keeps it "
+                                     "as the file " +
+                                     QDir::toNativeSeparators(file).toStdString() + ".");
+        if (intoPlayLog) {
+            std::vector<std::string_view> lines(take.lines.begin(), take.lines.end());
+            setLogText(R2IMemo, joinLogLines(lines));
+            // The restored take is journaled again until it is saved.
+            journal_.start(journalFolder(dataFolder_).toStdString(),
+                           take.started ? take.started : std::time(nullptr));
+            for (const std::string& line : take.lines)
+                journal_.appendLine(line);
+            journal_.flush();
+            std::remove(path.c_str());
+            restored = true;
+            continue;
+        }
+        std::vector<std::string_view> lines(take.lines.begin(), take.lines.end());
+        QDir().mkpath(keptFolder);
+        if (auto error = writeFileReplacing(file.toStdString(), playLogFileText(lines))) {
+            host_.prompts().showMessage(*error + "\nThe take stays in " + path + ".");
+            continue;
+        }
+        std::remove(path.c_str());
+        if (restored)
+            keptAlso << QDir::toNativeSeparators(file);
+    }
+    if (!keptAlso.isEmpty())
+        host_.prompts().showMessage("More takes that were not saved are kept as files:\n" +
+                                    keptAlso.join('\n').toStdString());
+}
+
 // ---- export ---------------------------------------------------------------------------------
 
 void PlayLogsPage::Button52Click() {
@@ -483,8 +578,12 @@ bool PlayLogsPage::eventFilter(QObject* watched, QEvent* event) {
         player_.stop();
         if (wav_)
             wav_->cancel = true;
-        if (mainWindow_->isVisible())
+        if (mainWindow_->isVisible()) {
             keepUnsavedLogs();
+            // The take is saved or kept: its journal has done its work.
+            if (!unsaved_[0] || lineCount(R2IMemo) == 0)
+                journal_.discard();
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -352,6 +352,65 @@ TEST(PlayLogsPage, MidiExportWritesTheFileOrSaysWhyNot) {
     EXPECT_EQ(readWholeFile(rig.file("take.mid"), error).value_or(""), bytes);
 }
 
+TEST(PlayLogsPage, ATakeLeftBehindIsOfferedBackOrKeptAndNeverLost) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    auto& prompts = rig.h.prompts;
+    const QString data = rig.dir.filePath("data");
+    QDir().mkpath(data + "/journal");
+    const auto put = [&](const QString& name, std::string_view bytes) {
+        ASSERT_FALSE(writeFileReplacing((data + "/journal/" + name).toStdString(), bytes));
+    };
+    const auto read = [](const QString& path) {
+        std::string error;
+        return readWholeFile(path.toStdString(), error).value_or("<none>");
+    };
+    // Runs that ended uncleanly: one take cut in its last line, and one file that is not ours.
+    put("take-20250302-140322-1.journal", "C0000000-0\r\n91405A00-50\r\n9140");
+    put("take-20250301-090000-2.journal", "hello\r\nC0000000-0\r\n");
+    page.keepTakesIn(data);
+    page.recoverTakes();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0],
+              "A take was left behind in " +
+                  (data + "/journal/take-20250301-090000-2.journal.unreadable").toStdString() +
+                  ", but it cannot be read: line 1 is not a play log line.\nThe file is kept.");
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0],
+              "A take of 2 lines recorded on 2025-03-02 at 14:03 was not saved. Its last line was "
+              "cut off when the program ended and is left out (1 line).\n\nYes puts it back into "
+              "the play log \"PL\". No keeps it as the file " +
+                  (data + "/takes/take-20250302-1403.plog").toStdString() + ".");
+    EXPECT_EQ(page.R2IMemo->toPlainText(), "C0000000-0\n91405A00-50");
+    EXPECT_FALSE(QFile::exists(data + "/journal/take-20250302-140322-1.journal"));
+    // The restored take, and what is played after it, are journaled again.
+    rig.h.form->output().sendAndLog(0x91, 0x40, 0);
+    page.journal().flush();
+    const QString restored = QString::fromStdString(page.journal().path());
+    EXPECT_EQ(read(restored), "C0000000-0\r\n91405A00-50\r\n" +
+                                  LogsRig::lines(page.R2IMemo).last().toStdString() + "\r\n");
+
+    // "RESET and  RECORD" starts a new journal; a clean exit removes it.
+    rig.h.clock.advanceCentis(1000);
+    page.Button81->click();
+    page.journal().flush();
+    EXPECT_FALSE(QFile::exists(restored));
+    EXPECT_EQ(read(QString::fromStdString(page.journal().path())), "C0000000-0\r\n");
+    page.setRecoveryDir(rig.dir.filePath("kept"));
+    rig.h.form->show();
+    rig.h.form->close();
+    page.journal().flush();
+    EXPECT_TRUE(QDir(data + "/journal").entryList({"*.journal"}).isEmpty());
+
+    // Declining keeps the take as a file, and the play log as it is.
+    put("take-20250303-100000-3.journal", "91405A00-7\r\n");
+    prompts.yesNo = {false};
+    page.recoverTakes();
+    EXPECT_EQ(read(data + "/takes/take-20250303-1000.plog"), "91405A00-7\r\n");
+    EXPECT_TRUE(QDir(data + "/journal").entryList({"*.journal"}).isEmpty());
+    EXPECT_EQ(page.R2IMemo->toPlainText(), "C0000000-0");
+}
+
 TEST(PlayLogsPage, WavExportRendersOnItsThreadOrCancels) {
     LogsRig rig;
     PlayLogsPage& page = rig.page;

@@ -97,8 +97,19 @@ public:
     }
     // Queue the answer of the next file dialog (nothing = the user cancels).
     void answer(std::optional<std::string> file) { answers.push_back(std::move(file)); }
+    // Questions take the default, Yes, unless an answer was queued.
+    bool askYesNo(const std::string& text) override {
+        questions.push_back(text);
+        if (yesNo.empty())
+            return true;
+        const bool yes = yesNo.front();
+        yesNo.pop_front();
+        return yes;
+    }
 
     std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    std::deque<bool> yesNo;
     std::vector<FileDialogSpec> dialogs;
     std::deque<std::optional<std::string>> answers;
 
