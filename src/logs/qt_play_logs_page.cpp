@@ -5,6 +5,7 @@
 #include "logs/merge_logs.h"
 #include "logs/midi_file.h"
 #include "logs/qt_log_view.h"
+#include "logs/qt_piano_roll.h"
 #include "logs/wav_render.h"
 
 #include "ui/qt_widgets.h"
@@ -105,8 +106,14 @@ void PlayLogsPage::buildPage() {
         // One above the other: four logs side by side leave each column too narrow for two.
         SaveLogButtons[i] = makeButton(QString("SaveLogButton%1").arg(i + 1), "Save Log...", this);
         LoadLogButtons[i] = makeButton(QString("LoadLogButton%1").arg(i + 1), "Load Log...", this);
+        PianoRollButtons[i] =
+            makeButton(QString("PianoRollButton%1").arg(i + 1), "Piano Roll", this);
+        PianoRollButtons[i]->setToolTip(QString("See %1 as notes").arg(kLogCaptions[i]));
         grid->addWidget(SaveLogButtons[i], 2, i);
-        grid->addWidget(LoadLogButtons[i], 3, i);
+        auto* loadRow = new QHBoxLayout;
+        loadRow->addWidget(LoadLogButtons[i]);
+        loadRow->addWidget(PianoRollButtons[i]);
+        grid->addLayout(loadRow, 3, i);
         grid->setColumnStretch(i, 1);
     }
     grid->setRowStretch(1, 1);
@@ -193,6 +200,7 @@ void PlayLogsPage::buildPage() {
         });
         connect(SaveLogButtons[i], &QPushButton::clicked, this, [this, i] { SaveLogClick(i); });
         connect(LoadLogButtons[i], &QPushButton::clicked, this, [this, i] { LoadLogClick(i); });
+        connect(PianoRollButtons[i], &QPushButton::clicked, this, [this, i] { PianoRollClick(i); });
     }
     connect(Button81, &QPushButton::clicked, this, &PlayLogsPage::Button81Click);
     connect(Button82, &QPushButton::clicked, this, &PlayLogsPage::Button82Click);
@@ -403,6 +411,15 @@ QStringList PlayLogsPage::keepUnsavedLogs() {
             QFile::remove(kept[i].absoluteFilePath());
     }
     return written;
+}
+
+void PlayLogsPage::PianoRollClick(int log) {
+    auto& window = pianoRolls_[static_cast<std::size_t>(log)];
+    if (!window) {
+        window = new PianoRollWindow(logs()[log], kLogCaptions[log], this);
+        window->setObjectName(QString("PianoRoll%1").arg(log + 1));
+    }
+    window->open();
 }
 
 // ---- the take's journal ------------------------------------------------------------------

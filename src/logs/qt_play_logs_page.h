@@ -23,6 +23,7 @@
 namespace fw {
 
 struct WavJob;
+class PianoRollWindow;
 
 // The "Play Logs" tab: the play log that live play writes to, the slots Log A, B and C, and
 // what records, replays, merges, saves and exports them.
@@ -74,6 +75,10 @@ public:
     QPushButton* WavCancelButton = nullptr;
     std::array<QPushButton*, 4> SaveLogButtons{};
     std::array<QPushButton*, 4> LoadLogButtons{};
+    std::array<QPushButton*, 4> PianoRollButtons{};
+    // "Piano Roll" under log 0..3: the log's window, made when first opened.
+    void PianoRollClick(int log);
+    PianoRollWindow* pianoRoll(int log) const { return pianoRolls_[static_cast<std::size_t>(log)]; }
 
     // The four logs in order PL, Log A, Log B, Log C.
     std::array<QPlainTextEdit*, 4> logs() const { return {R2IMemo, R2IMemo2, R2IMemo3, R2IMemo4}; }
@@ -134,6 +139,7 @@ private:
     std::unique_ptr<WavJob> wav_;
     QStackedWidget* wavStack_ = nullptr;
     QTimer wavProgressTimer_;
+    std::array<PianoRollWindow*, 4> pianoRolls_{};
     std::array<bool, 4> unsaved_{};
     QString recoveryDir_;
     QString dataFolder_;

@@ -2,6 +2,7 @@
 #include "engine/instruments.h"
 #include "logs/log_files.h"
 #include "logs/midi_file.h"
+#include "logs/qt_piano_roll.h"
 #include "logs/qt_play_logs_page.h"
 #include "support/qt_harness.h"
 
@@ -9,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFontDatabase>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -409,6 +411,40 @@ TEST(PlayLogsPage, ATakeLeftBehindIsOfferedBackOrKeptAndNeverLost) {
     EXPECT_EQ(read(data + "/takes/take-20250303-1000.plog"), "91405A00-7\r\n");
     EXPECT_TRUE(QDir(data + "/journal").entryList({"*.journal"}).isEmpty());
     EXPECT_EQ(page.R2IMemo->toPlainText(), "C0000000-0");
+}
+
+TEST(PlayLogsPage, PianoRollShowsALogFollowsThePlayLogAndSelectsLines) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    page.R2IMemo->setPlainText("C0000000-0\n91405A00-50\n91400000-150");
+    page.PianoRollButtons[0]->click();
+    PianoRollWindow* window = page.pianoRoll(0);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Piano Roll - PL");
+    ASSERT_EQ(window->roll().notes().size(), 1u);
+
+    // Live play appends to the play log: the roll reads on.
+    rig.h.clock.setCentis(123 + 200);
+    rig.h.form->output().sendAndLog(0x91, 0x47, 0x5A);
+    QTRY_COMPARE(window->roll().lines(), 4);
+    EXPECT_EQ(window->roll().notes().size(), 2u);
+
+    // A click on the first note selects its line in the log.
+    PianoRollCanvas* canvas = window->canvas();
+    canvas->setCentisPerPixel(1.0, 0);
+    canvas->setLeftTime(0);
+    canvas->verticalScrollBar()->setValue((127 - 0x40) * canvas->rowHeight() - 20);
+    QTest::mouseClick(canvas->viewport(), Qt::LeftButton, {},
+                      QPoint(40 + 60, 20 + canvas->rowHeight() / 2));
+    EXPECT_EQ(page.R2IMemo->textCursor().blockNumber(), 1);
+    EXPECT_EQ(page.R2IMemo->textCursor().selectedText(), "91405A00-50");
+
+    // A log changed elsewhere than at its end is read again.
+    page.R2IMemo->setPlainText("90305A00-0\n90300000-5");
+    QTRY_COMPARE(window->roll().lines(), 2);
+    ASSERT_EQ(window->roll().notes().size(), 1u);
+    EXPECT_EQ(window->roll().notes()[0].end, 5);
 }
 
 TEST(PlayLogsPage, WavExportRendersOnItsThreadOrCancels) {
