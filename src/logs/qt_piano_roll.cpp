@@ -326,8 +326,9 @@ PianoRollWindow::PianoRollWindow(QPlainTextEdit* log, const QString& caption, QW
 }
 
 void PianoRollWindow::open() {
-    rebuild();
+    // Shown first, so that the opening zoom fits the window's width.
     show();
+    rebuild();
     raise();
     activateWindow();
 }
