@@ -75,6 +75,12 @@ TForm1::TForm1(Services services, QWidget* parent)
     Timer2->setInterval(1);
     connect(Timer2, &BeatTimer::timeout, this, &TForm1::Timer2Timer);
 
+    StrumTimer = new QTimer(this);
+    StrumTimer->setObjectName("StrumTimer");
+    StrumTimer->setSingleShot(true);
+    StrumTimer->setTimerType(Qt::PreciseTimer);
+    connect(StrumTimer, &QTimer::timeout, this, &TForm1::releasePlucks);
+
     PitchUpdater = new QTimer(this);
     PitchUpdater->setObjectName("PitchUpdater");
     PitchUpdater->setTimerType(Qt::PreciseTimer);
@@ -247,10 +253,34 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::Timer2Timer() {
-    const MemoLog::Batch beatLines(playLog_);
-    const MidiOutput::HeldStamp beatTime(output_, Timer2->lastBeatDue());
-    engine_.sequencerTick();
+    {
+        const MemoLog::Batch beatLines(playLog_);
+        const MidiOutput::HeldStamp beatTime(output_, Timer2->lastBeatDue());
+        engine_.sequencerTick();
+    }
+    scheduleStrum();
     syncControls();
+}
+
+namespace {
+// A strum's later plucks are handed over this much before they are due: they carry their exact
+// time, so an output that keeps time by stamps sounds them on time even when the timer is late.
+constexpr std::int64_t kStrumEarlyMicros = 1500;
+} // namespace
+
+void TForm1::releasePlucks() {
+    engine_.releasePlucks(monotonicMicros() + kStrumEarlyMicros);
+    scheduleStrum();
+}
+
+void TForm1::scheduleStrum() {
+    const std::optional<std::int64_t> due = engine_.nextPluckDue();
+    if (!due) {
+        StrumTimer->stop();
+        return;
+    }
+    const std::int64_t wait = *due - kStrumEarlyMicros - monotonicMicros();
+    StrumTimer->start(static_cast<int>(std::max<std::int64_t>(wait / 1000, 0)));
 }
 
 void TForm1::PitchUpdaterTimer() {
@@ -326,6 +356,12 @@ void TForm1::showMidiOutputRow(int row) {
 void TForm1::restoreSettings(const std::string& settingsFile) {
     settings_ = Settings(settingsFile);
     restoreMidiOutput();
+    Sound->restore();
+}
+
+SoundGroup::Hooks TForm1::soundHooks() {
+    return {[this] { return dynamic_cast<FluidSynthPort*>(services_.outputs.port(0)); },
+            [this](int ms) { engine_.ui.strumSpreadMs = ms; }};
 }
 
 void TForm1::restoreMidiOutput() {

@@ -4,6 +4,7 @@
 #include "beats/qt_beat_manager_page.h"
 #include "engine/fluid_synth_port.h"
 #include "engine/prompts.h"
+#include "engine/sound_settings.h"
 #include "logs/log_files.h"
 #include "logs/merge_logs.h"
 #include "logs/midi_file.h"
@@ -444,10 +445,11 @@ void PlayLogsPage::SaveWavClick() {
     std::string failure;
     std::promise<RenderOutcome> promise;
     std::future<RenderOutcome> done = promise.get_future();
+    const std::string soundFont = chosenSoundFont(form_.settings());
     std::thread worker([&] {
-        OfflineSynth synth(plan.sampleRate);
+        OfflineSynth synth(plan.sampleRate, soundFont);
         if (!synth.loaded()) {
-            failure = "Cannot load the SoundFont " FW_DEFAULT_SOUNDFONT;
+            failure = "Cannot load the SoundFont " + soundFont;
             promise.set_value(RenderOutcome::Failed);
             return;
         }
