@@ -4,13 +4,17 @@
 // (scripts/audio-server starts one; bench/audio_timing.sh does it all in one command).
 //
 //   bench_audio_timing [--idle-seconds N] [--seconds N] [--soak-minutes N] [--monitor SOURCE]
-//                      [--jack] [--strum-ms N]
+//                      [--jack] [--strum-ms N] [--instrument-changes]
 //
 // --jack plays through JACK audio instead and records the synthesizer's first port with a JACK
 // client of the bench's own (in this process); run it against a JACK server started for it, e.g.
 // jackd -n fw_sound -d dummy -r 48000 -p 256 with JACK_DEFAULT_SERVER=fw_sound.
 // --strum-ms N plays six-string strums spread over N ms at 200 BPM and measures the gaps between
 // the plucks of each strum.
+// --instrument-changes switches to an instrument never played before right after every fourth
+// beat and back after the next: the woodblock beats must keep time while the new instrument's
+// samples load, and the synthesizer counts a note held back because its instrument was still
+// loading as too late.
 //
 // Phases, in one run of the program:
 //   1. idle: the synthesizer is open and nothing plays; CPU of the whole process, by thread;
@@ -478,6 +482,7 @@ struct Options {
     std::string monitor;
     bool jack = false;
     int strumMs = 0;
+    bool instrumentChanges = false;
 };
 
 class Bench {
@@ -575,6 +580,7 @@ private:
         runs_.erase(runs_.begin());
         bpm_ = bpm;
         seconds_ = seconds;
+        form_.engine().ui.instrumentItem = kWoodblock;
         setBpm(bpm);
         dues_.clear();
         std::printf("\n%d BPM for %d s: recording %s...\n", bpm, seconds,
@@ -602,8 +608,21 @@ private:
         if (!playing_)
             return;
         fw::Engine& e = form_.engine();
-        if (e.st.pickStep == 1 || (!dues_.empty() && e.st.pickStep >= 1))
+        const bool woodblock = e.ui.instrumentItem == kWoodblock;
+        if (woodblock && (e.st.pickStep == 1 || (!dues_.empty() && e.st.pickStep >= 1)))
             dues_.push_back(form_.Timer2->lastBeatDue());
+        if (o_.instrumentChanges && !dues_.empty()) {
+            // Right after a beat: every fourth beat the next note is a fresh instrument's, never
+            // loaded before; the beat after it, the woodblock's again.
+            if (!woodblock)
+                e.ui.instrumentItem = kWoodblock;
+            else if (++beatsSinceChange_ % 4 == 0)
+                e.ui.instrumentItem = nextFresh_++ % 112;
+            if (e.ui.instrumentItem != kWoodblock || !woodblock) {
+                form_.PitchUpdaterTimer();
+                ++changes_;
+            }
+        }
         if (e.st.pickStep * 7 >= static_cast<int>(e.st.pickMemory[1][1].size()))
             form_.Button65Click();
         if (static_cast<int>(dues_.size()) >= seconds_ * bpm_ / 60) {
@@ -632,6 +651,8 @@ private:
         std::printf("  latency send -> sound, ms:  min %.2f  p50 %.2f  max %.2f  spread %.2f   "
                     "(target <= 30)\n",
                     lat.min, lat.p50, lat.max, lat.max - lat.min);
+        if (o_.instrumentChanges)
+            std::printf("  instrument changes so far: %d\n", changes_);
         std::printf("  recording's clock against the monotonic clock: %+.0f ppm\n",
                     -axis.drift * recordRate);
         if (o_.strumMs > 0) {
@@ -683,6 +704,9 @@ private:
     std::int64_t wallStart_ = 0;
     std::vector<std::int64_t> dues_;
     std::unique_ptr<Arrivals> recorder_;
+    int beatsSinceChange_ = 0;
+    int nextFresh_ = 0;
+    int changes_ = 0;
     std::vector<Result> results_;
 };
 
@@ -702,6 +726,8 @@ int main(int argc, char** argv) {
             o.soakMinutes = std::max(0, std::atoi(argv[++i]));
         } else if (a == "--monitor" && i + 1 < argc) {
             o.monitor = argv[++i];
+        } else if (a == "--instrument-changes") {
+            o.instrumentChanges = true;
         } else if (a == "--jack") {
             o.jack = true;
         } else if (a == "--strum-ms" && i + 1 < argc) {
@@ -709,7 +735,7 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: %s [--idle-seconds N] [--seconds N] [--soak-minutes N] "
-                         "[--monitor SOURCE] [--jack] [--strum-ms N]\n",
+                         "[--monitor SOURCE] [--jack] [--strum-ms N] [--instrument-changes]\n",
                          argv[0]);
             return 2;
         }

@@ -292,6 +292,7 @@ void TForm1::PitchUpdaterTimer() {
 
 void TForm1::Timer4Timer() {
     updateMidiOutputState();
+    preloadInstruments();
     services_.joystick.getPosEx(joyInfo);
     JoystickMapping->Timer4Timer(joyInfo);
 }
@@ -357,6 +358,20 @@ void TForm1::restoreSettings(const std::string& settingsFile) {
     settings_ = Settings(settingsFile);
     restoreMidiOutput();
     Sound->restore();
+}
+
+void TForm1::preloadInstruments() {
+    // The instruments a button press switches to are loaded before they are chosen.
+    const ControlState& ui = engine_.ui;
+    const std::array<int, 4> wanted = {ui.instrumentItem, ui.alternateItem1, ui.alternateItem2,
+                                       ui.alternateItem3};
+    if (wanted == preloaded_)
+        return;
+    if (auto* synth = dynamic_cast<FluidSynthPort*>(services_.outputs.port(0))) {
+        for (int program : wanted)
+            synth->preload(program);
+    }
+    preloaded_ = wanted;
 }
 
 SoundGroup::Hooks TForm1::soundHooks() {

@@ -215,6 +215,7 @@ private:
     void showMidiOutputRow(int row);
     void updateMidiOutputState();
     void releasePlucks();
+    void preloadInstruments();
     SoundGroup::Hooks soundHooks();
     void scheduleStrum();
 
@@ -226,6 +227,7 @@ private:
     std::array<QDialog*, 8> forms_{};
     std::string chosenOutputKey_;
     Settings settings_;
+    std::array<int, 4> preloaded_{-1, -1, -1, -1};
 };
 
 } // namespace fw

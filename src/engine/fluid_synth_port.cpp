@@ -36,8 +36,8 @@ constexpr double kRequestMillis = 5;
 // Room for the sound server's callback to run late before a message misses its frame.
 constexpr std::int64_t kMarginMicros = 4000;
 // JACK's callbacks come on a steady period at real-time priority: the margin only covers the
-// time from a beat's stamp to its message reaching the inbox.
-constexpr std::int64_t kJackMarginMicros = 1000;
+// time from a beat's stamp to its message reaching the inbox, on a busy machine too.
+constexpr std::int64_t kJackMarginMicros = 2500;
 // Periods for FluidSynth's own drivers, when no PulseAudio server answers.
 constexpr int kFallbackPeriod = 512;
 constexpr int kFallbackPeriods = 2;
@@ -185,6 +185,7 @@ struct FluidSynthPort::Impl {
     std::string soundFont;
     AudioSystem system = AudioSystem::SoundServer;
     std::atomic<int> volume{100};
+    std::vector<int> preloaded; // programs of bank 0, on the worker
 
     // The sound path, replaced only by the worker while no stream plays from it. The window
     // thread reads the stream's figures under pathMutex.
@@ -240,6 +241,8 @@ struct FluidSynthPort::Impl {
             if (ch.program >= 0)
                 made->prepare(presetBank(c, ch.bankSelect), ch.program);
         }
+        for (int program : preloaded)
+            made->prepare(0, program);
         made->post(0, SynthGrid::volumeMessage(volume.load()));
         for (std::uint32_t packed : state)
             made->post(0, packed);
@@ -474,6 +477,18 @@ void FluidSynthPort::setAudioSystem(AudioSystem system, Done done) {
                      ? std::optional<std::string>(
                            "No JACK server is running: the sound server plays instead.")
                      : std::nullopt);
+    });
+}
+
+void FluidSynthPort::preload(int program) {
+    if (program < 0 || program > 127)
+        return;
+    impl_->worker->post([impl = impl_.get(), program] {
+        if (std::find(impl->preloaded.begin(), impl->preloaded.end(), program) ==
+            impl->preloaded.end())
+            impl->preloaded.push_back(program);
+        if (impl->grid)
+            impl->grid->prepare(0, program);
     });
 }
 

@@ -37,6 +37,10 @@ public:
     // JACK when a JACK server runs, otherwise the sound server. done gets a note when JACK was
     // asked for and is not there.
     void setAudioSystem(AudioSystem system, Done done = {});
+    // Loads the samples of a program of bank 0 ahead of its program change (the alternate
+    // instruments), so that the first note after the change is on time. Kept across changes of
+    // SoundFont.
+    void preload(int program);
     // Master volume in percent (0..100), for live play only.
     void setVolume(int percent);
     // Waits until every change asked for so far is done (tests, benches).

@@ -23,8 +23,12 @@ constexpr double kGain = 0.6;
 
 fluid_settings_t* newSynthSettings(int sampleRate, SynthGrid::Samples samples) {
     fluid_settings_t* settings = new_fluid_settings();
-    if (samples == SynthGrid::Samples::OnDemand)
+    if (samples == SynthGrid::Samples::OnDemand) {
         fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+        // Locking freshly loaded samples into memory holds the process's memory map meanwhile,
+        // which stalls the audio thread at its next page fault.
+        fluid_settings_setint(settings, "synth.lock-memory", 0);
+    }
     fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);
     fluid_settings_setint(settings, "synth.reverb.active", 1);
     fluid_settings_setint(settings, "synth.chorus.active", 0);
@@ -63,6 +67,7 @@ struct SynthGrid::Lane {
     int quietBlocks = 0;
     std::deque<std::pair<std::int64_t, std::uint32_t>> queue; // (block start, message)
     int sfontId = FLUID_FAILED;
+    bool holding = false; // a program change waits at the head of the queue
 };
 
 SynthGrid::SynthGrid(int sampleRate, const std::string& soundFont, Samples samples)
@@ -258,9 +263,15 @@ void SynthGrid::nextBlock(Lane& lane) {
     while (!lane.queue.empty() && lane.queue.front().first <= lane.blockStart) {
         const std::uint32_t packed = lane.queue.front().second;
         if (keeper_ && (packed & 0xF0) == 0xC0) {
-            // Its instrument is still loading: it and all after it wait for a later block.
-            if (!selectProgram(lane, packed))
+            // Its instrument is still loading: it and all after it wait for a later block, and
+            // count as late once.
+            if (!selectProgram(lane, packed)) {
+                if (&lane == &lanes_[0] && !lane.holding)
+                    ++late_;
+                lane.holding = true;
                 break;
+            }
+            lane.holding = false;
             lane.queue.pop_front();
             continue;
         }

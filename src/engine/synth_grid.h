@@ -48,7 +48,8 @@ public:
     // Renders the next frames, overwriting left and right.
     void render(int frames, float* left, float* right);
 
-    // Synthesizers rendering now, and messages that came after their frame had been rendered.
+    // Synthesizers rendering now, and messages that came after their frame had been rendered (or
+    // program changes held back past it while their instrument loaded).
     int awakeLanes() const;
     std::int64_t lateMessages() const { return late_; }
     // Voices sounding in all the synthesizers, released ones included until they end.
