@@ -11,17 +11,12 @@
 //   - resident memory after playing the guitar (a six-string pattern) and the accompaniment beat
 //     for --play-seconds.
 #include "app/qt_main_window.h"
+#include "app/qt_window_links.h"
 #include "beats/qt_beat_manager_page.h"
 #include "bench_ports.h"
-#include "chords/qt_edit_chord_chooser.h"
-#include "chords/qt_fast_chord_generator.h"
-#include "chords/qt_finger_chords.h"
 #include "engine/clock.h"
 #include "engine/midi_outputs.h"
-#include "input/qt_joystick_calibration.h"
-#include "input/qt_keyboard_play_window.h"
 #include "input/sdl_joystick.h"
-#include "picks/qt_picking_style_manager.h"
 
 #include <QApplication>
 #include <QDir>
@@ -117,13 +112,7 @@ int windowChild(int argc, char** argv, std::int64_t start, int playSeconds) {
     fw::SdlJoystick joystick;
     fw::SeededRandom random(1);
     fw::TForm1 form1({clock, prompts, outputs, joystick, random});
-    fw::TForm2 form2(&form1);
-    fw::TForm3 form3(&form1);
-    fw::TForm4 form4(&form1);
-    fw::TForm5 form5(&form1);
-    fw::TForm6 form6(&form1);
-    fw::TForm7 form7(&form1);
-    form1.setSecondaryForms(&form2, &form3, &form4, &form5, &form6, &form7);
+    fw::SecondaryWindows secondary(form1);
     form1.restoreSettings(QDir::tempPath().toStdString() + "/fw-bench-memory-" +
                           std::to_string(getpid()) + ".conf");
     FirstPaint first(start, [&form1, playSeconds] {

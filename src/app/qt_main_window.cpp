@@ -1,6 +1,7 @@
 #include "app/qt_main_window.h"
 
 #include "app/qt_fretboard.h"
+#include "app/qt_play_logs_host.h"
 #include "beats/qt_beat_manager_page.h"
 #include "engine/clock.h"
 #include "engine/fluid_synth_port.h"
@@ -9,6 +10,7 @@
 #include "input/keyboard_play.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "input/qt_key_translate.h"
+#include "logs/qt_play_logs_page.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -376,7 +378,11 @@ void TForm1::preloadInstruments() {
 
 SoundGroup::Hooks TForm1::soundHooks() {
     return {[this] { return dynamic_cast<FluidSynthPort*>(services_.outputs.port(0)); },
-            [this](int ms) { engine_.ui.strumSpreadMs = ms; }};
+            [this](int ms) { engine_.ui.strumSpreadMs = ms; },
+            [this](const std::string& path) {
+                if (PlayLogs)
+                    PlayLogs->wavRenderSettings().soundFont = path;
+            }};
 }
 
 void TForm1::restoreMidiOutput() {

@@ -51,6 +51,7 @@ class MusicToysPage;
 class JoystickMappingPage;
 class ConfigurationSetGroup;
 class SoundGroup;
+class PlayLogsHost;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -66,6 +67,8 @@ public:
 
     Engine& engine() { return engine_; }
     MidiOutput& output() { return output_; }
+    // The play log view's sink, which every logged message reaches.
+    MemoLog& playLog() { return playLog_; }
     Prompts& prompts() { return services_.prompts; }
     Random& random() { return services_.random; }
     Joystick& joystick() { return services_.joystick; }
@@ -228,6 +231,7 @@ private:
     std::string chosenOutputKey_;
     Settings settings_;
     std::array<int, 4> preloaded_{-1, -1, -1, -1};
+    std::unique_ptr<PlayLogsHost> playLogsHost_;
 };
 
 } // namespace fw

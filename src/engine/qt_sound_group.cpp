@@ -133,6 +133,8 @@ void SoundGroup::useSoundFont(const std::string& path, bool remembered) {
                 prompts_.showMessage(*error);
         } else {
             showSoundFont(path);
+            if (hooks_.soundFontInUse)
+                hooks_.soundFontInUse(path);
             const bool isDefault = path == FW_DEFAULT_SOUNDFONT;
             settings_.setValue(kSoundFontKey,
                                isDefault ? std::nullopt : std::optional<std::string>(path));

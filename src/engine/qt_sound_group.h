@@ -28,6 +28,8 @@ public:
         std::function<FluidSynthPort*()> synth;
         // Sets the spread of a strum, in milliseconds.
         std::function<void(int)> setStrumSpread;
+        // Told the SoundFont that plays from now on (WAV renders use it too).
+        std::function<void(const std::string&)> soundFontInUse = {};
     };
 
     SoundGroup(Settings& settings, Prompts& prompts, Hooks hooks, QWidget* parent = nullptr);
