@@ -317,6 +317,18 @@ std::map<std::string, double> threadCpu() {
     return out;
 }
 
+// Normalised correlation of the template with the recording from sample `at` on.
+double similarity(const std::vector<float>& x, std::int64_t at, const std::vector<float>& tpl,
+                  double tplNorm) {
+    double dot = 0, norm = 0;
+    for (std::size_t k = 0; k < tpl.size(); ++k) {
+        const double v = x[static_cast<std::size_t>(at) + k];
+        dot += v * tpl[k];
+        norm += v * v;
+    }
+    return norm > 0 ? dot / (std::sqrt(norm) * tplNorm) : 0;
+}
+
 struct OnsetResult {
     std::vector<double> onsets;         // sample positions
     std::vector<double> intervalErrors; // ms
@@ -378,13 +390,7 @@ OnsetResult findOnsets(const std::vector<float>& x, const TimeAxis& axis,
             const std::int64_t at = centre + lag;
             if (at < 0 || at + kLength >= static_cast<std::int64_t>(x.size()))
                 continue;
-            double dot = 0, norm = 0;
-            for (int k = 0; k < kLength; ++k) {
-                const double v = x[static_cast<std::size_t>(at + k)];
-                dot += v * tpl[static_cast<std::size_t>(k)];
-                norm += v * v;
-            }
-            const double c = norm > 0 ? dot / (std::sqrt(norm) * tplNorm) : 0;
+            const double c = similarity(x, at, tpl, tplNorm);
             corr[static_cast<std::size_t>(lag + search)] = c;
             if (c > best) {
                 best = c;
@@ -454,13 +460,7 @@ std::vector<double> strumGapErrors(const std::vector<float>& x, const TimeAxis& 
                 const auto at = static_cast<std::int64_t>(std::llround(expected)) + lag;
                 if (at < 0 || at + kLength >= static_cast<std::int64_t>(x.size()))
                     continue;
-                double dot = 0, norm = 0;
-                for (int i = 0; i < kLength; ++i) {
-                    const double v = x[static_cast<std::size_t>(at + i)];
-                    dot += v * tpl[static_cast<std::size_t>(i)];
-                    norm += v * v;
-                }
-                const double c = norm > 0 ? dot / (std::sqrt(norm) * tplNorm) : 0;
+                const double c = similarity(x, at, tpl, tplNorm);
                 if (c > best) {
                     best = c;
                     bestAt = static_cast<double>(at) + 8;

@@ -81,11 +81,7 @@ SynthGrid::SynthGrid(int sampleRate, const std::string& soundFont, Samples sampl
     fluid_sfont_t* sfont = nullptr;
     for (int i = 0; i < kLanes; ++i) {
         Lane& lane = lanes_[i];
-        lane.settings = newSynthSettings(sampleRate, samples_);
-        lane.synth = new_fluid_synth(lane.settings);
-        // Lane i's blocks start at frames 16 i + 64 k; the first one is still to come.
-        lane.blockStart = i * (kBlock / kLanes) - kBlock;
-        if (!lane.synth)
+        if (!makeLane(i))
             return;
         if (i == 0) {
             const int id = fluid_synth_sfload(lane.synth, soundFont.c_str(), 1);
@@ -98,6 +94,15 @@ SynthGrid::SynthGrid(int sampleRate, const std::string& soundFont, Samples sampl
         }
     }
     loaded_ = sfont != nullptr;
+}
+
+bool SynthGrid::makeLane(int i) {
+    Lane& lane = lanes_[i];
+    lane.settings = newSynthSettings(sampleRate_, samples_);
+    lane.synth = new_fluid_synth(lane.settings);
+    // Lane i's blocks start at frames 16 i + 64 k; the first one is still to come.
+    lane.blockStart = i * (kBlock / kLanes) - kBlock;
+    return lane.synth != nullptr;
 }
 
 void SynthGrid::loadOnDemand(const std::string& soundFont) {
@@ -115,10 +120,7 @@ void SynthGrid::loadOnDemand(const std::string& soundFont) {
     fluid_sfont_t* sfont = fluid_synth_get_sfont_by_id(keeper_->synth, keeper_->sfontId);
     for (int i = 0; i < kLanes; ++i) {
         Lane& lane = lanes_[i];
-        lane.settings = newSynthSettings(sampleRate_, samples_);
-        lane.synth = new_fluid_synth(lane.settings);
-        lane.blockStart = i * (kBlock / kLanes) - kBlock;
-        if (!lane.synth)
+        if (!makeLane(i))
             return;
         fluid_sfloader_t* loader = new_fluid_sfloader(lendSoundFont, delete_fluid_sfloader);
         fluid_sfloader_set_data(loader, sfont);

@@ -62,6 +62,7 @@ public:
 
 private:
     struct Lane;
+    bool makeLane(int i);
     void loadOnDemand(const std::string& soundFont);
     void nextBlock(Lane& lane);
     std::int64_t boundaryAtOrAfter(const Lane& lane, std::int64_t frame) const;
