@@ -2,7 +2,7 @@
 // secondary windows built as the program builds them, the built-in synthesizer playing to the
 // sound server. bench/memory_startup.sh runs it on a virtual display with a null sink.
 //
-//   bench_memory_startup [--starts N] [--play-seconds N]
+//   bench_memory_startup [--starts N] [--play-seconds N] [--soundfont FILE]
 //
 // Each figure comes from a fresh process (this program started again with --child):
 //   - time to first window: from the moment the process was started to the first paint of the
@@ -16,6 +16,7 @@
 #include "bench_ports.h"
 #include "engine/clock.h"
 #include "engine/midi_outputs.h"
+#include "engine/sound_settings.h"
 #include "input/sdl_joystick.h"
 
 #include <QApplication>
@@ -113,8 +114,12 @@ int windowChild(int argc, char** argv, std::int64_t start, int playSeconds) {
     fw::SeededRandom random(1);
     fw::TForm1 form1({clock, prompts, outputs, joystick, random});
     fw::SecondaryWindows secondary(form1);
-    form1.restoreSettings(QDir::tempPath().toStdString() + "/fw-bench-memory-" +
-                          std::to_string(getpid()) + ".conf");
+    const std::string conf =
+        QDir::tempPath().toStdString() + "/fw-bench-memory-" + std::to_string(getpid()) + ".conf";
+    if (const char* soundFont = std::getenv("FW_BENCH_SOUNDFONT"))
+        fw::Settings(conf).setValue(fw::kSoundFontSetting, std::string(soundFont));
+    form1.restoreSettings(conf);
+    std::remove(conf.c_str());
     FirstPaint first(start, [&form1, playSeconds] {
         if (playSeconds < 0) {
             QApplication::quit();
@@ -196,8 +201,12 @@ int main(int argc, char** argv) {
             starts = std::max(1, std::atoi(argv[++i]));
         } else if (a == "--play-seconds" && i + 1 < argc) {
             playSeconds = std::max(1, std::atoi(argv[++i]));
+        } else if (a == "--soundfont" && i + 1 < argc) {
+            // Handed to the children, which take it up as a remembered choice.
+            setenv("FW_BENCH_SOUNDFONT", argv[++i], 1);
         } else {
-            std::fprintf(stderr, "usage: %s [--starts N] [--play-seconds N]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--starts N] [--play-seconds N] [--soundfont FILE]\n",
+                         argv[0]);
             return 2;
         }
     }
