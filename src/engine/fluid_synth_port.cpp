@@ -179,6 +179,15 @@ struct ChannelState {
     }
 };
 
+// Marks a switch of the sound path for as long as it lives.
+struct SwitchGuard {
+    explicit SwitchGuard(std::atomic<bool>& flag) : flag_(flag) { flag_.store(true); }
+    ~SwitchGuard() { flag_.store(false); }
+    SwitchGuard(const SwitchGuard&) = delete;
+    SwitchGuard& operator=(const SwitchGuard&) = delete;
+    std::atomic<bool>& flag_;
+};
+
 struct FluidSynthPort::Impl {
     // Chosen by the window thread, read by the worker.
     mutable std::mutex configMutex;
@@ -195,6 +204,8 @@ struct FluidSynthPort::Impl {
     std::unique_ptr<StreamClock> streamClock;
     std::unique_ptr<AudioStream> stream;
     std::atomic<bool> playing{false};
+    // The worker is replacing the sound path: opening waits for nothing meanwhile.
+    std::atomic<bool> switching{false};
 
     // Messages from the window thread, taken by the audio thread at its next callback, and the
     // state of every channel as of the last message.
@@ -226,7 +237,24 @@ struct FluidSynthPort::Impl {
         return true;
     }
 
+    // Loads the instruments the channels play and those preloaded into a new synthesizer.
+    void prepareFor(SynthGrid& made) {
+        std::array<ChannelState, 16> now;
+        {
+            std::lock_guard<std::mutex> lock(inboxMutex);
+            now = channels;
+        }
+        for (int c = 0; c < 16; ++c) {
+            const ChannelState& ch = now[static_cast<std::size_t>(c)];
+            if (ch.program >= 0)
+                made.prepare(presetBank(c, ch.bankSelect), ch.program);
+        }
+        for (int program : preloaded)
+            made.prepare(0, program);
+    }
+
     void adopt(std::unique_ptr<SynthGrid> made, const std::string& path) {
+        prepareFor(*made);
         std::vector<std::uint32_t> state;
         {
             std::lock_guard<std::mutex> lock(inboxMutex);
@@ -236,13 +264,7 @@ struct FluidSynthPort::Impl {
             // channels' state.
             inbox.clear();
         }
-        for (int c = 0; c < 16; ++c) {
-            const ChannelState& ch = channels[static_cast<std::size_t>(c)];
-            if (ch.program >= 0)
-                made->prepare(presetBank(c, ch.bankSelect), ch.program);
-        }
-        for (int program : preloaded)
-            made->prepare(0, program);
+        // A program change since prepareFor waits for its instrument like any other.
         made->post(0, SynthGrid::volumeMessage(volume.load()));
         for (std::uint32_t packed : state)
             made->post(0, packed);
@@ -379,6 +401,10 @@ std::string FluidSynthPort::name() const {
 bool FluidSynthPort::open() {
     if (impl_->playing.load())
         return true;
+    // The sound comes back by itself once the SoundFont or the sound system has changed; the
+    // window does not wait for that.
+    if (impl_->switching.load())
+        return false;
     impl_->worker->post([impl = impl_.get()] { impl->startStream(); });
     impl_->worker->waitUntilIdle();
     return impl_->playing.load();
@@ -431,6 +457,9 @@ void FluidSynthPort::setSoundFont(std::string path, Done done) {
             if (!made->loaded()) {
                 error = "\"" + path + "\" could not be loaded as a SoundFont.";
             } else {
+                // The old synthesizer plays on while the new one loads what it will need.
+                impl->prepareFor(*made);
+                const SwitchGuard switching(impl->switching);
                 {
                     std::lock_guard<std::mutex> lock(impl->configMutex);
                     impl->soundFont = path;
@@ -464,6 +493,7 @@ void FluidSynthPort::setAudioSystem(AudioSystem system, Done done) {
         }
         bool jack = false;
         if (changed && impl->playing.load()) {
+            const SwitchGuard switching(impl->switching);
             impl->stopStream();
             impl->startStream();
             std::lock_guard<std::mutex> lock(impl->pathMutex);
