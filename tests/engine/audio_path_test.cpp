@@ -319,9 +319,9 @@ TEST(AudioPath, TheGuitarIsHeardAtItsPitchThroughJackAudio) {
     JackRecording rec;
     ASSERT_TRUE(rec.ok());
     ASSERT_TRUE(rec.connectFrom("^Fretwright[^:]*:out_1$"));
-    // JACK's own period is the latency, with a millisecond's margin for the message.
-    EXPECT_GT(port.latencyMillis(), 1.0);
-    EXPECT_LT(port.latencyMillis(), 1.0 + 1000.0 * 4096 / rec.rate());
+    // JACK's own period is the latency, with a margin of a few milliseconds for the message.
+    EXPECT_GT(port.latencyMillis(), 2.0);
+    EXPECT_LT(port.latencyMillis(), 3.0 + 1000.0 * 4096 / rec.rate());
 
     ASSERT_TRUE(port.send(packShortMessage(0xC1, 25, 0)));
     ASSERT_TRUE(port.send(packShortMessage(0x91, 57, 110)));
