@@ -249,11 +249,16 @@ QWidget* TForm1::buildConfigPage() {
              return true;
          }},
         config);
-    layout->addWidget(ConfigSet);
     StarterSet = new StarterSetGroup(
         services_.prompts, installedStarterSet(),
         [this](const WholeSet& set) { placeWholeSet(set); }, config);
     ConfigSet->addToButtonRow(StarterSet);
+    // The sound of the built-in synthesizer beside the configuration set: the page keeps its
+    // height.
+    auto* row = new QHBoxLayout;
+    row->addWidget(ConfigSet, 1);
+    row->addWidget(Sound = new SoundGroup(settings_, services_.prompts, soundHooks(), config));
+    layout->addLayout(row);
     layout->addStretch(1);
     return config;
 }
