@@ -252,7 +252,9 @@ QWidget* TForm1::buildConfigPage() {
     StarterSet = new StarterSetGroup(
         services_.prompts, installedStarterSet(),
         [this](const WholeSet& set) { placeWholeSet(set); }, config);
-    ConfigSet->addToButtonRow(StarterSet);
+    // At the top of the tab, under "Rescan": the quick start's first stop.
+    midiLayout->addWidget(StarterSet, 1, 1, Qt::AlignBottom);
+    midiLayout->setColumnStretch(0, 1);
     // The sound of the built-in synthesizer beside the configuration set: the page keeps its
     // height.
     auto* row = new QHBoxLayout;

@@ -1,6 +1,5 @@
 #include "config/qt_configuration_set_group.h"
 
-#include "beats/beat_files.h"
 #include "chords/chord_sets.h"
 #include "config/configuration_set.h"
 #include "engine/prompts.h"
@@ -36,7 +35,6 @@ ConfigurationSetGroup::ConfigurationSetGroup(Prompts& prompts, ConfigurationSetL
     auto* grid = new QGridLayout(this);
     grid->setVerticalSpacing(
         2); // the "Config" tab holds it below the MIDI output at the least size
-    // Chords and picks over the whole width; the joystick file and the beat share a row.
     auto row = [&](int r, int column, int span, const char* caption, const char* editName,
                    const char* buttonName, QLineEdit*& edit, QPushButton*& button) {
         grid->addWidget(new QLabel(caption, this), r, column);
@@ -48,8 +46,8 @@ ConfigurationSetGroup::ConfigurationSetGroup(Prompts& prompts, ConfigurationSetL
     };
     row(0, 0, 4, "Chords", "Edit19", "Button101", Edit19, Button101);
     row(1, 0, 4, "Picks", "Edit20", "Button102", Edit20, Button102);
-    row(2, 0, 1, "Joystick", "Edit21", "Button103", Edit21, Button103);
-    row(2, 3, 1, "Beat", "BeatFileEdit", "BeatBrowseButton", BeatFileEdit, BeatBrowseButton);
+    row(2, 0, 4, "Joystick", "Edit21", "Button103", Edit21, Button103);
+
     files_ = new QHBoxLayout;
     files_->setSpacing(grid->horizontalSpacing());
     Button104 = makeButton("Button104", "Save *.cset", this);
@@ -64,7 +62,6 @@ ConfigurationSetGroup::ConfigurationSetGroup(Prompts& prompts, ConfigurationSetL
     connect(Button101, &QPushButton::clicked, this, &ConfigurationSetGroup::Button101Click);
     connect(Button102, &QPushButton::clicked, this, &ConfigurationSetGroup::Button102Click);
     connect(Button103, &QPushButton::clicked, this, &ConfigurationSetGroup::Button103Click);
-    connect(BeatBrowseButton, &QPushButton::clicked, this, &ConfigurationSetGroup::BeatBrowseClick);
     connect(Button104, &QPushButton::clicked, this, &ConfigurationSetGroup::Button104Click);
     connect(Button105, &QPushButton::clicked, this, &ConfigurationSetGroup::Button105Click);
 }
@@ -83,10 +80,6 @@ void ConfigurationSetGroup::Button103Click() {
 
 void ConfigurationSetGroup::addToButtonRow(QWidget* widget) {
     files_->insertWidget(files_->count() - 1, widget);
-}
-
-void ConfigurationSetGroup::BeatBrowseClick() {
-    browse(prompts_, {"Beat", kBeatFileFilter, kBeatFileExt}, BeatFileEdit);
 }
 
 void ConfigurationSetGroup::Button104Click() {
@@ -117,14 +110,17 @@ void ConfigurationSetGroup::Button105Click() {
 }
 
 ConfigurationSet ConfigurationSetGroup::names() const {
-    return {toPath(Edit19), toPath(Edit20), toPath(Edit21), toPath(BeatFileEdit)};
+    return {toPath(Edit19), toPath(Edit20), toPath(Edit21), beat_};
 }
 
 void ConfigurationSetGroup::showNames(const ConfigurationSet& set) {
     Edit19->setText(fromPath(set.chords));
     Edit20->setText(fromPath(set.picks));
     Edit21->setText(fromPath(set.joystick));
-    BeatFileEdit->setText(fromPath(set.beat));
+    // The tab has no room for a fourth row: the beat's name is kept for the next save and
+    // shown on the load button.
+    beat_ = set.beat;
+    Button105->setToolTip(beat_.empty() ? QString() : "Beat: " + fromPath(beat_));
 }
 
 } // namespace fw

@@ -33,21 +33,18 @@ public:
     ConfigurationSetGroup(Prompts& prompts, ConfigurationSetLoaders loaders,
                           QWidget* parent = nullptr);
 
-    void Button101Click();  // "Browse" for the chord set
-    void Button102Click();  // "Browse" for the pick set
-    void Button103Click();  // "Browse" for the joystick configuration
-    void BeatBrowseClick(); // "Browse" for the beat
-    void Button104Click();  // "Save *.cset"
-    void Button105Click();  // "Load *.cset"
+    void Button101Click(); // "Browse" for the chord set
+    void Button102Click(); // "Browse" for the pick set
+    void Button103Click(); // "Browse" for the joystick configuration
+    void Button104Click(); // "Save *.cset"
+    void Button105Click(); // "Load *.cset"
 
-    QLineEdit* Edit19 = nullptr;       // "Chords"
-    QLineEdit* Edit20 = nullptr;       // "Picks"
-    QLineEdit* Edit21 = nullptr;       // "Joystick"
-    QLineEdit* BeatFileEdit = nullptr; // "Beat"
+    QLineEdit* Edit19 = nullptr; // "Chords"
+    QLineEdit* Edit20 = nullptr; // "Picks"
+    QLineEdit* Edit21 = nullptr; // "Joystick"
     QPushButton* Button101 = nullptr;
     QPushButton* Button102 = nullptr;
     QPushButton* Button103 = nullptr;
-    QPushButton* BeatBrowseButton = nullptr;
     QPushButton* Button104 = nullptr;
     QPushButton* Button105 = nullptr;
 
@@ -62,6 +59,7 @@ private:
     Prompts& prompts_;
     ConfigurationSetLoaders loaders_;
     QHBoxLayout* files_ = nullptr;
+    std::string beat_; // the beat file the set last loaded or shown names
 };
 
 } // namespace fw

@@ -15,15 +15,19 @@ StarterSetGroup::StarterSetGroup(Prompts& prompts, std::optional<std::string> st
       place_(std::move(place)) {
     setObjectName("StarterSetGroup");
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(12, 0, 0, 0);
+    row->setContentsMargins(0, 0, 0, 0);
     LoadStarterSetButton = makeButton("LoadStarterSetButton", "Load Starter Set", this);
     row->addWidget(LoadStarterSetButton);
     StarterSetNote = new QLabel(this);
     StarterSetNote->setObjectName("StarterSetNote");
-    StarterSetNote->setText(starterSet_ ? "16 chords, 4 pick sets, a beat"
-                                        : "The starter set is not installed.");
+    // Said on the button, for the tab's narrow row.
+    LoadStarterSetButton->setToolTip(starterSet_ ? "Sixteen open chords in four sets, four pick "
+                                                   "sets and a beat, to play at once"
+                                                 : "The starter set is not installed.");
+    StarterSetNote->hide();
     row->addWidget(StarterSetNote, 1);
     LoadStarterSetButton->setEnabled(starterSet_.has_value());
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(LoadStarterSetButton, &QPushButton::clicked, this,
             &StarterSetGroup::LoadStarterSetClick);
 }
