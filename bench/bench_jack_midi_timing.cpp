@@ -196,26 +196,30 @@ int main(int argc, char** argv) {
                statsOf(intervalErrors(noteFrames, rate, beatMicros)));
 
     // Latency: the n-th note-on the receiver heard against the n-th note-on sent.
-    std::vector<std::int64_t> sentStamps, latencies;
+    std::vector<std::int64_t> sentStamps, latencies, handedLate;
     for (const auto& s : stamping->stamps) {
         const std::vector<int> b = {static_cast<int>(s.packed & 0xFF),
                                     static_cast<int>((s.packed >> 8) & 0xFF),
                                     static_cast<int>((s.packed >> 16) & 0xFF)};
-        if (isNoteOn(b))
+        if (isNoteOn(b)) {
             sentStamps.push_back(s.stamp);
+            handedLate.push_back(s.micros - s.stamp);
+        }
     }
+    printStats("note handed to the port after its stamp", statsOf(handedLate));
     std::vector<std::int64_t> heard;
     for (const auto& m : receiver.messages())
         if (isNoteOn(m.bytes))
             heard.push_back(m.micros);
-    const std::size_t skip = sentStamps.size() > heard.size() ? sentStamps.size() - heard.size() : 0;
+    const std::size_t skip =
+        sentStamps.size() > heard.size() ? sentStamps.size() - heard.size() : 0;
     for (std::size_t i = 0; i < heard.size() && i + skip < sentStamps.size(); ++i)
         latencies.push_back(heard[i] - sentStamps[i + skip]);
     printStats("latency, time stamp to frame", statsOf(latencies));
 
     if (clock) {
-        printStats("clock interval error", statsOf(intervalErrors(clockFrames, rate,
-                                                                  beatMicros / 24)));
+        printStats("clock interval error",
+                   statsOf(intervalErrors(clockFrames, rate, beatMicros / 24)));
         std::vector<std::int64_t> offsets;
         for (std::int64_t f : noteFrames) {
             auto it = std::lower_bound(clockFrames.begin(), clockFrames.end(), f);
@@ -235,10 +239,10 @@ int main(int argc, char** argv) {
         std::printf("system real-time messages:");
         for (auto [k, n] : kinds)
             std::printf(" %02X x%d", k, n);
-        std::printf("; clocks per note %.3f\n",
-                    noteFrames.empty() ? 0.0
-                                       : static_cast<double>(clockFrames.size()) /
-                                             static_cast<double>(noteFrames.size()));
+        std::printf("; clocks per note %.3f\n", noteFrames.empty()
+                                                    ? 0.0
+                                                    : static_cast<double>(clockFrames.size()) /
+                                                          static_cast<double>(noteFrames.size()));
     }
     return 0;
 }

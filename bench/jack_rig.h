@@ -217,9 +217,8 @@ private:
             if (frame >= start + frames)
                 break;
             const jack_midi_data_t f8 = 0xF8;
-            jack_midi_event_write(buf, static_cast<jack_nframes_t>(std::max<std::int64_t>(
-                                           frame - start, 0)),
-                                  &f8, 1);
+            jack_midi_event_write(
+                buf, static_cast<jack_nframes_t>(std::max<std::int64_t>(frame - start, 0)), &f8, 1);
             self->times_[static_cast<std::size_t>(self->at_)] = self->monoOfFrame(frame);
             ++self->at_;
             self->sent_.store(self->at_, std::memory_order_release);

@@ -49,6 +49,7 @@ class BeatManagerPage;
 class MusicToysPage;
 class JoystickMappingPage;
 class ConfigurationSetGroup;
+class MidiSyncGroup;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -167,6 +168,7 @@ public:
     MusicToysPage* MusicToys = nullptr;               // "Music Toys" tab
     JoystickMappingPage* JoystickMapping = nullptr;   // "Joystick Mapping" tab
     ConfigurationSetGroup* ConfigSet = nullptr;       // "Config" > "Configuration Set"
+    MidiSyncGroup* MidiSync = nullptr;                // "Config" > "MIDI Clock"
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.
@@ -210,6 +212,7 @@ private:
     void sendStateToNewOutput();
     void showMidiOutputRow(int row);
     void updateMidiOutputState();
+    void connectMidiSync();
 
     Services services_;
     MemoLog playLog_;

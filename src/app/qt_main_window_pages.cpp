@@ -6,6 +6,7 @@
 #include "chords/qt_memory_status_page.h"
 #include "config/qt_configuration_set_group.h"
 #include "engine/instruments.h"
+#include "engine/qt_midi_sync_group.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
@@ -239,7 +240,10 @@ QWidget* TForm1::buildConfigPage() {
          [this](const std::string& path) { return pickSetPages->loadPickSetFile(path); },
          [this](const std::string& path) { return loadJoystickConfig(path); }},
         config);
-    layout->addWidget(ConfigSet);
+    auto* lowerRow = new QHBoxLayout;
+    lowerRow->addWidget(ConfigSet, 1);
+    lowerRow->addWidget(MidiSync = new MidiSyncGroup(output_, settings_, config));
+    layout->addLayout(lowerRow);
     layout->addStretch(1);
     return config;
 }

@@ -187,6 +187,9 @@ bool FluidSynthPort::send(std::uint32_t packed) {
 bool FluidSynthPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
     if (!impl_->stream)
         return false;
+    // Clock, start and stop are for other programs; the synthesizer has no use for them.
+    if (isSystemRealtime(static_cast<int>(packed & 0xFF)))
+        return true;
     impl_->post(monoMicros, packed);
     return true;
 }
