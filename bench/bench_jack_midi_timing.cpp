@@ -182,10 +182,10 @@ int main(int argc, char** argv) {
     for (const auto& m : dumped) {
         if (isNoteOn(m.bytes))
             noteFrames.push_back(m.frame);
-        else if (isClock(m.bytes))
+        // Clocks count from the first note on: the beats before it took up the tempo.
+        else if (isClock(m.bytes) && !noteFrames.empty())
             clockFrames.push_back(m.frame);
     }
-    // The notes of the pattern start at the pick; drop what came before it.
     const int rate = receiver.rate();
     const double beatMicros = form.Timer2->interval() * 1000.0;
     std::printf("\njack_midi_dump -a received %zu messages, %zu note-ons, %zu clocks\n",

@@ -58,12 +58,6 @@ struct JackMidiPort::Impl {
         return true;
     }
 
-    void dropWhere(bool (*match)(std::uint32_t, std::uint32_t), std::uint32_t arg) {
-        auto end = std::remove_if(pending.begin(), pending.begin() + pendingCount,
-                                  [&](const Entry& e) { return match(e.packed, arg); });
-        pendingCount = static_cast<std::size_t>(end - pending.begin());
-    }
-
     // After every waiting message of the same time or earlier, so equal times keep their order.
     void insert(const Entry& e) {
         if (pendingCount == pending.size()) {
@@ -101,10 +95,17 @@ struct JackMidiPort::Impl {
         while (jack_ringbuffer_read_space(ring) >= sizeof(Entry)) {
             jack_ringbuffer_read(ring, reinterpret_cast<char*>(&e), sizeof(Entry));
             if (e.kind == Kind::DropStatus) {
-                dropWhere([](std::uint32_t p, std::uint32_t s) { return (p & 0xFF) == s; },
-                          e.packed);
+                // Only what was due after the drop was asked for: the rest is already late.
+                const std::int64_t from = e.at + delay;
+                const auto status = e.packed;
+                auto keep = std::remove_if(
+                    pending.begin(), pending.begin() + pendingCount,
+                    [&](const Entry& w) { return (w.packed & 0xFF) == status && w.at > from; });
+                pendingCount = static_cast<std::size_t>(keep - pending.begin());
             } else if (e.kind == Kind::DropNotes) {
-                dropWhere([](std::uint32_t p, std::uint32_t) { return (p & 0xFF) < 0xF0; }, 0);
+                auto keep = std::remove_if(pending.begin(), pending.begin() + pendingCount,
+                                           [](const Entry& w) { return (w.packed & 0xFF) < 0xF0; });
+                pendingCount = static_cast<std::size_t>(keep - pending.begin());
             } else {
                 e.at += delay;
                 if (e.at < start) {
@@ -223,7 +224,8 @@ void JackMidiPort::reset() {
 
 void JackMidiPort::dropPending(int status) {
     if (usable())
-        impl_->push({0, static_cast<std::uint32_t>(status & 0xFF), Kind::DropStatus});
+        impl_->push(
+            {monotonicMicros(), static_cast<std::uint32_t>(status & 0xFF), Kind::DropStatus});
 }
 
 double JackMidiPort::latencyMillis() const {

@@ -28,8 +28,8 @@ public:
     // Silences everything on every channel. Notes sent for a later time and not yet out are
     // dropped with it.
     virtual void reset() = 0;
-    // Drops the messages with this status byte that were sent for a later time and are not out
-    // yet (the clocks still due when the clock stops).
+    // Drops the messages with this status byte whose time has not come yet (the clocks still
+    // due when the clock stops).
     virtual void dropPending(int status) { (void)status; }
 };
 
