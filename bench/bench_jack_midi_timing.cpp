@@ -13,6 +13,8 @@
 #include "bench_ports.h"
 #include "engine/midi_outputs.h"
 #include "jack_rig.h"
+#include "support/jack_midi_dump.h"
+#include "support/qt_harness.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -93,7 +95,7 @@ int main(int argc, char** argv) {
                      std::getenv("JACK_DEFAULT_SERVER") ? std::getenv("JACK_DEFAULT_SERVER") : "");
         return 1;
     }
-    fw::bench::MidiDump dump("fwbench_dump");
+    fw::test::MidiDump dump("fwbench_dump");
 
     fw::MidiOutputs real;
     fw::bench::StampingPort* stamping = nullptr;
@@ -119,15 +121,7 @@ int main(int argc, char** argv) {
     fw::TForm1 form(ports.with(outputs));
 
     const QString wanted = QString::fromStdString("JACK: " + dump.port());
-    int row = -1;
-    for (int i = 0; i < 100 && row < 0; ++i) {
-        form.MidiRescanButton->click();
-        const auto found = form.MidiOutputList->findItems(wanted, Qt::MatchExactly);
-        if (!found.isEmpty())
-            row = form.MidiOutputList->row(found.front());
-        else
-            usleep(50000);
-    }
+    const int row = fw::test::waitForMidiOutput(form, wanted);
     if (row < 0) {
         std::fprintf(stderr, "%s never showed in the MIDI Output list\n", wanted.toUtf8().data());
         return 1;
@@ -145,13 +139,7 @@ int main(int argc, char** argv) {
     fw::Engine& engine = form.engine();
     engine.ui.tempPosition = 1001 - bpm;
     form.syncControls();
-    const int eMajor[] = {40, 44, 47, 52, 52, 56, 59, 64, 40, 40};
-    for (int k = 1; k <= 10; ++k)
-        engine.st.chordMemory[1][1][k] = eMajor[k - 1];
-    std::string sequence;
-    for (int step = 0; step < 64; ++step)
-        sequence += std::string(1, static_cast<char>('0' + step % 10)) + "------";
-    engine.st.pickMemory[1][1] = sequence;
+    fw::bench::loadArpeggio(engine);
 
     bool measuring = false;
     QObject::connect(form.Timer2, &fw::BeatTimer::timeout, &form, [&] {
@@ -177,7 +165,7 @@ int main(int argc, char** argv) {
     if (!measuring || !stamping)
         return 1;
 
-    const std::vector<FramedMessage> dumped = dump.messages();
+    const std::vector<fw::test::MidiDump::Framed> dumped = dump.framed();
     std::vector<std::int64_t> noteFrames, clockFrames;
     for (const auto& m : dumped) {
         if (isNoteOn(m.bytes))

@@ -78,13 +78,7 @@ int main(int argc, char** argv) {
     sync.FollowMidiClock->click();
 
     fw::Engine& engine = form.engine();
-    const int eMajor[] = {40, 44, 47, 52, 52, 56, 59, 64, 40, 40};
-    for (int k = 1; k <= 10; ++k)
-        engine.st.chordMemory[1][1][k] = eMajor[k - 1];
-    std::string sequence;
-    for (int step = 0; step < 64; ++step)
-        sequence += std::string(1, static_cast<char>('0' + step % 10)) + "------";
-    engine.st.pickMemory[1][1] = sequence;
+    fw::bench::loadArpeggio(engine);
 
     std::vector<Beat> heard;
     std::size_t seen = 0;

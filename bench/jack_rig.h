@@ -1,23 +1,18 @@
 #pragma once
 
-// What the JACK benches share: jack_midi_dump run as a client of its own, a receiving client that
-// notes the frame and the monotonic time of every message, and a source that writes MIDI clock
-// at exact frames. They use the server that JACK_DEFAULT_SERVER names (the default one without).
+// What the JACK benches share beside jack_midi_dump (tests/support/jack_midi_dump.h): a receiving
+// client that notes the frame and the monotonic time of every message, and a source that writes
+// MIDI clock at exact frames. They use the server that JACK_DEFAULT_SERVER names (the default one
+// without).
 #include "engine/clock.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
 #include <atomic>
-#include <cctype>
 #include <cmath>
-#include <csignal>
 #include <cstdint>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -25,58 +20,8 @@ namespace fw::bench {
 
 struct FramedMessage {
     std::int64_t frame = 0;
-    std::int64_t micros = 0; // monotonic time of the frame (receiver only)
+    std::int64_t micros = 0; // monotonic time of the frame
     std::vector<int> bytes;
-};
-
-// jack_midi_dump -a under a name of its own, printing what its input receives to a file.
-class MidiDump {
-public:
-    explicit MidiDump(const std::string& name)
-        : name_(name + std::to_string(getpid())), file_("/tmp/" + name_ + ".txt") {
-        pid_ = fork();
-        if (pid_ == 0) {
-            if (!std::freopen(file_.c_str(), "w", stdout))
-                _exit(126);
-            execlp("jack_midi_dump", "jack_midi_dump", "-a", name_.c_str(), nullptr);
-            _exit(127);
-        }
-    }
-    ~MidiDump() {
-        stop();
-        std::remove(file_.c_str());
-    }
-    std::string port() const { return name_ + ":input"; }
-    void stop() {
-        if (pid_ <= 0)
-            return;
-        kill(pid_, SIGINT);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-    // Lines "FRAME: b0 b1 b2" as printed with -a.
-    std::vector<FramedMessage> messages() const {
-        std::vector<FramedMessage> out;
-        std::ifstream in(file_);
-        for (std::string line; std::getline(in, line);) {
-            const auto colon = line.find(':');
-            if (colon == std::string::npos)
-                continue;
-            FramedMessage m;
-            m.frame = std::atoll(line.substr(0, colon).c_str());
-            std::istringstream fields(line.substr(colon + 1));
-            for (std::string b; fields >> b && b.size() == 2 && std::isxdigit(b[0]);)
-                m.bytes.push_back(std::stoi(b, nullptr, 16));
-            if (!m.bytes.empty())
-                out.push_back(std::move(m));
-        }
-        return out;
-    }
-
-private:
-    std::string name_;
-    std::string file_;
-    pid_t pid_ = -1;
 };
 
 // A JACK client of the bench itself. jack_get_time() runs on a clock of its own; its offset to

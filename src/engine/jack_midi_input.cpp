@@ -47,13 +47,9 @@ struct JackMidiInput::Impl {
         const std::uint32_t count = jack_midi_get_event_count(buffer);
         if (count == 0)
             return 0;
-        jack_nframes_t cycleFrame = 0;
-        jack_time_t cycleUsecs = 0, nextUsecs = 0;
-        float periodUsecs = 0;
-        if (jack_get_cycle_times(client, &cycleFrame, &cycleUsecs, &nextUsecs, &periodUsecs) != 0)
+        JackCycle cycle;
+        if (!currentJackCycle(client, cycle))
             return 0;
-        const std::int64_t start = static_cast<std::int64_t>(cycleUsecs) + monotonicMinusJackTime();
-        const auto length = static_cast<std::int64_t>(nextUsecs - cycleUsecs);
         bool any = false;
         for (std::uint32_t i = 0; i < count; ++i) {
             jack_midi_event_t event;
@@ -62,7 +58,8 @@ struct JackMidiInput::Impl {
             if (jack_ringbuffer_write_space(ring) < sizeof(Entry))
                 break;
             Entry e;
-            e.at = start + static_cast<std::int64_t>(event.time) * length / frames;
+            e.at = cycle.start +
+                   static_cast<std::int64_t>(event.time) * (cycle.end - cycle.start) / frames;
             e.size = static_cast<std::uint8_t>(event.size);
             for (std::size_t b = 0; b < event.size; ++b)
                 e.bytes[b] = event.buffer[b];
@@ -89,12 +86,8 @@ struct JackMidiInput::Impl {
     }
 
     void close() {
-        if (client) {
-            jack_deactivate(client);
-            jack_client_close(client);
-            client = nullptr;
-            port = nullptr;
-        }
+        closeJackClient(client);
+        port = nullptr;
         if (relay.joinable()) {
             stopping = true;
             sem_post(&ready);

@@ -77,15 +77,11 @@ struct JackMidiPort::Impl {
     int process(jack_nframes_t frames) {
         void* buffer = jack_port_get_buffer(port, frames);
         jack_midi_clear_buffer(buffer);
-        jack_nframes_t cycleFrame = 0;
-        jack_time_t cycleUsecs = 0, nextUsecs = 0;
-        float periodUsecs = 0;
-        if (jack_get_cycle_times(client, &cycleFrame, &cycleUsecs, &nextUsecs, &periodUsecs) != 0 ||
-            nextUsecs <= cycleUsecs)
+        JackCycle cycle;
+        if (!currentJackCycle(client, cycle))
             return 0;
-        const std::int64_t offset = monotonicMinusJackTime();
-        const std::int64_t start = static_cast<std::int64_t>(cycleUsecs) + offset;
-        const std::int64_t end = static_cast<std::int64_t>(nextUsecs) + offset;
+        const std::int64_t start = cycle.start;
+        const std::int64_t end = cycle.end;
         const std::int64_t delay =
             static_cast<std::int64_t>(frames) * 1000000 / jack_get_sample_rate(client) +
             kMarginMicros;
@@ -139,11 +135,7 @@ struct JackMidiPort::Impl {
     }
 
     void close() {
-        if (client) {
-            jack_deactivate(client);
-            jack_client_close(client);
-        }
-        client = nullptr;
+        closeJackClient(client);
         port = nullptr;
         if (ring)
             jack_ringbuffer_free(ring);

@@ -34,8 +34,24 @@ jack_client_t* openJackClient(const char* name) {
     return jack_client_open(name, JackNoStartServer, &status);
 }
 
-std::int64_t monotonicMinusJackTime() {
-    return monotonicMicros() - static_cast<std::int64_t>(jack_get_time());
+bool currentJackCycle(jack_client_t* client, JackCycle& cycle) {
+    jack_nframes_t frame = 0;
+    jack_time_t start = 0, next = 0;
+    float period = 0;
+    if (jack_get_cycle_times(client, &frame, &start, &next, &period) != 0 || next <= start)
+        return false;
+    const std::int64_t offset = monotonicMicros() - static_cast<std::int64_t>(jack_get_time());
+    cycle.start = static_cast<std::int64_t>(start) + offset;
+    cycle.end = static_cast<std::int64_t>(next) + offset;
+    return true;
+}
+
+void closeJackClient(jack_client_t*& client) {
+    if (!client)
+        return;
+    jack_deactivate(client);
+    jack_client_close(client);
+    client = nullptr;
 }
 
 } // namespace fw

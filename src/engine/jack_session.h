@@ -15,8 +15,16 @@ bool jackServerMayRun();
 // terminal.
 jack_client_t* openJackClient(const char* name);
 
-// The monotonic clock minus JACK's own microsecond clock, read now. The two run on different
-// clocks, so callers read it again at every cycle.
-std::int64_t monotonicMinusJackTime();
+// The period a process callback is in: the monotonic times of its first frame and of the next
+// period's. JACK keeps its own clock, so this is read afresh at every period. False when JACK
+// cannot tell.
+struct JackCycle {
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+};
+bool currentJackCycle(jack_client_t* client, JackCycle& cycle);
+
+// Stops and closes a client; null afterwards.
+void closeJackClient(jack_client_t*& client);
 
 } // namespace fw

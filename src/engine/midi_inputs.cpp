@@ -4,6 +4,7 @@
 #include "engine/clock.h"
 #include "engine/jack_midi_input.h"
 #include "engine/jack_session.h"
+#include "engine/midi_outputs.h"
 #include "engine/output_choice.h"
 #include "engine/rtmidi_port.h"
 
@@ -70,22 +71,11 @@ public:
             // System exclusive and active sensing stay out; clock is what we are here for.
             in_->ignoreTypes(true, false, true);
             in_->setCallback(&AlsaMidiInput::heard, this);
-            if (portName_.empty()) {
-                in_->openVirtualPort(kVirtualInputName);
-            } else {
-                const unsigned count = in_->getPortCount();
-                for (unsigned i = 0; i < count; ++i) {
-                    if (in_->getPortName(i) == portName_) {
-                        in_->openPort(i, kVirtualInputName);
-                        break;
-                    }
-                }
-            }
         } catch (const RtMidiError&) {
             in_.reset();
             return false;
         }
-        if (!in_->isPortOpen()) {
+        if (!openRtMidiPort(*in_, portName_, kVirtualInputName)) {
             in_.reset();
             return false;
         }
@@ -153,11 +143,7 @@ std::string MidiInputs::displayName(const std::string& key) {
         return "None";
     if (key == kVirtualKey)
         return std::string(kVirtualInputName) + " (virtual input port)";
-    if (startsWith(key, kJackPrefix))
-        return "JACK: " + key.substr(5);
-    if (startsWith(key, kAlsaPrefix))
-        return key.substr(5);
-    return key;
+    return MidiOutputs::displayName(key);
 }
 
 int MidiInputs::indexOfRemembered(const std::string& key) const {

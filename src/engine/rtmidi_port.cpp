@@ -61,27 +61,30 @@ bool RtMidiPort::open() {
     out_ = makeClient(system_);
     if (!out_)
         return false;
+    if (!openRtMidiPort(*out_, portName_, kVirtualPortName)) {
+        out_.reset();
+        return false;
+    }
+    return true;
+}
+
+bool openRtMidiPort(RtMidi& client, const std::string& portName, const std::string& ownName) {
     try {
-        if (portName_.empty()) {
-            out_->openVirtualPort(kVirtualPortName);
+        if (portName.empty()) {
+            client.openVirtualPort(ownName);
         } else {
-            const unsigned count = out_->getPortCount();
+            const unsigned count = client.getPortCount();
             for (unsigned i = 0; i < count; ++i) {
-                if (out_->getPortName(i) == portName_) {
-                    out_->openPort(i, kVirtualPortName);
+                if (client.getPortName(i) == portName) {
+                    client.openPort(i, ownName);
                     break;
                 }
             }
         }
     } catch (const RtMidiError&) {
-        out_.reset();
         return false;
     }
-    if (!out_->isPortOpen()) {
-        out_.reset();
-        return false;
-    }
-    return true;
+    return client.isPortOpen();
 }
 
 bool RtMidiPort::usable() const {

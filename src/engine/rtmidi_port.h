@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class RtMidi;
 class RtMidiOut;
 
 namespace fw {
@@ -48,6 +49,10 @@ private:
     std::unique_ptr<RtMidiOut> out_;
     ScheduledSends later_{[this](std::uint32_t packed) { sendNow(packed); }};
 };
+
+// Opens the port of that name on an RtMidi client, or with an empty name a virtual port named
+// ownName; our end of a connection is named ownName too. False when it is not there or fails.
+bool openRtMidiPort(RtMidi& client, const std::string& portName, const std::string& ownName);
 
 // True for a port of the program's own ("Fretwright:..." or, as JACK numbers a second client of
 // the same name, "Fretwright-01:..."), which the lists leave out.

@@ -5,6 +5,7 @@
 #include "engine/qt_midi_sync_group.h"
 #include "engine/z2uvir.h"
 #include "support/fakes.h"
+#include "support/jack_midi_dump.h"
 #include "support/qt_harness.h"
 
 #include <QCoreApplication>
@@ -15,14 +16,10 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
-#include <csignal>
 #include <cstdio>
 #include <deque>
-#include <fstream>
 #include <functional>
 #include <mutex>
-#include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fw {
@@ -31,59 +28,6 @@ namespace {
 bool jackServerAnswers() {
     return std::system("JACK_NO_START_SERVER=1 jack_lsp >/dev/null 2>&1") == 0;
 }
-
-// jack_midi_dump under a name of its own, printing what its port receives to a file.
-class MidiDump {
-public:
-    MidiDump() : name_("fwdump" + std::to_string(getpid())), file_("/tmp/" + name_ + ".txt") {
-        pid_ = fork();
-        if (pid_ == 0) {
-            std::freopen(file_.c_str(), "w", stdout);
-            execlp("jack_midi_dump", "jack_midi_dump", name_.c_str(), nullptr);
-            _exit(127);
-        }
-    }
-    ~MidiDump() {
-        stop();
-        std::remove(file_.c_str());
-    }
-    std::string port() const { return name_ + ":input"; }
-    // True once some client's output is connected to the port.
-    bool connected() const {
-        return std::system(
-                   ("JACK_NO_START_SERVER=1 jack_lsp -c " + port() + " 2>/dev/null | grep -q '^ '")
-                       .c_str()) == 0;
-    }
-    // Ends the client as Ctrl+C does: it closes its JACK client properly.
-    void stop() {
-        if (pid_ <= 0)
-            return;
-        kill(pid_, SIGINT);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-    // Each message received as upper-case hexadecimal bytes, "91405A".
-    std::vector<std::string> messages() const {
-        std::vector<std::string> out;
-        std::ifstream in(file_);
-        for (std::string line; std::getline(in, line);) {
-            std::istringstream fields(line.substr(line.find(':') + 1));
-            std::string bytes;
-            for (std::string b;
-                 fields >> b && b.size() == 2 && std::isxdigit(b[0]) && std::isxdigit(b[1]);)
-                bytes += b;
-            for (auto& c : bytes)
-                c = static_cast<char>(std::toupper(c));
-            out.push_back(bytes);
-        }
-        return out;
-    }
-
-private:
-    std::string name_;
-    std::string file_;
-    pid_t pid_ = -1;
-};
 
 bool skipWithoutJack() {
     if (jackServerAnswers())
@@ -95,7 +39,7 @@ bool skipWithoutJack() {
 
 // The main window on fake ports but the real outputs and inputs, its timers stopped.
 struct JackRig {
-    MidiDump dump;
+    test::MidiDump dump;
     test::ManualClock clock{500 * 10000};
     test::ScriptedPrompts prompts;
     test::FakeJoystick joystick;
@@ -111,17 +55,8 @@ struct JackRig {
 
     // Chooses the dump's port in the "MIDI Output" list and waits until JACK has connected it.
     bool playToDump() {
-        // The client's port shows up in the list once it has registered.
         const QString wanted = QString::fromStdString("JACK: " + dump.port());
-        int row = -1;
-        for (int i = 0; i < 100 && row < 0; ++i) {
-            QTest::mouseClick(form.MidiRescanButton, Qt::LeftButton);
-            const auto found = form.MidiOutputList->findItems(wanted, Qt::MatchExactly);
-            if (!found.isEmpty())
-                row = form.MidiOutputList->row(found.front());
-            else
-                usleep(50000);
-        }
+        const int row = test::waitForMidiOutput(form, wanted);
         if (row < 0) {
             ADD_FAILURE() << "no " << wanted.toStdString() << " in the MIDI Output list";
             return false;
@@ -140,7 +75,7 @@ TEST(JackOutput, AJackClientHearsExactlyThePlayLog) {
     if (skipWithoutJack())
         GTEST_SKIP() << "no JACK server (scripts/jack-server starts one)";
     JackRig rig;
-    MidiDump& dump = rig.dump;
+    test::MidiDump& dump = rig.dump;
     TForm1& form = rig.form;
     test::ManualClock& clock = rig.clock;
     ASSERT_TRUE(rig.playToDump());
