@@ -23,6 +23,7 @@ namespace {
 constexpr std::int64_t kMarginMicros = 3000;
 constexpr std::size_t kRingEntries = 4096;
 constexpr std::size_t kPendingCapacity = 4096;
+constexpr std::int64_t kLongestFlushMicros = 250000;
 
 enum class Kind : std::uint32_t { Message, DropStatus, DropNotes };
 
@@ -45,6 +46,7 @@ struct JackMidiPort::Impl {
     std::atomic<bool> gone{false};
     std::atomic<std::int64_t> late{0};
     std::atomic<std::int64_t> latency{0};
+    std::atomic<std::size_t> waiting{0}; // messages still in the callback after its last period
 
     // The process callback's own: messages waiting for their frame, in frame order.
     std::array<Entry, kPendingCapacity> pending{};
@@ -131,6 +133,7 @@ struct JackMidiPort::Impl {
         }
         std::copy(pending.begin() + written, pending.begin() + pendingCount, pending.begin());
         pendingCount -= written;
+        waiting.store(pendingCount, std::memory_order_release);
         return 0;
     }
 
@@ -150,6 +153,12 @@ JackMidiPort::JackMidiPort(std::string portName) : impl_(std::make_unique<Impl>(
 }
 
 JackMidiPort::~JackMidiPort() {
+    // What was just sent (Stop as the program ends) is written a period or so later: let it go
+    // out before the client closes, but never wait long for a server that hangs.
+    const std::int64_t giveUp = monotonicMicros() + kLongestFlushMicros;
+    while (usable() && monotonicMicros() < giveUp &&
+           (jack_ringbuffer_read_space(impl_->ring) > 0 || impl_->waiting.load() > 0))
+        sleepUntilMonotonic(monotonicMicros() + 2000);
     impl_->close();
 }
 
