@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -95,9 +96,14 @@ int main(int argc, char** argv) {
         if (engine.st.pickStep * 7 >= static_cast<int>(engine.st.pickMemory[1][1].size()))
             form.Button65Click();
     });
+    // The machine's floor in the same run: a plain thread sleeping to a grid of beats.
+    std::vector<std::int64_t> floorErrors(static_cast<std::size_t>(beats), 0);
+    std::thread floor;
     QTimer::singleShot(500, &form, [&] {
         form.Button65Click();
         source.start();
+        floor = std::thread(fw::bench::floorThread, fw::monotonicMicros(),
+                            static_cast<std::int64_t>(60e6 / bpm), beats, &floorErrors, nullptr);
     });
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
@@ -109,6 +115,8 @@ int main(int argc, char** argv) {
                 source.port().c_str(), bpm, laterBpm);
     std::fflush(stdout);
     QApplication::exec();
+    if (floor.joinable())
+        floor.join();
 
     std::vector<std::int64_t> errors, tempoErrors;
     const auto& clocks = source.clockTimes();
@@ -137,6 +145,7 @@ int main(int argc, char** argv) {
                 (clocks.size() - 1) / fw::kClocksPerBeat + 1, missing);
     std::printf("%-40s %7s  %8s  %8s  %8s  %8s\n", "", "count", "min", "p50", "p99", "max");
     printStats("later beats: first note - clock, ms", statsOf(errors));
+    printStats("floor (clock_nanosleep thread), ms", statsOf(floorErrors));
     printStats("|shown tempo - source|, BPM", statsOf(tempoErrors));
     return 0;
 }
