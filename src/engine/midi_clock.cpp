@@ -9,6 +9,9 @@ namespace {
 // stopped and started again.
 constexpr std::int64_t kLongestClockGapMicros = 2000000;
 constexpr int kRing = kClocksPerBeat + 1;
+// The shortest beat the sequencer plays (1000 BPM). Shorter ones are the first beats at start-up,
+// 1 ms apart until the tempo bar is read: clocks for them would tell followers a wild tempo.
+constexpr std::int64_t kShortestBeatMicros = 60000;
 } // namespace
 
 void MidiClockOut::setSending(bool on) {
@@ -43,7 +46,7 @@ void MidiClockOut::outputChanged() {
 }
 
 void MidiClockOut::beat(std::int64_t beatMicros, std::int64_t periodMicros) {
-    if (!sending_)
+    if (!sending_ || periodMicros < kShortestBeatMicros)
         return;
     // An output that was not open when sending began, or that closed, hears Start first.
     if (started_ != out_.port() || (started_ && !started_->usable())) {

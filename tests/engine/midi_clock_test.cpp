@@ -50,13 +50,15 @@ TEST(MidiClockOut, StartsSendsTwentyFourClocksABeatAfterTheNotesAndStops) {
     EXPECT_EQ(rig.out.midiMsg[0], 0x91);
 }
 
-TEST(MidiClockOut, AnOutputOpenedLaterOrChosenAnewHearsStart) {
+TEST(MidiClockOut, AnOutputOpenedLaterOrChosenAnewHearsStartAndStartUpBeatsSendNoClocks) {
     EngineRig rig;
     MidiClockOut clock(rig.out);
     clock.setSending(true); // the output is not open yet
     EXPECT_TRUE(rig.port.sent.empty());
     rig.port.open();
-    clock.beat(5000, 24000);
+    clock.beat(1000, 1000); // a start-up beat, before the tempo is read
+    EXPECT_TRUE(rig.port.sent.empty());
+    clock.beat(5000, 240000);
     ASSERT_EQ(realtime(rig.port).size(), 25u);
     EXPECT_EQ(realtime(rig.port)[0], "FA");
 
@@ -66,7 +68,7 @@ TEST(MidiClockOut, AnOutputOpenedLaterOrChosenAnewHearsStart) {
     clock.outputChanged();
     EXPECT_EQ(realtime(rig.port).back(), "FC");
     EXPECT_EQ(realtime(other), std::vector<std::string>{"FA"});
-    clock.beat(29000, 24000);
+    clock.beat(245000, 240000);
     EXPECT_EQ(realtime(other).size(), 25u);
     EXPECT_EQ(realtime(rig.port).size(), 26u);
 }
