@@ -50,6 +50,7 @@ class MusicToysPage;
 class JoystickMappingPage;
 class ConfigurationSetGroup;
 class MidiSyncGroup;
+class PlayLogsHost;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -65,6 +66,8 @@ public:
 
     Engine& engine() { return engine_; }
     MidiOutput& output() { return output_; }
+    // The play log view's sink, which every logged message reaches.
+    MemoLog& playLog() { return playLog_; }
     Prompts& prompts() { return services_.prompts; }
     Random& random() { return services_.random; }
     Joystick& joystick() { return services_.joystick; }
@@ -222,6 +225,7 @@ private:
     std::array<QDialog*, 8> forms_{};
     std::string chosenOutputKey_;
     Settings settings_;
+    std::unique_ptr<PlayLogsHost> playLogsHost_;
 };
 
 } // namespace fw
