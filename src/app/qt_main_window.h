@@ -51,6 +51,7 @@ class MusicToysPage;
 class JoystickMappingPage;
 class ConfigurationSetGroup;
 class SoundGroup;
+class MidiSyncGroup;
 class PlayLogsHost;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
@@ -173,6 +174,7 @@ public:
     JoystickMappingPage* JoystickMapping = nullptr;   // "Joystick Mapping" tab
     ConfigurationSetGroup* ConfigSet = nullptr;       // "Config" > "Configuration Set"
     SoundGroup* Sound = nullptr;                      // "Config" > "Sound"
+    MidiSyncGroup* MidiSync = nullptr;                // "Config" > "MIDI Clock"
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.
@@ -221,6 +223,7 @@ private:
     void preloadInstruments();
     SoundGroup::Hooks soundHooks();
     void scheduleStrum();
+    void connectMidiSync();
 
     Services services_;
     MemoLog playLog_;
