@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "app/qt_main_window.h"
 #include "app/qt_prompts.h"
 #include "chords/qt_edit_chord_chooser.h"
@@ -16,9 +17,25 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
+#include <cstdio>
 #include <exception>
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that they need no display.
+    const fw::CommandLine command = fw::parseCommandLine({argv + 1, argv + argc});
+    switch (command.action) {
+    case fw::CommandLine::Action::Help:
+        std::fputs(fw::usageText().c_str(), stdout);
+        return 0;
+    case fw::CommandLine::Action::Version:
+        std::puts("fretwright " FW_VERSION);
+        return 0;
+    case fw::CommandLine::Action::Error:
+        std::fprintf(stderr, "fretwright: %s\nTry 'fretwright --help'.\n", command.error.c_str());
+        return 2;
+    case fw::CommandLine::Action::Run:
+        break;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Fretwright");
     // Ties the windows to the installed desktop entry and its icon.
@@ -40,10 +57,9 @@ int main(int argc, char** argv) {
         fw::TForm7 form7(&form1);
         form1.setSecondaryForms(&form2, &form3, &form4, &form5, &form6, &form7);
         // What is kept between runs: the MIDI output chosen last, the sound, the controllers.
-        form1.restoreSettings(
-            (QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-             "/Fretwright.conf")
-                .toStdString());
+        form1.restoreSettings((QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                               "/Fretwright.conf")
+                                  .toStdString());
         form1.show();
         return QApplication::exec();
     } catch (const std::exception& e) {
