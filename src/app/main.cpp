@@ -57,9 +57,10 @@ int main(int argc, char** argv) {
         fw::TForm7 form7(&form1);
         form1.setSecondaryForms(&form2, &form3, &form4, &form5, &form6, &form7);
         // What is kept between runs: the MIDI output chosen last, the sound, the controllers.
-        form1.restoreSettings((QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-                               "/Fretwright.conf")
-                                  .toStdString());
+        form1.restoreSettings(
+            (QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+             "/Fretwright.conf")
+                .toStdString());
         form1.show();
         return QApplication::exec();
     } catch (const std::exception& e) {
