@@ -1,16 +1,11 @@
 #include "app/command_line.h"
 #include "app/qt_main_window.h"
 #include "app/qt_prompts.h"
-#include "chords/qt_edit_chord_chooser.h"
-#include "chords/qt_fast_chord_generator.h"
-#include "chords/qt_finger_chords.h"
+#include "app/qt_window_links.h"
 #include "engine/clock.h"
 #include "engine/midi_outputs.h"
 #include "engine/random.h"
-#include "input/qt_joystick_calibration.h"
-#include "input/qt_keyboard_play_window.h"
 #include "input/sdl_joystick.h"
-#include "picks/qt_picking_style_manager.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -49,18 +44,11 @@ int main(int argc, char** argv) {
         fw::SeededRandom random(fw::freshSeed());
         fw::TForm1 form1({clock, prompts, outputs, joystick, random});
         prompts.setParent(&form1);
-        fw::TForm2 form2(&form1);
-        fw::TForm3 form3(&form1);
-        fw::TForm4 form4(&form1);
-        fw::TForm5 form5(&form1);
-        fw::TForm6 form6(&form1);
-        fw::TForm7 form7(&form1);
-        form1.setSecondaryForms(&form2, &form3, &form4, &form5, &form6, &form7);
+        fw::SecondaryWindows secondary(form1);
         // What is kept between runs: the MIDI output chosen last, the sound, the controllers.
-        form1.restoreSettings(
-            (QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-             "/Fretwright.conf")
-                .toStdString());
+        form1.restoreSettings((QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                               "/Fretwright.conf")
+                                  .toStdString());
         form1.show();
         return QApplication::exec();
     } catch (const std::exception& e) {

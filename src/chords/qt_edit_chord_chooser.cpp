@@ -1,7 +1,5 @@
 #include "chords/qt_edit_chord_chooser.h"
 
-#include "app/qt_main_window.h"
-#include "chords/chord_sets.h"
 #include "chords/qt_chord_builder_page.h"
 #include "engine/prompts.h"
 
@@ -9,7 +7,7 @@
 
 namespace fw {
 
-TForm6::TForm6(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main), main_(main) {
+TForm6::TForm6(EditChordChooserHost& host, QWidget* parent) : QDialog(parent), host_(host) {
     setObjectName("TForm6");
     setWindowTitle("Select a Mode to Edit");
     setModal(true);
@@ -39,13 +37,13 @@ void TForm6::Button1Click() {
     const int set = RadioGroup1->itemIndex() + 1;
     const int chord = RadioGroup2->itemIndex() + 1;
     if (set >= 1 && set <= 4 && chord >= 1 && chord <= 4) {
-        ChordBuilderPage* builder = main_->ChordBuilder;
-        const BuilderChord shown = builderChordFor(main_->engine().st.chordMemory[set][chord]);
-        builder->showChord(shown);
+        ChordBuilderPage& builder = host_.builder();
+        const BuilderChord shown = builderChordFor(host_.storedChord(set, chord));
+        builder.showChord(shown);
         // A lowest note outside the root list (a loaded file can hold any number) leaves no
         // root selected; the builder keeps it, so a slot button stores the chord unchanged.
-        if (shown.root < -1 || shown.root >= builder->ListBox2->count())
-            main_->prompts().showMessage(
+        if (shown.root < -1 || shown.root >= builder.ListBox2->count())
+            host_.prompts().showMessage(
                 "The lowest note of this chord, " + std::to_string(shown.root) +
                 ", is not in the \"Chord Root\" list. The slot buttons store the chord as it is "
                 "until you choose a root.");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chords/chord_sets.h"
 #include "ui/qt_widgets.h"
 
 #include <QDialog>
@@ -7,14 +8,25 @@
 
 namespace fw {
 
-class TForm1;
+class ChordBuilderPage;
+class Prompts;
+
+// What the window needs of the window that shows it.
+class EditChordChooserHost {
+public:
+    virtual ~EditChordChooserHost() = default;
+    virtual ChordBuilderPage& builder() = 0;
+    // Chord memory entry (set 1..4, chord 1..4).
+    virtual const ChordNotes& storedChord(int set, int chord) const = 0;
+    virtual Prompts& prompts() = 0;
+};
 
 // The "Select a Mode to Edit" window: picks a stored chord and loads it back into the chord
 // builder. Shown modally from the main window and kept until exit, so it remembers its choice.
 class TForm6 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm6(TForm1* main, QWidget* parent = nullptr);
+    TForm6(EditChordChooserHost& host, QWidget* parent);
 
     void Button1Click(); // "Edit"
     void Button2Click(); // "Cancel"
@@ -25,7 +37,7 @@ public:
     QPushButton* Button2 = nullptr;
 
 private:
-    TForm1* main_;
+    EditChordChooserHost& host_;
 };
 
 } // namespace fw

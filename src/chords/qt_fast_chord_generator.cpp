@@ -1,14 +1,12 @@
 #include "chords/qt_fast_chord_generator.h"
 
-#include "app/qt_main_window.h"
 #include "chords/chord_generators.h"
-#include "chords/qt_chord_builder_page.h"
 
 #include <QGridLayout>
 
 namespace fw {
 
-TForm2::TForm2(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main), main_(main) {
+TForm2::TForm2(FastChordGeneratorHost& host, QWidget* parent) : QDialog(parent), host_(host) {
     setObjectName("TForm2");
     setWindowTitle("Fast Chord Generator");
     setModal(true);
@@ -36,8 +34,7 @@ void TForm2::Button1Click() {
                                           static_cast<ChordTop>(RadioGroup2->itemIndex()),
                                           static_cast<ChordFifth>(RadioGroup3->itemIndex()));
     for (int k = 1; k <= 10; ++k)
-        main_->ChordBuilder->setOffsetText(
-            k, QString::number(offsets[static_cast<std::size_t>(k - 1)]));
+        host_.setBuilderOffset(k, offsets[static_cast<std::size_t>(k - 1)]);
     accept();
 }
 

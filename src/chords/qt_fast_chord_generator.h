@@ -7,14 +7,20 @@
 
 namespace fw {
 
-class TForm1;
+// What the window needs of the window that shows it: the builder's offset boxes.
+class FastChordGeneratorHost {
+public:
+    virtual ~FastChordGeneratorHost() = default;
+    // Box 1..10 of "1/2N Offset" shows offset, as if typed.
+    virtual void setBuilderOffset(int box, int offset) = 0;
+};
 
 // The "Fast Chord Generator" window, shown modally from the main window and kept until exit:
 // it writes the offsets of a chord type into the builder's ten boxes, never its root.
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm2(TForm1* main, QWidget* parent = nullptr);
+    TForm2(FastChordGeneratorHost& host, QWidget* parent);
 
     // "Generate": fills the builder's offset boxes and closes.
     void Button1Click();
@@ -25,7 +31,7 @@ public:
     QPushButton* Button1 = nullptr;    // "Generate"
 
 private:
-    TForm1* main_;
+    FastChordGeneratorHost& host_;
 };
 
 } // namespace fw

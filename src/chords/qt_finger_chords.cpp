@@ -1,9 +1,6 @@
 #include "chords/qt_finger_chords.h"
 
-#include "app/qt_main_window.h"
 #include "chords/chord_generators.h"
-#include "chords/qt_chord_builder_page.h"
-#include "chords/qt_note_preview.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -48,7 +45,7 @@ protected:
 };
 } // namespace
 
-TForm4::TForm4(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main), main_(main) {
+TForm4::TForm4(FingerChordsHost& host, QWidget* parent) : QDialog(parent), host_(host) {
     setObjectName("TForm4");
     setWindowTitle("6 String Guitar Finger Chords");
     setModal(true);
@@ -102,13 +99,11 @@ int TForm4::fretOf(int string) const {
 void TForm4::previewString(int string) {
     if (string < 0 || string > 5)
         return;
-    // The builder's previews share the player: a note struck here and there ends once.
-    main_->ChordBuilder->preview().play(0x91 + main_->engine().ui.track,
-                                        fingerNote(string, fretOf(string)), kPreviewVelocity);
+    host_.previewGuitarNote(fingerNote(string, fretOf(string)), kPreviewVelocity);
 }
 
 void TForm4::Button29Click() {
-    main_->Button29Click();
+    host_.silence();
 }
 
 void TForm4::Button6Click() {
@@ -117,8 +112,7 @@ void TForm4::Button6Click() {
         frets[static_cast<std::size_t>(s)] = fretOf(s);
     const auto offsets = fingerChordOffsets(frets);
     for (int s = 0; s < 6; ++s)
-        main_->ChordBuilder->setOffsetText(s + 1,
-                                           QString::number(offsets[static_cast<std::size_t>(s)]));
+        host_.setBuilderOffset(s + 1, offsets[static_cast<std::size_t>(s)]);
     accept();
 }
 

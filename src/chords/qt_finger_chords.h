@@ -9,7 +9,18 @@
 
 namespace fw {
 
-class TForm1;
+// What the window needs of the window that shows it.
+class FingerChordsHost {
+public:
+    virtual ~FingerChordsHost() = default;
+    // Box 1..10 of "1/2N Offset" shows offset, as if typed.
+    virtual void setBuilderOffset(int box, int offset) = 0;
+    // Sounds a note on the guitar's channel for about a second, through the builder's preview
+    // player, so that a note struck here and there ends once; not logged.
+    virtual void previewGuitarNote(int note, int velocity) = 0;
+    // The main window's "Silence".
+    virtual void silence() = 0;
+};
 
 // The "6 String Guitar Finger Chords" window, shown modally from the main window and kept until
 // exit: one column of fret positions per guitar string, previews, and "Generate" into the first
@@ -17,7 +28,7 @@ class TForm1;
 class TForm4 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm4(TForm1* main, QWidget* parent = nullptr);
+    TForm4(FingerChordsHost& host, QWidget* parent);
 
     // The fret chosen on string s (0 = low E .. 5 = high E).
     int fretOf(int string) const;
@@ -36,7 +47,7 @@ public:
     QPushButton* Button7 = nullptr;  // "Cancel"
 
 private:
-    TForm1* main_;
+    FingerChordsHost& host_;
 };
 
 } // namespace fw

@@ -1,9 +1,9 @@
 #include "input/qt_joystick_calibration.h"
 
-#include "app/qt_main_window.h"
-#include "ui/qt_widgets.h"
 #include "engine/prompts.h"
-#include "input/qt_joystick_mapping_page.h"
+#include "input/joystick.h"
+#include "input/joystick_mapping.h"
+#include "ui/qt_widgets.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -16,8 +16,8 @@ const char* const kTabCaptions[3] = {"Fret Calibration", "Pick Selector Calibrat
 constexpr int kRoles[3] = {kRoleFrets, kRolePick, kRoleChord};
 } // namespace
 
-TForm7::TForm7(TForm1* main, QWidget* parent)
-    : QDialog(parent ? parent : main), main_(main), run_(main->engine().st) {
+TForm7::TForm7(JoystickCalibrationHost& host, QWidget* parent)
+    : QDialog(parent), host_(host), run_(host.playState()) {
     setObjectName("TForm7");
     setWindowTitle("Joystick Calibration");
     setModal(true);
@@ -68,11 +68,11 @@ QLabel* TForm7::runLabel() const {
 }
 
 void TForm7::startRun(CalibrationKind kind) {
-    const int axis = main_->joystickPlay().map.axisOf(kRoles[static_cast<int>(kind)]);
+    const int axis = host_.axisOf(kRoles[static_cast<int>(kind)]);
     std::string message;
     if (!run_.start(kind, axis, message)) {
         if (!message.empty())
-            main_->prompts().showMessage(message);
+            host_.prompts().showMessage(message);
         return;
     }
     for (auto* b : calibrateButtons)
@@ -86,7 +86,7 @@ void TForm7::CalibrationTimerTimer() {
     if (!run_.running())
         return;
     JoyInfo reading;
-    main_->joystick().getPosEx(reading);
+    host_.joystick().getPosEx(reading);
     switch (run_.step(reading)) {
     case AxisCalibration::Step::Waiting:
         break;
@@ -95,7 +95,7 @@ void TForm7::CalibrationTimerTimer() {
         break;
     case AxisCalibration::Step::Finished:
         endRun();
-        main_->prompts().showMessage(run_.closingMessage());
+        host_.prompts().showMessage(run_.closingMessage());
         break;
     }
 }
@@ -117,7 +117,7 @@ void TForm7::CancelClick() {
 
 void TForm7::Button4Click() {
     CancelClick();
-    main_->JoystickMapping->Button107Click();
+    host_.applyCalibrations();
     accept();
 }
 

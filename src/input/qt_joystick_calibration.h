@@ -12,7 +12,22 @@
 
 namespace fw {
 
-class TForm1;
+class Joystick;
+class Prompts;
+
+// What the window needs of the main window.
+class JoystickCalibrationHost {
+public:
+    virtual ~JoystickCalibrationHost() = default;
+    // The play state whose calibration arrays a run samples into.
+    virtual PlayState& playState() = 0;
+    // The axis mapped to a role (kRoleFrets, kRolePick, kRoleChord), 0 for none.
+    virtual int axisOf(int role) const = 0;
+    virtual Joystick& joystick() = 0;
+    virtual Prompts& prompts() = 0;
+    // The mapping tab's "Apply Calibrations".
+    virtual void applyCalibrations() = 0;
+};
 
 // The "Joystick Calibration" window, shown modally from the main window and kept until exit.
 // A run samples the analog axis position by position on a timer, so the window and the main
@@ -21,7 +36,7 @@ class TForm1;
 class TForm7 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm7(TForm1* main, QWidget* parent = nullptr);
+    TForm7(JoystickCalibrationHost& host, QWidget* parent);
 
     // Handlers, named after their controls.
     void Button1Click() { startRun(CalibrationKind::Frets); }
@@ -48,7 +63,7 @@ private:
     void endRun();
     QLabel* runLabel() const;
 
-    TForm1* main_;
+    JoystickCalibrationHost& host_;
     AxisCalibration run_;
 };
 

@@ -1,10 +1,7 @@
 #include "input/qt_keyboard_play_window.h"
 
-#include "app/qt_main_window.h"
 #include "input/keyboard_play.h"
 #include "input/qt_key_translate.h"
-
-#include "ui/qt_widgets.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -24,8 +21,6 @@ QSlider* bar(const QString& name, int min, int max, int position, int tick, QWid
     return s;
 }
 
-// Buttons and switches never take the focus: the arrow keys would move it away from the
-// controls that play.
 // Buttons and boxes here never take the focus, so that every key keeps playing.
 QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
     auto* b = makeButton(name, caption, parent);
@@ -53,21 +48,15 @@ void setChecked(QCheckBox* box, bool on) {
         box->setChecked(on);
     }
 }
-
-// A main-window bar takes a position from here, clamped to its own range; its change handling
-// is not run, as for any position set from code.
-void copyTo(QSlider* mainBar, int& modelPosition, int value) {
-    modelPosition = std::clamp(value, mainBar->minimum(), mainBar->maximum());
-}
 } // namespace
 
-TForm5::TForm5(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main), main_(main) {
+TForm5::TForm5(KeyboardPlayHost& host, QWidget* parent) : QDialog(parent), host_(host) {
     setObjectName("TForm5");
     setWindowTitle("Keyboard Play Mode Input");
     setModal(true);
     resize(640, 300);
     buildWindow();
-    connect(main_, &TForm1::controlsSynced, this, &TForm5::followMain);
+    host_.whenControlsSynced(this, [this] { followMain(); });
 }
 
 void TForm5::buildWindow() {
@@ -182,52 +171,52 @@ void TForm5::keyPressEvent(QKeyEvent* event) {
 
 void TForm5::FormKeyDown(int& key, Qt::KeyboardModifiers shift) {
     Label1->setText(QString::number(key));
-    main_->Edit22KeyDown(key, shift);
+    host_.keyDown(key, shift);
 }
 
 void TForm5::TrackRadioGroupClick() {
-    main_->engine().ui.track = TrackRadioGroup->itemIndex();
-    main_->syncControls();
+    host_.controls().track = TrackRadioGroup->itemIndex();
+    host_.syncControls();
 }
 
 void TForm5::CheckBox4Click() {
-    main_->engine().ui.realtimeFrets = CheckBox4->isChecked();
-    main_->syncControls();
+    host_.controls().realtimeFrets = CheckBox4->isChecked();
+    host_.syncControls();
 }
 
 void TForm5::CheckBox5Click() {
-    main_->engine().ui.mergeModes = CheckBox5->isChecked();
-    main_->syncControls();
+    host_.controls().mergeModes = CheckBox5->isChecked();
+    host_.syncControls();
 }
 
 void TForm5::TremTrackerChange() {
-    copyTo(main_->TremTracker, main_->engine().ui.tremPosition, TremTracker->value());
-    main_->syncControls();
+    host_.moveMainBar(KeyboardPlayHost::Bar::Bend, TremTracker->value());
+    host_.syncControls();
 }
 
 void TForm5::TempTrackerChange() {
-    copyTo(main_->TempTracker, main_->engine().ui.tempPosition, TempTracker->value());
-    main_->syncControls();
+    host_.moveMainBar(KeyboardPlayHost::Bar::Tempo, TempTracker->value());
+    host_.syncControls();
 }
 
 void TForm5::VTrackerChange() {
     // The velocity follows at the next key press, when the main bar's handling runs.
-    copyTo(main_->VTracker, main_->engine().ui.vPosition, VTracker->value());
-    main_->syncControls();
+    host_.moveMainBar(KeyboardPlayHost::Bar::Velocity, VTracker->value());
+    host_.syncControls();
 }
 
 void TForm5::Button31Click() {
-    main_->Button31Click();
+    host_.alternateInstrument(2);
 }
 void TForm5::Button32Click() {
-    main_->Button32Click();
+    host_.alternateInstrument(1);
 }
 void TForm5::Button33Click() {
-    main_->Button33Click();
+    host_.alternateInstrument(3);
 }
 
 void TForm5::followMain() {
-    const ControlState& ui = main_->engine().ui;
+    const ControlState& ui = host_.controls();
     setSlider(TremTracker, ui.tremPosition);
     setSlider(TempTracker, ui.tempPosition);
     setSlider(VTracker, ui.vPosition);

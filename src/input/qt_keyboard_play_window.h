@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/play_state.h"
 #include "ui/qt_widgets.h"
 
 #include <QCheckBox>
@@ -9,9 +10,29 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include <functional>
+
 namespace fw {
 
-class TForm1;
+// What the window needs of the main window, whose controls it copies.
+class KeyboardPlayHost {
+public:
+    enum class Bar { Bend, Tempo, Velocity };
+    virtual ~KeyboardPlayHost() = default;
+    // The play model that the bars, switches and "Track" of both windows mirror.
+    virtual ControlState& controls() = 0;
+    // The main window's bar takes a position, clamped to its own range; its change handling is
+    // not run, as for any position set from code.
+    virtual void moveMainBar(Bar bar, int value) = 0;
+    // Brings the main window's controls in line with the model.
+    virtual void syncControls() = 0;
+    // A key as the main window's keyboard box takes it.
+    virtual void keyDown(int& key, Qt::KeyboardModifiers shift) = 0;
+    // Alternate instrument 1..3.
+    virtual void alternateInstrument(int n) = 0;
+    // follow runs, in receiver's lifetime, whenever the main window's controls were synced.
+    virtual void whenControlsSynced(QObject* receiver, std::function<void()> follow) = 0;
+};
 
 // The "Keyboard Play Mode Input" window, shown modally from the main window and kept until exit.
 // Keys pressed here play exactly as in the main window's expert box; its bars, switches and
@@ -19,7 +40,7 @@ class TForm1;
 class TForm5 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm5(TForm1* main, QWidget* parent = nullptr);
+    TForm5(KeyboardPlayHost& host, QWidget* parent);
 
     // Handlers, named after their controls.
     void FormKeyDown(int& key, Qt::KeyboardModifiers shift);
@@ -58,7 +79,7 @@ protected:
 private:
     void buildWindow();
 
-    TForm1* main_;
+    KeyboardPlayHost& host_;
 };
 
 } // namespace fw

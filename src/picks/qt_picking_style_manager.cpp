@@ -1,6 +1,7 @@
 #include "picks/qt_picking_style_manager.h"
 
-#include "app/qt_main_window.h"
+#include "engine/prompts.h"
+#include "engine/random.h"
 #include "files/line_file.h"
 #include "picks/picking_styles.h"
 #include "picks/qt_pick_pages.h"
@@ -26,7 +27,7 @@ int chosenSequence(const RadioGroup* group) {
 }
 } // namespace
 
-TForm3::TForm3(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main), main_(main) {
+TForm3::TForm3(PickingStyleManagerHost& host, QWidget* parent) : QDialog(parent), host_(host) {
     setObjectName("TForm3");
     setWindowTitle("Picking Style Manager");
     setModal(true);
@@ -92,61 +93,61 @@ TForm3::TForm3(TForm1* main, QWidget* parent) : QDialog(parent ? parent : main),
 }
 
 void TForm3::Button1Click() {
-    const auto path = main_->prompts().openFileName(kLoadStyleSlotDialog);
+    const auto path = host_.prompts().openFileName(kLoadStyleSlotDialog);
     if (!path)
         return;
     const auto read = readStyleSlotFile(*path);
     if (!read.ok()) {
-        main_->prompts().showMessage(read.error);
+        host_.prompts().showMessage(read.error);
         return;
     }
-    main_->pickSetPages->setChannelTexts(chosenSequence(RadioGroup1), read.value);
+    host_.pickPages().setChannelTexts(chosenSequence(RadioGroup1), read.value);
 }
 
 void TForm3::Button2Click() {
-    const auto path = main_->prompts().saveFileName(kSaveStyleSlotDialog);
+    const auto path = host_.prompts().saveFileName(kSaveStyleSlotDialog);
     if (!path)
         return;
     const std::string text =
-        styleSlotText(main_->pickSetPages->channelTexts(chosenSequence(RadioGroup2)));
+        styleSlotText(host_.pickPages().channelTexts(chosenSequence(RadioGroup2)));
     if (auto error = writeFileReplacing(*path, text))
-        main_->prompts().showMessage(*error);
+        host_.prompts().showMessage(*error);
 }
 
 void TForm3::Button4Click() {
-    const auto path = main_->prompts().openFileName(kLoadStyleGroupDialog);
+    const auto path = host_.prompts().openFileName(kLoadStyleGroupDialog);
     if (!path)
         return;
     const auto read = readStyleGroupFile(*path);
     if (!read.ok()) {
-        main_->prompts().showMessage(read.error);
+        host_.prompts().showMessage(read.error);
         return;
     }
     for (int n = 1; n <= kPickSequences; ++n)
-        main_->pickSetPages->setChannelTexts(n, read.value[static_cast<std::size_t>(n - 1)]);
+        host_.pickPages().setChannelTexts(n, read.value[static_cast<std::size_t>(n - 1)]);
 }
 
 void TForm3::Button5Click() {
-    const auto path = main_->prompts().saveFileName(kSaveStyleGroupDialog);
+    const auto path = host_.prompts().saveFileName(kSaveStyleGroupDialog);
     if (!path)
         return;
     StyleGroup group;
     for (int n = 1; n <= kPickSequences; ++n)
-        group[static_cast<std::size_t>(n - 1)] = main_->pickSetPages->channelTexts(n);
+        group[static_cast<std::size_t>(n - 1)] = host_.pickPages().channelTexts(n);
     if (auto error = writeFileReplacing(*path, styleGroupText(group)))
-        main_->prompts().showMessage(*error);
+        host_.prompts().showMessage(*error);
 }
 
 void TForm3::Button6Click() {
     // The count is checked before the boxes are touched, so a typo keeps the player's pattern.
     const auto count = parseStyleNoteCount(Edit2->text().toStdString());
     if (!count.ok()) {
-        main_->prompts().showMessage(count.error);
+        host_.prompts().showMessage(count.error);
         return;
     }
     const std::string pool = Edit1->text().toLatin1().toStdString();
-    main_->pickSetPages->setChannelTexts(chosenSequence(RadioGroup3),
-                                         generateRandomStyle(main_->random(), pool, count.value));
+    host_.pickPages().setChannelTexts(chosenSequence(RadioGroup3),
+                                      generateRandomStyle(host_.random(), pool, count.value));
 }
 
 void TForm3::Button3Click() {

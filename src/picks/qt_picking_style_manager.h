@@ -8,7 +8,19 @@
 
 namespace fw {
 
-class TForm1;
+class PickSetPages;
+class Prompts;
+class Random;
+
+// What the window needs of the window that shows it.
+class PickingStyleManagerHost {
+public:
+    virtual ~PickingStyleManagerHost() = default;
+    // The pick editor's boxes, which styles are loaded into and saved from.
+    virtual PickSetPages& pickPages() = 0;
+    virtual Prompts& prompts() = 0;
+    virtual Random& random() = 0;
+};
 
 // The "Picking Style Manager" window, shown modally from the main window and kept until exit.
 // It works on the pick editor's boxes only: styles loaded or generated here reach the pick
@@ -16,7 +28,7 @@ class TForm1;
 class TForm3 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm3(TForm1* main, QWidget* parent = nullptr);
+    TForm3(PickingStyleManagerHost& host, QWidget* parent);
 
     // Handlers, named after their controls.
     void Button1Click(); // "Load" one slot (*.pss)
@@ -39,7 +51,7 @@ public:
     QPushButton* Button6 = nullptr;
 
 private:
-    TForm1* main_;
+    PickingStyleManagerHost& host_;
 };
 
 } // namespace fw

@@ -1,9 +1,3 @@
-#include "chords/qt_edit_chord_chooser.h"
-#include "chords/qt_fast_chord_generator.h"
-#include "chords/qt_finger_chords.h"
-#include "input/qt_joystick_calibration.h"
-#include "input/qt_keyboard_play_window.h"
-#include "picks/qt_picking_style_manager.h"
 #include "support/qt_harness.h"
 
 #include <QApplication>
@@ -185,13 +179,8 @@ TEST(MainWindow, StartsWithTheDefaultsOfAFreshInstrument) {
 TEST(MainWindow, PlayModeButtonsSwitchTheJoystickPoll) {
     MainWindowHarness h;
     TForm1& f = *h.form;
-    TForm5 keyboard(&f);
-    TForm2 f2(&f);
-    TForm3 f3(&f);
-    TForm4 f4(&f);
-    TForm6 f6(&f);
-    TForm7 f7(&f);
-    f.setSecondaryForms(&f2, &f3, &f4, &keyboard, &f6, &f7);
+    SecondaryWindows windows(f);
+    TForm5& keyboard = *windows.form5;
     f.show();
     QTest::mouseClick(f.Button70, Qt::LeftButton);
     EXPECT_TRUE(f.Timer1->isActive());

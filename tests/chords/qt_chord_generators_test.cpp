@@ -17,8 +17,8 @@ using test::whileModal;
 
 struct ChordGeneratorsFixture : ::testing::Test {
     MainWindowHarness h;
-    TForm2 form2{h.form.get()};
-    TForm4 form4{h.form.get()};
+    TForm2 form2{*h.links, h.form.get()};
+    TForm4 form4{*h.links, h.form.get()};
     ChordBuilderPage* page = h.form->ChordBuilder;
 
     ChordGeneratorsFixture() {

@@ -3,6 +3,7 @@
 // Builds the real main window on fake ports: a recording MIDI output, a manual clock, scripted
 // prompts and a fake joystick. Timers are stopped so tests drive every tick themselves.
 #include "app/qt_main_window.h"
+#include "app/qt_window_links.h"
 #include "support/fakes.h"
 
 #include <memory>
@@ -22,11 +23,14 @@ struct MainWindowHarness {
                             return p;
                         }};
     std::unique_ptr<TForm1> form;
+    // What a secondary window built in a test sees of the main window.
+    std::unique_ptr<MainWindowLinks> links;
 
     // A real joystick capture may stand in for the fake.
     explicit MainWindowHarness(bool stopTimers = true, Joystick* realJoystick = nullptr) {
         form = std::make_unique<TForm1>(
             Services{clock, prompts, outputs, realJoystick ? *realJoystick : joystick, random});
+        links = std::make_unique<MainWindowLinks>(*form);
         if (stopTimers) {
             form->Timer2->stop();
             form->PitchUpdater->stop();
