@@ -280,18 +280,26 @@ std::vector<QWidget*> Driver::targets(QWidget* window) const {
     return out;
 }
 
+// A control not aimed at before counts five times: the buttons that open the secondary
+// windows are few among the many that are always in view.
 QWidget* Driver::chooseTarget(QWidget* window) {
     const std::vector<QWidget*> all = targets(window);
+    std::vector<int> weights;
     int total = 0;
-    for (QWidget* w : all)
-        total += weightOf(w);
+    for (QWidget* w : all) {
+        const bool fresh = !aimedAt_.count(windowName(window) + " " + describe(w));
+        weights.push_back(weightOf(w) * (fresh ? 5 : 1));
+        total += weights.back();
+    }
     if (total == 0)
         return window;
     int r = below(total);
-    for (QWidget* w : all) {
-        r -= weightOf(w);
-        if (r < 0)
-            return w;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        r -= weights[i];
+        if (r < 0) {
+            aimedAt_.insert(windowName(window) + " " + describe(all[i]));
+            return all[i];
+        }
     }
     return window;
 }
@@ -666,6 +674,7 @@ QStringList Driver::report() const {
     out << QString("windows seen (%1): %2")
                .arg(windowsSeen_.size())
                .arg(QStringList(windowsSeen_.begin(), windowsSeen_.end()).join("; "));
+    out << QString("controls aimed at: %1").arg(aimedAt_.size());
     out << QString("tabs seen (%1): %2")
                .arg(tabsSeen_.size())
                .arg(QStringList(tabsSeen_.begin(), tabsSeen_.end()).join("; "));

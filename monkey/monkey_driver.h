@@ -109,6 +109,7 @@ private:
     std::map<QString, long> kinds_;
     std::set<QString> windowsSeen_;
     std::set<QString> tabsSeen_;
+    std::set<QString> aimedAt_; // every control aimed at so far
     QStringList failures_;
 };
 

@@ -79,8 +79,9 @@ void finishMonkey() {
                 run->driver->elapsedSeconds());
     for (const QString& line : run->driver->report())
         std::printf("monkey: %s\n", qPrintable(line));
-    std::printf("monkey: longest stall of the event loop: %lld ms (limit %d ms)\n",
-                static_cast<long long>(run->watchdog->longestGapMillis()), run->options.hangMillis);
+    std::printf("monkey: longest stall of the event loop: %lld ms, at action %ld (limit %d ms)\n",
+                static_cast<long long>(run->watchdog->longestGapMillis()),
+                run->watchdog->longestGapMark(), run->options.hangMillis);
     if (run->watch->active())
         std::printf("monkey: files written: %d, all in the scratch folder unless listed below%s\n",
                     writtenInside,
@@ -119,13 +120,16 @@ void startMonkey() {
     // Plugged in before the program looks for controllers.
     run->pad = std::make_unique<test::VirtualJoystick>();
     run->driver = std::make_unique<Driver>(run->options, *run->scratch, *run->pad);
-    run->watchdog = std::make_unique<Watchdog>(run->options.hangMillis, [] {
-        return QString("at action %1 of seed %2 (the trace is in %3/trace.txt)")
-            .arg(run->driver ? run->driver->events() : 0)
-            .arg(run->options.seed)
-            .arg(run->options.scratch)
-            .toStdString();
-    });
+    run->watchdog = std::make_unique<Watchdog>(
+        run->options.hangMillis,
+        [] {
+            return QString("at action %1 of seed %2 (the trace is in %3/trace.txt)")
+                .arg(run->driver ? run->driver->events() : 0)
+                .arg(run->options.seed)
+                .arg(run->options.scratch)
+                .toStdString();
+        },
+        [] { return run->driver ? run->driver->events() : 0L; });
     run->heartbeat = new QTimer(QCoreApplication::instance());
     QObject::connect(run->heartbeat, &QTimer::timeout, [] { run->watchdog->beat(); });
     run->heartbeat->start(100);

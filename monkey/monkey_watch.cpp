@@ -20,9 +20,10 @@ std::int64_t nowMillis() {
 }
 } // namespace
 
-Watchdog::Watchdog(int limitMillis, std::function<std::string()> describe)
-    : limit_(limitMillis), describe_(std::move(describe)), windowThread_(pthread_self()),
-      thread_([this] { run(); }) {}
+Watchdog::Watchdog(int limitMillis, std::function<std::string()> describe,
+                   std::function<long()> mark)
+    : limit_(limitMillis), describe_(std::move(describe)), mark_(std::move(mark)),
+      windowThread_(pthread_self()), thread_([this] { run(); }) {}
 
 Watchdog::~Watchdog() {
     stop();
@@ -37,8 +38,10 @@ void Watchdog::stop() {
 void Watchdog::beat() {
     const std::int64_t now = nowMillis();
     const std::int64_t last = last_.exchange(now);
-    if (last != 0 && now - last > longest_)
+    if (last != 0 && now - last > longest_) {
         longest_ = now - last;
+        longestMark_ = mark_();
+    }
 }
 
 void Watchdog::run() {

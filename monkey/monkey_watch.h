@@ -19,7 +19,8 @@ namespace fw::monkey {
 // the sanitizer then prints.
 class Watchdog {
 public:
-    Watchdog(int limitMillis, std::function<std::string()> describe);
+    // describe() says where the run is, for the message; mark() numbers the current action.
+    Watchdog(int limitMillis, std::function<std::string()> describe, std::function<long()> mark);
     ~Watchdog();
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
@@ -27,12 +28,16 @@ public:
     void beat();
     // The longest time between two beats so far.
     std::int64_t longestGapMillis() const { return longest_; }
+    // The action during which it happened.
+    long longestGapMark() const { return longestMark_; }
     void stop();
 
 private:
     void run();
     const int limit_;
     std::function<std::string()> describe_;
+    std::function<long()> mark_;
+    std::atomic<long> longestMark_{0};
     std::atomic<std::int64_t> last_{0};
     std::atomic<std::int64_t> longest_{0};
     std::atomic<bool> stop_{false};
