@@ -4,15 +4,14 @@
 // thread sleeps to the same absolute deadlines with clock_nanosleep: that is the machine's floor.
 //
 //   bench_beat_timing [--seconds N] [--joystick-poll] [--accompaniment] [--hidden] [--tab N]
-//                     [--csv FILE]
+//                     [--journal DIR] [--csv FILE]
 //
 // --joystick-poll also runs the 1 ms joystick poll, as in joystick play; --accompaniment plays a
 // generated 32-step beat along with "Accomp. Beat" and runs the binary counting toy on 32-step
 // lines, one pass per bit; --hidden leaves the window unshown (nothing is painted), to tell
 // painting from the rest; --tab N shows another main tab than "Play Logs" (2), e.g. 0 for
-// "Builder".
+// "Builder"; --journal DIR keeps the take in a journal under DIR, as the program does.
 #include "app/qt_main_window.h"
-#include "ui/qt_widgets.h"
 #include "beat_error.h"
 #include "beats/qt_beat_manager_page.h"
 #include "bench_ports.h"
@@ -21,7 +20,9 @@
 #include "engine/prompts.h"
 #include "engine/random.h"
 #include "input/joystick.h"
+#include "logs/qt_play_logs_page.h"
 #include "toys/qt_music_toys_page.h"
+#include "ui/qt_widgets.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
     bool hidden = false;
     int tab = 2; // "Play Logs"
     std::string csvPath;
+    std::string journalDir;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--seconds" && i + 1 < argc) {
@@ -71,13 +73,15 @@ int main(int argc, char** argv) {
             joystickPoll = true;
         } else if (a == "--accompaniment") {
             accompaniment = true;
+        } else if (a == "--journal" && i + 1 < argc) {
+            journalDir = argv[++i];
         } else if (a == "--csv" && i + 1 < argc) {
             csvPath = argv[++i];
         } else {
             std::fprintf(
                 stderr,
                 "usage: %s [--seconds N] [--joystick-poll] [--accompaniment] [--hidden] [--tab N] "
-                "[--csv FILE]\n",
+                "[--journal DIR] [--csv FILE]\n",
                 argv[0]);
             return 2;
         }
@@ -94,6 +98,8 @@ int main(int argc, char** argv) {
                                 return p;
                             }};
     fw::TForm1 form(ports.with(outputs));
+    if (!journalDir.empty())
+        form.PlayLogs->keepTakesIn(QString::fromStdString(journalDir));
     if (!hidden)
         form.show();
     // Keep the play log in view so its growth is painted as it would be on screen.
@@ -190,7 +196,8 @@ int main(int argc, char** argv) {
         if (accompaniment)
             form.MusicToys->Button96Click();
     });
-    std::printf("Playing %d beats at %d BPM (%d s)%s%s, %s...\n", beats, engine.bpm(), seconds,
+    std::printf("Playing %d beats at %d BPM (%d s)%s%s%s, %s...\n", beats, engine.bpm(), seconds,
+                journalDir.empty() ? "" : " with the take's journal on disk",
                 joystickPoll ? " with the 1 ms joystick poll" : "",
                 accompaniment ? " with a 32-step accompaniment and the counting toy" : "",
                 hidden ? "window hidden"

@@ -20,6 +20,7 @@ public:
     void showMessage(const std::string&) override { ++messages; }
     std::optional<std::string> openFileName(const FileDialogSpec&) override { return {}; }
     std::optional<std::string> saveFileName(const FileDialogSpec&) override { return {}; }
+    bool askYesNo(const std::string&) override { return true; }
     int messages = 0;
 };
 

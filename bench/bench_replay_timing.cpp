@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 
 #include <algorithm>
 #include <cstdio>
@@ -154,7 +155,12 @@ int main(int argc, char** argv) {
     std::thread floorThread(runFloor, wall0 + 5000);
     const std::int64_t cpu0 = threadCpuMicros();
     const std::int64_t proc0 = processCpuMicros();
+    // The replay runs on the window's event loop and tells when it ends.
+    QEventLoop replaying;
+    QObject::connect(&page, &fw::PlayLogsPage::playbackEnded, &replaying, &QEventLoop::quit);
     page.Button82Click();
+    if (page.player().running())
+        replaying.exec();
     floorThread.join();
     const std::int64_t wall = fw::monotonicMicros() - wall0;
     const double mainCpu =
@@ -182,7 +188,7 @@ int main(int argc, char** argv) {
     }
     print("Replay (window thread):", replay, mainCpu);
     std::printf("%-34s whole process %.2f %% of a core\n", "", procCpu);
-    std::printf("p99 replay / p99 floor = %.2f (target at most 1.2); p50 %s 0.25 ms; CPU %s 5 %%\n",
+    std::printf("p99 replay / p99 floor = %.2f (target at most 1.1); p50 %s 0.25 ms; CPU %s 5 %%\n",
                 replay.p99 / floor.p99, replay.p50 < 0.25 ? "under" : "NOT under",
                 mainCpu < 5 ? "under" : "NOT under");
     return 0;

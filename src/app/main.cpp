@@ -6,11 +6,13 @@
 #include "engine/midi_outputs.h"
 #include "engine/random.h"
 #include "input/sdl_joystick.h"
+#include "logs/qt_play_logs_page.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <cstdio>
 #include <exception>
@@ -49,7 +51,12 @@ int main(int argc, char** argv) {
         form1.restoreSettings((QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
                                "/Fretwright.conf")
                                   .toStdString());
+        // The take being recorded is kept on disk until it is saved; one that a crash left
+        // behind is offered back once the window is up.
+        form1.PlayLogs->keepTakesIn(
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
         form1.show();
+        QTimer::singleShot(0, &form1, [&form1] { form1.PlayLogs->recoverTakes(); });
         return QApplication::exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, "Fretwright", QString::fromLocal8Bit(e.what()));

@@ -1,6 +1,7 @@
 #include "app/qt_main_window.h"
 
 #include "app/qt_fretboard.h"
+#include "app/qt_play_logs_host.h"
 #include "beats/qt_beat_manager_page.h"
 #include "engine/clock.h"
 #include "engine/fluid_synth_port.h"

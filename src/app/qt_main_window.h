@@ -49,6 +49,7 @@ class BeatManagerPage;
 class MusicToysPage;
 class JoystickMappingPage;
 class ConfigurationSetGroup;
+class PlayLogsHost;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
 // drive play.
@@ -64,6 +65,8 @@ public:
 
     Engine& engine() { return engine_; }
     MidiOutput& output() { return output_; }
+    // The play log view's sink, which every logged message reaches.
+    MemoLog& playLog() { return playLog_; }
     Prompts& prompts() { return services_.prompts; }
     Random& random() { return services_.random; }
     Joystick& joystick() { return services_.joystick; }
@@ -219,6 +222,7 @@ private:
     std::array<QDialog*, 8> forms_{};
     std::string chosenOutputKey_;
     Settings settings_;
+    std::unique_ptr<PlayLogsHost> playLogsHost_;
 };
 
 } // namespace fw

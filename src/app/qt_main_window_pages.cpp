@@ -1,5 +1,6 @@
 // The tabs of the main window and the instrument list beside them.
 #include "app/qt_main_window.h"
+#include "app/qt_play_logs_host.h"
 #include "beats/qt_beat_manager_page.h"
 #include "chords/qt_chord_builder_page.h"
 #include "chords/qt_chord_definitions_page.h"
@@ -182,7 +183,8 @@ QWidget* TForm1::buildMemoryPage() {
 }
 
 QWidget* TForm1::buildPlayLogsPage() {
-    PlayLogs = new PlayLogsPage(*this, PageControl1);
+    playLogsHost_ = std::make_unique<MainWindowLogsHost>(*this);
+    PlayLogs = new PlayLogsPage(*playLogsHost_, PageControl1);
     R2IMemo = PlayLogs->R2IMemo;
     return PlayLogs;
 }

@@ -20,6 +20,12 @@ void QtPrompts::showMessage(const std::string& text) {
                              QString::fromLocal8Bit(text.c_str()));
 }
 
+bool QtPrompts::askYesNo(const std::string& text) {
+    return QMessageBox::question(
+               parent_, QApplication::applicationName(), QString::fromLocal8Bit(text.c_str()),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+}
+
 namespace {
 std::optional<std::string> runDialog(QWidget* parent, const FileDialogSpec& request, bool save) {
     QFileDialog dialog(parent, QString::fromStdString(request.title));

@@ -13,6 +13,7 @@ public:
     void showMessage(const std::string& text) override;
     std::optional<std::string> openFileName(const FileDialogSpec& request) override;
     std::optional<std::string> saveFileName(const FileDialogSpec& request) override;
+    bool askYesNo(const std::string& text) override;
 
 private:
     QWidget* parent_ = nullptr;

@@ -24,6 +24,8 @@ public:
     // The chosen file, or nothing when the user cancelled.
     virtual std::optional<std::string> openFileName(const FileDialogSpec& request) = 0;
     virtual std::optional<std::string> saveFileName(const FileDialogSpec& request) = 0;
+    // A question answered Yes or No; Yes is the default answer. True for Yes.
+    virtual bool askYesNo(const std::string& text) = 0;
 };
 
 } // namespace fw

@@ -42,8 +42,7 @@ std::optional<std::string> checkPlayLogText(std::string_view text, const std::st
     if (problem->what() == std::string_view(kNotText))
         return head + kNotText;
     const auto line = splitLogLines(text)[static_cast<std::size_t>(problem->line())];
-    return head + "Line " + std::to_string(problem->line() + 1) + " " + quotedLine(line) + ": " +
-           problem->what();
+    return head + lineProblemText(line, problem->line(), problem->what());
 }
 
 std::optional<std::string> readPlayLogFile(const std::string& path, std::string& error) {

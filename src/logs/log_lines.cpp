@@ -31,6 +31,10 @@ std::string quotedLine(std::string_view line) {
     return "\"" + textForMessage(line) + "\"";
 }
 
+std::string lineProblemText(std::string_view line, int index, const std::string& problem) {
+    return "Line " + std::to_string(index + 1) + " " + quotedLine(line) + ": " + problem;
+}
+
 std::string invalidMessageText(std::string_view line, int index) {
     return "Line " + std::to_string(index + 1) + " " + quotedLine(line) +
            " is not a valid MIDI channel message.";

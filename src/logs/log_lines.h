@@ -67,4 +67,7 @@ std::string invalidMessageText(std::string_view line, int index);
 // Shortens a line for a message: a pasted megabyte must not fill the screen.
 std::string quotedLine(std::string_view line);
 
+// A problem with line `index` (0-based) as the user reads it: "Line 3 "text": problem".
+std::string lineProblemText(std::string_view line, int index, const std::string& problem);
+
 } // namespace fw

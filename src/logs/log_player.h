@@ -1,25 +1,25 @@
 #pragma once
 
-#include "engine/event_pump.h"
 #include "engine/midi_output.h"
+#include "engine/wake_timer.h"
 #include "logs/log_lines.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace fw {
 
 // Plays a log to the MIDI output with the spacing it was recorded with: a line with time t is
-// due t centiseconds after the playback started. Waits let the window work and sleep the last
-// stretch, so the timing holds without burning a core; the clock never wraps, so every wait
-// ends. Lines are sent as they stand and are not logged again.
+// due t centiseconds after the playback started. It runs as a state machine on the wake timer:
+// between lines the window thread is free, and no handler waits. The clock never wraps, so every
+// playback ends. Lines are sent as they stand and are not logged again.
 class LogPlayer {
 public:
     enum class End {
         Finished, // after the last line
         Stopped,  // by stop(); the output has been reset
         Failed,   // a line without a valid time; error() holds the message
-        Busy,     // a playback was already running; nothing was done
     };
     struct Result {
         End end = End::Finished;
@@ -27,27 +27,38 @@ public:
         int sent = 0;
         int skipped = 0; // lines that are not channel messages a port may take
     };
+    using EndHandler = std::function<void(const Result&)>;
 
-    LogPlayer(MidiOutput& output, EventPump& pump) : out_(output), pump_(&pump) {}
+    // The timer's owner cancels it before the player goes.
+    LogPlayer(MidiOutput& output, WakeTimer& timer) : out_(output), timer_(&timer) {}
+    LogPlayer(const LogPlayer&) = delete;
+    LogPlayer& operator=(const LogPlayer&) = delete;
 
-    void setPump(EventPump& pump) { pump_ = &pump; }
+    void setWakeTimer(WakeTimer& timer);
 
-    // Runs the playback to its end. The number of lines is read again before every line, so
-    // lines added while it runs are played too.
-    Result play(const LogSource& log);
-    // Ends a running playback before its next line, also in the middle of a wait.
-    void stop() { replayStop = true; }
-    bool running() const { return running_; }
+    // Starts a playback of log, which must outlive it: the output is opened and reset, the lines
+    // due at once are sent, and the rest follow on the wake timer. The number of lines is read
+    // again before every line, so lines added meanwhile are played too. onEnd is told once how
+    // the playback ended. Returns false, doing nothing, while a playback runs.
+    bool play(const LogSource& log, EndHandler onEnd);
+    // Ends a running playback at once and silences the output.
+    void stop();
+    bool running() const { return log_ != nullptr; }
 
-    // The clock reading taken when the last playback started; lines are timed from it.
+    // When the last playback started; lines are timed from it.
     int replayStartTime = 0;
     std::int64_t replayStartMicros = 0;
-    bool replayStop = false;
 
 private:
+    void advance();
+    void finish(End end, std::string error = {});
+
     MidiOutput& out_;
-    EventPump* pump_;
-    bool running_ = false;
+    WakeTimer* timer_;
+    const LogSource* log_ = nullptr;
+    EndHandler onEnd_;
+    Result result_;
+    int next_ = 0;
 };
 
 } // namespace fw

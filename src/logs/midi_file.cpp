@@ -63,7 +63,9 @@ std::string midiFileFromLog(const std::vector<std::string_view>& lines) {
             throw LogLineError(index, "Line " + std::to_string(index + 1) + " " + quotedLine(line) +
                                           " comes too long after the line before for a MIDI "
                                           "file (more than 268435455 ticks).");
-        previous = t;
+        // Counted from the time already written, so that a line whose time went back moves
+        // nothing after it.
+        previous += d;
         // The data byte count follows the status byte; for a valid status this is the same as
         // looking at the line's first character ("C" and "D" carry one data byte).
         const bool two = channelMessageDataBytes(msg->status) == 2;

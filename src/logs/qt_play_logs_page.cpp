@@ -1,13 +1,11 @@
 #include "logs/qt_play_logs_page.h"
 
-#include "app/qt_main_window.h"
-#include "beats/qt_beat_manager_page.h"
-#include "engine/fluid_synth_port.h"
 #include "engine/prompts.h"
 #include "logs/log_files.h"
 #include "logs/merge_logs.h"
 #include "logs/midi_file.h"
 #include "logs/qt_log_view.h"
+#include "logs/qt_piano_roll.h"
 #include "logs/wav_render.h"
 
 #include "ui/qt_widgets.h"
@@ -15,6 +13,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -23,14 +22,18 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
-#include <chrono>
-#include <future>
-#include <optional>
+#include <atomic>
+#include <cstdio>
+#include <ctime>
 #include <thread>
 
 namespace fw {
 
 namespace {
+
+QString journalFolder(const QString& dataFolder) {
+    return dataFolder + "/journal";
+}
 
 const char* const kLogCaptions[4] = {"PL", "Log A", "Log B", "Log C"};
 const char* const kLogFileStems[4] = {"PL", "LogA", "LogB", "LogC"};
@@ -52,47 +55,41 @@ private:
     const QPlainTextEdit* memo_;
 };
 
-// While a playback runs the sequencer and the pitch updater are paused; they come back on every
-// way out, whatever ends the playback.
-class LiveTimersPaused {
-public:
-    explicit LiveTimersPaused(TForm1& form)
-        : form_(form), sequencer_(form.Timer2 && form.Timer2->isEnabled()),
-          pitch_(form.PitchUpdater && form.PitchUpdater->isActive()) {
-        if (form_.Timer2)
-            form_.Timer2->stop();
-        if (form_.PitchUpdater)
-            form_.PitchUpdater->stop();
-    }
-    ~LiveTimersPaused() {
-        if (pitch_)
-            form_.PitchUpdater->start();
-        if (sequencer_)
-            form_.Timer2->start();
-    }
-    LiveTimersPaused(const LiveTimersPaused&) = delete;
-    LiveTimersPaused& operator=(const LiveTimersPaused&) = delete;
-
-private:
-    TForm1& form_;
-    bool sequencer_;
-    bool pitch_;
-};
-
 } // namespace
 
-PlayLogsPage::PlayLogsPage(TForm1& form, QWidget* parent)
-    : QWidget(parent), form_(form), player_(form.output(), qtPump_) {
+// A rendering of the play log on a thread of its own. The window thread only starts it, reads
+// its progress and hears when it ended.
+struct WavJob {
+    LogRender plan;
+    WavRenderSettings settings;
+    std::string path;
+    std::atomic<bool> cancel{false};
+    std::atomic<int> permille{0};
+    RenderOutcome outcome = RenderOutcome::Failed;
+    std::string failure;
+    QElapsedTimer started;
+    std::thread worker;
+};
+
+PlayLogsPage::PlayLogsPage(PlayLogsHost& host, QWidget* parent)
+    : QWidget(parent), host_(host), mainWindow_(&host.mainWindow()), qtWake_(host.output().clock()),
+      player_(host.output(), qtWake_) {
     setObjectName("PlayLogsPage");
     recoveryDir_ =
         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/unsaved-logs";
     buildPage();
-    form_.installEventFilter(this);
+    mainWindow_->installEventFilter(this);
+    wavProgressTimer_.setInterval(50);
+    connect(&wavProgressTimer_, &QTimer::timeout, this, &PlayLogsPage::showRenderProgress);
 }
 
 PlayLogsPage::~PlayLogsPage() {
-    player_.stop();
-    cancelRender_ = true;
+    // The main window's parts may be gone already: nothing here reaches them.
+    qtWake_.cancel();
+    if (wav_) {
+        wav_->cancel = true;
+        wav_->worker.join();
+    }
 }
 
 void PlayLogsPage::buildPage() {
@@ -109,8 +106,14 @@ void PlayLogsPage::buildPage() {
         // One above the other: four logs side by side leave each column too narrow for two.
         SaveLogButtons[i] = makeButton(QString("SaveLogButton%1").arg(i + 1), "Save Log...", this);
         LoadLogButtons[i] = makeButton(QString("LoadLogButton%1").arg(i + 1), "Load Log...", this);
+        PianoRollButtons[i] =
+            makeButton(QString("PianoRollButton%1").arg(i + 1), "Piano Roll", this);
+        PianoRollButtons[i]->setToolTip(QString("See %1 as notes").arg(kLogCaptions[i]));
         grid->addWidget(SaveLogButtons[i], 2, i);
-        grid->addWidget(LoadLogButtons[i], 3, i);
+        auto* loadRow = new QHBoxLayout;
+        loadRow->addWidget(LoadLogButtons[i]);
+        loadRow->addWidget(PianoRollButtons[i]);
+        grid->addLayout(loadRow, 3, i);
         grid->setColumnStretch(i, 1);
     }
     grid->setRowStretch(1, 1);
@@ -164,16 +167,24 @@ void PlayLogsPage::buildPage() {
     Button52 = makeButton("Button52", "Save Play Log to MIDI file", this);
     SaveWavButton = makeButton("SaveWavButton", "Save Play Log to WAV file", this);
     bottom->addWidget(Button52);
-    bottom->addWidget(SaveWavButton);
-    WavProgress = new QProgressBar(this);
+    // The progress of a rendering stands in the place of its button, so the row, and the window,
+    // keep their width.
+    wavStack_ = new QStackedWidget(this);
+    wavStack_->addWidget(SaveWavButton);
+    auto* progressRow = new QWidget(wavStack_);
+    auto* progressLayout = new QHBoxLayout(progressRow);
+    progressLayout->setContentsMargins(0, 0, 0, 0);
+    WavProgress = new QProgressBar(progressRow);
     WavProgress->setObjectName("WavProgress");
     WavProgress->setRange(0, 1000);
-    WavProgress->hide();
-    WavCancelButton = makeButton("WavCancelButton", "Cancel", this);
-    WavCancelButton->hide();
-    bottom->addWidget(WavProgress, 1);
-    bottom->addWidget(WavCancelButton);
-    bottom->addStretch(0);
+    WavProgress->setMinimumWidth(40);
+    WavCancelButton = makeButton("WavCancelButton", "Cancel", progressRow);
+    progressLayout->addWidget(WavProgress, 1);
+    progressLayout->addWidget(WavCancelButton);
+    wavStack_->addWidget(progressRow);
+    wavStack_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    bottom->addWidget(wavStack_);
+    bottom->addStretch(1);
     outer->addLayout(bottom);
     auto* note = new QLabel("Logs you have not saved are kept when Fretwright closes.", this);
     note->setToolTip("They are kept in " + QDir::toNativeSeparators(recoveryDir_));
@@ -189,6 +200,7 @@ void PlayLogsPage::buildPage() {
         });
         connect(SaveLogButtons[i], &QPushButton::clicked, this, [this, i] { SaveLogClick(i); });
         connect(LoadLogButtons[i], &QPushButton::clicked, this, [this, i] { LoadLogClick(i); });
+        connect(PianoRollButtons[i], &QPushButton::clicked, this, [this, i] { PianoRollClick(i); });
     }
     connect(Button81, &QPushButton::clicked, this, &PlayLogsPage::Button81Click);
     connect(Button82, &QPushButton::clicked, this, &PlayLogsPage::Button82Click);
@@ -202,12 +214,14 @@ void PlayLogsPage::buildPage() {
     connect(Button18, &QPushButton::clicked, this, &PlayLogsPage::Button18Click);
     connect(Button52, &QPushButton::clicked, this, &PlayLogsPage::Button52Click);
     connect(SaveWavButton, &QPushButton::clicked, this, &PlayLogsPage::SaveWavClick);
-    connect(WavCancelButton, &QPushButton::clicked, this, [this] { cancelRender_ = true; });
+    connect(WavCancelButton, &QPushButton::clicked, this, [this] {
+        if (wav_)
+            wav_->cancel = true;
+    });
 }
 
-void PlayLogsPage::setEventPump(EventPump* pump) {
-    pump_ = pump ? pump : &qtPump_;
-    player_.setPump(*pump_);
+void PlayLogsPage::setWakeTimer(WakeTimer* timer) {
+    player_.setWakeTimer(timer ? *timer : static_cast<WakeTimer&>(qtWake_));
 }
 
 // ---- log text -------------------------------------------------------------------------------
@@ -249,14 +263,13 @@ void PlayLogsPage::R2IMemoChange() {
 // ---- recording and playback -----------------------------------------------------------------
 
 void PlayLogsPage::Button81Click() {
-    MidiOutput& out = form_.output();
+    MidiOutput& out = host_.output();
     out.logStartTime = out.clockReading();
-    // The pitch updater sends, and so logs, the instrument and the bend again on its next tick.
-    form_.engine().st.sentInstrument = -1;
-    form_.engine().st.sentBend = -1;
+    host_.resendInstrumentAndBend();
     R2IMemo->clear();
-    if (form_.BeatManager)
-        form_.BeatManager->ListBox5Click();
+    if (journal_.active())
+        journal_.start(journalFolder(dataFolder_).toStdString(), std::time(nullptr));
+    host_.announceBeatInstrument();
 }
 
 void PlayLogsPage::Button82Click() {
@@ -275,19 +288,23 @@ void PlayLogsPage::playback(QPlainTextEdit* log, bool replay) {
     if (busy())
         return;
     setLongActionsEnabled(false);
-    LogPlayer::Result result;
-    {
-        std::optional<LiveTimersPaused> paused;
-        if (replay) {
-            paused.emplace(form_);
-            form_.Button79Click(); // "STOP Play Mode"
-        }
-        const MemoLines lines(log);
-        result = player_.play(lines);
+    if (replay) {
+        paused_ = host_.pauseLiveTimers();
+        host_.stopJoystickPlay();
     }
+    playing_ = std::make_unique<MemoLines>(log);
+    player_.play(*playing_, [this](const LogPlayer::Result& result) { playbackDone(result); });
+}
+
+void PlayLogsPage::playbackDone(const LogPlayer::Result& result) {
+    // Live play comes back on every way out, whatever ended the playback.
+    if (paused_)
+        host_.resumeLiveTimers(*paused_);
+    paused_.reset();
     setLongActionsEnabled(true);
     if (result.end == LogPlayer::End::Failed)
-        form_.prompts().showMessage(result.error);
+        host_.prompts().showMessage(result.error);
+    emit playbackEnded();
 }
 
 void PlayLogsPage::setLongActionsEnabled(bool on) {
@@ -334,7 +351,7 @@ void PlayLogsPage::mergeLogs(QPlainTextEdit* first, QPlainTextEdit* second) {
         fw::mergeLogs(splitLogLines(a), splitLogLines(b), merged);
     } catch (const LogLineError& e) {
         // Log C may hold a take of its own; a merge that cannot finish leaves it alone.
-        form_.prompts().showMessage(e.what());
+        host_.prompts().showMessage(e.what());
         return;
     }
     setLogText(R2IMemo4, joinLogLines(merged));
@@ -343,27 +360,27 @@ void PlayLogsPage::mergeLogs(QPlainTextEdit* first, QPlainTextEdit* second) {
 // ---- files ----------------------------------------------------------------------------------
 
 void PlayLogsPage::SaveLogClick(int log) {
-    const auto name = form_.prompts().saveFileName(
+    const auto name = host_.prompts().saveFileName(
         {std::string("Save ") + kLogCaptions[log], kPlayLogFilter, kPlayLogExt});
     if (!name)
         return;
     const std::string text = logText(logs()[log]);
     if (auto error = writeFileReplacing(*name, playLogFileText(splitLogLines(text)))) {
-        form_.prompts().showMessage(*error);
+        host_.prompts().showMessage(*error);
         return;
     }
     unsaved_[static_cast<std::size_t>(log)] = false;
 }
 
 void PlayLogsPage::LoadLogClick(int log) {
-    const auto name = form_.prompts().openFileName(
+    const auto name = host_.prompts().openFileName(
         {std::string("Load ") + kLogCaptions[log], kPlayLogFilter, kPlayLogExt});
     if (!name)
         return;
     std::string error;
     const auto text = readPlayLogFile(*name, error);
     if (!text) {
-        form_.prompts().showMessage(error);
+        host_.prompts().showMessage(error);
         return;
     }
     setLogText(logs()[log], joinLogLines(splitLogLines(*text)));
@@ -396,11 +413,106 @@ QStringList PlayLogsPage::keepUnsavedLogs() {
     return written;
 }
 
+void PlayLogsPage::PianoRollClick(int log) {
+    auto& window = pianoRolls_[static_cast<std::size_t>(log)];
+    if (!window) {
+        window = new PianoRollWindow(logs()[log], kLogCaptions[log], this);
+        window->setObjectName(QString("PianoRoll%1").arg(log + 1));
+    }
+    window->open();
+}
+
+// ---- the take's journal ------------------------------------------------------------------
+
+void PlayLogsPage::keepTakesIn(const QString& dataFolder) {
+    dataFolder_ = dataFolder;
+    journal_.setOnError([this](const std::string& error) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, error] {
+                host_.prompts().showMessage(
+                    "The take being recorded cannot be kept safe on disk: " + error +
+                    "\nSave it with \"Save Log...\" before you quit.");
+            },
+            Qt::QueuedConnection);
+    });
+    journal_.start(journalFolder(dataFolder_).toStdString(), std::time(nullptr));
+    host_.playLog().setTee(&journal_);
+}
+
+namespace {
+// A file name in folder that is not taken yet: stem.plog, stem-2.plog, ...
+QString freeName(const QString& folder, const QString& stem) {
+    QString path = folder + "/" + stem + ".plog";
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = folder + "/" + stem + "-" + QString::number(n) + ".plog";
+    return path;
+}
+} // namespace
+
+void PlayLogsPage::recoverTakes() {
+    if (dataFolder_.isEmpty())
+        return;
+    const QString keptFolder = dataFolder_ + "/takes";
+    bool restored = false;
+    QStringList keptAlso;
+    for (const std::string& path : journalsLeftBehind(journalFolder(dataFolder_).toStdString())) {
+        const FoundTake take = readTakeJournal(path);
+        if (!take.unreadable.empty()) {
+            // Kept under a name no later start looks for, and named.
+            const std::string kept = path + ".unreadable";
+            const std::string named = std::rename(path.c_str(), kept.c_str()) == 0 ? kept : path;
+            host_.prompts().showMessage("A take was left behind in " + named +
+                                        ", but it cannot be read: " + take.unreadable +
+                                        ".\nThe file is kept.");
+            continue;
+        }
+        if (take.lines.empty() && take.dropped == 0) {
+            std::remove(path.c_str()); // a journal made just before the end, holding nothing
+            continue;
+        }
+        const QString stem = "take-" + QString::fromStdString(take.date).remove('-') + "-" +
+                             QString::fromStdString(take.time).remove(':');
+        const QString file = freeName(keptFolder, stem);
+        const bool intoPlayLog =
+            !restored &&
+            host_.prompts().askYesNo(takeFoundMessage(take) +
+                                     "\n\nYes puts it back into the play log \"PL\". No keeps it "
+                                     "as the file " +
+                                     QDir::toNativeSeparators(file).toStdString() + ".");
+        if (intoPlayLog) {
+            std::vector<std::string_view> lines(take.lines.begin(), take.lines.end());
+            setLogText(R2IMemo, joinLogLines(lines));
+            // The restored take is journaled again until it is saved.
+            journal_.start(journalFolder(dataFolder_).toStdString(),
+                           take.started ? take.started : std::time(nullptr));
+            for (const std::string& line : take.lines)
+                journal_.appendLine(line);
+            journal_.flush();
+            std::remove(path.c_str());
+            restored = true;
+            continue;
+        }
+        std::vector<std::string_view> lines(take.lines.begin(), take.lines.end());
+        QDir().mkpath(keptFolder);
+        if (auto error = writeFileReplacing(file.toStdString(), playLogFileText(lines))) {
+            host_.prompts().showMessage(*error + "\nThe take stays in " + path + ".");
+            continue;
+        }
+        std::remove(path.c_str());
+        if (restored)
+            keptAlso << QDir::toNativeSeparators(file);
+    }
+    if (!keptAlso.isEmpty())
+        host_.prompts().showMessage("More takes that were not saved are kept as files:\n" +
+                                    keptAlso.join('\n').toStdString());
+}
+
 // ---- export ---------------------------------------------------------------------------------
 
 void PlayLogsPage::Button52Click() {
     const auto name =
-        form_.prompts().saveFileName({"Save Play Log to MIDI file", "MIDI File|*.mid", "mid"});
+        host_.prompts().saveFileName({"Save Play Log to MIDI file", "MIDI File|*.mid", "mid"});
     if (!name)
         return;
     const std::string text = logText(R2IMemo);
@@ -408,88 +520,87 @@ void PlayLogsPage::Button52Click() {
     try {
         bytes = midiFileFromLog(splitLogLines(text));
     } catch (const LogLineError& e) {
-        form_.prompts().showMessage(e.what());
+        host_.prompts().showMessage(e.what());
         return;
     }
     if (auto error = writeFileReplacing(*name, bytes))
-        form_.prompts().showMessage(*error);
+        host_.prompts().showMessage(*error);
 }
 
 void PlayLogsPage::SaveWavClick() {
     if (busy())
         return;
     const auto name =
-        form_.prompts().saveFileName({"Save Play Log to WAV file", "WAV Audio|*.wav", "wav"});
+        host_.prompts().saveFileName({"Save Play Log to WAV file", "WAV Audio|*.wav", "wav"});
     if (!name)
         return;
     const std::string text = logText(R2IMemo);
-    LogRender plan;
+    auto job = std::make_unique<WavJob>();
+    job->settings = wavSettings_;
+    job->path = *name;
     try {
-        plan = planLogRender(splitLogLines(text));
+        job->plan = planLogRender(splitLogLines(text), job->settings.sampleRate);
     } catch (const LogLineError& e) {
-        form_.prompts().showMessage(e.what());
-        return;
-    }
-    ReplacingFileWriter writer(*name);
-    if (!writer.ok()) {
-        form_.prompts().showMessage(writer.error());
+        host_.prompts().showMessage(e.what());
         return;
     }
 
-    // The synthesizer renders on a worker thread so the window, and live play, go on.
-    rendering_ = true;
-    cancelRender_ = false;
+    // The synthesizer renders and writes on a thread of its own, so the window, and live play,
+    // go on; the window hears of the end through its event queue.
+    wav_ = std::move(job);
     setLongActionsEnabled(false);
-    std::atomic<int> permille{0};
-    std::string failure;
-    std::promise<RenderOutcome> promise;
-    std::future<RenderOutcome> done = promise.get_future();
-    std::thread worker([&] {
-        OfflineSynth synth(plan.sampleRate);
-        if (!synth.loaded()) {
-            failure = "Cannot load the SoundFont " FW_DEFAULT_SOUNDFONT;
-            promise.set_value(RenderOutcome::Failed);
-            return;
-        }
-        promise.set_value(renderLogToWav(plan, synth, writer, [&](double fraction) {
-            permille = static_cast<int>(fraction * 1000);
-            return !cancelRender_.load();
-        }));
+    wav_->started.start();
+    WavJob* running = wav_.get();
+    running->worker = std::thread([this, running] {
+        running->outcome = renderLogToWavFile(
+            running->plan, running->settings, running->path,
+            [running](double fraction) {
+                running->permille = static_cast<int>(fraction * 1000);
+                return !running->cancel.load();
+            },
+            running->failure);
+        QMetaObject::invokeMethod(this, &PlayLogsPage::renderDone, Qt::QueuedConnection);
     });
-    QElapsedTimer shown;
-    shown.start();
-    while (done.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
-        if (shown.elapsed() >= kShowProgressAfterMs && !WavProgress->isVisible()) {
-            WavProgress->show();
-            WavCancelButton->show();
-        }
-        WavProgress->setValue(permille);
-        pump_->processEventsFor(30);
-    }
-    worker.join();
-    const RenderOutcome outcome = done.get();
-    WavProgress->hide();
-    WavCancelButton->hide();
-    rendering_ = false;
-    setLongActionsEnabled(true);
+    wavProgressTimer_.start();
+}
 
-    if (outcome == RenderOutcome::Cancelled) {
-        writer.abandon();
+void PlayLogsPage::showRenderProgress() {
+    // A short rendering ends before its progress would be worth showing.
+    if (!wav_ || wav_->started.elapsed() < kShowProgressAfterMs)
         return;
-    }
-    if (outcome == RenderOutcome::Failed || !writer.commit())
-        form_.prompts().showMessage(failure.empty() ? writer.error() : failure);
+    WavProgress->setValue(wav_->permille);
+    wavStack_->setCurrentIndex(1);
+}
+
+void PlayLogsPage::renderDone() {
+    if (!wav_)
+        return;
+    wav_->worker.join();
+    const std::unique_ptr<WavJob> job = std::move(wav_);
+    wavProgressTimer_.stop();
+    wavStack_->setCurrentIndex(0);
+    setLongActionsEnabled(true);
+    if (job->outcome == RenderOutcome::Failed)
+        host_.prompts().showMessage(job->failure);
+    emit renderEnded();
 }
 
 // ---- window events --------------------------------------------------------------------------
 
 bool PlayLogsPage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &form_ && event->type() == QEvent::Close) {
-        // A playback or rendering waiting on the event loop must not hold the program open.
+    // The main window's events reach here until its last child is gone, after the host.
+    if (watched == mainWindow_ && event->type() == QEvent::Close) {
+        // Closing ends a playback at once and cancels a rendering: its thread stops at its next
+        // block and leaves no file behind.
         player_.stop();
-        cancelRender_ = true;
-        if (form_.isVisible())
+        if (wav_)
+            wav_->cancel = true;
+        if (mainWindow_->isVisible()) {
             keepUnsavedLogs();
+            // The take is saved or kept: its journal has done its work.
+            if (!unsaved_[0] || lineCount(R2IMemo) == 0)
+                journal_.discard();
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

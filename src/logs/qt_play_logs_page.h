@@ -1,29 +1,36 @@
 #pragma once
 
-#include "ui/qt_event_pump.h"
 #include "logs/log_player.h"
+#include "logs/qt_play_logs_host.h"
+#include "logs/take_journal.h"
+#include "logs/wav_render.h"
+#include "ui/qt_wake_timer.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
-#include <atomic>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace fw {
 
-class TForm1;
+struct WavJob;
+class PianoRollWindow;
 
 // The "Play Logs" tab: the play log that live play writes to, the slots Log A, B and C, and
 // what records, replays, merges, saves and exports them.
 class PlayLogsPage : public QWidget {
     Q_OBJECT
 public:
-    PlayLogsPage(TForm1& form, QWidget* parent = nullptr);
+    PlayLogsPage(PlayLogsHost& host, QWidget* parent = nullptr);
     ~PlayLogsPage() override;
 
     // Handlers, named after their controls.
@@ -68,6 +75,10 @@ public:
     QPushButton* WavCancelButton = nullptr;
     std::array<QPushButton*, 4> SaveLogButtons{};
     std::array<QPushButton*, 4> LoadLogButtons{};
+    std::array<QPushButton*, 4> PianoRollButtons{};
+    // "Piano Roll" under log 0..3: the log's window, made when first opened.
+    void PianoRollClick(int log);
+    PianoRollWindow* pianoRoll(int log) const { return pianoRolls_[static_cast<std::size_t>(log)]; }
 
     // The four logs in order PL, Log A, Log B, Log C.
     std::array<QPlainTextEdit*, 4> logs() const { return {R2IMemo, R2IMemo2, R2IMemo3, R2IMemo4}; }
@@ -78,9 +89,12 @@ public:
     static void setLogText(QPlainTextEdit* log, const std::string& text);
 
     LogPlayer& player() { return player_; }
-    bool busy() const { return player_.running() || rendering_; }
-    // Waits go through this pump (the window's event loop unless a test puts its own).
-    void setEventPump(EventPump* pump);
+    bool rendering() const { return wav_ != nullptr; }
+    bool busy() const { return player_.running() || rendering(); }
+    // Replay and play wake on this timer (the window's own unless a test puts its own).
+    void setWakeTimer(WakeTimer* timer);
+    // What "Save Play Log to WAV file" renders with.
+    WavRenderSettings& wavRenderSettings() { return wavSettings_; }
     // Logs that changed since they were last saved or loaded are written here when the window
     // closes, so a performance is never lost.
     QString recoveryDir() const { return recoveryDir_; }
@@ -89,23 +103,47 @@ public:
     QStringList keepUnsavedLogs();
     bool unsaved(int log) const { return unsaved_[static_cast<std::size_t>(log)]; }
 
+    // Keeps the take being recorded in a journal under dataFolder ("journal/"), so that it
+    // outlives a crash; a clean exit removes the journal. Without this call (in tests) there is
+    // no journal.
+    void keepTakesIn(const QString& dataFolder);
+    TakeJournal& journal() { return journal_; }
+    // Offers the takes that runs which did not end cleanly left behind: back into "PL", or kept
+    // as files in "takes/" under the data folder. Nothing is removed without the player's word.
+    void recoverTakes();
+
+signals:
+    void playbackEnded();
+    void renderEnded();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildPage();
     void playback(QPlainTextEdit* log, bool replay);
+    void playbackDone(const LogPlayer::Result& result);
+    void renderDone();
+    void showRenderProgress();
     void setLongActionsEnabled(bool on);
     void copyLog(QPlainTextEdit* from, QPlainTextEdit* to);
 
-    TForm1& form_;
-    QtEventPump qtPump_;
-    EventPump* pump_ = &qtPump_;
+    PlayLogsHost& host_;
+    QWidget* mainWindow_;
+    QtWakeTimer qtWake_;
     LogPlayer player_;
-    bool rendering_ = false;
-    std::atomic<bool> cancelRender_{false};
+    std::unique_ptr<LogSource> playing_;
+    // Which live timers a replay paused; nothing during "Play".
+    std::optional<PlayLogsHost::LiveTimers> paused_;
+    WavRenderSettings wavSettings_;
+    std::unique_ptr<WavJob> wav_;
+    QStackedWidget* wavStack_ = nullptr;
+    QTimer wavProgressTimer_;
+    std::array<PianoRollWindow*, 4> pianoRolls_{};
     std::array<bool, 4> unsaved_{};
     QString recoveryDir_;
+    QString dataFolder_;
+    TakeJournal journal_;
 };
 
 } // namespace fw

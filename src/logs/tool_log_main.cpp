@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <pthread.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -57,6 +58,26 @@ extern "C" void removeTempAndDie(int sig) {
     std::raise(sig);
 }
 
+constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Holds back the signals that end the program from its making until release(): a signal that
+// comes while the temporary file exists but its name is not yet known to the handler waits, and
+// then finds the name.
+class HeldEndSignals {
+public:
+    HeldEndSignals() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : kEndSignals)
+            sigaddset(&set, sig);
+        pthread_sigmask(SIG_BLOCK, &set, &saved_);
+    }
+    void release() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+
+private:
+    sigset_t saved_;
+};
+
 // Writes an output through the atomic writer; the temporary file goes away on SIGINT, SIGTERM
 // or SIGHUP.
 class Output {
@@ -67,8 +88,9 @@ public:
             std::memcpy(gTempPath, temp.c_str(), temp.size() + 1);
             gTempSet = 1;
         }
-        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        for (int sig : kEndSignals)
             std::signal(sig, removeTempAndDie);
+        held_.release();
     }
     ~Output() { gTempSet = 0; }
     Output(const Output&) = delete;
@@ -90,6 +112,7 @@ public:
     }
 
 private:
+    HeldEndSignals held_; // made first: it covers the making of the temporary file
     fw::ReplacingFileWriter writer_;
 };
 

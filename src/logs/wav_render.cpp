@@ -104,4 +104,28 @@ RenderOutcome renderLogToWav(const LogRender& plan, OfflineSynth& synth, Replaci
     return RenderOutcome::Done;
 }
 
+RenderOutcome renderLogToWavFile(const LogRender& plan, const WavRenderSettings& settings,
+                                 const std::string& path,
+                                 const std::function<bool(double)>& progress,
+                                 std::string& failure) {
+    OfflineSynth synth(plan.sampleRate, settings.soundFont);
+    if (!synth.loaded()) {
+        failure = "Cannot load the SoundFont " + settings.soundFont;
+        return RenderOutcome::Failed;
+    }
+    ReplacingFileWriter writer(path);
+    if (!writer.ok()) {
+        failure = writer.error();
+        return RenderOutcome::Failed;
+    }
+    const RenderOutcome outcome = renderLogToWav(plan, synth, writer, progress);
+    if (outcome == RenderOutcome::Done && !writer.commit()) {
+        failure = writer.error();
+        return RenderOutcome::Failed;
+    }
+    if (outcome == RenderOutcome::Failed)
+        failure = writer.error();
+    return outcome;
+}
+
 } // namespace fw

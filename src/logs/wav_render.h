@@ -38,6 +38,20 @@ std::string wavHeader(std::int64_t frames, int sampleRate);
 
 enum class RenderOutcome { Done, Cancelled, Failed };
 
+// What a rendering sounds like. A new choice for the player goes here, with a default that
+// sounds as before.
+struct WavRenderSettings {
+    std::string soundFont = FW_DEFAULT_SOUNDFONT;
+    int sampleRate = kWavSampleRate;
+};
+
+// Renders a plan made with settings.sampleRate into the WAV file at path, which is
+// replaced only when the whole file was written. Cancelled or failed, the old file is untouched
+// and no temporary file is left; failure then holds the user's message (empty when cancelled).
+RenderOutcome renderLogToWavFile(const LogRender& plan, const WavRenderSettings& settings,
+                                 const std::string& path,
+                                 const std::function<bool(double)>& progress, std::string& failure);
+
 // Plays the plan through the synthesizer into a WAV file. progress is told the fraction done
 // from time to time and cancels the rendering by returning false. The writer is not committed.
 RenderOutcome renderLogToWav(const LogRender& plan, OfflineSynth& synth, ReplacingFileWriter& out,

@@ -80,6 +80,8 @@ void Panel::mousePressEvent(QMouseEvent* event) {
 }
 
 void MemoLog::appendLine(const std::string& line) {
+    if (tee_)
+        tee_->appendLine(line);
     if (batchDepth_ > 0)
         pending_ << QString::fromStdString(line);
     else

@@ -68,6 +68,8 @@ public:
     void appendLine(const std::string& line) override;
     void setView(QPlainTextEdit* view) { view_ = view; }
     QPlainTextEdit* view() const { return view_; }
+    // Every line appended also goes here at once (the take's journal on disk); nothing when null.
+    void setTee(LogSink* tee) { tee_ = tee; }
 
     // While one lives, appended lines wait and go into the view together when it ends: the
     // messages of one beat then leave one after another, none of them waiting on the view.
@@ -90,6 +92,7 @@ private:
     void flush();
 
     QPlainTextEdit* view_;
+    LogSink* tee_ = nullptr;
     int batchDepth_ = 0;
     QStringList pending_;
 };

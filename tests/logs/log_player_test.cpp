@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace fw {
 namespace {
 
 using test::ManualClock;
-using test::ManualPump;
+using test::ManualWakeTimer;
 using test::RecordingMidiPort;
 using test::ScriptedPrompts;
 
@@ -27,12 +29,22 @@ struct PlayerRig {
     VectorLog playLog;
     RecordingMidiPort port{&clock};
     MidiOutput out{clock, playLog, prompts};
-    ManualPump pump{clock};
-    LogPlayer player{out, pump};
+    ManualWakeTimer wake{clock};
+    LogPlayer player{out, wake};
     VectorSource log;
+    std::optional<LogPlayer::Result> ended;
 
     PlayerRig() { out.setPort(&port); }
     std::int64_t due(int centis) const { return player.replayStartMicros + centis * 10000LL; }
+    // Starts a playback and runs it to its end, `between` running before every wake.
+    LogPlayer::Result play(const std::function<void()>& between = {}) {
+        ended.reset();
+        EXPECT_TRUE(player.play(log, [this](const LogPlayer::Result& r) { ended = r; }));
+        wake.runAll(between);
+        EXPECT_TRUE(ended.has_value());
+        EXPECT_FALSE(player.running());
+        return ended.value_or(LogPlayer::Result{});
+    }
 };
 
 TEST(LogPlayer, SendsEachLineWhenDueWithoutLoggingIt) {
@@ -40,7 +52,7 @@ TEST(LogPlayer, SendsEachLineWhenDueWithoutLoggingIt) {
     // Across the full hour of the wall clock, with equal times, and the fourth byte not sent.
     rig.log.lines = {"C1190000-0", "91405A00-30", "91475A7F-30", "91400000-2500", "E1004000-9000"};
     const int logBefore = static_cast<int>(rig.playLog.lines.size());
-    const auto result = rig.player.play(rig.log);
+    const auto result = rig.play();
     EXPECT_EQ(result.end, LogPlayer::End::Finished);
     EXPECT_EQ(result.sent, 5);
     ASSERT_EQ(rig.port.sent.size(), 5u);
@@ -51,9 +63,8 @@ TEST(LogPlayer, SendsEachLineWhenDueWithoutLoggingIt) {
     EXPECT_EQ(rig.port.sent[2].data1, 0x47);
     EXPECT_EQ(rig.port.sent[2].data2, 0x5A);
     EXPECT_EQ(rig.port.sent[4].status, 0xE1);
-    // The window was served during the long waits, and the last stretch was slept.
-    EXPECT_GT(rig.pump.calls, 4000);
-    EXPECT_GE(rig.clock.sleeps, 3);
+    // One wake for each distinct time after the start; the window thread was free between.
+    EXPECT_EQ(rig.wake.fired, 3);
     EXPECT_EQ(static_cast<int>(rig.playLog.lines.size()), logBefore);
     // The output was opened and reset at the start, not at a natural end.
     EXPECT_EQ(rig.port.openCalls, 1);
@@ -65,7 +76,7 @@ TEST(LogPlayer, LateAndNegativeLinesGoAtOnceAndBadBytesAreSkipped) {
     PlayerRig rig;
     rig.log.lines = {"90400000-100", "90410000-20",  "90420000--360000", "F0414100-150",
                      "90808000-150", "9043000Z-150", "91440000-160"};
-    const auto result = rig.player.play(rig.log);
+    const auto result = rig.play();
     EXPECT_EQ(result.end, LogPlayer::End::Finished);
     EXPECT_EQ(result.sent, 5);
     EXPECT_EQ(result.skipped, 2);
@@ -82,50 +93,45 @@ TEST(LogPlayer, LateAndNegativeLinesGoAtOnceAndBadBytesAreSkipped) {
 TEST(LogPlayer, StopEndsAWaitAtOnceAndResetsTheOutput) {
     PlayerRig rig;
     rig.log.lines = {"90400000-0", "90410000-100", "90420000-200000", "90430000-200001"};
-    // A stop left over from before the playback does not end it.
+    // A stop before the playback does not end it.
     rig.player.stop();
-    std::int64_t pressedAt = 0;
-    rig.pump.onPump = [&] {
-        if (pressedAt == 0 && rig.clock.micros() > rig.due(500)) {
-            pressedAt = rig.clock.micros();
+    const auto result = rig.play([&] {
+        if (rig.clock.micros() > rig.due(50)) {
+            // Half an hour before the next line is due: stop ends the playback at once.
+            rig.clock.advanceCentis(400);
             rig.player.stop();
         }
-    };
-    const auto result = rig.player.play(rig.log);
+    });
     EXPECT_EQ(result.end, LogPlayer::End::Stopped);
     ASSERT_EQ(rig.port.sent.size(), 2u);
-    // The wait for the line half an hour away ended within one turn of the event loop.
-    EXPECT_LT(rig.clock.micros() - pressedAt, 25'000);
+    EXPECT_FALSE(rig.wake.pending());
     EXPECT_EQ(rig.port.resets, 2);
-    EXPECT_FALSE(rig.player.replayStop);
-    EXPECT_FALSE(rig.player.running());
 }
 
 TEST(LogPlayer, ABadTimeEndsThePlaybackAfterTheLinesBeforeIt) {
     PlayerRig rig;
     rig.log.lines = {"90400000-0", "90410000-10", "9042000", "90430000-20"};
-    const auto result = rig.player.play(rig.log);
+    const auto result = rig.play();
     EXPECT_EQ(result.end, LogPlayer::End::Failed);
-    EXPECT_EQ(result.error, "'' is not a valid integer value");
+    // The line is named, as a load names it.
+    EXPECT_EQ(result.error, "Line 3 \"9042000\": '' is not a valid integer value");
     EXPECT_EQ(rig.port.sent.size(), 2u);
-    EXPECT_FALSE(rig.player.running());
 }
 
 TEST(LogPlayer, LogChangesDuringPlaybackAndNesting) {
     PlayerRig rig;
     rig.log.lines = {"90400000-0", "90410000-50"};
     bool added = false;
-    LogPlayer::Result nested;
-    rig.pump.onPump = [&] {
+    bool nested = true;
+    const auto result = rig.play([&] {
         if (!added) {
             // Lines the user adds while it plays are played; a second playback is refused.
             added = true;
             rig.log.lines.push_back("90420000-60");
-            nested = rig.player.play(rig.log);
+            nested = rig.player.play(rig.log, {});
         }
-    };
-    const auto result = rig.player.play(rig.log);
-    EXPECT_EQ(nested.end, LogPlayer::End::Busy);
+    });
+    EXPECT_FALSE(nested);
     EXPECT_EQ(result.end, LogPlayer::End::Finished);
     EXPECT_EQ(result.sent, 3);
     EXPECT_EQ(rig.port.sent.back().micros, rig.due(60));
@@ -135,14 +141,14 @@ TEST(LogPlayer, AnOutputThatCannotOpenIsReportedOncePerPlayback) {
     PlayerRig rig;
     rig.port.failOpen = true;
     rig.log.lines = {"90400000-0", "90410000-1"};
-    const auto result = rig.player.play(rig.log);
+    const auto result = rig.play();
     EXPECT_EQ(result.end, LogPlayer::End::Finished);
     EXPECT_EQ(rig.prompts.messages, std::vector<std::string>{"Error opening MIDI Output.\n"});
     EXPECT_TRUE(rig.port.sent.empty());
     // An empty log still opens and resets, and sends nothing.
     rig.port.failOpen = false;
     rig.log.lines.clear();
-    EXPECT_EQ(rig.player.play(rig.log).sent, 0);
+    EXPECT_EQ(rig.play().sent, 0);
     EXPECT_EQ(rig.port.resets, 2);
 }
 

@@ -76,11 +76,11 @@ TEST(MidiFile, DeltasUseVariableLengthQuantitiesAndNeverGoBackwards) {
         EXPECT_EQ(trackEvents(exportLines({line})), expected + bytesOf({0x90, 0x40, 0x00}));
     }
     // A time lower than the line before (an edited log, a negative time) gives a delta of 0,
-    // and the next delta counts from the lower time.
-    EXPECT_EQ(
-        trackEvents(exportLines({"90400000-300", "90410000-100", "90420000-150", "90430000--20"})),
-        bytesOf({0x82, 0x2C, 0x90, 0x40, 0x00, 0x00, 0x90, 0x41, 0x00, 0x32, 0x90, 0x42, 0x00, 0x00,
-                 0x90, 0x43, 0x00}));
+    // and the next deltas count from the time already written, so later events keep their time.
+    EXPECT_EQ(trackEvents(exportLines({"90400000-300", "90410000-100", "90420000-350",
+                                       "90430000--20", "90440000-400"})),
+              bytesOf({0x82, 0x2C, 0x90, 0x40, 0x00, 0x00, 0x90, 0x41, 0x00, 0x32, 0x90,
+                       0x42, 0x00, 0x00, 0x90, 0x43, 0x00, 0x32, 0x90, 0x44, 0x00}));
 }
 
 TEST(MidiFile, RefusesLinesThatWouldMakeACorruptFile) {
@@ -129,7 +129,7 @@ TEST(MidiFile, MidicsvReadsTheSameEventsAndTimes) {
     if (std::system("command -v midicsv >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "midicsv is not installed";
     // A take as live play leaves it: program change, bend, strums with note-offs, beat notes,
-    // pressure, times with equal neighbours and long gaps.
+    // pressure, times with equal neighbours and long gaps, and one edited line.
     std::vector<std::string> owned;
     std::vector<std::string> expected = {"0, 0, Header, 1, 1, 50", "1, 0, Start_track"};
     int t = 3;
@@ -144,6 +144,11 @@ TEST(MidiFile, MidicsvReadsTheSameEventsAndTimes) {
         owned.push_back(formatZ2uvirLine(0x91, note, velocity, t));
         expected.push_back("1, " + std::to_string(t) + ", Note_on_c, 1, " + std::to_string(note) +
                            ", " + std::to_string(velocity));
+        if (i == 150) {
+            // An edited line whose time goes back sounds at once, and moves nothing after it.
+            owned.push_back(formatZ2uvirLine(0x91, 30, 0, t - 500));
+            expected.push_back("1, " + std::to_string(t) + ", Note_on_c, 1, 30, 0");
+        }
         if (i % 50 == 0) {
             owned.push_back(formatZ2uvirLine(0xD1, 64, 0, t));
             expected.push_back("1, " + std::to_string(t) + ", Channel_aftertouch_c, 1, 64");

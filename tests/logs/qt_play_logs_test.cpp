@@ -2,6 +2,7 @@
 #include "engine/instruments.h"
 #include "logs/log_files.h"
 #include "logs/midi_file.h"
+#include "logs/qt_piano_roll.h"
 #include "logs/qt_play_logs_page.h"
 #include "support/qt_harness.h"
 
@@ -9,24 +10,31 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFontDatabase>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace fw {
 namespace {
 
 using test::MainWindowHarness;
-using test::ManualPump;
+using test::ManualWakeTimer;
 
 struct LogsRig {
     MainWindowHarness h;
     PlayLogsPage& page = *h.form->PlayLogs;
-    ManualPump pump{h.clock};
+    ManualWakeTimer wake{h.clock};
     QTemporaryDir dir;
 
     LogsRig() {
-        page.setEventPump(&pump);
+        page.setWakeTimer(&wake);
         h.prompts.messages.clear(); // the joystick report at start-up
+    }
+    ~LogsRig() {
+        if (h.form)
+            page.setWakeTimer(nullptr);
     }
     std::string file(const char* name) const { return dir.filePath(name).toStdString(); }
     static QStringList lines(const QPlainTextEdit* log) {
@@ -122,16 +130,16 @@ TEST(PlayLogsPage, ReplayPausesLivePlayAndRestoresItOnEveryWayOut) {
     // To the end: every line at its time, live play off meanwhile, a second start refused.
     startLive();
     page.R2IMemo->setPlainText("C0000000-0\n91405A00-50\n91400000-150");
-    int pumpsWhilePaused = 0;
-    rig.pump.onPump = [&] {
+    int wakesWhilePaused = 0;
+    page.Button82->click();
+    rig.wake.runAll([&] {
         if (!form.Timer2->isEnabled() && !form.PitchUpdater->isActive() &&
             !page.Button82->isEnabled() && !page.Button11->isEnabled())
-            ++pumpsWhilePaused;
+            ++wakesWhilePaused;
         page.Button82Click();
         page.Button11Click();
-    };
-    page.Button82->click();
-    EXPECT_GT(pumpsWhilePaused, 50);
+    });
+    EXPECT_EQ(wakesWhilePaused, 2);
     ASSERT_EQ(rig.h.port->sent.size(), 3u);
     EXPECT_EQ(rig.h.port->sent[1].micros, rig.due(50));
     EXPECT_EQ(rig.h.port->sent[2].micros, rig.due(150));
@@ -146,12 +154,14 @@ TEST(PlayLogsPage, ReplayPausesLivePlayAndRestoresItOnEveryWayOut) {
     // A bad time: the lines before it are sent, the message shown, live play back on.
     startLive();
     rig.h.port->sent.clear();
-    rig.pump.onPump = {};
     page.R2IMemo->setPlainText("C0000000-0\n91405A00-5\n91400000-1O");
     page.Button82->click();
+    rig.wake.runAll();
     EXPECT_EQ(rig.h.port->sent.size(), 2u);
-    EXPECT_EQ(rig.h.prompts.messages,
-              std::vector<std::string>{"'1O' is not a valid integer value"});
+    // The bad line is named, as a load names it.
+    EXPECT_EQ(
+        rig.h.prompts.messages,
+        std::vector<std::string>{"Line 3 \"91400000-1O\": '1O' is not a valid integer value"});
     EXPECT_TRUE(form.Timer2->isEnabled());
     EXPECT_TRUE(form.PitchUpdater->isActive());
     EXPECT_TRUE(page.Button82->isEnabled());
@@ -160,12 +170,11 @@ TEST(PlayLogsPage, ReplayPausesLivePlayAndRestoresItOnEveryWayOut) {
     rig.h.port->sent.clear();
     const int resets = rig.h.port->resets;
     page.R2IMemo->setPlainText("91405A00-0\n91400000-60000");
-    rig.pump.onPump = [&] {
-        if (rig.h.clock.micros() > rig.due(300))
-            page.Button8->click();
-    };
     page.Button82->click();
-    EXPECT_LT(rig.h.clock.micros(), rig.due(400));
+    rig.h.clock.advanceCentis(300);
+    page.Button8->click();
+    EXPECT_FALSE(page.player().running());
+    EXPECT_FALSE(rig.wake.pending());
     EXPECT_EQ(rig.h.port->sent.size(), 1u);
     EXPECT_EQ(rig.h.port->resets, resets + 2);
     EXPECT_TRUE(form.Timer2->isEnabled());
@@ -179,13 +188,13 @@ TEST(PlayLogsPage, PlayPlaysLogAAlongsideLivePlay) {
     form.PitchUpdater->start();
     rig.page.R2IMemo2->setPlainText("90405A00-0\n90400000-20");
     bool liveDuringPlay = false;
-    rig.pump.onPump = [&] {
+    const int logged = static_cast<int>(LogsRig::lines(rig.page.R2IMemo).size());
+    rig.page.Button11->click();
+    rig.wake.runAll([&] {
         liveDuringPlay = form.Timer2->isEnabled() && form.PitchUpdater->isActive();
         // Live play goes on and logs into the play log meanwhile.
         form.output().sendAndLog(0x91, 0x30, 0x40);
-    };
-    const int logged = static_cast<int>(LogsRig::lines(rig.page.R2IMemo).size());
-    rig.page.Button11->click();
+    });
     EXPECT_TRUE(liveDuringPlay);
     EXPECT_GT(LogsRig::lines(rig.page.R2IMemo).size(), logged);
     int fromLogA = 0;
@@ -263,11 +272,10 @@ TEST(PlayLogsPage, LogFilesSaveLoadAndRefuseWhatIsNotALog) {
     page.setRecoveryDir(rig.dir.filePath("kept"));
     page.R2IMemo->setPlainText("91405A00-0\n91400000-90000");
     rig.h.form->show();
-    rig.pump.onPump = [&] {
-        QCloseEvent close;
-        QCoreApplication::sendEvent(rig.h.form.get(), &close);
-    };
     page.Button82->click();
+    QCloseEvent close;
+    QCoreApplication::sendEvent(rig.h.form.get(), &close);
+    EXPECT_FALSE(page.player().running());
     rig.h.form->hide();
     EXPECT_EQ(rig.h.port->sent.size(), 1u);
     const QStringList kept = QDir(rig.dir.filePath("kept")).entryList({"PL-*.plog"});
@@ -346,14 +354,109 @@ TEST(PlayLogsPage, MidiExportWritesTheFileOrSaysWhyNot) {
     EXPECT_EQ(readWholeFile(rig.file("take.mid"), error).value_or(""), bytes);
 }
 
-TEST(PlayLogsPage, WavExportRendersOrCancels) {
+TEST(PlayLogsPage, ATakeLeftBehindIsOfferedBackOrKeptAndNeverLost) {
     LogsRig rig;
     PlayLogsPage& page = rig.page;
     auto& prompts = rig.h.prompts;
+    const QString data = rig.dir.filePath("data");
+    QDir().mkpath(data + "/journal");
+    const auto put = [&](const QString& name, std::string_view bytes) {
+        ASSERT_FALSE(writeFileReplacing((data + "/journal/" + name).toStdString(), bytes));
+    };
+    const auto read = [](const QString& path) {
+        std::string error;
+        return readWholeFile(path.toStdString(), error).value_or("<none>");
+    };
+    // Runs that ended uncleanly: one take cut in its last line, and one file that is not ours.
+    put("take-20250302-140322-1.journal", "C0000000-0\r\n91405A00-50\r\n9140");
+    put("take-20250301-090000-2.journal", "hello\r\nC0000000-0\r\n");
+    page.keepTakesIn(data);
+    page.recoverTakes();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0],
+              "A take was left behind in " +
+                  (data + "/journal/take-20250301-090000-2.journal.unreadable").toStdString() +
+                  ", but it cannot be read: line 1 is not a play log line.\nThe file is kept.");
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0],
+              "A take of 2 lines recorded on 2025-03-02 at 14:03 was not saved. Its last line was "
+              "cut off when the program ended and is left out (1 line).\n\nYes puts it back into "
+              "the play log \"PL\". No keeps it as the file " +
+                  (data + "/takes/take-20250302-1403.plog").toStdString() + ".");
+    EXPECT_EQ(page.R2IMemo->toPlainText(), "C0000000-0\n91405A00-50");
+    EXPECT_FALSE(QFile::exists(data + "/journal/take-20250302-140322-1.journal"));
+    // The restored take, and what is played after it, are journaled again.
+    rig.h.form->output().sendAndLog(0x91, 0x40, 0);
+    page.journal().flush();
+    const QString restored = QString::fromStdString(page.journal().path());
+    EXPECT_EQ(read(restored), "C0000000-0\r\n91405A00-50\r\n" +
+                                  LogsRig::lines(page.R2IMemo).last().toStdString() + "\r\n");
+
+    // "RESET and  RECORD" starts a new journal; a clean exit removes it.
+    rig.h.clock.advanceCentis(1000);
+    page.Button81->click();
+    page.journal().flush();
+    EXPECT_FALSE(QFile::exists(restored));
+    EXPECT_EQ(read(QString::fromStdString(page.journal().path())), "C0000000-0\r\n");
+    page.setRecoveryDir(rig.dir.filePath("kept"));
+    rig.h.form->show();
+    rig.h.form->close();
+    page.journal().flush();
+    EXPECT_TRUE(QDir(data + "/journal").entryList({"*.journal"}).isEmpty());
+
+    // Declining keeps the take as a file, and the play log as it is.
+    put("take-20250303-100000-3.journal", "91405A00-7\r\n");
+    prompts.yesNo = {false};
+    page.recoverTakes();
+    EXPECT_EQ(read(data + "/takes/take-20250303-1000.plog"), "91405A00-7\r\n");
+    EXPECT_TRUE(QDir(data + "/journal").entryList({"*.journal"}).isEmpty());
+    EXPECT_EQ(page.R2IMemo->toPlainText(), "C0000000-0");
+}
+
+TEST(PlayLogsPage, PianoRollShowsALogFollowsThePlayLogAndSelectsLines) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    page.R2IMemo->setPlainText("C0000000-0\n91405A00-50\n91400000-150");
+    page.PianoRollButtons[0]->click();
+    PianoRollWindow* window = page.pianoRoll(0);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Piano Roll - PL");
+    ASSERT_EQ(window->roll().notes().size(), 1u);
+
+    // Live play appends to the play log: the roll reads on.
+    rig.h.clock.setCentis(123 + 200);
+    rig.h.form->output().sendAndLog(0x91, 0x47, 0x5A);
+    QTRY_COMPARE(window->roll().lines(), 4);
+    EXPECT_EQ(window->roll().notes().size(), 2u);
+
+    // A click on the first note selects its line in the log.
+    PianoRollCanvas* canvas = window->canvas();
+    canvas->setCentisPerPixel(1.0, 0);
+    canvas->setLeftTime(0);
+    canvas->verticalScrollBar()->setValue((127 - 0x40) * canvas->rowHeight() - 20);
+    QTest::mouseClick(canvas->viewport(), Qt::LeftButton, {},
+                      QPoint(40 + 60, 20 + canvas->rowHeight() / 2));
+    EXPECT_EQ(page.R2IMemo->textCursor().blockNumber(), 1);
+    EXPECT_EQ(page.R2IMemo->textCursor().selectedText(), "91405A00-50");
+
+    // A log changed elsewhere than at its end is read again.
+    page.R2IMemo->setPlainText("90305A00-0\n90300000-5");
+    QTRY_COMPARE(window->roll().lines(), 2);
+    ASSERT_EQ(window->roll().notes().size(), 1u);
+    EXPECT_EQ(window->roll().notes()[0].end, 5);
+}
+
+TEST(PlayLogsPage, WavExportRendersOnItsThreadOrCancels) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    auto& prompts = rig.h.prompts;
+    QSignalSpy ended(&page, &PlayLogsPage::renderEnded);
     page.R2IMemo->setPlainText("C0000000-200\n91405A00-250\n91400000-300");
     prompts.answer(rig.file("take.wav"));
     page.SaveWavButton->click();
     EXPECT_EQ(prompts.dialogs.back().filter, "WAV Audio|*.wav");
+    ASSERT_TRUE(ended.wait(20000));
     if (!prompts.messages.empty() && prompts.messages[0].rfind("Cannot load the SoundFont", 0) == 0)
         GTEST_SKIP() << "no General MIDI SoundFont";
     EXPECT_TRUE(prompts.messages.empty());
@@ -363,15 +466,35 @@ TEST(PlayLogsPage, WavExportRendersOrCancels) {
     EXPECT_FALSE(page.busy());
     EXPECT_TRUE(page.SaveWavButton->isEnabled());
 
-    rig.pump.onPump = [&] {
-        EXPECT_FALSE(page.Button82->isEnabled());
-        page.WavCancelButton->click();
-    };
-    prompts.answer(rig.file("cancelled.wav"));
+    // Ten minutes of sound take a while: the window goes on meanwhile, shows the progress in the
+    // place of the button without growing, and "Cancel" leaves the old file as it was.
+    TForm1& form = *rig.h.form;
+    form.show();
+    form.PageControl1->setCurrentWidget(&page);
+    const int width = form.width();
+    page.R2IMemo->setPlainText("C0000000-0\n91405A00-100\n91400000-60000");
+    prompts.answer(rig.file("take.wav"));
     page.SaveWavButton->click();
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(rig.file("cancelled.wav"))));
-    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files).size(), 1);
+    EXPECT_TRUE(page.rendering());
+    EXPECT_FALSE(page.Button82->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(page.WavProgress->isVisible(), 5000);
+    EXPECT_EQ(form.width(), width);
+    page.WavCancelButton->click();
+    ASSERT_TRUE(ended.wait(20000));
+    EXPECT_FALSE(page.WavProgress->isVisible());
+    EXPECT_EQ(form.width(), width);
+    EXPECT_EQ(readWholeFile(rig.file("take.wav"), error).value_or("").size(),
+              44u + (100 + 200) * 441 * 4);
+    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"take.wav"});
     EXPECT_TRUE(prompts.messages.empty());
+
+    // Closing the program in the middle of a rendering cancels it and leaves nothing behind.
+    prompts.answer(rig.file("closed.wav"));
+    page.SaveWavButton->click();
+    EXPECT_TRUE(page.rendering());
+    form.close();
+    rig.h.form.reset();
+    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"take.wav"});
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "engine/midi_port.h"
 #include "engine/prompts.h"
 #include "engine/random.h"
+#include "engine/wake_timer.h"
 #include "input/joystick.h"
 
 #include <deque>
@@ -96,8 +97,19 @@ public:
     }
     // Queue the answer of the next file dialog (nothing = the user cancels).
     void answer(std::optional<std::string> file) { answers.push_back(std::move(file)); }
+    // Questions take the default, Yes, unless an answer was queued.
+    bool askYesNo(const std::string& text) override {
+        questions.push_back(text);
+        if (yesNo.empty())
+            return true;
+        const bool yes = yesNo.front();
+        yesNo.pop_front();
+        return yes;
+    }
 
     std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    std::deque<bool> yesNo;
     std::vector<FileDialogSpec> dialogs;
     std::deque<std::optional<std::string>> answers;
 
@@ -127,6 +139,46 @@ public:
 
 private:
     ManualClock& clock_;
+};
+
+// A wake timer under a manual clock: the test fires it, and time jumps to the wake.
+class ManualWakeTimer final : public WakeTimer {
+public:
+    explicit ManualWakeTimer(ManualClock& clock) : clock_(clock) {}
+    void wakeAt(std::int64_t micros, std::function<void()> wake) override {
+        target = micros;
+        wake_ = std::move(wake);
+    }
+    void cancel() override { wake_ = {}; }
+    bool pending() const { return static_cast<bool>(wake_); }
+    // Lets time pass to the pending wake and runs it; false when none was pending.
+    bool fire() {
+        if (!wake_)
+            return false;
+        clock_.sleepUntil(target);
+        const auto wake = std::move(wake_);
+        wake_ = {};
+        ++fired;
+        wake();
+        return true;
+    }
+    // Fires until nothing is pending, running `before` ahead of every wake (it may stop the
+    // activity). Returns the wakes fired.
+    int runAll(const std::function<void()>& before = {}) {
+        int n = 0;
+        while (pending()) {
+            if (before)
+                before();
+            n += fire() ? 1 : 0;
+        }
+        return n;
+    }
+    std::int64_t target = 0;
+    int fired = 0;
+
+private:
+    ManualClock& clock_;
+    std::function<void()> wake_;
 };
 
 class FakeJoystick final : public Joystick {

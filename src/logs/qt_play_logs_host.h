@@ -1,0 +1,41 @@
+#pragma once
+
+class QWidget;
+
+namespace fw {
+
+class MemoLog;
+class MidiOutput;
+class Prompts;
+
+// What the "Play Logs" tab needs of the window it sits in. The main window implements it where
+// the windows are assembled; the page never sees more of it than this.
+class PlayLogsHost {
+public:
+    virtual ~PlayLogsHost() = default;
+
+    virtual MidiOutput& output() = 0;
+    virtual Prompts& prompts() = 0;
+    // The play log live play appends to.
+    virtual MemoLog& playLog() = 0;
+    // The window whose closing ends what the page runs.
+    virtual QWidget& mainWindow() = 0;
+
+    // The pitch updater sends, and so logs, the instrument and the bend again on its next tick.
+    virtual void resendInstrumentAndBend() = 0;
+    // Sends and logs the beat instrument's program change.
+    virtual void announceBeatInstrument() = 0;
+
+    // Live play's sequencer and pitch updater, paused during a replay: pausing says which of
+    // them ran, and resuming starts those again.
+    struct LiveTimers {
+        bool sequencer = false;
+        bool pitchUpdater = false;
+    };
+    virtual LiveTimers pauseLiveTimers() = 0;
+    virtual void resumeLiveTimers(LiveTimers running) = 0;
+    // "STOP Play Mode": joystick play ends.
+    virtual void stopJoystickPlay() = 0;
+};
+
+} // namespace fw
