@@ -4,6 +4,17 @@
 // (scripts/audio-server starts one; bench/audio_timing.sh does it all in one command).
 //
 //   bench_audio_timing [--idle-seconds N] [--seconds N] [--soak-minutes N] [--monitor SOURCE]
+//                      [--jack] [--strum-ms N] [--instrument-changes]
+//
+// --jack plays through JACK audio instead and records the synthesizer's first port with a JACK
+// client of the bench's own (in this process); run it against a JACK server started for it, e.g.
+// jackd -n fw_sound -d dummy -r 48000 -p 256 with JACK_DEFAULT_SERVER=fw_sound.
+// --strum-ms N plays six-string strums spread over N ms at 200 BPM and measures the gaps between
+// the plucks of each strum.
+// --instrument-changes switches to an instrument never played before right after every fourth
+// beat and back after the next: the woodblock beats must keep time while the new instrument's
+// samples load, and the synthesizer counts a note held back because its instrument was still
+// loading as too late.
 //
 // Phases, in one run of the program:
 //   1. idle: the synthesizer is open and nothing plays; CPU of the whole process, by thread;
@@ -31,6 +42,8 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <jack/jack.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -56,7 +69,8 @@ namespace {
 
 using fw::monotonicMicros;
 
-constexpr int kRate = 44100;
+// The recording's sample rate: parec records at 44.1 kHz, a JACK recording at JACK's rate.
+int recordRate = 44100;
 constexpr int kWoodblock = 115;
 constexpr int kNote = 76;
 
@@ -64,13 +78,107 @@ constexpr int kNote = 76;
 struct TimeAxis {
     double origin = 0;
     double drift = 0;
-    double at(double i) const { return origin + i * (1e6 / kRate + drift); }
-    double indexOf(double micros) const { return (micros - origin) / (1e6 / kRate + drift); }
+    double at(double i) const { return origin + i * (1e6 / recordRate + drift); }
+    double indexOf(double micros) const { return (micros - origin) / (1e6 / recordRate + drift); }
+};
+
+// Samples as they arrive, with the earliest arrival of each second for the time axis.
+class Arrivals {
+public:
+    virtual ~Arrivals() = default;
+    virtual bool started() const = 0;
+    // Stops recording; returns the samples and their time axis.
+    virtual std::pair<std::vector<float>, TimeAxis> stop() = 0;
+
+protected:
+    // A piece that waited got fresh sound: its first sample was played no later than now.
+    void noteArrival(std::size_t before, std::int64_t now) {
+        const std::size_t second = before / recordRate;
+        if (earliest_.size() <= second)
+            earliest_.resize(second + 1, {0.0, 1e300});
+        const double o = static_cast<double>(now) - static_cast<double>(before) * 1e6 / recordRate;
+        if (o < earliest_[second].second)
+            earliest_[second] = {static_cast<double>(before), o};
+    }
+    // Least squares through the earliest arrival of each second.
+    TimeAxis fitAxis() const {
+        double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+        for (const auto& [i, o] : earliest_) {
+            if (o > 1e299)
+                continue;
+            n += 1;
+            sx += i;
+            sy += o;
+            sxx += i * i;
+            sxy += i * o;
+        }
+        TimeAxis axis;
+        if (n < 1)
+            return axis;
+        const double d = n * sxx - sx * sx;
+        axis.drift = n >= 2 && d != 0 ? (n * sxy - sx * sy) / d : 0.0;
+        axis.origin = (sy - axis.drift * sx) / n;
+        return axis;
+    }
+
+    std::vector<std::pair<double, double>> earliest_; // per second: (sample, offset)
+};
+
+// A JACK client of the bench's own, recording the synthesizer's first output port. JACK hands
+// each period over as it is played, as parec does with the null sink's blocks.
+class JackRecorder final : public Arrivals {
+public:
+    JackRecorder() {
+        client_ = jack_client_open("fw_bench_rec", JackNoStartServer, nullptr);
+        if (!client_)
+            return;
+        recordRate = static_cast<int>(jack_get_sample_rate(client_));
+        samples_.resize(static_cast<std::size_t>(recordRate) * 60 * 20);
+        in_ = jack_port_register(client_, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        jack_set_process_callback(client_, &JackRecorder::process, this);
+        if (!in_ || jack_activate(client_) != 0)
+            return;
+        const char** ports = jack_get_ports(client_, "^Fretwright[^:]*:out_1$",
+                                            JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+        started_ = ports && ports[0] && jack_connect(client_, ports[0], jack_port_name(in_)) == 0;
+        if (ports)
+            jack_free(ports);
+    }
+    ~JackRecorder() override { stop(); }
+    bool started() const override { return started_; }
+    std::pair<std::vector<float>, TimeAxis> stop() override {
+        if (client_) {
+            jack_deactivate(client_);
+            jack_client_close(client_);
+            client_ = nullptr;
+        }
+        samples_.resize(count_);
+        return {std::move(samples_), fitAxis()};
+    }
+
+private:
+    static int process(jack_nframes_t frames, void* self) {
+        auto* me = static_cast<JackRecorder*>(self);
+        const std::int64_t now = monotonicMicros();
+        const auto* in = static_cast<const float*>(jack_port_get_buffer(me->in_, frames));
+        const std::size_t before = me->count_;
+        const std::size_t n = std::min<std::size_t>(frames, me->samples_.size() - before);
+        std::memcpy(me->samples_.data() + before, in, n * sizeof(float));
+        me->count_ = before + n;
+        me->noteArrival(before, now);
+        return 0;
+    }
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* in_ = nullptr;
+    bool started_ = false;
+    std::vector<float> samples_;
+    std::size_t count_ = 0;
 };
 
 // parec in a child process, its samples read through a pipe by a thread that notes when each
 // piece arrived. Kept out of the measured process so that its CPU does not count.
-class Recorder {
+class Recorder final : public Arrivals {
 public:
     explicit Recorder(const std::string& source) {
         int fds[2];
@@ -92,16 +200,16 @@ public:
         if (started_)
             reader_ = std::thread([this] { readLoop(); });
     }
-    ~Recorder() { stop(); }
+    ~Recorder() override { stop(); }
 
-    bool started() const { return started_; }
+    bool started() const override { return started_; }
     std::size_t frames() {
         std::lock_guard<std::mutex> lock(mutex_);
         return samples_.size();
     }
 
     // Stops recording; returns the samples and the monotonic time of sample 0 in microseconds.
-    std::pair<std::vector<float>, TimeAxis> stop() {
+    std::pair<std::vector<float>, TimeAxis> stop() override {
         if (started_) {
             kill(pid_, SIGINT);
             int status = 0;
@@ -134,16 +242,8 @@ private:
             samples_.resize(before + whole);
             std::memcpy(samples_.data() + before, carry.data(), whole * 4);
             carry.erase(0, whole * 4);
-            // A read that waited got fresh sound: its first sample was played no later than now.
-            if (now - lastReturn > 300) {
-                const std::size_t second = before / kRate;
-                if (earliest_.size() <= second)
-                    earliest_.resize(second + 1, {0.0, 1e300});
-                const double o =
-                    static_cast<double>(now) - static_cast<double>(before) * 1e6 / kRate;
-                if (o < earliest_[second].second)
-                    earliest_[second] = {static_cast<double>(before), o};
-            }
+            if (now - lastReturn > 300)
+                noteArrival(before, now);
             lastReturn = now;
         }
     }
@@ -154,28 +254,6 @@ private:
     std::thread reader_;
     std::mutex mutex_;
     std::vector<float> samples_;
-    std::vector<std::pair<double, double>> earliest_; // per second: (sample, offset)
-
-    // Least squares through the earliest arrival of each second.
-    TimeAxis fitAxis() const {
-        double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
-        for (const auto& [i, o] : earliest_) {
-            if (o > 1e299)
-                continue;
-            n += 1;
-            sx += i;
-            sy += o;
-            sxx += i * i;
-            sxy += i * o;
-        }
-        TimeAxis axis;
-        if (n < 1)
-            return axis;
-        const double d = n * sxx - sx * sx;
-        axis.drift = n >= 2 && d != 0 ? (n * sxy - sx * sy) / d : 0.0;
-        axis.origin = (sy - axis.drift * sx) / n;
-        return axis;
-    }
 };
 
 struct Stats {
@@ -239,7 +317,20 @@ std::map<std::string, double> threadCpu() {
     return out;
 }
 
+// Normalised correlation of the template with the recording from sample `at` on.
+double similarity(const std::vector<float>& x, std::int64_t at, const std::vector<float>& tpl,
+                  double tplNorm) {
+    double dot = 0, norm = 0;
+    for (std::size_t k = 0; k < tpl.size(); ++k) {
+        const double v = x[static_cast<std::size_t>(at) + k];
+        dot += v * tpl[k];
+        norm += v * v;
+    }
+    return norm > 0 ? dot / (std::sqrt(norm) * tplNorm) : 0;
+}
+
 struct OnsetResult {
+    std::vector<double> onsets;         // sample positions
     std::vector<double> intervalErrors; // ms
     std::vector<double> latencies;      // ms
     int missing = 0;
@@ -260,7 +351,7 @@ OnsetResult findOnsets(const std::vector<float>& x, const TimeAxis& axis,
     // before it, from shortly before the first beat on.
     const auto from = std::max<std::int64_t>(
         static_cast<std::int64_t>(indexOf(static_cast<double>(dues[0]) - 20000)), 0);
-    const auto to = std::min<std::int64_t>(from + kRate, static_cast<std::int64_t>(x.size()));
+    const auto to = std::min<std::int64_t>(from + recordRate, static_cast<std::int64_t>(x.size()));
     float peak = 0;
     for (std::int64_t i = from; i < to; ++i)
         peak = std::max(peak, std::fabs(x[static_cast<std::size_t>(i)]));
@@ -283,8 +374,8 @@ OnsetResult findOnsets(const std::vector<float>& x, const TimeAxis& axis,
     double latency = axis.at(static_cast<double>(first)) - static_cast<double>(dues[0]);
     const double period = dues.size() > 1 ? static_cast<double>(dues[1] - dues[0]) : 60000.0;
     // Near the last onset's latency; after a lost beat (a dropout moves what follows) wider.
-    const int narrow = static_cast<int>(std::min(period / 3, 8000.0) * kRate / 1e6);
-    const int wide = static_cast<int>(std::min(period / 2, 40000.0) * kRate / 1e6);
+    const int narrow = static_cast<int>(std::min(period / 3, 8000.0) * recordRate / 1e6);
+    const int wide = static_cast<int>(std::min(period / 2, 40000.0) * recordRate / 1e6);
     bool havePrevious = false;
     double previous = 0;
     std::int64_t previousDue = 0;
@@ -299,13 +390,7 @@ OnsetResult findOnsets(const std::vector<float>& x, const TimeAxis& axis,
             const std::int64_t at = centre + lag;
             if (at < 0 || at + kLength >= static_cast<std::int64_t>(x.size()))
                 continue;
-            double dot = 0, norm = 0;
-            for (int k = 0; k < kLength; ++k) {
-                const double v = x[static_cast<std::size_t>(at + k)];
-                dot += v * tpl[static_cast<std::size_t>(k)];
-                norm += v * v;
-            }
-            const double c = norm > 0 ? dot / (std::sqrt(norm) * tplNorm) : 0;
+            const double c = similarity(x, at, tpl, tplNorm);
             corr[static_cast<std::size_t>(lag + search)] = c;
             if (c > best) {
                 best = c;
@@ -328,6 +413,7 @@ OnsetResult findOnsets(const std::vector<float>& x, const TimeAxis& axis,
                 frac = 0.5 * (a - c) / d;
         }
         const double onset = static_cast<double>(centre + bestAt) + frac + kLead;
+        r.onsets.push_back(onset);
         const double onsetMicros = axis.at(onset);
         const double lat = onsetMicros - static_cast<double>(due);
         r.latencies.push_back(lat / 1000.0);
@@ -346,11 +432,57 @@ OnsetResult findOnsets(const std::vector<float>& x, const TimeAxis& axis,
     return r;
 }
 
+// The plucks of each strum after its first: found near where they are due after the first one,
+// by matching the first pluck's attack. Returns each gap's error against the spacing, in ms.
+std::vector<double> strumGapErrors(const std::vector<float>& x, const TimeAxis& axis,
+                                   const std::vector<double>& groupOnsets, int plucks,
+                                   double spacingMicros) {
+    std::vector<double> errors;
+    if (groupOnsets.empty())
+        return errors;
+    constexpr int kLength = 140; // shorter than the gap, so one attack only
+    const auto first = static_cast<std::int64_t>(groupOnsets[0]);
+    if (first < 8 || first + kLength >= static_cast<std::int64_t>(x.size()))
+        return errors;
+    std::vector<float> tpl(x.begin() + first - 8, x.begin() + first - 8 + kLength);
+    double tplNorm = 0;
+    for (float v : tpl)
+        tplNorm += static_cast<double>(v) * v;
+    tplNorm = std::sqrt(tplNorm);
+    const int search = static_cast<int>(spacingMicros / 3 * recordRate / 1e6);
+    for (double start : groupOnsets) {
+        double previous = start;
+        for (int k = 1; k < plucks; ++k) {
+            const double expected = axis.indexOf(axis.at(previous) + spacingMicros) - 8;
+            double best = -2;
+            double bestAt = 0;
+            for (int lag = -search; lag <= search; ++lag) {
+                const auto at = static_cast<std::int64_t>(std::llround(expected)) + lag;
+                if (at < 0 || at + kLength >= static_cast<std::int64_t>(x.size()))
+                    continue;
+                const double c = similarity(x, at, tpl, tplNorm);
+                if (c > best) {
+                    best = c;
+                    bestAt = static_cast<double>(at) + 8;
+                }
+            }
+            if (best < 0.3)
+                break;
+            errors.push_back((axis.at(bestAt) - axis.at(previous) - spacingMicros) / 1000.0);
+            previous = bestAt;
+        }
+    }
+    return errors;
+}
+
 struct Options {
     int idleSeconds = 20;
     int seconds = 60;
     int soakMinutes = 0;
     std::string monitor;
+    bool jack = false;
+    int strumMs = 0;
+    bool instrumentChanges = false;
 };
 
 class Bench {
@@ -367,12 +499,17 @@ public:
             e.st.chordMemory[1][1][k] = kNote;
         std::string seq;
         for (int step = 0; step < 64; ++step)
-            seq += "0------";
+            seq += o_.strumMs > 0 ? "012345-" : "0------";
         e.st.pickMemory[1][1] = seq;
+        e.ui.strumSpreadMs = o_.strumMs;
+        if (o_.jack)
+            synth()->setAudioSystem(fw::FluidSynthPort::AudioSystem::Jack);
         setBpm(200);
         form_.syncControls();
         waitForOutput();
     }
+
+    fw::FluidSynthPort* synth() { return dynamic_cast<fw::FluidSynthPort*>(form_.output().port()); }
 
 private:
     void setBpm(int bpm) {
@@ -382,14 +519,17 @@ private:
 
     void waitForOutput() {
         fw::MidiPort* port = form_.output().port();
-        if (port && port->usable()) {
+        if (o_.jack && synth())
+            synth()->waitUntilSettled();
+        if (port && port->usable() && (!o_.jack || synth()->driverName() == "jack")) {
             std::printf("Output: %s\n", port->name().c_str());
             std::printf("Machine load before the idle phase (1/5/15 min): %s", loadavg().c_str());
             QTimer::singleShot(3000, &form_, [this] { idlePhase(); });
             return;
         }
         if (++waits_ > 200) {
-            std::printf("The built-in synthesizer did not open (no sound server?).\n");
+            std::printf("The built-in synthesizer did not open (no sound server%s?).\n",
+                        o_.jack ? " or JACK server" : "");
             app_.exit(1);
             return;
         }
@@ -421,7 +561,9 @@ private:
                     std::printf("  thread %-28s %6.2f %%\n", name.c_str(), 100.0 * used / secs);
             }
             std::printf("Machine load after the idle phase: %s", loadavg().c_str());
-            runs_ = {{200, o_.seconds}, {1000, o_.seconds}};
+            runs_ = {{200, o_.seconds}};
+            if (o_.strumMs == 0)
+                runs_.push_back({1000, o_.seconds});
             if (o_.soakMinutes > 0)
                 runs_.push_back({1000, o_.soakMinutes * 60});
             nextRun();
@@ -438,13 +580,18 @@ private:
         runs_.erase(runs_.begin());
         bpm_ = bpm;
         seconds_ = seconds;
+        form_.engine().ui.instrumentItem = kWoodblock;
         setBpm(bpm);
         dues_.clear();
-        std::printf("\n%d BPM for %d s: recording %s...\n", bpm, seconds, o_.monitor.c_str());
+        std::printf("\n%d BPM for %d s: recording %s...\n", bpm, seconds,
+                    o_.jack ? "JACK" : o_.monitor.c_str());
         std::fflush(stdout);
-        recorder_ = std::make_unique<Recorder>(o_.monitor);
+        if (o_.jack)
+            recorder_ = std::make_unique<JackRecorder>();
+        else
+            recorder_ = std::make_unique<Recorder>(o_.monitor);
         if (!recorder_->started()) {
-            std::printf("parec did not start\n");
+            std::printf("the recorder did not start\n");
             app_.exit(1);
             return;
         }
@@ -461,8 +608,21 @@ private:
         if (!playing_)
             return;
         fw::Engine& e = form_.engine();
-        if (e.st.pickStep == 1 || (!dues_.empty() && e.st.pickStep >= 1))
+        const bool woodblock = e.ui.instrumentItem == kWoodblock;
+        if (woodblock && (e.st.pickStep == 1 || (!dues_.empty() && e.st.pickStep >= 1)))
             dues_.push_back(form_.Timer2->lastBeatDue());
+        if (o_.instrumentChanges && !dues_.empty()) {
+            // Right after a beat: every fourth beat the next note is a fresh instrument's, never
+            // loaded before; the beat after it, the woodblock's again.
+            if (!woodblock)
+                e.ui.instrumentItem = kWoodblock;
+            else if (++beatsSinceChange_ % 4 == 0)
+                e.ui.instrumentItem = nextFresh_++ % 112;
+            if (e.ui.instrumentItem != kWoodblock || !woodblock) {
+                form_.PitchUpdaterTimer();
+                ++changes_;
+            }
+        }
         if (e.st.pickStep * 7 >= static_cast<int>(e.st.pickMemory[1][1].size()))
             form_.Button65Click();
         if (static_cast<int>(dues_.size()) >= seconds_ * bpm_ / 60) {
@@ -491,8 +651,18 @@ private:
         std::printf("  latency send -> sound, ms:  min %.2f  p50 %.2f  max %.2f  spread %.2f   "
                     "(target <= 30)\n",
                     lat.min, lat.p50, lat.max, lat.max - lat.min);
-        std::printf("  null sink's clock against the monotonic clock: %+.0f ppm\n",
-                    -axis.drift * kRate);
+        if (o_.instrumentChanges)
+            std::printf("  instrument changes so far: %d\n", changes_);
+        std::printf("  recording's clock against the monotonic clock: %+.0f ppm\n",
+                    -axis.drift * recordRate);
+        if (o_.strumMs > 0) {
+            const double spacing = o_.strumMs * 1000.0 / 5;
+            const Stats gaps = statsOf(strumGapErrors(samples, axis, r.onsets, 6, spacing), true);
+            std::printf("  strum of six over %d ms: %zu gaps of %.1f ms found (of %zu); error "
+                        "|ms| p50 %.3f  p99 %.3f  max %.3f   (target within 0.5)\n",
+                        o_.strumMs, gaps.count, spacing / 1000, r.onsets.size() * 5, gaps.p50,
+                        gaps.p99, gaps.max);
+        }
         std::printf("  CPU while playing: %.2f %% of one core; machine load: %s", cpu,
                     loadavg().c_str());
         if (auto* synth = dynamic_cast<fw::FluidSynthPort*>(form_.output().port())) {
@@ -533,7 +703,10 @@ private:
     double cpuStart_ = 0;
     std::int64_t wallStart_ = 0;
     std::vector<std::int64_t> dues_;
-    std::unique_ptr<Recorder> recorder_;
+    std::unique_ptr<Arrivals> recorder_;
+    int beatsSinceChange_ = 0;
+    int nextFresh_ = 0;
+    int changes_ = 0;
     std::vector<Result> results_;
 };
 
@@ -553,10 +726,16 @@ int main(int argc, char** argv) {
             o.soakMinutes = std::max(0, std::atoi(argv[++i]));
         } else if (a == "--monitor" && i + 1 < argc) {
             o.monitor = argv[++i];
+        } else if (a == "--instrument-changes") {
+            o.instrumentChanges = true;
+        } else if (a == "--jack") {
+            o.jack = true;
+        } else if (a == "--strum-ms" && i + 1 < argc) {
+            o.strumMs = std::clamp(std::atoi(argv[++i]), 0, 50);
         } else {
             std::fprintf(stderr,
                          "usage: %s [--idle-seconds N] [--seconds N] [--soak-minutes N] "
-                         "[--monitor SOURCE]\n",
+                         "[--monitor SOURCE] [--jack] [--strum-ms N] [--instrument-changes]\n",
                          argv[0]);
             return 2;
         }

@@ -10,6 +10,7 @@
 #include "input/keyboard_play.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "input/qt_key_translate.h"
+#include "logs/qt_play_logs_page.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -75,6 +76,12 @@ TForm1::TForm1(Services services, QWidget* parent)
     Timer2->setObjectName("Timer2");
     Timer2->setInterval(1);
     connect(Timer2, &BeatTimer::timeout, this, &TForm1::Timer2Timer);
+
+    StrumTimer = new QTimer(this);
+    StrumTimer->setObjectName("StrumTimer");
+    StrumTimer->setSingleShot(true);
+    StrumTimer->setTimerType(Qt::PreciseTimer);
+    connect(StrumTimer, &QTimer::timeout, this, &TForm1::releasePlucks);
 
     PitchUpdater = new QTimer(this);
     PitchUpdater->setObjectName("PitchUpdater");
@@ -248,10 +255,34 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::Timer2Timer() {
-    const MemoLog::Batch beatLines(playLog_);
-    const MidiOutput::HeldStamp beatTime(output_, Timer2->lastBeatDue());
-    engine_.sequencerTick();
+    {
+        const MemoLog::Batch beatLines(playLog_);
+        const MidiOutput::HeldStamp beatTime(output_, Timer2->lastBeatDue());
+        engine_.sequencerTick();
+    }
+    scheduleStrum();
     syncControls();
+}
+
+namespace {
+// A strum's later plucks are handed over this much before they are due: they carry their exact
+// time, so an output that keeps time by stamps sounds them on time even when the timer is late.
+constexpr std::int64_t kStrumEarlyMicros = 1500;
+} // namespace
+
+void TForm1::releasePlucks() {
+    engine_.releasePlucks(monotonicMicros() + kStrumEarlyMicros);
+    scheduleStrum();
+}
+
+void TForm1::scheduleStrum() {
+    const std::optional<std::int64_t> due = engine_.nextPluckDue();
+    if (!due) {
+        StrumTimer->stop();
+        return;
+    }
+    const std::int64_t wait = *due - kStrumEarlyMicros - monotonicMicros();
+    StrumTimer->start(static_cast<int>(std::max<std::int64_t>(wait / 1000, 0)));
 }
 
 void TForm1::PitchUpdaterTimer() {
@@ -263,6 +294,7 @@ void TForm1::PitchUpdaterTimer() {
 
 void TForm1::Timer4Timer() {
     updateMidiOutputState();
+    preloadInstruments();
     services_.joystick.getPosEx(joyInfo);
     JoystickMapping->Timer4Timer(joyInfo);
 }
@@ -327,6 +359,30 @@ void TForm1::showMidiOutputRow(int row) {
 void TForm1::restoreSettings(const std::string& settingsFile) {
     settings_ = Settings(settingsFile);
     restoreMidiOutput();
+    Sound->restore();
+}
+
+void TForm1::preloadInstruments() {
+    // The instruments a button press switches to are loaded before they are chosen.
+    const ControlState& ui = engine_.ui;
+    const std::array<int, 4> wanted = {ui.instrumentItem, ui.alternateItem1, ui.alternateItem2,
+                                       ui.alternateItem3};
+    if (wanted == preloaded_)
+        return;
+    if (auto* synth = dynamic_cast<FluidSynthPort*>(services_.outputs.port(0))) {
+        for (int program : wanted)
+            synth->preload(program);
+    }
+    preloaded_ = wanted;
+}
+
+SoundGroup::Hooks TForm1::soundHooks() {
+    return {[this] { return dynamic_cast<FluidSynthPort*>(services_.outputs.port(0)); },
+            [this](int ms) { engine_.ui.strumSpreadMs = ms; },
+            [this](const std::string& path) {
+                if (PlayLogs)
+                    PlayLogs->wavRenderSettings().soundFont = path;
+            }};
 }
 
 void TForm1::restoreMidiOutput() {

@@ -4,6 +4,7 @@
 #include "engine/engine.h"
 #include "engine/midi_output.h"
 #include "engine/midi_outputs.h"
+#include "engine/qt_sound_group.h"
 #include "files/settings.h"
 #include "input/joystick.h"
 #include "input/joystick_poll.h"
@@ -49,6 +50,7 @@ class BeatManagerPage;
 class MusicToysPage;
 class JoystickMappingPage;
 class ConfigurationSetGroup;
+class SoundGroup;
 class PlayLogsHost;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
@@ -170,6 +172,7 @@ public:
     MusicToysPage* MusicToys = nullptr;               // "Music Toys" tab
     JoystickMappingPage* JoystickMapping = nullptr;   // "Joystick Mapping" tab
     ConfigurationSetGroup* ConfigSet = nullptr;       // "Config" > "Configuration Set"
+    SoundGroup* Sound = nullptr;                      // "Config" > "Sound"
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.
@@ -177,6 +180,7 @@ public:
 
     QTimer* Timer1 = nullptr;
     BeatTimer* Timer2 = nullptr;
+    QTimer* StrumTimer = nullptr; // the later plucks of a spread strum
     QTimer* PitchUpdater = nullptr;
     QTimer* Timer4 = nullptr;
 
@@ -213,6 +217,10 @@ private:
     void sendStateToNewOutput();
     void showMidiOutputRow(int row);
     void updateMidiOutputState();
+    void releasePlucks();
+    void preloadInstruments();
+    SoundGroup::Hooks soundHooks();
+    void scheduleStrum();
 
     Services services_;
     MemoLog playLog_;
@@ -222,6 +230,7 @@ private:
     std::array<QDialog*, 8> forms_{};
     std::string chosenOutputKey_;
     Settings settings_;
+    std::array<int, 4> preloaded_{-1, -1, -1, -1};
     std::unique_ptr<PlayLogsHost> playLogsHost_;
 };
 

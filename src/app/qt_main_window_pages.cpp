@@ -241,7 +241,12 @@ QWidget* TForm1::buildConfigPage() {
          [this](const std::string& path) { return pickSetPages->loadPickSetFile(path); },
          [this](const std::string& path) { return loadJoystickConfig(path); }},
         config);
-    layout->addWidget(ConfigSet);
+    // The sound of the built-in synthesizer beside the configuration set: the page keeps its
+    // height.
+    auto* row = new QHBoxLayout;
+    row->addWidget(ConfigSet, 1);
+    row->addWidget(Sound = new SoundGroup(settings_, services_.prompts, soundHooks(), config));
+    layout->addLayout(row);
     layout->addStretch(1);
     return config;
 }

@@ -33,4 +33,12 @@ std::unique_ptr<AudioStream> openFluidAudioStream(const std::string& driver, int
                                                   int periodFrames, int periods,
                                                   AudioStream::Render render);
 
+// Our own JACK client, with two output ports connected to the system's playback ports where
+// there are some; none when no JACK server runs (it never starts one). prepare is told JACK's
+// sample rate and returns the render function for it, or none to give up.
+std::unique_ptr<AudioStream>
+openJackAudioStream(const std::function<AudioStream::Render(int)>& prepare);
+// True when a JACK server answers.
+bool jackServerRunning();
+
 } // namespace fw

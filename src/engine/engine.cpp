@@ -4,7 +4,9 @@
 #include "engine/z2uvir.h"
 
 #include <algorithm>
+#include <climits>
 #include <string_view>
+#include <vector>
 
 namespace fw {
 
@@ -65,10 +67,36 @@ void Engine::alternate(int k) {
 }
 
 void Engine::silence() {
+    waitingPlucks_.clear();
     out.reset();
 }
 
+void Engine::pluck(int status, int string, int note, int velocity,
+                   std::optional<std::int64_t> due) {
+    const bool sent = due ? out.sendAndLogAt(status, note, velocity, *due)
+                          : out.sendAndLog(status, note, velocity);
+    // A pluck at velocity 0 is a note-off on the wire: nothing is left sounding.
+    if (sent && velocity != 0)
+        st.stringSounds[string] = true;
+}
+
+void Engine::releasePlucks(std::int64_t dueByMicros) {
+    while (!waitingPlucks_.empty() && waitingPlucks_.front().due <= dueByMicros) {
+        const Pluck p = waitingPlucks_.front();
+        waitingPlucks_.pop_front();
+        pluck(p.status, p.string, p.note, p.velocity, p.due);
+    }
+}
+
+std::optional<std::int64_t> Engine::nextPluckDue() const {
+    if (waitingPlucks_.empty())
+        return std::nullopt;
+    return waitingPlucks_.front().due;
+}
+
 void Engine::sequencerTick() {
+    // A strum still under way finishes first, before this beat's note-offs.
+    releasePlucks(INT64_MAX);
     if (ui.mergeModes) {
         st.chordSet = st.selChordSet;
         st.chord = st.selChord;
@@ -96,6 +124,7 @@ void Engine::sequencerTick() {
     if (length > static_cast<long long>(kGroup) * st.pickStep) {
         const auto start = static_cast<std::size_t>(kGroup * st.pickStep);
         ui.remainingSequence = seq.substr(start);
+        std::vector<std::pair<int, int>> plucks; // (string, note) in the group's order
         for (std::size_t i = 0; i < kGroup && start + i < seq.size(); ++i) {
             const char ch = seq[start + i];
             // Anything but a digit rests, so a hand-edited sequence cannot stall the beat.
@@ -103,10 +132,22 @@ void Engine::sequencerTick() {
                 continue;
             const int string = ch - '0' + 1;
             const int note = noteOf(string);
-            // A pluck at velocity 0 is a note-off on the wire: nothing is left sounding.
-            if (note != kNoNote && out.sendAndLog(noteOn, note, st.velocity & 0xFF) &&
-                (st.velocity & 0xFF) != 0)
-                st.stringSounds[string] = true;
+            if (note != kNoNote && isValidChannelMessage(noteOn, note, st.velocity & 0xFF))
+                plucks.emplace_back(string, note);
+        }
+        // A strum spreads the group evenly over the spread time: the first pluck leaves on the
+        // beat, the last when the spread has passed.
+        const std::int64_t beat = out.sendStamp();
+        const auto gaps = static_cast<std::int64_t>(plucks.size()) - 1;
+        for (std::size_t k = 0; k < plucks.size(); ++k) {
+            const auto [string, note] = plucks[k];
+            if (k == 0 || ui.strumSpreadMs <= 0) {
+                pluck(noteOn, string, note, st.velocity & 0xFF, std::nullopt);
+                continue;
+            }
+            const std::int64_t due =
+                beat + static_cast<std::int64_t>(k) * ui.strumSpreadMs * 1000 / gaps;
+            waitingPlucks_.push_back({due, noteOn, string, note, st.velocity & 0xFF});
         }
     } else {
         st.pickStep = 0xFFFE;

@@ -3,7 +3,10 @@
 #include "engine/midi_output.h"
 #include "engine/play_state.h"
 
+#include <cstdint>
+#include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace fw {
@@ -35,6 +38,13 @@ public:
     // The 5 ms expression update: tempo, displays, program change, pitch bend.
     void pitchUpdaterTick();
 
+    // With a strum spread, the plucks of a group after the first wait for their time: these
+    // send (and log) those due by the given monotonic time. The next beat sends what is left
+    // before anything else, so no pluck comes after the note-offs that follow it.
+    void releasePlucks(std::int64_t dueByMicros);
+    // When the next waiting pluck is due; nothing when none waits.
+    std::optional<std::int64_t> nextPluckDue() const;
+
     // Runs after every step of the accompaniment, while "Accomp. Beat" plays it: the counting
     // toy hands over its next line here.
     std::function<void()> afterBeatStep;
@@ -53,6 +63,16 @@ private:
     int noteOf(int string) const;
     void beatStep();
     void countBeatPass();
+    void pluck(int status, int string, int note, int velocity, std::optional<std::int64_t> due);
+
+    struct Pluck {
+        std::int64_t due = 0;
+        int status = 0;
+        int string = 0;
+        int note = 0;
+        int velocity = 0;
+    };
+    std::deque<Pluck> waitingPlucks_;
 };
 
 } // namespace fw

@@ -9,10 +9,15 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
-#include <future>
+#include <condition_variable>
+#include <deque>
 #include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace fw {
@@ -30,6 +35,9 @@ constexpr double kBufferMillis = 24;
 constexpr double kRequestMillis = 5;
 // Room for the sound server's callback to run late before a message misses its frame.
 constexpr std::int64_t kMarginMicros = 4000;
+// JACK's callbacks come on a steady period at real-time priority: the margin only covers the
+// time from a beat's stamp to its message reaching the inbox, on a busy machine too.
+constexpr std::int64_t kJackMarginMicros = 2500;
 // Periods for FluidSynth's own drivers, when no PulseAudio server answers.
 constexpr int kFallbackPeriod = 512;
 constexpr int kFallbackPeriods = 2;
@@ -83,55 +91,281 @@ bool applyToFluidSynth(void* synthPtr, std::uint32_t packed) {
 
 // ---------------------------------------------------------------------------------------------
 
-struct FluidSynthPort::Impl {
-    std::string soundFont;
-    // The SoundFont takes a noticeable time to load, so it loads in the background from
-    // construction on, and the first open (the first beat) rarely has to wait for it.
-    std::future<bool> loading;
-    std::unique_ptr<SynthGrid> grid;
-    bool soundFontFailed = false;
-    StreamClock streamClock{kSampleRate, kMarginMicros};
-    std::unique_ptr<AudioStream> stream;
+// Runs the port's slow work (loading, opening and switching sound) one job after another.
+class PortWorker {
+public:
+    PortWorker() : thread_([this] { run(); }) {}
+    ~PortWorker() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    void post(std::function<void()> job) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            jobs_.push_back(std::move(job));
+        }
+        wake_.notify_all();
+    }
+    void waitUntilIdle() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        idle_.wait(lock, [this] { return jobs_.empty() && !busy_; });
+    }
 
-    // Messages from the window thread, taken by the audio thread at its next callback.
+private:
+    void run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            if (jobs_.empty())
+                return;
+            auto job = std::move(jobs_.front());
+            jobs_.pop_front();
+            busy_ = true;
+            lock.unlock();
+            job();
+            lock.lock();
+            busy_ = false;
+            if (jobs_.empty())
+                idle_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::deque<std::function<void()>> jobs_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+// What each channel was last told, so that a new synthesizer or sound system starts where the
+// old one stood.
+struct ChannelState {
+    int bankSelect = 0;
+    int program = -1; // none sent yet
+    int bend = -1;
+    std::array<int, 128> controllers{};
+    ChannelState() { controllers.fill(-1); }
+
+    void note(std::uint32_t packed) {
+        const int kind = static_cast<int>(packed & 0xF0);
+        const int d1 = static_cast<int>((packed >> 8) & 0x7F);
+        const int d2 = static_cast<int>((packed >> 16) & 0x7F);
+        if (kind == 0xC0)
+            program = d1;
+        else if (kind == 0xE0)
+            bend = d1 | (d2 << 7);
+        else if (kind == 0xB0 && d1 < 120) { // not the channel mode messages
+            controllers[static_cast<std::size_t>(d1)] = d2;
+            if (d1 == 0)
+                bankSelect = d2;
+        }
+    }
+    // The messages that bring a fresh synthesizer's channel to this state.
+    void replay(int channel, std::vector<std::uint32_t>& out) const {
+        for (int c = 0; c < 120; ++c)
+            if (controllers[static_cast<std::size_t>(c)] >= 0)
+                out.push_back(
+                    packShortMessage(0xB0 | channel, c, controllers[static_cast<std::size_t>(c)]));
+        if (program >= 0)
+            out.push_back(packShortMessage(0xC0 | channel, program, 0));
+        if (bend >= 0)
+            out.push_back(packShortMessage(0xE0 | channel, bend & 0x7F, bend >> 7));
+    }
+};
+
+// Marks a switch of the sound path for as long as it lives.
+struct SwitchGuard {
+    explicit SwitchGuard(std::atomic<bool>& flag) : flag_(flag) { flag_.store(true); }
+    ~SwitchGuard() { flag_.store(false); }
+    SwitchGuard(const SwitchGuard&) = delete;
+    SwitchGuard& operator=(const SwitchGuard&) = delete;
+    std::atomic<bool>& flag_;
+};
+
+struct FluidSynthPort::Impl {
+    // Chosen by the window thread, read by the worker.
+    mutable std::mutex configMutex;
+    std::string soundFont;
+    AudioSystem system = AudioSystem::SoundServer;
+    std::atomic<int> volume{100};
+    std::vector<int> preloaded; // programs of bank 0, on the worker
+
+    // The sound path, replaced only by the worker while no stream plays from it. The window
+    // thread reads the stream's figures under pathMutex.
+    mutable std::mutex pathMutex;
+    std::unique_ptr<SynthGrid> grid;
+    std::string gridSoundFont;
+    std::unique_ptr<StreamClock> streamClock;
+    std::unique_ptr<AudioStream> stream;
+    std::atomic<bool> playing{false};
+    // The worker is replacing the sound path: opening waits for nothing meanwhile.
+    std::atomic<bool> switching{false};
+
+    // Messages from the window thread, taken by the audio thread at its next callback, and the
+    // state of every channel as of the last message.
     std::mutex inboxMutex;
     std::vector<std::pair<std::int64_t, std::uint32_t>> inbox;
     std::vector<std::pair<std::int64_t, std::uint32_t>> taken;
+    std::array<ChannelState, 16> channels;
     std::atomic<std::int64_t> late{0};
     std::atomic<int> voices{0};
 
-    bool makeGrid() {
-        if (grid)
+    // Declared last: it stops (finishing its jobs) before anything above goes.
+    std::unique_ptr<PortWorker> worker;
+
+    std::string chosenSoundFont() const {
+        std::lock_guard<std::mutex> lock(configMutex);
+        return soundFont;
+    }
+
+    // On the worker: a synthesizer for the chosen SoundFont at this rate, set to the channels'
+    // state. Keeps the one there when it already fits.
+    bool ensureGrid(int rate) {
+        const std::string path = chosenSoundFont();
+        if (grid && grid->sampleRate() == rate && gridSoundFont == path)
             return true;
-        if (soundFontFailed)
+        auto made = std::make_unique<SynthGrid>(rate, path, SynthGrid::Samples::OnDemand);
+        if (!made->loaded())
             return false;
-        auto made = std::make_unique<SynthGrid>(kSampleRate, soundFont);
-        if (!made->loaded()) {
-            soundFontFailed = true;
-            return false;
-        }
-        grid = std::move(made);
+        adopt(std::move(made), path);
         return true;
     }
 
+    // Loads the instruments the channels play and those preloaded into a new synthesizer.
+    void prepareFor(SynthGrid& made) {
+        std::array<ChannelState, 16> now;
+        {
+            std::lock_guard<std::mutex> lock(inboxMutex);
+            now = channels;
+        }
+        for (int c = 0; c < 16; ++c) {
+            const ChannelState& ch = now[static_cast<std::size_t>(c)];
+            if (ch.program >= 0)
+                made.prepare(presetBank(c, ch.bankSelect), ch.program);
+        }
+        for (int program : preloaded)
+            made.prepare(0, program);
+    }
+
+    void adopt(std::unique_ptr<SynthGrid> made, const std::string& path) {
+        prepareFor(*made);
+        std::vector<std::uint32_t> state;
+        {
+            std::lock_guard<std::mutex> lock(inboxMutex);
+            for (int c = 0; c < 16; ++c)
+                channels[static_cast<std::size_t>(c)].replay(c, state);
+            // What was on its way to the old synthesizer is over: the new one starts from the
+            // channels' state.
+            inbox.clear();
+        }
+        // A program change since prepareFor waits for its instrument like any other.
+        made->post(0, SynthGrid::volumeMessage(volume.load()));
+        for (std::uint32_t packed : state)
+            made->post(0, packed);
+        std::unique_ptr<SynthGrid> old;
+        {
+            std::lock_guard<std::mutex> lock(pathMutex);
+            old = std::move(grid);
+            grid = std::move(made);
+            gridSoundFont = path;
+        }
+    }
+
+    // On the worker: opens the chosen sound system (the sound server when JACK is not there).
+    void startStream() {
+        if (playing.load())
+            return;
+        const bool jack = [this] {
+            std::lock_guard<std::mutex> lock(configMutex);
+            return system == AudioSystem::Jack;
+        }();
+        std::unique_ptr<AudioStream> made;
+        std::unique_ptr<StreamClock> clock;
+        auto renderer = [this, &clock](std::int64_t margin) {
+            return [this, &clock, margin](int rate) -> AudioStream::Render {
+                if (!ensureGrid(rate))
+                    return {};
+                clock = std::make_unique<StreamClock>(rate, margin);
+                return [this, g = grid.get(), c = clock.get()](std::int64_t now, int frames,
+                                                               float* left, float* right) {
+                    render(*g, *c, now, frames, left, right);
+                };
+            };
+        };
+        if (jack)
+            made = openJackAudioStream(renderer(kJackMarginMicros));
+        if (!made) {
+            const AudioStream::Render render = renderer(kMarginMicros)(kSampleRate);
+            if (!render)
+                return;
+            made = openPulseAudioStream(kSampleRate, kBufferMillis, kRequestMillis, render);
+            // JACK is left out here: a client that finds no JACK server may try to start one.
+            for (const char* driver : {"pipewire", "alsa"}) {
+                if (made)
+                    break;
+                made = openFluidAudioStream(driver, kSampleRate, kFallbackPeriod, kFallbackPeriods,
+                                            render);
+            }
+        }
+        if (!made)
+            return;
+        std::lock_guard<std::mutex> lock(pathMutex);
+        streamClock = std::move(clock);
+        stream = std::move(made);
+        playing.store(true);
+    }
+
+    void stopStream() {
+        std::unique_ptr<AudioStream> old;
+        {
+            std::lock_guard<std::mutex> lock(pathMutex);
+            playing.store(false);
+            old = std::move(stream);
+        }
+        old.reset(); // its thread stops here, before the grid it renders from may change
+    }
+
     // On the audio thread.
-    void render(std::int64_t now, int frames, float* left, float* right) {
-        streamClock.update(now, grid->position() + frames);
+    void render(SynthGrid& g, StreamClock& clock, std::int64_t now, int frames, float* left,
+                float* right) {
+        clock.update(now, g.position() + frames);
         {
             std::lock_guard<std::mutex> lock(inboxMutex);
             taken.swap(inbox);
         }
         for (const auto& [stamp, packed] : taken)
-            grid->post(streamClock.frameFor(stamp), packed);
+            g.post(clock.frameFor(stamp), packed);
         taken.clear();
-        grid->render(frames, left, right);
-        late.store(grid->lateMessages(), std::memory_order_relaxed);
-        voices.store(grid->activeVoices(), std::memory_order_relaxed);
+        g.render(frames, left, right);
+        late.store(g.lateMessages(), std::memory_order_relaxed);
+        voices.store(g.activeVoices(), std::memory_order_relaxed);
     }
 
     void post(std::int64_t stamp, std::uint32_t packed) {
         std::lock_guard<std::mutex> lock(inboxMutex);
+        const int status = static_cast<int>(packed & 0xFF);
+        if (status >= 0x80 && status < 0xF0)
+            channels[static_cast<std::size_t>(status & 0x0F)].note(packed);
         inbox.emplace_back(stamp, packed);
+    }
+
+    // Asks the worker for the instrument a program change on this channel selects.
+    void prepareProgram(int channel, int program) {
+        int bank = 0;
+        {
+            std::lock_guard<std::mutex> lock(inboxMutex);
+            bank = channels[static_cast<std::size_t>(channel)].bankSelect;
+        }
+        worker->post([this, bank = presetBank(channel, bank), program] {
+            if (grid)
+                grid->prepare(bank, program);
+        });
     }
 };
 
@@ -139,15 +373,24 @@ FluidSynthPort::FluidSynthPort(std::string soundFont) : impl_(std::make_unique<I
     impl_->soundFont = std::move(soundFont);
     silenceFluidSynthLog();
     silenceAlsaErrors();
-    impl_->loading =
-        std::async(std::launch::async, [impl = impl_.get()] { return impl->makeGrid(); });
+    impl_->worker = std::make_unique<PortWorker>();
+    // The SoundFont takes a moment to read, so it is read from construction on, and the first
+    // open (the first beat) rarely has to wait for it.
+    impl_->worker->post([impl = impl_.get()] {
+        bool jack = false;
+        {
+            std::lock_guard<std::mutex> lock(impl->configMutex);
+            jack = impl->system == AudioSystem::Jack;
+        }
+        if (!jack)
+            impl->ensureGrid(kSampleRate);
+    });
 }
 
 FluidSynthPort::~FluidSynthPort() {
-    if (impl_->loading.valid())
-        impl_->loading.wait();
+    impl_->worker.reset();
     // The stream's thread renders from the grid: it stops first.
-    impl_->stream.reset();
+    impl_->stopStream();
     impl_->grid.reset();
 }
 
@@ -156,28 +399,19 @@ std::string FluidSynthPort::name() const {
 }
 
 bool FluidSynthPort::open() {
-    if (impl_->stream)
+    if (impl_->playing.load())
         return true;
-    if (impl_->loading.valid())
-        impl_->loading.get();
-    if (!impl_->makeGrid())
+    // The sound comes back by itself once the SoundFont or the sound system has changed; the
+    // window does not wait for that.
+    if (impl_->switching.load())
         return false;
-    auto render = [impl = impl_.get()](std::int64_t now, int frames, float* left, float* right) {
-        impl->render(now, frames, left, right);
-    };
-    impl_->stream = openPulseAudioStream(kSampleRate, kBufferMillis, kRequestMillis, render);
-    // JACK is left out: a client that finds no JACK server may try to start one.
-    for (const char* driver : {"pipewire", "alsa"}) {
-        if (impl_->stream)
-            break;
-        impl_->stream =
-            openFluidAudioStream(driver, kSampleRate, kFallbackPeriod, kFallbackPeriods, render);
-    }
-    return impl_->stream != nullptr;
+    impl_->worker->post([impl = impl_.get()] { impl->startStream(); });
+    impl_->worker->waitUntilIdle();
+    return impl_->playing.load();
 }
 
 bool FluidSynthPort::usable() const {
-    return impl_->stream != nullptr;
+    return impl_->playing.load();
 }
 
 bool FluidSynthPort::send(std::uint32_t packed) {
@@ -185,26 +419,130 @@ bool FluidSynthPort::send(std::uint32_t packed) {
 }
 
 bool FluidSynthPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
-    if (!impl_->stream)
+    if (!impl_->playing.load())
         return false;
+    const int status = static_cast<int>(packed & 0xFF);
+    const int channel = status & 0x0F;
+    if ((status & 0xF0) == 0xC0) {
+        impl_->prepareProgram(channel, static_cast<int>((packed >> 8) & 0x7F));
+    } else if ((status & 0xF0) == 0x90 && ((packed >> 16) & 0x7F) != 0) {
+        bool fresh = false;
+        {
+            std::lock_guard<std::mutex> lock(impl_->inboxMutex);
+            fresh = impl_->channels[static_cast<std::size_t>(channel)].program < 0;
+        }
+        // A channel never given an instrument plays the first one of its bank, as every
+        // synthesizer does; it is loaded like any other.
+        if (fresh) {
+            impl_->prepareProgram(channel, 0);
+            impl_->post(monoMicros, packShortMessage(0xC0 | channel, 0, 0));
+        }
+    }
     impl_->post(monoMicros, packed);
     return true;
 }
 
 void FluidSynthPort::reset() {
     // Only an open port has sounding notes; before that the synthesizer may still be loading.
-    if (impl_->stream)
+    if (impl_->playing.load())
         impl_->post(monotonicMicros(), SynthGrid::kAllSoundsOff);
 }
 
+void FluidSynthPort::setSoundFont(std::string path, Done done) {
+    impl_->worker->post([impl = impl_.get(), path = std::move(path), done = std::move(done)] {
+        std::optional<std::string> error = soundFontProblem(path);
+        if (!error && !(impl->grid && impl->gridSoundFont == path)) {
+            const int rate = impl->grid ? impl->grid->sampleRate() : kSampleRate;
+            auto made = std::make_unique<SynthGrid>(rate, path, SynthGrid::Samples::OnDemand);
+            if (!made->loaded()) {
+                error = "\"" + path + "\" could not be loaded as a SoundFont.";
+            } else {
+                // The old synthesizer plays on while the new one loads what it will need.
+                impl->prepareFor(*made);
+                const SwitchGuard switching(impl->switching);
+                {
+                    std::lock_guard<std::mutex> lock(impl->configMutex);
+                    impl->soundFont = path;
+                }
+                const bool wasPlaying = impl->playing.load();
+                impl->stopStream();
+                impl->adopt(std::move(made), path);
+                if (wasPlaying)
+                    impl->startStream();
+            }
+        } else if (!error) {
+            std::lock_guard<std::mutex> lock(impl->configMutex);
+            impl->soundFont = path;
+        }
+        if (done)
+            done(error);
+    });
+}
+
+std::string FluidSynthPort::soundFont() const {
+    return impl_->chosenSoundFont();
+}
+
+void FluidSynthPort::setAudioSystem(AudioSystem system, Done done) {
+    impl_->worker->post([impl = impl_.get(), system, done = std::move(done)] {
+        bool changed = false;
+        {
+            std::lock_guard<std::mutex> lock(impl->configMutex);
+            changed = impl->system != system;
+            impl->system = system;
+        }
+        bool jack = false;
+        if (changed && impl->playing.load()) {
+            const SwitchGuard switching(impl->switching);
+            impl->stopStream();
+            impl->startStream();
+            std::lock_guard<std::mutex> lock(impl->pathMutex);
+            jack = impl->stream && impl->stream->driverName() == "jack";
+        } else if (system == AudioSystem::Jack) {
+            std::lock_guard<std::mutex> lock(impl->pathMutex);
+            jack = impl->stream ? impl->stream->driverName() == "jack" : jackServerRunning();
+        }
+        if (done)
+            done(system == AudioSystem::Jack && !jack
+                     ? std::optional<std::string>(
+                           "No JACK server is running: the sound server plays instead.")
+                     : std::nullopt);
+    });
+}
+
+void FluidSynthPort::preload(int program) {
+    if (program < 0 || program > 127)
+        return;
+    impl_->worker->post([impl = impl_.get(), program] {
+        if (std::find(impl->preloaded.begin(), impl->preloaded.end(), program) ==
+            impl->preloaded.end())
+            impl->preloaded.push_back(program);
+        if (impl->grid)
+            impl->grid->prepare(0, program);
+    });
+}
+
+void FluidSynthPort::setVolume(int percent) {
+    percent = std::clamp(percent, 0, 100);
+    if (impl_->volume.exchange(percent) != percent && impl_->playing.load())
+        impl_->post(monotonicMicros(), SynthGrid::volumeMessage(percent));
+}
+
+void FluidSynthPort::waitUntilSettled() {
+    impl_->worker->waitUntilIdle();
+}
+
 std::string FluidSynthPort::driverName() const {
+    std::lock_guard<std::mutex> lock(impl_->pathMutex);
     return impl_->stream ? impl_->stream->driverName() : "";
 }
 
 double FluidSynthPort::latencyMillis() const {
-    if (!impl_->stream)
+    std::lock_guard<std::mutex> lock(impl_->pathMutex);
+    if (!impl_->stream || !impl_->streamClock)
         return 0;
-    return impl_->stream->bufferMillis() + static_cast<double>(kMarginMicros) / 1000.0;
+    return impl_->stream->bufferMillis() +
+           static_cast<double>(impl_->streamClock->marginMicros()) / 1000.0;
 }
 
 std::int64_t FluidSynthPort::lateMessages() const {
@@ -212,11 +550,25 @@ std::int64_t FluidSynthPort::lateMessages() const {
 }
 
 std::int64_t FluidSynthPort::underruns() const {
+    std::lock_guard<std::mutex> lock(impl_->pathMutex);
     return impl_->stream ? impl_->stream->underruns() : 0;
 }
 
 int FluidSynthPort::soundingVoices() const {
-    return impl_->stream ? impl_->voices.load(std::memory_order_relaxed) : 0;
+    return impl_->playing.load() ? impl_->voices.load(std::memory_order_relaxed) : 0;
+}
+
+std::optional<std::string> soundFontProblem(const std::string& path) {
+    const std::string named = "\"" + path + "\"";
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0)
+        return "The SoundFont " + named + " does not exist.";
+    if (!S_ISREG(info.st_mode) || ::access(path.c_str(), R_OK) != 0)
+        return "The SoundFont " + named + " cannot be read.";
+    silenceFluidSynthLog();
+    if (!fluid_is_soundfont(path.c_str()))
+        return named + " is not a SoundFont (SF2 or SF3).";
+    return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,20 +2,49 @@
 
 #include "engine/midi_port.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace fw {
 
-// The built-in synthesizer: FluidSynth with the General MIDI SoundFont, played to the sound
-// server. Every message sounds a constant latency after its time stamp, at its own frame of the
-// audio stream, so notes keep the spacing they were sent with whatever the audio period; the
-// period can then be long enough for an idle program to cost next to nothing.
+// The built-in synthesizer: FluidSynth with a SoundFont (the General MIDI one unless another is
+// chosen), played to the sound server or through JACK. Every message sounds a constant latency
+// after its time stamp, at its own frame of the audio stream, so notes keep the spacing they were
+// sent with whatever the audio period; the period can then be long enough for an idle program to
+// cost next to nothing.
+//
+// Only the samples of the instruments played are loaded, by a worker thread of the port's own:
+// a program change asks for its instrument when it is sent and takes effect once it is loaded
+// (at once for an instrument played before). Changing the SoundFont or the sound system also
+// happens on that thread; each takes the channels' instruments, bend and controllers along.
 class FluidSynthPort final : public MidiPort {
 public:
+    enum class AudioSystem { SoundServer, Jack };
+    // Told the outcome on the worker thread: an error text, or nothing when all went well.
+    using Done = std::function<void(std::optional<std::string> error)>;
+
     explicit FluidSynthPort(std::string soundFont = FW_DEFAULT_SOUNDFONT);
     ~FluidSynthPort() override;
+
+    // Plays this SoundFont from now on. A file that is missing, unreadable or not a SoundFont is
+    // refused and the SoundFont playing stays; sounding notes end.
+    void setSoundFont(std::string path, Done done = {});
+    // The SoundFont playing (or to play once the port opens).
+    std::string soundFont() const;
+    // JACK when a JACK server runs, otherwise the sound server. done gets a note when JACK was
+    // asked for and is not there.
+    void setAudioSystem(AudioSystem system, Done done = {});
+    // Loads the samples of a program of bank 0 ahead of its program change (the alternate
+    // instruments), so that the first note after the change is on time. Kept across changes of
+    // SoundFont.
+    void preload(int program);
+    // Master volume in percent (0..100), for live play only.
+    void setVolume(int percent);
+    // Waits until every change asked for so far is done (tests, benches).
+    void waitUntilSettled();
 
     std::string name() const override;
     bool open() override;
@@ -38,6 +67,10 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// Why a file cannot serve as a SoundFont ("... does not exist", "... cannot be read", "... is not
+// a SoundFont"), naming it; nothing when it looks like one (SF2 or SF3).
+std::optional<std::string> soundFontProblem(const std::string& path);
 
 // Renders MIDI through the same synthesizer without any audio device: messages go in, 16-bit
 // stereo samples come out, each message applied at the frame reached when it was sent. Used for

@@ -77,7 +77,7 @@ bool MidiOutput::probeOnly() {
 }
 
 bool MidiOutput::send() {
-    return midiOut_ && midiOut_->sendAt(packedMessage(), heldStamp_.value_or(monotonicMicros()));
+    return midiOut_ && midiOut_->sendAt(packedMessage(), sendStamp());
 }
 
 bool MidiOutput::sendAndLog(int status, int data1, int data2) {
@@ -86,6 +86,18 @@ bool MidiOutput::sendAndLog(int status, int data1, int data2) {
     setMessage(status, data1, data2);
     send();
     playLog_.appendLine(formatZ2uvirLine(status, data1, data2, elapsedSince(logStartTime)));
+    return true;
+}
+
+bool MidiOutput::sendAndLogAt(int status, int data1, int data2, std::int64_t dueMicros) {
+    if (!isValidChannelMessage(status, data1, data2))
+        return false;
+    const HeldStamp stamp(*this, dueMicros);
+    setMessage(status, data1, data2);
+    send();
+    const std::int64_t ahead = std::max<std::int64_t>(dueMicros - monotonicMicros(), 0);
+    const int time = static_cast<int>((clock_.micros() + ahead) / 10000) - logStartTime;
+    playLog_.appendLine(formatZ2uvirLine(status, data1, data2, time));
     return true;
 }
 

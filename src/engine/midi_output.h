@@ -57,8 +57,14 @@ public:
     // A message that is not a valid channel message (a data byte of 0x80 or more, say a note
     // above 127) is neither sent nor logged; returns false then.
     bool sendAndLog(int status, int data1, int data2);
+    // As sendAndLog, for a message due at a monotonic time that may lie a little ahead: it is
+    // stamped with that time and logged with it, so an output that keeps time by stamps sounds
+    // it exactly then, and the log holds the time it leaves.
+    bool sendAndLogAt(int status, int data1, int data2, std::int64_t dueMicros);
     // Silences everything on the output.
     void reset();
+    // The monotonic time a message sent now is stamped with.
+    std::int64_t sendStamp() const { return heldStamp_.value_or(monotonicMicros()); }
 
     // While one lives, every message sent carries the given monotonic time instead of the time
     // of its sending: the messages of one beat carry the beat's time and sound together, however

@@ -62,6 +62,7 @@ struct ControlState {
     int tremPosition = 127;        // "P", 1..255
     int tempPosition = 905;        // "T", 1..1000
     int vPosition = 63;            // "V", 0..127
+    int strumSpreadMs = 0;         // "Strum Spread": a group's plucks leave over this time
 };
 
 } // namespace fw

@@ -17,19 +17,44 @@ namespace {
 // (the reverb's tail has died away) stops rendering until its next note.
 constexpr float kQuiet = 1.0e-5f;
 constexpr double kQuietSecondsToSleep = 0.5;
+// FluidSynth's own default (0.2) leaves a picked guitar some 30 dB below full scale, too quiet
+// beside other programs and in exported audio; seven strings at once still do not clip.
+constexpr double kGain = 0.6;
 
-fluid_settings_t* newSynthSettings(int sampleRate) {
+fluid_settings_t* newSynthSettings(int sampleRate, SynthGrid::Samples samples) {
     fluid_settings_t* settings = new_fluid_settings();
+    if (samples == SynthGrid::Samples::OnDemand) {
+        fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+        // Locking freshly loaded samples into memory holds the process's memory map meanwhile,
+        // which stalls the audio thread at its next page fault.
+        fluid_settings_setint(settings, "synth.lock-memory", 0);
+    }
     fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);
     fluid_settings_setint(settings, "synth.reverb.active", 1);
     fluid_settings_setint(settings, "synth.chorus.active", 0);
     fluid_settings_setint(settings, "synth.polyphony", 128);
-    // FluidSynth's own default (0.2) leaves a picked guitar some 30 dB below full scale, too
-    // quiet beside other programs and in exported audio; seven strings at once still do not clip.
-    fluid_settings_setnum(settings, "synth.gain", 0.6);
+    fluid_settings_setnum(settings, "synth.gain", kGain);
     return settings;
 }
+
+// Lends the keeper's SoundFont to a lane through the lane's own loader, so that the lane takes
+// it without selecting an instrument on every channel (which would load those samples).
+fluid_sfont_t* lendSoundFont(fluid_sfloader_t* loader, const char*) {
+    return static_cast<fluid_sfont_t*>(fluid_sfloader_get_data(loader));
+}
 } // namespace
+
+struct SynthGrid::Keeper {
+    fluid_settings_t* settings = nullptr;
+    fluid_synth_t* synth = nullptr;
+    int sfontId = FLUID_FAILED;
+    ~Keeper() {
+        if (synth)
+            delete_fluid_synth(synth);
+        if (settings)
+            delete_fluid_settings(settings);
+    }
+};
 
 struct SynthGrid::Lane {
     fluid_settings_t* settings = nullptr;
@@ -41,19 +66,22 @@ struct SynthGrid::Lane {
     bool awake = false;
     int quietBlocks = 0;
     std::deque<std::pair<std::int64_t, std::uint32_t>> queue; // (block start, message)
+    int sfontId = FLUID_FAILED;
+    bool holding = false; // a program change waits at the head of the queue
 };
 
-SynthGrid::SynthGrid(int sampleRate, const std::string& soundFont)
-    : sampleRate_(sampleRate), lanes_(std::make_unique<Lane[]>(kLanes)) {
+SynthGrid::SynthGrid(int sampleRate, const std::string& soundFont, Samples samples)
+    : sampleRate_(sampleRate), samples_(samples), lanes_(std::make_unique<Lane[]>(kLanes)) {
     silenceFluidSynthLog();
+    bankSelect_.fill(0);
+    if (samples_ == Samples::OnDemand) {
+        loadOnDemand(soundFont);
+        return;
+    }
     fluid_sfont_t* sfont = nullptr;
     for (int i = 0; i < kLanes; ++i) {
         Lane& lane = lanes_[i];
-        lane.settings = newSynthSettings(sampleRate);
-        lane.synth = new_fluid_synth(lane.settings);
-        // Lane i's blocks start at frames 16 i + 64 k; the first one is still to come.
-        lane.blockStart = i * (kBlock / kLanes) - kBlock;
-        if (!lane.synth)
+        if (!makeLane(i))
             return;
         if (i == 0) {
             const int id = fluid_synth_sfload(lane.synth, soundFont.c_str(), 1);
@@ -68,19 +96,118 @@ SynthGrid::SynthGrid(int sampleRate, const std::string& soundFont)
     loaded_ = sfont != nullptr;
 }
 
+bool SynthGrid::makeLane(int i) {
+    Lane& lane = lanes_[i];
+    lane.settings = newSynthSettings(sampleRate_, samples_);
+    lane.synth = new_fluid_synth(lane.settings);
+    // Lane i's blocks start at frames 16 i + 64 k; the first one is still to come.
+    lane.blockStart = i * (kBlock / kLanes) - kBlock;
+    return lane.synth != nullptr;
+}
+
+void SynthGrid::loadOnDemand(const std::string& soundFont) {
+    keeper_ = std::make_unique<Keeper>();
+    keeper_->settings = newSynthSettings(sampleRate_, samples_);
+    // The keeper never sounds: one voice and no effects keep it small.
+    fluid_settings_setint(keeper_->settings, "synth.polyphony", 1);
+    fluid_settings_setint(keeper_->settings, "synth.reverb.active", 0);
+    keeper_->synth = new_fluid_synth(keeper_->settings);
+    if (!keeper_->synth)
+        return;
+    keeper_->sfontId = fluid_synth_sfload(keeper_->synth, soundFont.c_str(), 0);
+    if (keeper_->sfontId == FLUID_FAILED)
+        return;
+    fluid_sfont_t* sfont = fluid_synth_get_sfont_by_id(keeper_->synth, keeper_->sfontId);
+    for (int i = 0; i < kLanes; ++i) {
+        Lane& lane = lanes_[i];
+        if (!makeLane(i))
+            return;
+        fluid_sfloader_t* loader = new_fluid_sfloader(lendSoundFont, delete_fluid_sfloader);
+        fluid_sfloader_set_data(loader, sfont);
+        fluid_synth_add_sfloader(lane.synth, loader);
+        lane.sfontId = fluid_synth_sfload(lane.synth, soundFont.c_str(), 0);
+        if (lane.sfontId == FLUID_FAILED)
+            return;
+    }
+    selected_ = std::make_unique<std::atomic<std::int32_t>[]>(kBanks * 128);
+    for (int i = 0; i < kBanks * 128; ++i)
+        selected_[i].store(kNotPrepared, std::memory_order_relaxed);
+    loaded_ = true;
+}
+
 SynthGrid::~SynthGrid() {
-    // The first synthesizer owns the SoundFont; the others only borrow it.
-    fluid_sfont_t* sfont = lanes_[0].synth ? fluid_synth_get_sfont(lanes_[0].synth, 0) : nullptr;
+    // The first synthesizer (or the keeper) owns the SoundFont; the others only borrow it.
+    fluid_sfont_t* sfont = nullptr;
+    if (keeper_ && keeper_->synth && keeper_->sfontId != FLUID_FAILED)
+        sfont = fluid_synth_get_sfont_by_id(keeper_->synth, keeper_->sfontId);
+    else if (!keeper_ && lanes_[0].synth)
+        sfont = fluid_synth_get_sfont(lanes_[0].synth, 0);
     for (int i = kLanes - 1; i >= 0; --i) {
         Lane& lane = lanes_[i];
         if (lane.synth) {
-            if (i > 0 && sfont)
+            if ((i > 0 || keeper_) && sfont && fluid_synth_get_sfont(lane.synth, 0) == sfont)
                 fluid_synth_remove_sfont(lane.synth, sfont);
             delete_fluid_synth(lane.synth);
         }
         if (lane.settings)
             delete_fluid_settings(lane.settings);
     }
+    keeper_.reset();
+}
+
+void SynthGrid::prepare(int bank, int program) {
+    if (!loaded_ || !keeper_ || bank < 0 || bank >= kBanks || program < 0 || program > 127)
+        return;
+    auto& entry = selected_[bank * 128 + program];
+    if (entry.load(std::memory_order_acquire) != kNotPrepared)
+        return;
+    // The instrument a program change falls back to when the SoundFont lacks the one asked for:
+    // the same program of bank 0, or the first drum kit.
+    fluid_sfont_t* sfont = fluid_synth_get_sfont_by_id(keeper_->synth, keeper_->sfontId);
+    std::int32_t choice = kNoInstrument;
+    const std::pair<int, int> candidates[] = {{bank, program},
+                                              {bank == 128 ? 128 : 0, bank == 128 ? 0 : program}};
+    for (const auto& [b, p] : candidates) {
+        if (fluid_sfont_get_preset(sfont, b, p)) {
+            choice = (b << 8) | p;
+            break;
+        }
+    }
+    if (choice != kNoInstrument) {
+        // Loading takes a while; the audio thread meanwhile renders and lets program changes
+        // wait rather than wait for this lock.
+        std::lock_guard<std::mutex> lock(presetMutex_);
+        fluid_synth_pin_preset(keeper_->synth, keeper_->sfontId, choice >> 8, choice & 0xFF);
+    }
+    entry.store(choice, std::memory_order_release);
+}
+
+bool SynthGrid::prepared(int bank, int program) const {
+    if (!keeper_)
+        return true;
+    if (bank < 0 || bank >= kBanks || program < 0 || program > 127)
+        return false;
+    return selected_[bank * 128 + program].load(std::memory_order_acquire) != kNotPrepared;
+}
+
+bool SynthGrid::selectProgram(Lane& lane, std::uint32_t packed) {
+    const int channel = static_cast<int>(packed & 0x0F);
+    const int program = static_cast<int>((packed >> 8) & 0x7F);
+    // post() put the bank in force at the program change into the third byte.
+    const int bank = static_cast<int>((packed >> 16) & 0xFF);
+    const std::int32_t choice =
+        bank < kBanks ? selected_[bank * 128 + program].load(std::memory_order_acquire)
+                      : kNoInstrument;
+    if (choice == kNotPrepared)
+        return false;
+    std::unique_lock<std::mutex> lock(presetMutex_, std::try_to_lock);
+    if (!lock.owns_lock())
+        return false;
+    if (choice == kNoInstrument)
+        fluid_synth_unset_program(lane.synth, channel);
+    else
+        fluid_synth_program_select(lane.synth, channel, lane.sfontId, choice >> 8, choice & 0xFF);
+    return true;
 }
 
 std::int64_t SynthGrid::boundaryAtOrAfter(const Lane& lane, std::int64_t frame) const {
@@ -99,6 +226,11 @@ void SynthGrid::enqueue(Lane& lane, std::int64_t frame, std::uint32_t packed) {
 void SynthGrid::post(std::int64_t frame, std::uint32_t packed) {
     if (!loaded_)
         return;
+    if ((packed & 0xFF) == kSetVolume) {
+        for (int i = 0; i < kLanes; ++i)
+            enqueue(lanes_[i], std::max(frame, position_), packed);
+        return;
+    }
     if (frame < position_) {
         ++late_;
         frame = position_;
@@ -106,6 +238,12 @@ void SynthGrid::post(std::int64_t frame, std::uint32_t packed) {
     const int status = static_cast<int>(packed & 0xFF);
     const int key = static_cast<int>((packed >> 8) & 0x7F);
     const bool noteOn = (status & 0xF0) == 0x90 && ((packed >> 16) & 0x7F) != 0;
+    if (keeper_ && (status & 0xF0) == 0xB0 && key == 0)
+        bankSelect_[status & 0x0F] = static_cast<int>((packed >> 16) & 0x7F);
+    if (keeper_ && (status & 0xF0) == 0xC0) {
+        const int bank = presetBank(status & 0x0F, bankSelect_[status & 0x0F]);
+        packed = (packed & 0xFFFF) | (static_cast<std::uint32_t>(bank) << 16);
+    }
     if (!noteOn) {
         for (int i = 0; i < kLanes; ++i)
             enqueue(lanes_[i], frame, packed);
@@ -126,9 +264,27 @@ void SynthGrid::nextBlock(Lane& lane) {
     lane.blockStart += kBlock;
     while (!lane.queue.empty() && lane.queue.front().first <= lane.blockStart) {
         const std::uint32_t packed = lane.queue.front().second;
+        if (keeper_ && (packed & 0xF0) == 0xC0) {
+            // Its instrument is still loading: it and all after it wait for a later block, and
+            // count as late once.
+            if (!selectProgram(lane, packed)) {
+                if (&lane == &lanes_[0] && !lane.holding)
+                    ++late_;
+                lane.holding = true;
+                break;
+            }
+            lane.holding = false;
+            lane.queue.pop_front();
+            continue;
+        }
         lane.queue.pop_front();
         if (packed == kAllSoundsOff) {
             fluid_synth_all_sounds_off(lane.synth, -1);
+            continue;
+        }
+        if ((packed & 0xFF) == kSetVolume) {
+            fluid_synth_set_gain(
+                lane.synth, static_cast<float>(kGain * static_cast<double>(packed >> 8) / 100));
             continue;
         }
         applyToFluidSynth(lane.synth, packed);

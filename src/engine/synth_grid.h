@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace fw {
@@ -11,14 +14,26 @@ namespace fw {
 // against each other. So four synthesizers share one SoundFont with their blocks 16 frames apart:
 // a note goes to the one whose block starts soonest, every other message to all four. A
 // synthesizer renders only while it sounds, so the grid costs next to nothing while idle.
+//
+// A grid for live play loads the SoundFont's samples on demand: only those of the instruments
+// asked for with prepare(), which loads them on the calling thread. A program change waits in
+// its queue until its instrument is prepared, so the audio thread never reads a SoundFont file.
+// A grid for offline rendering loads every sample at once and needs no preparing.
 class SynthGrid {
 public:
     static constexpr int kLanes = 4;
     static constexpr int kBlock = 64;
     // Not a MIDI message: silences every note on every channel ("Silence").
     static constexpr std::uint32_t kAllSoundsOff = 0xFF;
+    // Not a MIDI message either: sets the volume, in percent in bits 8 and up.
+    static constexpr std::uint32_t kSetVolume = 0xF9;
+    static std::uint32_t volumeMessage(int percent) {
+        return kSetVolume | (static_cast<std::uint32_t>(percent) << 8);
+    }
 
-    SynthGrid(int sampleRate, const std::string& soundFont);
+    enum class Samples { All, OnDemand };
+
+    SynthGrid(int sampleRate, const std::string& soundFont, Samples samples = Samples::All);
     ~SynthGrid();
     SynthGrid(const SynthGrid&) = delete;
     SynthGrid& operator=(const SynthGrid&) = delete;
@@ -33,23 +48,52 @@ public:
     // Renders the next frames, overwriting left and right.
     void render(int frames, float* left, float* right);
 
-    // Synthesizers rendering now, and messages that came after their frame had been rendered.
+    // Synthesizers rendering now, and messages that came after their frame had been rendered (or
+    // program changes held back past it while their instrument loaded).
     int awakeLanes() const;
     std::int64_t lateMessages() const { return late_; }
     // Voices sounding in all the synthesizers, released ones included until they end.
     int activeVoices() const;
 
+    // Loads the samples of the instrument that a program change to (bank, program) selects, so
+    // that such program changes take effect. Not on the audio thread; any other thread may call.
+    void prepare(int bank, int program);
+    bool prepared(int bank, int program) const;
+
 private:
     struct Lane;
+    bool makeLane(int i);
+    void loadOnDemand(const std::string& soundFont);
     void nextBlock(Lane& lane);
     std::int64_t boundaryAtOrAfter(const Lane& lane, std::int64_t frame) const;
     void enqueue(Lane& lane, std::int64_t frame, std::uint32_t packed);
+    // False when a program change cannot take effect yet; it then waits at the queue's head.
+    bool selectProgram(Lane& lane, std::uint32_t packed);
+
+    static constexpr int kBanks = 129;
+    static constexpr std::int32_t kNotPrepared = -1;
+    static constexpr std::int32_t kNoInstrument = -2;
 
     int sampleRate_;
+    Samples samples_;
     bool loaded_ = false;
+    // The synthesizer that owns the SoundFont when samples load on demand: it holds the
+    // instruments prepared so far, and its samples stay loaded while the grid lives.
+    struct Keeper;
+    std::unique_ptr<Keeper> keeper_;
+    std::mutex presetMutex_; // SoundFont bookkeeping, shared by the keeper and the lanes
+    // Per bank * 128 + program: the instrument selected, as bank << 8 | program, once prepared.
+    std::unique_ptr<std::atomic<std::int32_t>[]> selected_;
+    std::array<int, 16> bankSelect_{}; // the last bank select (controller 0) of each channel
     std::int64_t position_ = 0;
     std::int64_t late_ = 0;
     std::unique_ptr<Lane[]> lanes_;
 };
+
+// The bank a program change selects from: the percussion channel (10) plays bank 128, the
+// others the last bank select.
+inline int presetBank(int channel, int bankSelect) {
+    return channel == 9 ? 128 : bankSelect;
+}
 
 } // namespace fw

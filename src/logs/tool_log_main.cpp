@@ -22,10 +22,11 @@ const char* const kUsage =
     "  fretwright-log midi IN.plog OUT.mid\n"
     "      Writes the play log as a Standard MIDI File (format 1, one track, one log\n"
     "      centisecond per tick), as \"Save Play Log to MIDI file\" does.\n"
-    "  fretwright-log wav IN.plog OUT.wav\n"
-    "      Renders the play log through the built-in General MIDI synthesizer to a\n"
-    "      44.1 kHz 16-bit stereo WAV file, with its recorded timing, as \"Save Play Log\n"
-    "      to WAV file\" does. No sound card is needed.\n"
+    "  fretwright-log wav [--soundfont FILE] IN.plog OUT.wav\n"
+    "      Renders the play log through the built-in synthesizer to a 44.1 kHz 16-bit\n"
+    "      stereo WAV file, with its recorded timing, as \"Save Play Log to WAV file\"\n"
+    "      does. No sound card is needed. The General MIDI SoundFont plays unless\n"
+    "      --soundfont names another (SF2 or SF3).\n"
     "  fretwright-log merge FIRST.plog SECOND.plog OUT.plog\n"
     "      Merges two play logs by time, as the merge buttons into Log C do: on equal\n"
     "      times the line of FIRST comes first.\n"
@@ -148,7 +149,9 @@ int toMidi(const std::string& in, const std::string& out) {
     return 0;
 }
 
-int toWav(const std::string& in, const std::string& out) {
+int toWav(const std::string& in, const std::string& out, const std::string& soundFont) {
+    if (auto problem = fw::soundFontProblem(soundFont))
+        return fail(*problem);
     std::string text;
     std::string error;
     const auto lines = readLog(in, text, error);
@@ -160,9 +163,9 @@ int toWav(const std::string& in, const std::string& out) {
     } catch (const fw::LogLineError& e) {
         return failAt(in, e);
     }
-    fw::OfflineSynth synth(plan.sampleRate);
+    fw::OfflineSynth synth(plan.sampleRate, soundFont);
     if (!synth.loaded())
-        return fail("Cannot load the SoundFont " FW_DEFAULT_SOUNDFONT);
+        return fail("Cannot load the SoundFont " + soundFont);
     Output output(out);
     if (!output.writer().ok())
         return fail(output.writer().error());
@@ -208,7 +211,9 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && args[0] == "midi")
         return toMidi(args[1], args[2]);
     if (args.size() == 3 && args[0] == "wav")
-        return toWav(args[1], args[2]);
+        return toWav(args[1], args[2], FW_DEFAULT_SOUNDFONT);
+    if (args.size() == 5 && args[0] == "wav" && args[1] == "--soundfont")
+        return toWav(args[3], args[4], args[2]);
     if (args.size() == 4 && args[0] == "merge")
         return merge(args[1], args[2], args[3]);
     std::fputs(kUsage, stderr);

@@ -6,7 +6,10 @@
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>
+#include <jack/jack.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -122,8 +125,9 @@ TEST(AudioPath, BuiltInSynthesizerIsHeardThroughTheSoundServerAndSilenced) {
 }
 
 // Energy of one frequency in a stretch of samples (Goertzel).
-double energyAt(const std::vector<std::int16_t>& s, std::size_t from, std::size_t to, double hz) {
-    const double w = 2 * M_PI * hz / 44100.0;
+double energyAt(const std::vector<std::int16_t>& s, std::size_t from, std::size_t to, double hz,
+                double rate) {
+    const double w = 2 * M_PI * hz / rate;
     const double coeff = 2 * std::cos(w);
     double s1 = 0, s2 = 0;
     for (std::size_t i = from; i < to && i < s.size(); ++i) {
@@ -149,11 +153,13 @@ constexpr std::size_t kOnsetWindow = 17640; // 0.4 s
 
 // The strongest frequency of a note's first 0.4 s, searched over an octave around it, lies
 // within a quarter tone of the note.
-void expectPitchOf(const std::vector<std::int16_t>& s, std::size_t onset, int note) {
+void expectPitchOf(const std::vector<std::int16_t>& s, std::size_t onset, int note,
+                   double rate = 44100) {
     double peakHz = 0;
     double peak = 0;
+    const auto window = static_cast<std::size_t>(0.4 * rate);
     for (double hz = noteHz(note - 6); hz < noteHz(note + 6); hz += 0.5) {
-        const double e = energyAt(s, onset, onset + kOnsetWindow, hz);
+        const double e = energyAt(s, onset, onset + window, hz, rate);
         if (e > peak) {
             peak = e;
             peakHz = hz;
@@ -242,6 +248,94 @@ TEST(AudioPath, TheAccompanimentIsHeardOnTheBeatChannel) {
     expectPitchOf(samples, onset, 69);
     const std::size_t second = onset + 35280; // 0.8 s
     EXPECT_GT(rms(samples, second, second + 4410), 2 * rms(samples, second - 8820, second - 4410));
+}
+
+// A JACK client of the test's own that records what reaches its input port.
+class JackRecording {
+public:
+    JackRecording() {
+        const std::string name = "fwrec" + std::to_string(getpid());
+        client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+        if (!client_)
+            return;
+        rate_ = static_cast<int>(jack_get_sample_rate(client_));
+        samples_.resize(static_cast<std::size_t>(rate_) * 4);
+        in_ = jack_port_register(client_, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        jack_set_process_callback(client_, &JackRecording::process, this);
+        ok_ = in_ && jack_activate(client_) == 0;
+    }
+    ~JackRecording() {
+        if (client_) {
+            jack_deactivate(client_);
+            jack_client_close(client_);
+        }
+    }
+    bool ok() const { return ok_; }
+    int rate() const { return rate_; }
+    // Connects the first output port whose name matches the pattern to ours.
+    bool connectFrom(const char* pattern) {
+        const char** ports =
+            jack_get_ports(client_, pattern, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+        const bool done =
+            ports && ports[0] && jack_connect(client_, ports[0], jack_port_name(in_)) == 0;
+        if (ports)
+            jack_free(ports);
+        return done;
+    }
+    std::vector<std::int16_t> take() {
+        jack_deactivate(client_);
+        std::vector<std::int16_t> out(count_.load());
+        for (std::size_t i = 0; i < out.size(); ++i)
+            out[i] = static_cast<std::int16_t>(std::clamp(samples_[i], -1.0f, 1.0f) * 32767);
+        return out;
+    }
+
+private:
+    static int process(jack_nframes_t frames, void* self) {
+        auto* me = static_cast<JackRecording*>(self);
+        const auto* in = static_cast<const float*>(jack_port_get_buffer(me->in_, frames));
+        std::size_t at = me->count_.load();
+        for (jack_nframes_t i = 0; i < frames && at < me->samples_.size(); ++i)
+            me->samples_[at++] = in[i];
+        me->count_.store(at);
+        return 0;
+    }
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* in_ = nullptr;
+    int rate_ = 0;
+    bool ok_ = false;
+    std::vector<float> samples_;
+    std::atomic<std::size_t> count_{0};
+};
+
+TEST(AudioPath, TheGuitarIsHeardAtItsPitchThroughJackAudio) {
+    if (!std::getenv("FW_TEST_JACK"))
+        GTEST_SKIP() << "no JACK server (scripts/test starts one on the dummy backend)";
+    FluidSynthPort port;
+    port.setAudioSystem(FluidSynthPort::AudioSystem::Jack);
+    ASSERT_TRUE(port.open());
+    ASSERT_EQ(port.driverName(), "jack");
+    JackRecording rec;
+    ASSERT_TRUE(rec.ok());
+    ASSERT_TRUE(rec.connectFrom("^Fretwright[^:]*:out_1$"));
+    // JACK's own period is the latency, with a margin of a few milliseconds for the message.
+    EXPECT_GT(port.latencyMillis(), 2.0);
+    EXPECT_LT(port.latencyMillis(), 3.0 + 1000.0 * 4096 / rec.rate());
+
+    ASSERT_TRUE(port.send(packShortMessage(0xC1, 25, 0)));
+    ASSERT_TRUE(port.send(packShortMessage(0x91, 57, 110)));
+    std::this_thread::sleep_for(1500ms);
+    const auto samples = rec.take();
+    const std::size_t onset = onsetFrom(samples, 0);
+    ASSERT_LT(onset + static_cast<std::size_t>(rec.rate() / 2), samples.size())
+        << "the note was not heard through JACK (" << samples.size() << " samples)";
+    expectPitchOf(samples, onset, 57, rec.rate());
+
+    // Back to the sound server: JACK's client goes away, the port keeps playing.
+    port.setAudioSystem(FluidSynthPort::AudioSystem::SoundServer);
+    port.waitUntilSettled();
+    EXPECT_NE(port.driverName(), "jack");
 }
 
 TEST(AudioPath, WithoutAnyAudioOutputTheEngineKeepsLoggingQuietly) {

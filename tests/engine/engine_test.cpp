@@ -1,5 +1,6 @@
 #include "engine/engine.h"
 #include "engine/z2uvir.h"
+#include "logs/midi_file.h"
 #include "support/engine_rig.h"
 
 #include <gtest/gtest.h>
@@ -367,6 +368,77 @@ TEST_F(EngineFixture, CyclesPerDigitReleasesTheDigitAfterThatManyPasses) {
     engine.ui.accompBeat = true;
     tick(2);
     EXPECT_EQ(notesSent(0x90), (std::vector<int>{0x2B}));
+}
+
+// A strum: with a spread, the plucks of a group leave one after another over the spread time,
+// each stamped and logged at its own time, after the beat's note-offs and before the next beat's.
+TEST_F(EngineFixture, StrumSpreadSpacesAGroupsPlucksAndTheLogAndMidiFileKeepTheSpacing) {
+    storeEChord();
+    engine.st.pickMemory[1][1] = "012345-5432100";
+    engine.ui.accompBeat = true;
+    engine.st.accompBeatLine = "24------------";
+    const std::int64_t beat = 1'000'000;
+    const auto runBeat = [&] {
+        const MidiOutput::HeldStamp stamp(out, beat);
+        tick();
+    };
+
+    // Spread 0: today's beat, every pluck and the beat note at the beat's stamp.
+    engine.pickAction(1);
+    runBeat();
+    ASSERT_EQ(notesSent(), (std::vector<int>{40, 44, 47, 52, 52, 56}));
+    for (const auto& m : port.sent)
+        EXPECT_EQ(m.stamp, beat);
+    EXPECT_FALSE(engine.nextPluckDue());
+
+    // 20 ms over six plucks: 4 ms apart. The first and the beat note leave with the beat.
+    clearSent();
+    engine.ui.strumSpreadMs = 20;
+    engine.pickAction(1);
+    runBeat();
+    ASSERT_EQ(port.sent.size(), 2u);
+    EXPECT_EQ(port.sent[1].status, 0x90); // the beat is not held back by the strum
+    for (int k = 1; k <= 5; ++k) {
+        ASSERT_EQ(engine.nextPluckDue(), beat + 4000 * k);
+        clock.advanceMicros(4000);
+        engine.releasePlucks(beat + 4000 * k);
+    }
+    EXPECT_FALSE(engine.nextPluckDue());
+    std::vector<std::int64_t> stamps;
+    for (const auto& m : port.sent)
+        if (m.status == 0x91)
+            stamps.push_back(m.stamp);
+    EXPECT_EQ(stamps, (std::vector<std::int64_t>{beat, beat + 4000, beat + 8000, beat + 12000,
+                                                 beat + 16000, beat + 20000}));
+    EXPECT_EQ(notesSent(), (std::vector<int>{40, 44, 47, 52, 52, 56}));
+    // Logged as they left, 0.4 cs apart on the clock: the MIDI file keeps the same ticks.
+    std::vector<int> times;
+    std::vector<std::string_view> lines;
+    for (const auto& line : log.lines) {
+        lines.push_back(line);
+        times.push_back(z2uvirTime(line) - z2uvirTime(log.lines[0]));
+    }
+    EXPECT_EQ(times, (std::vector<int>{0, 0, 0, 0, 1, 1, 2}));
+    const std::string midi = midiFileFromLog(lines);
+    EXPECT_NE(midi.find(std::string("\x00\x90\x24\x5A", 4)), std::string::npos);
+    EXPECT_NE(midi.find(std::string("\x01\x91\x34\x64", 4)), std::string::npos);
+
+    // The altered pattern keeps its own order (high to low), and a chord changed before the
+    // next beat is ended only after the last plucks of the strum still waiting have gone.
+    clearSent();
+    runBeat();
+    storeEChord(1, 1, 42);
+    const std::size_t before = port.sent.size();
+    runBeat();
+    ASSERT_GT(port.sent.size(), before);
+    std::vector<int> order;
+    for (const auto& m : port.sent)
+        order.push_back(m.data2 == 0 ? -m.data1 : m.data1);
+    const auto firstOff = std::find_if(order.begin(), order.end(), [](int n) { return n < 0; });
+    ASSERT_NE(firstOff, order.end());
+    EXPECT_EQ(std::vector<int>(order.begin(), order.begin() + 7),
+              (std::vector<int>{56, 0x24, 52, 52, 47, 44, 40}));
+    EXPECT_GT(firstOff - order.begin(), 6);
 }
 
 } // namespace

@@ -53,6 +53,28 @@ TEST(SynthGrid, NotesStartWithinAQuarterBlockOfTheirFrameAndIdleLanesSleep) {
     EXPECT_EQ(grid.awakeLanes(), 1);
 }
 
+TEST(SynthGrid, OnDemandAProgramChangeWaitsUntilItsInstrumentIsLoaded) {
+    SynthGrid grid(44100, FW_DEFAULT_SOUNDFONT, SynthGrid::Samples::OnDemand);
+    ASSERT_TRUE(grid.loaded()) << "General MIDI SoundFont missing";
+    // The program change and the note behind it wait; the lane renders silence meanwhile.
+    grid.post(0, packShortMessage(0xC1, 115, 0));
+    grid.post(100, packShortMessage(0x91, 76, 100));
+    EXPECT_EQ(renderToOnset(grid, 0, 22050), -1);
+    EXPECT_FALSE(grid.prepared(0, 115));
+    grid.prepare(0, 115);
+    EXPECT_TRUE(grid.prepared(0, 115));
+    EXPECT_GE(renderToOnset(grid, grid.position(), grid.position() + 4410), 0);
+
+    // A bank the SoundFont lacks falls back to bank 0, as FluidSynth itself does; after a long
+    // silence the same woodblock sounds again.
+    renderToOnset(grid, 0, grid.position() + 2 * 44100);
+    grid.post(grid.position(), packShortMessage(0xB1, 0, 5));
+    grid.post(grid.position(), packShortMessage(0xC1, 115, 0));
+    grid.post(grid.position(), packShortMessage(0x91, 76, 100));
+    grid.prepare(5, 115);
+    EXPECT_GE(renderToOnset(grid, grid.position(), grid.position() + 4410), 0);
+}
+
 TEST(StreamClock, MapsStampsToFramesThroughLateCallbacksAndTakesUpALastingShift) {
     StreamClock clock(44100, 4000);
     // The stream asks for 441 frames every 10 ms; frame 0 lies at 1 s.

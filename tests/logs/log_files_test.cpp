@@ -123,7 +123,7 @@ TEST(LogTool, ConvertsAndMergesWithTheSameRulesAndReportsErrors) {
                        ": No such file or directory\n");
     EXPECT_FALSE(fs::exists(dir.file("x.mid")));
     EXPECT_EQ(runTool("--help", out), 0);
-    EXPECT_NE(out.find("fretwright-log wav IN.plog OUT.wav"), std::string::npos);
+    EXPECT_NE(out.find("fretwright-log wav [--soundfont FILE] IN.plog OUT.wav"), std::string::npos);
     EXPECT_EQ(runTool("convert", out), 2);
 }
 
@@ -150,6 +150,30 @@ TEST(LogTool, ReadsWhatTheWindowReadsQuotesBadLinesShortAndWritesToStandardOutpu
     const std::string nbsp = write("nbsp.plog", "90400000-10\xA0\r\n");
     EXPECT_EQ(runTool("midi " + nbsp + " -", out), 1);
     EXPECT_TRUE(checkPlayLogText(slurp(nbsp), nbsp));
+}
+
+TEST(LogTool, RendersWithTheSoundFontNamedAndRefusesOneThatIsNot) {
+    if (!fs::exists(toolPath()) || !fs::exists(FW_DEFAULT_SOUNDFONT))
+        GTEST_SKIP() << "fretwright-log or the SoundFont is missing";
+    TempDir dir;
+    std::string out;
+    std::ofstream(dir.file("a.plog"), std::ios::binary) << "C1190000-0\r\n91405A00-10\r\n";
+    std::ofstream(dir.file("text.sf2"), std::ios::binary) << "no SoundFont\n";
+    fs::create_symlink(fs::canonical(FW_DEFAULT_SOUNDFONT), dir.file("other.sf2"));
+    EXPECT_EQ(runTool("wav " + dir.file("a.plog") + " " + dir.file("a.wav"), out), 0) << out;
+    EXPECT_EQ(runTool("wav --soundfont " + dir.file("other.sf2") + " " + dir.file("a.plog") + " " +
+                          dir.file("b.wav"),
+                      out),
+              0)
+        << out;
+    EXPECT_EQ(slurp(dir.file("a.wav")), slurp(dir.file("b.wav")));
+    EXPECT_EQ(runTool("wav --soundfont " + dir.file("text.sf2") + " " + dir.file("a.plog") + " " +
+                          dir.file("c.wav"),
+                      out),
+              1);
+    EXPECT_EQ(out, "fretwright-log: \"" + dir.file("text.sf2") +
+                       "\" is not a SoundFont (SF2 or SF3).\n");
+    EXPECT_FALSE(fs::exists(dir.file("c.wav")));
 }
 
 TEST(LogTool, ASignalDuringAWavRenderingLeavesTheOldFileAndNoTemporaryOne) {
