@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what a desktop needs: both programs, the
-# desktop entry and the AppStream metainfo (each passing its validator) and the icon in every size.
+# desktop entry and the AppStream metainfo (each passing its validator), the icon in every size,
+# and the manual pages (groff finds nothing to warn about and man renders them).
 set -euo pipefail
 build=$1
 prefix=$(mktemp -d)
@@ -17,5 +18,12 @@ grep -qx "Icon=$id" "$prefix/share/applications/$id.desktop"
 for size in 16 32 48 64 128 256; do
     png="$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png"
     file "$png" | grep -q "PNG image data, $size x $size" || { echo "bad icon $png"; exit 1; }
+done
+for page in fretwright fretwright-log; do
+    gz="$prefix/share/man/man1/$page.1.gz"
+    [ -f "$gz" ] || { echo "missing $gz"; exit 1; }
+    warnings=$(zcat "$gz" | groff -man -ww -z 2>&1)
+    [ -z "$warnings" ] || { echo "groff warns about $page(1):"; echo "$warnings"; exit 1; }
+    MANWIDTH=80 man -l "$gz" 2>&1 | grep -q "^NAME" || { echo "man does not render $page(1)"; exit 1; }
 done
 echo "installed and valid in $prefix"
