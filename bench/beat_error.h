@@ -24,8 +24,9 @@ namespace fw::bench {
 class StampingPort final : public MidiPort {
 public:
     struct Stamp {
-        std::int64_t micros;
+        std::int64_t micros; // when it arrived
         std::uint32_t packed;
+        std::int64_t stamp; // the time it was sent with
     };
     explicit StampingPort(std::unique_ptr<MidiPort> inner = nullptr) : inner_(std::move(inner)) {
         stamps.reserve(1 << 16);
@@ -35,7 +36,7 @@ public:
     bool usable() const override { return inner_ ? inner_->usable() : opened_; }
     bool send(std::uint32_t packed) override { return sendAt(packed, monotonicMicros()); }
     bool sendAt(std::uint32_t packed, std::int64_t monoMicros) override {
-        stamps.push_back({monotonicMicros(), packed});
+        stamps.push_back({monotonicMicros(), packed, monoMicros});
         return inner_ ? inner_->sendAt(packed, monoMicros) : true;
     }
     void reset() override {

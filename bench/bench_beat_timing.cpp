@@ -117,14 +117,7 @@ int main(int argc, char** argv) {
         form.RadioGroup2->item(0)->click();            // "Cycles/Digit" 1
     }
 
-    // An E major chord in slot 1-1 and a 64-beat arpeggio, one string per beat, as pick 1.
-    const int eMajor[] = {40, 44, 47, 52, 52, 56, 59, 64, 40, 40};
-    for (int k = 1; k <= 10; ++k)
-        engine.st.chordMemory[1][1][k] = eMajor[k - 1];
-    std::string sequence;
-    for (int step = 0; step < 64; ++step)
-        sequence += std::string(1, static_cast<char>('0' + step % 10)) + "------";
-    engine.st.pickMemory[1][1] = sequence;
+    fw::bench::loadArpeggio(engine);
 
     const int beats = seconds * 1000 / static_cast<int>(kPeriodMicros / 1000);
     std::vector<std::int64_t> uiErrors;

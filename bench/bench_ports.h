@@ -42,6 +42,17 @@ struct WindowPorts {
     Services with(MidiOutputs& outputs) { return {clock, prompts, outputs, joystick, random}; }
 };
 
+// An E major chord in slot 1-1 and a 64-beat arpeggio, one string per beat, as pick 1.
+inline void loadArpeggio(Engine& engine) {
+    const int eMajor[] = {40, 44, 47, 52, 52, 56, 59, 64, 40, 40};
+    for (int k = 1; k <= 10; ++k)
+        engine.st.chordMemory[1][1][k] = eMajor[k - 1];
+    std::string sequence;
+    for (int step = 0; step < 64; ++step)
+        sequence += std::string(1, static_cast<char>('0' + step % 10)) + "------";
+    engine.st.pickMemory[1][1] = sequence;
+}
+
 // Benches draw offscreen unless a platform was asked for.
 inline void offscreenUnlessSet() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what a desktop needs: both programs, the
-# desktop entry and the AppStream metainfo (each passing its validator), the icon in every size
-# and the starter set.
+# desktop entry and the AppStream metainfo (each passing its validator), the icon in every size,
+# the manual pages (groff finds nothing to warn about and man renders them) and the starter set.
 set -euo pipefail
 build=$1
 prefix=$(mktemp -d)
@@ -23,5 +23,12 @@ done
 for file in starter.cset starter.chords starter.picks starter.beat; do
     cmp -s "$prefix/share/fretwright/starter/$file" "$(dirname "$0")/../data/starter/$file" ||
         { echo "starter set: $file not installed"; exit 1; }
+done
+for page in fretwright fretwright-log; do
+    gz="$prefix/share/man/man1/$page.1.gz"
+    [ -f "$gz" ] || { echo "missing $gz"; exit 1; }
+    warnings=$(zcat "$gz" | groff -man -ww -z 2>&1)
+    [ -z "$warnings" ] || { echo "groff warns about $page(1):"; echo "$warnings"; exit 1; }
+    MANWIDTH=80 man -l "$gz" 2>&1 | grep -q "^NAME" || { echo "man does not render $page(1)"; exit 1; }
 done
 echo "installed and valid in $prefix"

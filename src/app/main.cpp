@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "app/qt_main_window.h"
 #include "app/qt_prompts.h"
 #include "app/qt_window_links.h"
@@ -13,9 +14,25 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cstdio>
 #include <exception>
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that they need no display.
+    const fw::CommandLine command = fw::parseCommandLine({argv + 1, argv + argc});
+    switch (command.action) {
+    case fw::CommandLine::Action::Help:
+        std::fputs(fw::usageText().c_str(), stdout);
+        return 0;
+    case fw::CommandLine::Action::Version:
+        std::puts("fretwright " FW_VERSION);
+        return 0;
+    case fw::CommandLine::Action::Error:
+        std::fprintf(stderr, "fretwright: %s\nTry 'fretwright --help'.\n", command.error.c_str());
+        return 2;
+    case fw::CommandLine::Action::Run:
+        break;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Fretwright");
     // Ties the windows to the installed desktop entry and its icon.

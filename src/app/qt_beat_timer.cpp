@@ -23,7 +23,7 @@ void BeatTimer::setInterval(int ms) {
     if (ms == intervalMs_)
         return;
     intervalMs_ = ms;
-    if (enabled_) {
+    if (enabled_ && !following_ && !tempoFromNextBeat_) {
         // A new tempo shapes the beat under way: the next beat comes one new period after the
         // last one (at once if that is already past). Restarting the period from now instead
         // would keep pushing the beat away while the tempo bar is being dragged.
@@ -36,10 +36,12 @@ void BeatTimer::setEnabled(bool on) {
     if (on == enabled_)
         return;
     enabled_ = on;
+    beatAsked_ = false;
     if (on) {
         lastBeat_ = monotonicMicros();
         deadline_ = lastBeat_ + period();
-        schedule();
+        if (!following_)
+            schedule();
     } else {
         wake_.stop();
     }
@@ -50,13 +52,59 @@ void BeatTimer::schedule() {
     wake_.start(static_cast<int>(std::max<std::int64_t>(lead / 1000, 0)));
 }
 
+void BeatTimer::setFollowing(bool on) {
+    if (on == following_)
+        return;
+    following_ = on;
+    beatAsked_ = false;
+    wake_.stop();
+    if (!on && enabled_) {
+        deadline_ = std::max(lastBeat_ + period(), monotonicMicros());
+        schedule();
+    }
+}
+
+void BeatTimer::beatAt(std::int64_t monoMicros) {
+    if (!enabled_ || !following_)
+        return;
+    // A beat still waiting goes first: beats are never dropped or reordered.
+    if (beatAsked_)
+        giveBeat();
+    deadline_ = monoMicros;
+    beatAsked_ = true;
+    if (deadline_ - monotonicMicros() > kEarlyMicros)
+        schedule();
+    else
+        giveBeat();
+}
+
+void BeatTimer::cancelBeat() {
+    beatAsked_ = false;
+    if (following_)
+        wake_.stop();
+}
+
+void BeatTimer::giveBeat() {
+    wake_.stop();
+    beatAsked_ = false;
+    sleepUntilMonotonic(deadline_);
+    lastBeat_ = deadline_;
+    inBeat_ = true;
+    emit timeout();
+    inBeat_ = false;
+}
+
 void BeatTimer::wake() {
-    if (!enabled_)
+    if (!enabled_ || (following_ && !beatAsked_))
         return;
     const std::int64_t now = monotonicMicros();
     if (deadline_ - now > kEarlyMicros + 1000) {
         // Woken far too early (the interval changed under us): wait on the loop again.
         schedule();
+        return;
+    }
+    if (following_) {
+        giveBeat();
         return;
     }
     sleepUntilMonotonic(deadline_);
@@ -68,7 +116,9 @@ void BeatTimer::wake() {
     if (deadline_ <= after)
         deadline_ += ((after - deadline_) / period() + 1) * period();
     schedule();
+    inBeat_ = true;
     emit timeout();
+    inBeat_ = false;
 }
 
 } // namespace fw

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <optional>
 
 namespace fw {
 
@@ -27,6 +28,22 @@ public:
     std::int64_t nextDeadline() const { return deadline_; }
     // Monotonic time the last beat was due (the start time before the first beat).
     std::int64_t lastBeatDue() const { return lastBeat_; }
+    // While a beat's handlers run: the time it was due. Nothing when a handler is called by hand.
+    std::optional<std::int64_t> beatUnderWay() const {
+        return inBeat_ ? std::optional(lastBeat_) : std::nullopt;
+    }
+
+    // With this on, a new interval leaves the beat under way where it is and counts from the next
+    // one, as MIDI clock sent for this beat needs.
+    void setTempoFromNextBeat(bool on) { tempoFromNextBeat_ = on; }
+    // Following: the timer keeps no time of its own, and beats come only from beatAt(). Turned
+    // off, its own beats take over one interval after the last beat.
+    void setFollowing(bool on);
+    bool following() const { return following_; }
+    // One beat at that monotonic time (at once when it is past), while following and enabled.
+    void beatAt(std::int64_t monoMicros);
+    // Forgets a beat asked for and not yet given.
+    void cancelBeat();
 
 signals:
     void timeout();
@@ -34,6 +51,7 @@ signals:
 private:
     void schedule();
     void wake();
+    void giveBeat();
     std::int64_t period() const { return static_cast<std::int64_t>(intervalMs_) * 1000; }
 
     QTimer wake_;
@@ -41,6 +59,10 @@ private:
     bool enabled_ = false;
     std::int64_t deadline_ = 0;
     std::int64_t lastBeat_ = 0; // when the last beat was due (or the timer started)
+    bool inBeat_ = false;
+    bool tempoFromNextBeat_ = false;
+    bool following_ = false;
+    bool beatAsked_ = false; // following: a beat waits at deadline_
 };
 
 } // namespace fw

@@ -6,8 +6,10 @@
 #include "config/qt_configuration_set_group.h"
 #include "engine/clock.h"
 #include "engine/fluid_synth_port.h"
+#include "engine/jack_midi_port.h"
 #include "engine/output_choice.h"
 #include "engine/prompts.h"
+#include "engine/qt_midi_sync_group.h"
 #include "input/keyboard_play.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "input/qt_key_translate.h"
@@ -97,11 +99,28 @@ TForm1::TForm1(Services services, QWidget* parent)
     connect(Timer4, &QTimer::timeout, this, &TForm1::Timer4Timer);
     Timer4->start();
 
+    connectMidiSync();
     Timer2->start();
     JoystickMapping->takeUpController();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // Other programs following our clock hear Stop.
+    MidiSync->shutDown();
+}
+
+void TForm1::connectMidiSync() {
+    connect(MidiSync, &MidiSyncGroup::sendingChanged, Timer2, &BeatTimer::setTempoFromNextBeat);
+    connect(MidiSync, &MidiSyncGroup::followingChanged, this, [this](bool on) {
+        Timer2->setFollowing(on);
+        PitchUpdaterTimer(); // the "Tempo" box changes at once
+    });
+    connect(MidiSync, &MidiSyncGroup::beatDue, this, [this](qint64 due) { Timer2->beatAt(due); });
+    connect(MidiSync, &MidiSyncGroup::clockStopped, this, [this] {
+        Timer2->cancelBeat();
+        engine_.silence();
+    });
+}
 
 void TForm1::setSecondaryForms(QDialog* form2, QDialog* form3, QDialog* form4, QDialog* form5,
                                QDialog* form6, QDialog* form7) {
@@ -257,12 +276,16 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::Timer2Timer() {
+    // A tick run by hand rather than by the timer belongs to the time it runs.
+    const std::int64_t due = Timer2->beatUnderWay().value_or(monotonicMicros());
     {
         const MemoLog::Batch beatLines(playLog_);
-        const MidiOutput::HeldStamp beatTime(output_, Timer2->lastBeatDue());
+        const MidiOutput::HeldStamp beatTime(output_, due);
         engine_.sequencerTick();
     }
     scheduleStrum();
+    // The beat's notes first, then its clocks.
+    MidiSync->afterBeat(due, static_cast<std::int64_t>(Timer2->interval()) * 1000);
     syncControls();
 }
 
@@ -290,7 +313,8 @@ void TForm1::scheduleStrum() {
 void TForm1::PitchUpdaterTimer() {
     engine_.pitchUpdaterTick();
     Timer2->setInterval(engine_.sequencerIntervalMs());
-    setText(TempoModified, QString::fromStdString(engine_.tempoText()));
+    setText(TempoModified,
+            QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText())));
     setText(JoyStickYPos, QString::number(engine_.st.bendValue));
 }
 
@@ -362,6 +386,7 @@ void TForm1::restoreSettings(const std::string& settingsFile) {
     settings_ = Settings(settingsFile);
     restoreMidiOutput();
     Sound->restore();
+    MidiSync->restoreSettings();
     JoystickMapping->takeUpController(true);
     // The very first start opens on the tab with "Load Starter Set": one click from a chord.
     if (!settings_.value("started")) {
@@ -439,6 +464,8 @@ void TForm1::applyMidiOutput(int row) {
         return;
     chosenOutputKey_ = outputs.key(row);
     output_.setPort(outputs.port(row));
+    if (MidiSync)
+        MidiSync->outputChanged();
     updateMidiOutputState();
 }
 
@@ -454,6 +481,9 @@ void TForm1::updateMidiOutputState() {
         state = QString("Playing through %1; notes sound at most %2 ms after they are sent.")
                     .arg(QString::fromStdString(synth->driverName()))
                     .arg(synth->latencyMillis(), 0, 'f', 0);
+    } else if (auto* jack = dynamic_cast<JackMidiPort*>(port)) {
+        state = QString("Open; each message reaches JACK at its own frame, %1 ms after it is sent.")
+                    .arg(jack->latencyMillis(), 0, 'f', 1);
     } else {
         state = "Open.";
     }

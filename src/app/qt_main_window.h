@@ -53,6 +53,7 @@ class ConfigurationSetGroup;
 class StarterSetGroup;
 struct WholeSet;
 class SoundGroup;
+class MidiSyncGroup;
 class PlayLogsHost;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
@@ -176,6 +177,7 @@ public:
     ConfigurationSetGroup* ConfigSet = nullptr;       // "Config" > "Configuration Set"
     StarterSetGroup* StarterSet = nullptr;            // "Config" > "Starter Set"
     SoundGroup* Sound = nullptr;                      // "Config" > "Sound"
+    MidiSyncGroup* MidiSync = nullptr;                // "Config" > "MIDI Clock"
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.
@@ -226,6 +228,7 @@ private:
     void preloadInstruments();
     SoundGroup::Hooks soundHooks();
     void scheduleStrum();
+    void connectMidiSync();
 
     Services services_;
     MemoLog playLog_;

@@ -9,6 +9,7 @@
 #include "config/qt_starter_set_group.h"
 #include "config/starter_set.h"
 #include "engine/instruments.h"
+#include "engine/qt_midi_sync_group.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
@@ -224,6 +225,9 @@ QWidget* TForm1::buildConfigPage() {
     auto* midiLayout = new QGridLayout(midi);
     MidiOutputList = new QListWidget(midi);
     MidiOutputList->setObjectName("MidiOutputList");
+    // The list gives way to the state below it, keeping room for three outputs.
+    MidiOutputList->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    MidiOutputList->setMinimumHeight(3 * MidiOutputList->fontMetrics().height() + 8);
     midiLayout->addWidget(MidiOutputList, 0, 0, 2, 1);
     MidiRescanButton = makeButton("MidiRescanButton", "Rescan", midi);
     midiLayout->addWidget(MidiRescanButton, 0, 1, Qt::AlignTop);
@@ -236,7 +240,6 @@ QWidget* TForm1::buildConfigPage() {
     MidiOutputNote->setWordWrap(true);
     MidiOutputNote->hide(); // shown only when there is something to say
     midiLayout->addWidget(MidiOutputNote, 3, 0, 1, 2);
-    layout->addWidget(midi);
     ConfigSet = new ConfigurationSetGroup(
         services_.prompts,
         {[this](const std::string& path) { return ChordDefinitions->loadChordSetFile(path); },
@@ -255,13 +258,21 @@ QWidget* TForm1::buildConfigPage() {
     // At the top of the tab, under "Rescan": the quick start's first stop.
     midiLayout->addWidget(StarterSet, 1, 1, Qt::AlignBottom);
     midiLayout->setColumnStretch(0, 1);
-    // The sound of the built-in synthesizer beside the configuration set: the page keeps its
-    // height.
-    auto* row = new QHBoxLayout;
-    row->addWidget(ConfigSet, 1);
-    row->addWidget(Sound = new SoundGroup(settings_, services_.prompts, soundHooks(), config));
-    layout->addLayout(row);
-    layout->addStretch(1);
+    Sound = new SoundGroup(settings_, services_.prompts, soundHooks(), config);
+    MidiSync = new MidiSyncGroup(output_, settings_, config);
+    // Two columns, so that the page keeps the window's size: what goes out over MIDI at the
+    // left, the sound and the set-up at the right.
+    auto* columns = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    left->addWidget(midi, 1);
+    left->addWidget(MidiSync);
+    auto* right = new QVBoxLayout;
+    right->addWidget(Sound);
+    right->addWidget(ConfigSet);
+    right->addStretch(1);
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
+    layout->addLayout(columns, 1);
     return config;
 }
 

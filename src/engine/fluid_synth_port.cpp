@@ -421,6 +421,9 @@ bool FluidSynthPort::send(std::uint32_t packed) {
 bool FluidSynthPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
     if (!impl_->playing.load())
         return false;
+    // Clock, start and stop are for other programs; the synthesizer has no use for them.
+    if (isSystemRealtime(static_cast<int>(packed & 0xFF)))
+        return true;
     const int status = static_cast<int>(packed & 0xFF);
     const int channel = status & 0x0F;
     if ((status & 0xF0) == 0xC0) {

@@ -1,6 +1,7 @@
 #include "engine/midi_outputs.h"
 
 #include "engine/fluid_synth_port.h"
+#include "engine/jack_midi_port.h"
 #include "engine/output_choice.h"
 #include "engine/rtmidi_port.h"
 
@@ -37,7 +38,7 @@ MidiOutputs::MidiOutputs()
               if (key == kVirtualKey)
                   return std::make_unique<RtMidiPort>(MidiSystem::Alsa, "");
               if (startsWith(key, kJackPrefix))
-                  return std::make_unique<RtMidiPort>(MidiSystem::Jack, key.substr(5));
+                  return std::make_unique<JackMidiPort>(key.substr(5));
               return std::make_unique<RtMidiPort>(MidiSystem::Alsa, key.substr(5));
           }) {}
 

@@ -18,7 +18,7 @@ public:
     using PortFactory = std::function<std::unique_ptr<MidiPort>(const std::string& key)>;
     using PortLister = std::function<std::vector<std::string>()>;
 
-    // The real outputs: FluidSynth, ALSA and JACK through RtMidi.
+    // The real outputs: FluidSynth, ALSA through RtMidi, JACK through a client of our own.
     MidiOutputs();
     // For tests: keys name ports; the first key is output 0 and is always listed.
     MidiOutputs(std::string firstKey, PortLister lister, PortFactory factory);

@@ -25,8 +25,12 @@ public:
         (void)monoMicros;
         return send(packed);
     }
-    // Silences everything on every channel.
+    // Silences everything on every channel. Notes sent for a later time and not yet out are
+    // dropped with it.
     virtual void reset() = 0;
+    // Drops the messages with this status byte whose time has not come yet (the clocks still
+    // due when the clock stops).
+    virtual void dropPending(int status) { (void)status; }
 };
 
 inline std::uint32_t packShortMessage(int status, int data1, int data2) {
@@ -40,5 +44,26 @@ inline int channelMessageDataBytes(int status) {
     const int kind = status & 0xF0;
     return (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
 }
+
+// System real-time messages (clock, start, continue, stop, ...) are the one status byte alone.
+inline bool isSystemRealtime(int status) {
+    return status >= 0xF8 && status <= 0xFF;
+}
+
+// Bytes on the wire of a short message the outputs send: a channel message or a system
+// real-time message; 0 for anything else.
+inline int shortMessageSize(int status) {
+    if (isSystemRealtime(status))
+        return 1;
+    if (status >= 0x80 && status < 0xF0)
+        return 1 + channelMessageDataBytes(status);
+    return 0;
+}
+
+// The system real-time messages of MIDI clock.
+inline constexpr int kMidiClock = 0xF8;
+inline constexpr int kMidiStart = 0xFA;
+inline constexpr int kMidiContinue = 0xFB;
+inline constexpr int kMidiStop = 0xFC;
 
 } // namespace fw

@@ -1,12 +1,13 @@
 #include "engine/rtmidi_port.h"
 
 #include "engine/alsa_quiet.h"
+#include "engine/clock.h"
+#include "engine/jack_session.h"
 
 #include <rtmidi/RtMidi.h>
 
 #include <cstdarg>
-#include <filesystem>
-#include <mutex>
+#include <regex>
 #include <unistd.h>
 
 namespace fw {
@@ -15,20 +16,12 @@ namespace {
 
 void quietRtMidi(RtMidiError::Type, const std::string&, void*) {}
 
-// A JACK client that finds no server complains on the terminal, so JACK is only asked when its
-// server has left its sockets behind.
-bool jackServerRunning() {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec)) {
-        if (entry.path().filename().string().rfind("jack", 0) == 0)
-            return true;
-    }
-    return false;
-}
+// A message due this close to now goes at once: the thread could not be woken any sooner.
+constexpr std::int64_t kSendAtOnceMicros = 200;
 
 std::unique_ptr<RtMidiOut> makeClient(MidiSystem system) {
     silenceAlsaErrors();
-    if (system == MidiSystem::Jack && !jackServerRunning())
+    if (system == MidiSystem::Jack && !jackServerMayRun())
         return nullptr;
     // Without the sequencer device RtMidi would only print its failure before throwing.
     if (system == MidiSystem::Alsa && access("/dev/snd/seq", R_OK | W_OK) != 0)
@@ -43,11 +36,12 @@ std::unique_ptr<RtMidiOut> makeClient(MidiSystem system) {
     }
 }
 
-bool isOwnPort(const std::string& name) {
-    return name.rfind(std::string(kVirtualPortName) + ":", 0) == 0;
-}
-
 } // namespace
+
+bool isOwnMidiPort(const std::string& name) {
+    static const std::regex own(std::string("^") + kVirtualPortName + "(-[0-9]+)?:");
+    return std::regex_search(name, own);
+}
 
 RtMidiPort::RtMidiPort(MidiSystem system, std::string portName)
     : system_(system), portName_(std::move(portName)) {}
@@ -61,48 +55,68 @@ std::string RtMidiPort::name() const {
 }
 
 bool RtMidiPort::open() {
-    if (usable())
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (out_ && out_->isPortOpen())
         return true;
     out_ = makeClient(system_);
     if (!out_)
         return false;
-    try {
-        if (portName_.empty()) {
-            out_->openVirtualPort(kVirtualPortName);
-        } else {
-            const unsigned count = out_->getPortCount();
-            for (unsigned i = 0; i < count; ++i) {
-                if (out_->getPortName(i) == portName_) {
-                    out_->openPort(i, kVirtualPortName);
-                    break;
-                }
-            }
-        }
-    } catch (const RtMidiError&) {
-        out_.reset();
-        return false;
-    }
-    if (!out_->isPortOpen()) {
+    if (!openRtMidiPort(*out_, portName_, kVirtualPortName)) {
         out_.reset();
         return false;
     }
     return true;
 }
 
+bool openRtMidiPort(RtMidi& client, const std::string& portName, const std::string& ownName) {
+    try {
+        if (portName.empty()) {
+            client.openVirtualPort(ownName);
+        } else {
+            const unsigned count = client.getPortCount();
+            for (unsigned i = 0; i < count; ++i) {
+                if (client.getPortName(i) == portName) {
+                    client.openPort(i, ownName);
+                    break;
+                }
+            }
+        }
+    } catch (const RtMidiError&) {
+        return false;
+    }
+    return client.isPortOpen();
+}
+
 bool RtMidiPort::usable() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
     return out_ && out_->isPortOpen();
 }
 
 bool RtMidiPort::send(std::uint32_t packed) {
-    if (!usable())
+    return sendNow(packed);
+}
+
+bool RtMidiPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
+    if (monoMicros <= monotonicMicros() + kSendAtOnceMicros)
+        return sendNow(packed);
+    if (!usable() || shortMessageSize(static_cast<int>(packed & 0xFF)) == 0)
+        return false;
+    later_.add(monoMicros, packed);
+    return true;
+}
+
+bool RtMidiPort::sendNow(std::uint32_t packed) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!out_ || !out_->isPortOpen())
         return false;
     const unsigned char status = packed & 0xFF;
-    if (status < 0x80 || status >= 0xF0)
+    const int size = shortMessageSize(status);
+    if (size == 0)
         return false;
     unsigned char bytes[3] = {status, static_cast<unsigned char>((packed >> 8) & 0x7F),
                               static_cast<unsigned char>((packed >> 16) & 0x7F)};
     try {
-        out_->sendMessage(bytes, 1 + static_cast<std::size_t>(channelMessageDataBytes(status)));
+        out_->sendMessage(bytes, static_cast<std::size_t>(size));
     } catch (const RtMidiError&) {
         return false;
     }
@@ -110,18 +124,17 @@ bool RtMidiPort::send(std::uint32_t packed) {
 }
 
 void RtMidiPort::reset() {
-    if (!usable())
-        return;
-    for (unsigned char ch = 0; ch < 16; ++ch) {
-        const unsigned char allSoundOff[3] = {static_cast<unsigned char>(0xB0 | ch), 120, 0};
-        const unsigned char allNotesOff[3] = {static_cast<unsigned char>(0xB0 | ch), 123, 0};
-        try {
-            out_->sendMessage(allSoundOff, 3);
-            out_->sendMessage(allNotesOff, 3);
-        } catch (const RtMidiError&) {
+    later_.dropIf([](std::uint32_t packed) { return (packed & 0xFF) < 0xF0; });
+    for (int ch = 0; ch < 16; ++ch) {
+        if (!sendNow(packShortMessage(0xB0 | ch, 120, 0)) ||
+            !sendNow(packShortMessage(0xB0 | ch, 123, 0)))
             return;
-        }
     }
+}
+
+void RtMidiPort::dropPending(int status) {
+    later_.dropIf(
+        [status](std::uint32_t packed) { return static_cast<int>(packed & 0xFF) == status; });
 }
 
 std::vector<SystemPortName> listSystemMidiPorts() {
@@ -134,7 +147,7 @@ std::vector<SystemPortName> listSystemMidiPorts() {
             const unsigned count = client->getPortCount();
             for (unsigned i = 0; i < count; ++i) {
                 std::string name = client->getPortName(i);
-                if (!name.empty() && !isOwnPort(name))
+                if (!name.empty() && !isOwnMidiPort(name))
                     names.push_back({system, std::move(name)});
             }
         } catch (const RtMidiError&) {

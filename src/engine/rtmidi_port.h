@@ -1,11 +1,14 @@
 #pragma once
 
 #include "engine/midi_port.h"
+#include "engine/scheduled_sends.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+class RtMidi;
 class RtMidiOut;
 
 namespace fw {
@@ -21,7 +24,8 @@ struct SystemPortName {
 };
 
 // A system MIDI output (ALSA sequencer or JACK) found by name, or the program's own virtual port.
-// Ports come and go, so a port is looked up by its name every time it is opened.
+// Ports come and go, so a port is looked up by its name every time it is opened. The port sends
+// at once; a message stamped for a later time waits on a thread of its own until then.
 class RtMidiPort final : public MidiPort {
 public:
     // An empty port name means the program's own virtual port.
@@ -32,13 +36,27 @@ public:
     bool open() override;
     bool usable() const override;
     bool send(std::uint32_t packed) override;
+    bool sendAt(std::uint32_t packed, std::int64_t monoMicros) override;
     void reset() override;
+    void dropPending(int status) override;
 
 private:
+    bool sendNow(std::uint32_t packed);
+
     MidiSystem system_;
     std::string portName_;
+    mutable std::mutex mutex_; // the window thread and the later sends share the client
     std::unique_ptr<RtMidiOut> out_;
+    ScheduledSends later_{[this](std::uint32_t packed) { sendNow(packed); }};
 };
+
+// Opens the port of that name on an RtMidi client, or with an empty name a virtual port named
+// ownName; our end of a connection is named ownName too. False when it is not there or fails.
+bool openRtMidiPort(RtMidi& client, const std::string& portName, const std::string& ownName);
+
+// True for a port of the program's own ("Fretwright:..." or, as JACK numbers a second client of
+// the same name, "Fretwright-01:..."), which the lists leave out.
+bool isOwnMidiPort(const std::string& name);
 
 // The system's MIDI output ports, without the program's own virtual port: the ALSA sequencer's,
 // and JACK's when a JACK server runs. Empty when there is no MIDI system to ask.

@@ -30,7 +30,7 @@ const char* const kUsage =
     "  fretwright-log merge FIRST.plog SECOND.plog OUT.plog\n"
     "      Merges two play logs by time, as the merge buttons into Log C do: on equal\n"
     "      times the line of FIRST comes first.\n"
-    "  fretwright-log --help\n"
+    "  fretwright-log --help | --version\n"
     "\n"
     "A play log file holds one line per MIDI message, as the play log shows it: eight\n"
     "hexadecimal digits (status, data 1, data 2, 00), \"-\" and the time in centiseconds,\n"
@@ -202,6 +202,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.size() == 1 && (args[0] == "--version" || args[0] == "-v")) {
+        std::puts("fretwright-log " FW_VERSION);
         return 0;
     }
     if (args.size() == 3 && args[0] == "midi")

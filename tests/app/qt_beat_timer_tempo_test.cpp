@@ -32,6 +32,47 @@ TEST(BeatTimerTempo, ANewIntervalCountsFromTheLastBeat) {
     EXPECT_EQ(timer.nextDeadline(), started + 400000);
 }
 
+TEST(BeatTimerTempo, WhileClockIsSentANewIntervalCountsFromTheNextBeat) {
+    BeatTimer timer;
+    timer.setTempoFromNextBeat(true);
+    timer.setInterval(1000);
+    timer.start();
+    const std::int64_t next = timer.nextDeadline();
+    timer.setInterval(400);
+    EXPECT_EQ(timer.nextDeadline(), next);
+}
+
+TEST(BeatTimerTempo, FollowingBeatsComeWhenAskedAndTheOwnBeatsTakeOverAfter) {
+    BeatTimer timer;
+    std::vector<std::optional<std::int64_t>> beats;
+    QObject::connect(&timer, &BeatTimer::timeout, [&] { beats.push_back(timer.beatUnderWay()); });
+    timer.setInterval(20);
+    timer.start();
+    timer.setFollowing(true);
+    runEventsFor(50);
+    EXPECT_TRUE(beats.empty()) << "no beats of its own while following";
+
+    const std::int64_t due = monotonicMicros() + 10000;
+    timer.beatAt(due);
+    runEventsFor(30);
+    ASSERT_EQ(beats.size(), 1u);
+    EXPECT_EQ(beats[0], due);
+    EXPECT_FALSE(timer.beatUnderWay());
+    timer.beatAt(monotonicMicros() - 1000); // already due: at once
+    EXPECT_EQ(beats.size(), 2u);
+    timer.beatAt(monotonicMicros() + 10000);
+    timer.cancelBeat();
+    runEventsFor(30);
+    EXPECT_EQ(beats.size(), 2u);
+
+    const std::int64_t last = timer.lastBeatDue();
+    timer.setFollowing(false);
+    EXPECT_GE(timer.nextDeadline(), last + 20000);
+    EXPECT_LE(timer.nextDeadline(), monotonicMicros() + 20000);
+    runEventsFor(70);
+    EXPECT_GE(beats.size(), 4u);
+}
+
 TEST(BeatTimerTempo, DraggingTheTempoBarDoesNotHoldTheBeatBack) {
     // The pitch updater sets the interval every 5 ms; while the "T" bar moves, it changes
     // every time. Beats must keep coming meanwhile.

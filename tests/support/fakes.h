@@ -69,6 +69,7 @@ public:
         return true;
     }
     void reset() override { ++resets; }
+    void dropPending(int status) override { dropped.push_back(status); }
 
     bool failOpen = false;
     bool failSend = false;
@@ -76,6 +77,7 @@ public:
     int openCalls = 0;
     int sendCalls = 0;
     int resets = 0;
+    std::vector<int> dropped; // statuses whose later messages were dropped
     std::vector<SentMessage> sent;
 
 private:

@@ -7,6 +7,7 @@
 #include "support/fakes.h"
 
 #include <memory>
+#include <unistd.h>
 
 namespace fw::test {
 
@@ -44,5 +45,18 @@ struct MainWindowHarness {
         return text.isEmpty() ? QStringList{} : text.split('\n');
     }
 };
+
+// The row of the "MIDI Output" list named `name`, rescanning until a port that is still
+// registering shows up; -1 when it does not within five seconds.
+inline int waitForMidiOutput(TForm1& form, const QString& name) {
+    for (int i = 0; i < 100; ++i) {
+        form.MidiRescanButton->click();
+        const auto found = form.MidiOutputList->findItems(name, Qt::MatchExactly);
+        if (!found.isEmpty())
+            return form.MidiOutputList->row(found.front());
+        usleep(50000);
+    }
+    return -1;
+}
 
 } // namespace fw::test
