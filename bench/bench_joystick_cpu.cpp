@@ -2,13 +2,16 @@
 // SDL capture of a virtual controller) with play mode off, with an empty 1 ms timer besides (the
 // floor of any 1 ms poll), with play mode on and the controller idle, and with the strum bar
 // swinging ten times a second; then the cost of one poll.
-//   xvfb-run -a build/bin/bench_joystick_cpu [--seconds 30]
+//   xvfb-run -a build/bin/bench_joystick_cpu [--seconds 30] [--controller pad]
+// With --controller pad an Xbox 360 pad is plugged in and "Gamepad" is in force: its strum is
+// the right stick, and the poll also watches the inputs that act once per press.
 // Without a display it runs offscreen. The pick memory is empty, so strums start picks that
 // sound nothing, and the tempo axis is set to none: the figures are the controller's cost, not
 // the synthesizer's or a faster beat's.
 
 #include "controller_rig.h"
 #include "cpu_time.h"
+#include "input/qt_joystick_mapping_page.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -50,6 +53,8 @@ int main(int argc, char** argv) {
     fw::TForm1& form = rig.form;
     fw::test::VirtualJoystick& pad = rig.pad;
     fw::Engine& engine = form.engine();
+    // The axis that strums: R in the guitar's preset, the right stick's Y (U) in "Gamepad".
+    const int strumAxis = form.joystickPlay().map.axisOf(fw::kRoleStrum);
 
     // The empty timer shows what any 1 ms timer costs in this process, whatever it does.
     Phase phases[] = {{"play mode off"},
@@ -72,10 +77,10 @@ int main(int argc, char** argv) {
     QObject::connect(&swingTimer, &QTimer::timeout, [&] {
         Phase& p = phases[3];
         if (half % 2 == 0) {
-            pad.setStep(4, (half / 2) % 2 ? 200 : 10); // the preset strums on R
+            pad.setStep(strumAxis, (half / 2) % 2 ? 200 : 10);
             ++p.swings;
         } else {
-            pad.setStep(4, 128);
+            pad.setStep(strumAxis, 128);
         }
         if (engine.st.velocity != lastVelocity) {
             lastVelocity = engine.st.velocity;
@@ -87,7 +92,7 @@ int main(int argc, char** argv) {
     double pollMicros = 0, readMicros = 0, decodeMicros = 0;
     auto measurePoll = [&] {
         // One poll with the controller idle: the whole Timer1 handler, and its two halves.
-        pad.setStep(4, 128);
+        pad.setStep(strumAxis, 128);
         fw::JoyInfo info;
         fw::JoystickPlay& play = form.joystickPlay();
         const long n = 200000;
@@ -133,7 +138,9 @@ int main(int argc, char** argv) {
     QTimer::singleShot(3000, next);
     QApplication::exec();
 
-    std::printf("Joystick play, processor time of the whole process (%s platform, %d s each):\n",
+    std::printf("Joystick play with \"%s\", processor time of the whole process (%s platform, "
+                "%d s each):\n",
+                form.JoystickMapping->mappingSource().c_str(),
                 qPrintable(QApplication::platformName()), seconds);
     for (const Phase& p : phases) {
         std::printf("  %-37s %6.2f %% of one core", p.name, p.percent());

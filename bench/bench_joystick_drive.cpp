@@ -5,7 +5,12 @@
 // Prints the script as it goes and the play log at the end.
 // With --shot it first shows the "Joystick Mapping" tab with the controller's button 3 pressed
 // and its axes moved, and saves a picture of the window.
-//   xvfb-run -a build/bin/bench_joystick_drive [--log take.plog] [--shot mapping.png]
+// With --controller pad (an Xbox 360 pad, "Gamepad") or --controller xguitar (an Xbox 360 guitar
+// controller, "Guitar controller") it plays the starter set instead, as the README's quick start
+// does: "Load Starter Set", "Init Play Mode", then the controller alone.
+//   xvfb-run -a build/bin/bench_joystick_drive [--controller pad|xguitar] [--log take.plog]
+//                                             [--shot mapping.png] [--config-shot config.png]
+#include "config/qt_starter_set_group.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "picks/pick_sets.h"
 
@@ -31,8 +36,10 @@ struct Step {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string logPath, shotPath;
+    std::string logPath, shotPath, configShotPath;
     for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) == "--config-shot")
+            configShotPath = argv[i + 1];
         if (std::string(argv[i]) == "--log")
             logPath = argv[i + 1];
         if (std::string(argv[i]) == "--shot")
@@ -86,31 +93,125 @@ int main(int argc, char** argv) {
              }},
         };
     }
-    const std::vector<Step> play = {
-        {500, "Init Play Mode", [&] { form.Button70Click(); }},
-        {200, "press pick 1 (button 3)", [&] { pad.setButton(3, true); }},
-        {100, "release it", [&] { pad.setButton(3, false); }},
-        {100, "hat right: chord 1 (C)", hat(SDL_HAT_RIGHT)},
-        {100, "strum down", swing(10)},
-        {bar, "hat backward: chord 2 (G)", hat(SDL_HAT_DOWN)},
-        {100, "strum down", swing(10)},
-        {bar, "hat forward: chord 3 (A minor)", hat(SDL_HAT_UP)},
-        {100, "strum down", swing(10)},
-        {bar, "hat left: chord 4 (F)", hat(SDL_HAT_LEFT)},
-        {100, "strum down", swing(10)},
-        {bar, "hat right: C again, hold fret 2 (button 11): C sharp", hat(SDL_HAT_RIGHT)},
-        {0, "", [&] { pad.setButton(11, true); }},
-        {100, "strum up, hard: the altered pick", swing(250)},
-        {2000, "release fret 2, centre the hat",
+    auto press = [&](int button) {
+        return [&pad, button] {
+            pad.setButton(button, true);
+            QTimer::singleShot(60, [&pad, button] { pad.setButton(button, false); });
+        };
+    };
+    auto flick = [&](int axis, int out) {
+        return [&pad, axis, out] {
+            pad.setStep(axis, out);
+            QTimer::singleShot(40, [&pad, axis] { pad.setStep(axis, 128); });
+        };
+    };
+    const int beat = 625;
+    // The quick start with a pad: the d-pad chooses, A strums, B arpeggiates, the right stick
+    // flicked down strums up, the left shoulder steps to chord set 2.
+    const std::vector<Step> padPlay = {
+        {500, "Load Starter Set", [&] { form.StarterSet->LoadStarterSetClick(); }},
+        {200, "Init Play Mode", [&] { form.Button70Click(); }},
+        {300, "d-pad up: chord 1 (G); A: strum", hat(SDL_HAT_UP)},
+        {100, "", press(1)},
+        {4 * beat, "d-pad right: chord 2 (C); A", hat(SDL_HAT_RIGHT)},
+        {100, "", press(1)},
+        {4 * beat, "d-pad down: chord 3 (D); A", hat(SDL_HAT_DOWN)},
+        {100, "", press(1)},
+        {4 * beat, "d-pad left: chord 4 (Em); A", hat(SDL_HAT_LEFT)},
+        {100, "", press(1)},
+        {4 * beat, "d-pad up: G; B: the arpeggio", hat(SDL_HAT_UP)},
+        {100, "", press(2)},
+        {9 * beat, "right stick flicked down: strum up", flick(5, 240)},
+        {4 * beat, "left shoulder: chord set 2; d-pad left: Am; A", press(5)},
+        {100, "", hat(SDL_HAT_LEFT)},
+        {100, "", press(1)},
+        {4 * beat, "centre the d-pad; STOP Play Mode",
          [&] {
-             pad.setButton(11, false);
              pad.setHat(SDL_HAT_CENTERED);
+             form.Button79Click();
          }},
-        {100, "STOP Play Mode", [&] { form.Button79Click(); }},
-        {200, "strum with play mode off (nothing should play)", swing(10)},
         {1500, "done", [&] { QApplication::quit(); }},
     };
+    // The same with a guitar: the frets choose (green A, red B, yellow Y, blue X), the strum bar
+    // plays down and up, orange raises a whole tone, the whammy bends.
+    auto fret = [&](int button, bool down) {
+        return [&pad, button, down] { pad.setButton(button, down); };
+    };
+    auto strum = [&](Uint8 direction) {
+        return [&pad, direction] {
+            pad.setHat(direction);
+            QTimer::singleShot(60, [&pad] { pad.setHat(SDL_HAT_CENTERED); });
+        };
+    };
+    const std::vector<Step> guitarPlay = {
+        {500, "Load Starter Set", [&] { form.StarterSet->LoadStarterSetClick(); }},
+        {200, "Init Play Mode", [&] { form.Button70Click(); }},
+        {300, "green: chord 1 (G); strum down", fret(1, true)},
+        {100, "", strum(SDL_HAT_DOWN)},
+        {4 * beat, "red: chord 2 (C); strum up", fret(1, false)},
+        {0, "", fret(2, true)},
+        {100, "", strum(SDL_HAT_UP)},
+        {4 * beat, "yellow: chord 3 (D); strum down", fret(2, false)},
+        {0, "", fret(4, true)},
+        {100, "", strum(SDL_HAT_DOWN)},
+        {4 * beat, "blue: chord 4 (Em); strum down", fret(4, false)},
+        {0, "", fret(3, true)},
+        {100, "", strum(SDL_HAT_DOWN)},
+        {4 * beat, "blue and orange: Em a whole tone up (F#m); strum, whammy down", fret(5, true)},
+        {100, "", strum(SDL_HAT_DOWN)},
+        {300, "", [&] { pad.setAxis(4, 65535); }},
+        {1500, "release all",
+         [&] {
+             pad.setAxis(4, 0);
+             pad.setButton(3, false);
+             pad.setButton(5, false);
+         }},
+        {300, "STOP Play Mode", [&] { form.Button79Click(); }},
+        {1500, "done", [&] { QApplication::quit(); }},
+    };
+    const std::string mapping = form.JoystickMapping->mappingSource();
+    std::fprintf(stderr, "controller: %s; mapping: %s\n", rig.joystick.deviceName(),
+                 mapping.c_str());
+    const std::vector<Step> play =
+        mapping == "Gamepad" ? padPlay
+        : mapping == "Guitar controller"
+            ? guitarPlay
+            : std::vector<Step>{
+                  {500, "Init Play Mode", [&] { form.Button70Click(); }},
+                  {200, "press pick 1 (button 3)", [&] { pad.setButton(3, true); }},
+                  {100, "release it", [&] { pad.setButton(3, false); }},
+                  {100, "hat right: chord 1 (C)", hat(SDL_HAT_RIGHT)},
+                  {100, "strum down", swing(10)},
+                  {bar, "hat backward: chord 2 (G)", hat(SDL_HAT_DOWN)},
+                  {100, "strum down", swing(10)},
+                  {bar, "hat forward: chord 3 (A minor)", hat(SDL_HAT_UP)},
+                  {100, "strum down", swing(10)},
+                  {bar, "hat left: chord 4 (F)", hat(SDL_HAT_LEFT)},
+                  {100, "strum down", swing(10)},
+                  {bar, "hat right: C again, hold fret 2 (button 11): C sharp", hat(SDL_HAT_RIGHT)},
+                  {0, "", [&] { pad.setButton(11, true); }},
+                  {100, "strum up, hard: the altered pick", swing(250)},
+                  {2000, "release fret 2, centre the hat",
+                   [&] {
+                       pad.setButton(11, false);
+                       pad.setHat(SDL_HAT_CENTERED);
+                   }},
+                  {100, "STOP Play Mode", [&] { form.Button79Click(); }},
+                  {200, "strum with play mode off (nothing should play)", swing(10)},
+                  {1500, "done", [&] { QApplication::quit(); }},
+              };
     script.insert(script.end(), play.begin(), play.end());
+    if (!configShotPath.empty()) {
+        // The "Config" tab as the run leaves it: the starter set's names in place.
+        script.insert(script.end() - 1,
+                      Step{0, "picture of the Config tab", [&] {
+                               for (int i = 0; i < form.PageControl1->count(); ++i) {
+                                   if (form.PageControl1->tabText(i) == "Config")
+                                       form.PageControl1->setCurrentIndex(i);
+                               }
+                               form.grab().save(QString::fromStdString(configShotPath));
+                           }});
+    }
     std::size_t next = 0;
     std::function<void()> run = [&] {
         const Step& s = script[next];

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 
+#include <string>
 #include <utility>
 
 namespace fw::bench {
@@ -20,6 +21,21 @@ namespace fw::bench {
 inline void useOffscreenWithoutDisplay() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// Which controller the rig plugs in: "guitar" (SDL knows no layout for it, so "Bramble First
+// Guitar" stays in force), "pad" (an Xbox 360 pad: "Gamepad") or "xguitar" (an Xbox 360 guitar
+// controller: "Guitar controller"), from a --controller argument.
+inline test::ControllerModel controllerModel(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) != "--controller")
+            continue;
+        if (std::string(argv[i + 1]) == "pad")
+            return test::xbox360Pad();
+        if (std::string(argv[i + 1]) == "xguitar")
+            return test::xbox360Guitar();
+    }
+    return {};
 }
 
 struct ControllerRig {
@@ -33,11 +49,12 @@ struct ControllerRig {
     SeededRandom random{1};
     TForm1 form{{clock, prompts, outputs, joystick, random}};
 
-    // The pad's X stick rests centred, which the preset's tempo axis reads as 744 BPM; a player
-    // without a tempo knob sets "Tempo" to "none", and so does the rig, so that the beat stays
-    // at the "T" bar's 96 BPM. A bench that watches the output passes outputs of its own.
+    // The guitar's X stick rests centred, which the preset's tempo axis reads as 744 BPM; a
+    // player without a tempo knob sets "Tempo" to "none", and so does the rig, so that the beat
+    // stays at the "T" bar's 96 BPM (the pad presets leave the tempo alone themselves). A bench
+    // that watches the output passes outputs of its own.
     ControllerRig(int& argc, char** argv, MidiOutputs made = MidiOutputs())
-        : app(argc, argv), outputs(std::move(made)) {
+        : app(argc, argv), pad(controllerModel(argc, argv)), outputs(std::move(made)) {
         QApplication::setApplicationName("Fretwright");
         form.joystickPlay().map.axisMap[kRoleTempo] = kAxisNone;
         form.show();

@@ -1,6 +1,7 @@
 // A configuration set file (*.cset) as "Load *.cset" reads it: refused with a short message
 // only when it is not text; otherwise its first three lines are the three names (missing ones
-// empty), a save of them reads back the same, and a file of exactly three CR LF lines comes
+// empty) and a fourth names a beat file when it ends in ".beat", a save of them reads back the
+// same, and a file of exactly three CR LF lines comes
 // back byte for byte. For the inputs that load, the real file is read and written as the window
 // does.
 #include "checks.h"
@@ -21,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto line = [&](std::size_t i) { return i < lines.size() ? lines[i] : ""; };
     const ConfigurationSet& set = *parsed.set;
     FW_CHECK(set.chords == line(0) && set.picks == line(1) && set.joystick == line(2));
+    // A fourth line counts only as a beat file's name.
+    FW_CHECK(set.beat == (line(3).ends_with(".beat") ? line(3) : ""));
 
     std::string error;
     const auto text = configurationSetText(set, error);

@@ -1,8 +1,8 @@
 // A joystick configuration file (*.joy) as "Load Config" reads it: taken whole, or refused with
 // a short message naming the first line that an independent reader finds bad; what loaded is
-// saved as 164 lines that read back the same, byte for byte when the file was already in that
-// form; and the loaded mapping drives the joystick poll and the engine without a selection
-// outside its range or a message that is not a channel message.
+// saved as 164 lines (174 when it uses what 164 cannot hold) that read back the same, byte for
+// byte when the file was already in that form; and the loaded mapping drives the joystick poll and
+// the engine without a selection outside its range or a message that is not a channel message.
 #include "crlf.h"
 #include "engine_checks.h"
 #include "files/line_file.h"
@@ -13,10 +13,35 @@
 
 namespace {
 
-// The form the program writes: every value as std::to_string gives it, axes 1..7.
+constexpr std::size_t kExtendedLines = fw::kJoyFileLines + 2 + fw::kJoyExtensionLines;
+
+// Whether line 165 marks the lines after it as part of the mapping.
+bool extended(const std::vector<std::string_view>& lines) {
+    return lines.size() > fw::kJoyFileLines &&
+           fw::fuzz::independentInteger(lines[fw::kJoyFileLines]) == fw::kJoyExtensionMarker;
+}
+
+// The form the program writes: every value as std::to_string gives it, axes 1..7; the lines
+// after the 164th only when they are needed, with the count the program writes, flags 0 or 1,
+// a vibrato mode 0..2 and no code for a function without input.
 bool inOwnForm(const std::vector<std::string_view>& lines) {
-    if (lines.size() != fw::kJoyFileLines)
+    if (lines.size() != fw::kJoyFileLines && lines.size() != kExtendedLines)
         return false;
+    if (lines.size() == kExtendedLines) {
+        if (!extended(lines))
+            return false;
+        const auto at = [&](std::size_t i) {
+            return fw::fuzz::independentInteger(lines[i]).value_or(-99);
+        };
+        const auto high = static_cast<std::uint32_t>(at(167));
+        if (at(165) != fw::kJoyExtensionLines || high > 0xFF || at(172) < 0 || at(172) > 1 ||
+            at(173) < 0 || at(173) > 2)
+            return false;
+        for (int k = 0; k < fw::kExtraFunctions; ++k) {
+            if ((high >> (4 + k)) & 1u && at(168 + static_cast<std::size_t>(k)) != 0)
+                return false;
+        }
+    }
     for (std::size_t i = 0; i < lines.size(); ++i) {
         int v = 0;
         const auto [end, ec] =
@@ -42,24 +67,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string_view> lines = splitLineViews(bytes);
     const fw::JoyConfigParse parsed = parseJoyConfig(bytes, "pad.joy");
 
-    std::size_t firstBad = kJoyFileLines;
-    for (std::size_t i = 0; i < kJoyFileLines && firstBad == kJoyFileLines; ++i)
+    const std::size_t needed = extended(lines) ? kExtendedLines : kJoyFileLines;
+    std::size_t firstBad = needed;
+    for (std::size_t i = 0; i < needed && firstBad == needed; ++i)
         if (i >= lines.size() || !fw::fuzz::independentInteger(lines[i]))
             firstBad = i;
     if (!parsed.mapping) {
-        FW_CHECK(firstBad < kJoyFileLines);
+        FW_CHECK(firstBad < needed);
         FW_CHECK(parsed.error.size() <= fuzz::kLongestMessage);
         FW_CHECK(parsed.error.find("(line " + std::to_string(firstBad + 1) + " of pad.joy;") !=
                  std::string::npos);
         return 0;
     }
-    FW_CHECK(firstBad == kJoyFileLines && parsed.error.empty());
+    FW_CHECK(firstBad == needed && parsed.error.empty());
     const JoyMapping& m = *parsed.mapping;
     for (int axis : m.axisMap)
         FW_CHECK(axis >= 1 && axis <= kAxisNone);
+    FW_CHECK(m.vibratoMode >= kVibratoFull && m.vibratoMode <= kVibratoWhammy);
 
     const std::vector<std::string> saved = joyConfigLines(m);
-    FW_CHECK(saved.size() == kJoyFileLines);
+    FW_CHECK(saved.size() == (m.extended() ? kExtendedLines : kJoyFileLines));
     const std::string savedText = joinCrLf(saved);
     FW_CHECK(parseJoyConfig(savedText, "pad.joy").mapping == m);
     if (fuzz::everyLineEndsInCrLf(bytes) && inOwnForm(lines))
@@ -82,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         JoyInfo info;
         const auto a = static_cast<std::uint32_t>(std::clamp<std::int64_t>(middles[i], 0, 65535));
         info.x = info.y = info.z = info.r = info.u = info.v = a;
-        const std::int32_t code = m.joyMap[i % kJoyFunctions];
+        const std::int32_t code = m.code(static_cast<int>(i % kAllFunctions));
         info.buttons = static_cast<std::uint32_t>(code);
         info.pov = static_cast<std::uint32_t>(code);
         joy.poll(info);
@@ -90,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FW_CHECK(st.selChordSet >= 1 && st.selChordSet <= 4 && st.selChord >= 1 &&
                  st.selChord <= 4 && st.selPickSet >= 1 && st.selPickSet <= 4);
         FW_CHECK(e.engine.ui.checkedFret >= 0 && e.engine.ui.checkedFret <= kFretPositions);
+        FW_CHECK(e.engine.ui.tremPosition >= 1 && e.engine.ui.tremPosition <= 255);
         if (i % 4 == 3)
             e.tick();
     }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what a desktop needs: both programs, the
 # desktop entry and the AppStream metainfo (each passing its validator), the icon in every size,
-# and the manual pages (groff finds nothing to warn about and man renders them).
+# the manual pages (groff finds nothing to warn about and man renders them) and the starter set.
 set -euo pipefail
 build=$1
 prefix=$(mktemp -d)
@@ -18,6 +18,11 @@ grep -qx "Icon=$id" "$prefix/share/applications/$id.desktop"
 for size in 16 32 48 64 128 256; do
     png="$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png"
     file "$png" | grep -q "PNG image data, $size x $size" || { echo "bad icon $png"; exit 1; }
+done
+# The starter set, where the program looks for it from its own folder (../share/fretwright).
+for file in starter.cset starter.chords starter.picks starter.beat; do
+    cmp -s "$prefix/share/fretwright/starter/$file" "$(dirname "$0")/../data/starter/$file" ||
+        { echo "starter set: $file not installed"; exit 1; }
 done
 for page in fretwright fretwright-log; do
     gz="$prefix/share/man/man1/$page.1.gz"

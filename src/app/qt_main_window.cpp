@@ -3,6 +3,7 @@
 #include "app/qt_fretboard.h"
 #include "app/qt_play_logs_host.h"
 #include "beats/qt_beat_manager_page.h"
+#include "config/qt_configuration_set_group.h"
 #include "engine/clock.h"
 #include "engine/fluid_synth_port.h"
 #include "engine/jack_midi_port.h"
@@ -100,6 +101,7 @@ TForm1::TForm1(Services services, QWidget* parent)
 
     connectMidiSync();
     Timer2->start();
+    JoystickMapping->takeUpController();
 }
 
 TForm1::~TForm1() {
@@ -385,6 +387,12 @@ void TForm1::restoreSettings(const std::string& settingsFile) {
     restoreMidiOutput();
     Sound->restore();
     MidiSync->restoreSettings();
+    JoystickMapping->takeUpController(true);
+    // The very first start opens on the tab with "Load Starter Set": one click from a chord.
+    if (!settings_.value("started")) {
+        PageControl1->setCurrentWidget(ConfigSet->parentWidget());
+        settings_.setValue("started", "1");
+    }
 }
 
 void TForm1::preloadInstruments() {

@@ -50,6 +50,8 @@ class BeatManagerPage;
 class MusicToysPage;
 class JoystickMappingPage;
 class ConfigurationSetGroup;
+class StarterSetGroup;
+struct WholeSet;
 class SoundGroup;
 class MidiSyncGroup;
 class PlayLogsHost;
@@ -173,6 +175,7 @@ public:
     MusicToysPage* MusicToys = nullptr;               // "Music Toys" tab
     JoystickMappingPage* JoystickMapping = nullptr;   // "Joystick Mapping" tab
     ConfigurationSetGroup* ConfigSet = nullptr;       // "Config" > "Configuration Set"
+    StarterSetGroup* StarterSet = nullptr;            // "Config" > "Starter Set"
     SoundGroup* Sound = nullptr;                      // "Config" > "Sound"
     MidiSyncGroup* MidiSync = nullptr;                // "Config" > "MIDI Clock"
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
@@ -207,6 +210,8 @@ private:
     QWidget* buildJoystickPage();
     QWidget* buildConfigPage();
     QWidget* buildHelpPage();
+    // A configuration set read whole goes in: chords, picks, beat, and its names on show.
+    void placeWholeSet(const WholeSet& set);
     QWidget* buildThanksPage();
     void connectControls();
     void showModal(int formNumber);

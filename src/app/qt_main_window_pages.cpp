@@ -6,6 +6,8 @@
 #include "chords/qt_chord_definitions_page.h"
 #include "chords/qt_memory_status_page.h"
 #include "config/qt_configuration_set_group.h"
+#include "config/qt_starter_set_group.h"
+#include "config/starter_set.h"
 #include "engine/instruments.h"
 #include "engine/qt_midi_sync_group.h"
 #include "input/qt_joystick_mapping_page.h"
@@ -210,7 +212,7 @@ QWidget* TForm1::buildAlternatePage() {
 
 QWidget* TForm1::buildJoystickPage() {
     JoystickMapping = new JoystickMappingPage(joystickPlay_, engine_, services_.joystick,
-                                              services_.prompts, PageControl1);
+                                              services_.prompts, settings_, PageControl1);
     Button106 = JoystickMapping->Button106;
     return JoystickMapping;
 }
@@ -242,8 +244,20 @@ QWidget* TForm1::buildConfigPage() {
         services_.prompts,
         {[this](const std::string& path) { return ChordDefinitions->loadChordSetFile(path); },
          [this](const std::string& path) { return pickSetPages->loadPickSetFile(path); },
-         [this](const std::string& path) { return loadJoystickConfig(path); }},
+         [this](const std::string& path) { return loadJoystickConfig(path); },
+         [this](const std::string& path) {
+             if (!BeatManager->loadBeatFile(path))
+                 return false;
+             BeatManager->Button80Click();
+             return true;
+         }},
         config);
+    StarterSet = new StarterSetGroup(
+        services_.prompts, installedStarterSet(),
+        [this](const WholeSet& set) { placeWholeSet(set); }, config);
+    // At the top of the tab, under "Rescan": the quick start's first stop.
+    midiLayout->addWidget(StarterSet, 1, 1, Qt::AlignBottom);
+    midiLayout->setColumnStretch(0, 1);
     Sound = new SoundGroup(settings_, services_.prompts, soundHooks(), config);
     MidiSync = new MidiSyncGroup(output_, settings_, config);
     // Two columns, so that the page keeps the window's size: what goes out over MIDI at the
@@ -260,6 +274,16 @@ QWidget* TForm1::buildConfigPage() {
     columns->addLayout(right, 1);
     layout->addLayout(columns, 1);
     return config;
+}
+
+void TForm1::placeWholeSet(const WholeSet& set) {
+    ChordBuilder->chordSets().replace(set.chords, set.chordLines);
+    pickSetPages->replacePickSet(set.picks);
+    if (set.beat) {
+        BeatManager->showPattern(*set.beat);
+        BeatManager->Button80Click();
+    }
+    ConfigSet->showNames(set.names);
 }
 
 QWidget* TForm1::buildHelpPage() {

@@ -112,10 +112,14 @@ bool ChordSets::loadChordSetText(std::string_view bytes, const std::string& name
         prompts_.showMessage(error);
         return false;
     }
-    memory_ = *table;
-    view_ = std::move(read.lines);
-    notify();
+    replace(*table, std::move(read.lines));
     return true;
+}
+
+void ChordSets::replace(const ChordTable& table, std::vector<std::string> lines) {
+    memory_ = table;
+    view_ = std::move(lines);
+    notify();
 }
 
 bool ChordSets::saveChordSetFile(const std::string& path) {

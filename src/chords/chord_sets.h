@@ -71,6 +71,8 @@ public:
     bool loadChordSetFile(const std::string& path);
     // The same for a chord set file's text; name is the file named in messages.
     bool loadChordSetText(std::string_view bytes, const std::string& name);
+    // Puts a chord set file that was read and checked in place: the memory and the file's lines.
+    void replace(const ChordTable& table, std::vector<std::string> lines);
     // Writes the view's lines to a chord set file.
     bool saveChordSetFile(const std::string& path);
 

@@ -4,13 +4,17 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <utility>
 
 namespace fw {
 
 std::optional<std::string> configurationSetText(const ConfigurationSet& set, std::string& error) {
-    const std::array<std::pair<const char*, const std::string*>, 3> names{
-        {{"chord set", &set.chords}, {"pick set", &set.picks}, {"joystick", &set.joystick}}};
+    const std::array<std::pair<const char*, const std::string*>, 4> names{
+        {{"chord set", &set.chords},
+         {"pick set", &set.picks},
+         {"joystick", &set.joystick},
+         {"beat", &set.beat}}};
     for (const auto& [what, name] : names) {
         if (name->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
             error = std::string("The ") + what +
@@ -19,15 +23,21 @@ std::optional<std::string> configurationSetText(const ConfigurationSet& set, std
             return std::nullopt;
         }
     }
-    return joinCrLf({set.chords, set.picks, set.joystick});
+    if (set.beat.empty())
+        return joinCrLf({set.chords, set.picks, set.joystick});
+    return joinCrLf({set.chords, set.picks, set.joystick, set.beat});
 }
 
 ConfigurationSetParse parseConfigurationSet(std::string_view text, const std::string& fileName) {
     LineFileRead read = linesOfText(text, fileName);
     if (!read.ok())
         return {std::nullopt, read.error};
-    read.lines.resize(std::max<std::size_t>(read.lines.size(), 3));
-    return {ConfigurationSet{read.lines[0], read.lines[1], read.lines[2]}, {}};
+    read.lines.resize(std::max<std::size_t>(read.lines.size(), 4));
+    // Lines after the third meant nothing before; only a beat file's name means something now.
+    std::string& beat = read.lines[3];
+    if (!beat.ends_with(".beat"))
+        beat.clear();
+    return {ConfigurationSet{read.lines[0], read.lines[1], read.lines[2], beat}, {}};
 }
 
 ConfigurationSetParse readConfigurationSetFile(const std::string& path) {
@@ -36,6 +46,17 @@ ConfigurationSetParse readConfigurationSetFile(const std::string& path) {
     if (!bytes)
         return {std::nullopt, error};
     return parseConfigurationSet(*bytes, path);
+}
+
+ConfigurationSet namesFrom(ConfigurationSet set, const std::string& setPath) {
+    // A program started from anywhere should find the files beside the set, not beside its
+    // working folder.
+    const std::filesystem::path folder = std::filesystem::path(setPath).parent_path();
+    for (std::string* name : {&set.chords, &set.picks, &set.joystick, &set.beat}) {
+        if (!name->empty() && std::filesystem::path(*name).is_relative())
+            *name = (folder / *name).string();
+    }
+    return set;
 }
 
 std::optional<std::string> writeConfigurationSetFile(const std::string& path,

@@ -11,6 +11,9 @@ namespace fw {
 // A configuration set names one chord set, one pick set and one joystick configuration file,
 // so that one file brings a whole set-up back. The *.cset file is three lines, each ended by
 // CR LF: the three names in that order, as typed or chosen (an empty name is an empty line).
+// A set that also names a beat file (*.beat) has it as a fourth line; a set without one keeps
+// three lines, and any other fourth line is ignored as before, so every set written before
+// reads and writes as it did.
 
 inline const FileDialogSpec kLoadConfigurationSetDialog{"Load Configuration Set",
                                                         "Configuration Set|*.cset", "cset"};
@@ -21,6 +24,7 @@ struct ConfigurationSet {
     std::string chords;
     std::string picks;
     std::string joystick;
+    std::string beat = {};
     bool operator==(const ConfigurationSet&) const = default;
 };
 
@@ -39,6 +43,10 @@ ConfigurationSetParse parseConfigurationSet(std::string_view text, const std::st
 
 // Reads and parses a *.cset file; one that cannot be read gives "Cannot open file NAME".
 ConfigurationSetParse readConfigurationSetFile(const std::string& path);
+
+// The files a set names, as they are opened: a name that is not absolute lies in the folder of
+// the set (at setPath).
+ConfigurationSet namesFrom(ConfigurationSet set, const std::string& setPath);
 
 // Writes the set, replacing the file whole or not at all. The user's message, or nothing when
 // done.

@@ -1,11 +1,11 @@
 #include "config/qt_configuration_set_group.h"
 
-#include "ui/qt_widgets.h"
 #include "chords/chord_sets.h"
 #include "config/configuration_set.h"
 #include "engine/prompts.h"
 #include "input/joy_file.h"
 #include "picks/pick_sets.h"
+#include "ui/qt_widgets.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -35,27 +35,29 @@ ConfigurationSetGroup::ConfigurationSetGroup(Prompts& prompts, ConfigurationSetL
     auto* grid = new QGridLayout(this);
     grid->setVerticalSpacing(
         2); // the "Config" tab holds it below the MIDI output at the least size
-    auto row = [&](int r, const char* caption, const char* editName, const char* buttonName,
-                   QLineEdit*& edit, QPushButton*& button) {
-        grid->addWidget(new QLabel(caption, this), r, 0);
+    auto row = [&](int r, int column, int span, const char* caption, const char* editName,
+                   const char* buttonName, QLineEdit*& edit, QPushButton*& button) {
+        grid->addWidget(new QLabel(caption, this), r, column);
         edit = new QLineEdit(this);
         edit->setObjectName(editName);
-        grid->addWidget(edit, r, 1);
+        grid->addWidget(edit, r, column + 1, 1, span);
         button = makeButton(buttonName, "Browse", this);
-        grid->addWidget(button, r, 2);
+        grid->addWidget(button, r, column + 1 + span);
     };
-    row(0, "Chords", "Edit19", "Button101", Edit19, Button101);
-    row(1, "Picks", "Edit20", "Button102", Edit20, Button102);
-    row(2, "Joystick", "Edit21", "Button103", Edit21, Button103);
-    auto* files = new QHBoxLayout;
-    files->setSpacing(grid->horizontalSpacing());
+    row(0, 0, 4, "Chords", "Edit19", "Button101", Edit19, Button101);
+    row(1, 0, 4, "Picks", "Edit20", "Button102", Edit20, Button102);
+    row(2, 0, 4, "Joystick", "Edit21", "Button103", Edit21, Button103);
+
+    files_ = new QHBoxLayout;
+    files_->setSpacing(grid->horizontalSpacing());
     Button104 = makeButton("Button104", "Save *.cset", this);
     Button105 = makeButton("Button105", "Load *.cset", this);
-    files->addWidget(Button104);
-    files->addWidget(Button105);
-    files->addStretch(1);
-    grid->addLayout(files, 3, 0, 1, 3);
+    files_->addWidget(Button104);
+    files_->addWidget(Button105);
+    files_->addStretch(1);
+    grid->addLayout(files_, 3, 0, 1, 6);
     grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(4, 1);
 
     connect(Button101, &QPushButton::clicked, this, &ConfigurationSetGroup::Button101Click);
     connect(Button102, &QPushButton::clicked, this, &ConfigurationSetGroup::Button102Click);
@@ -76,6 +78,10 @@ void ConfigurationSetGroup::Button103Click() {
     browse(prompts_, kLoadJoyConfigDialog, Edit21);
 }
 
+void ConfigurationSetGroup::addToButtonRow(QWidget* widget) {
+    files_->insertWidget(files_->count() - 1, widget);
+}
+
 void ConfigurationSetGroup::Button104Click() {
     if (auto path = prompts_.saveFileName(kSaveConfigurationSetDialog)) {
         if (auto error = writeConfigurationSetFile(*path, names()))
@@ -92,22 +98,29 @@ void ConfigurationSetGroup::Button105Click() {
         prompts_.showMessage(read.error);
         return;
     }
-    const ConfigurationSet& set = *read.set;
-    showNames(set);
+    showNames(*read.set);
+    const ConfigurationSet set = namesFrom(*read.set, *path);
     // Each loader takes its file whole or not at all and names the file when it fails; the
     // first failure ends the load and the files loaded before it stay loaded.
-    if (loaders_.chords(set.chords) && loaders_.picks(set.picks))
-        loaders_.joystick(set.joystick);
+    if (!loaders_.chords(set.chords) || !loaders_.picks(set.picks))
+        return;
+    if (!set.beat.empty() && loaders_.beat && !loaders_.beat(set.beat))
+        return;
+    loaders_.joystick(set.joystick);
 }
 
 ConfigurationSet ConfigurationSetGroup::names() const {
-    return {toPath(Edit19), toPath(Edit20), toPath(Edit21)};
+    return {toPath(Edit19), toPath(Edit20), toPath(Edit21), beat_};
 }
 
 void ConfigurationSetGroup::showNames(const ConfigurationSet& set) {
     Edit19->setText(fromPath(set.chords));
     Edit20->setText(fromPath(set.picks));
     Edit21->setText(fromPath(set.joystick));
+    // The tab has no room for a fourth row: the beat's name is kept for the next save and
+    // shown on the load button.
+    beat_ = set.beat;
+    Button105->setToolTip(beat_.empty() ? QString() : "Beat: " + fromPath(beat_));
 }
 
 } // namespace fw

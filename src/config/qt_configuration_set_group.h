@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -19,6 +20,9 @@ struct ConfigurationSetLoaders {
     std::function<bool(const std::string&)> picks;
     // Shows the joystick file dialog with the name preselected; loads only when confirmed.
     std::function<bool(const std::string&)> joystick;
+    // Loads a beat file into the "Beat Manager" tab and applies it; run before the joystick
+    // step, and only for a set that names a beat.
+    std::function<bool(const std::string&)> beat;
 };
 
 // The "Configuration Set" group of the "Config" tab: the three file names, their "Browse"
@@ -44,12 +48,18 @@ public:
     QPushButton* Button104 = nullptr;
     QPushButton* Button105 = nullptr;
 
+    // Shows the names of a set (one loaded another way, as the starter set).
+    void showNames(const ConfigurationSet& set);
+    // Puts a widget beside "Save *.cset" and "Load *.cset".
+    void addToButtonRow(QWidget* widget);
+
 private:
     ConfigurationSet names() const;
-    void showNames(const ConfigurationSet& set);
 
     Prompts& prompts_;
     ConfigurationSetLoaders loaders_;
+    QHBoxLayout* files_ = nullptr;
+    std::string beat_; // the beat file the set last loaded or shown names
 };
 
 } // namespace fw

@@ -18,6 +18,14 @@ template <typename Mapping, typename F> void forEachRangeValue(Mapping& m, F&& f
     table(m.pickRanges);
     table(m.chordRanges);
 }
+
+bool isMarker(std::string_view line) {
+    try {
+        return strToInt(line) == kJoyExtensionMarker;
+    } catch (const ConversionError&) {
+        return false;
+    }
+}
 } // namespace
 
 std::vector<std::string> joyConfigLines(const JoyMapping& m) {
@@ -28,6 +36,16 @@ std::vector<std::string> joyConfigLines(const JoyMapping& m) {
     for (int axis : m.axisMap)
         lines.push_back(std::to_string(axis));
     forEachRangeValue(m, [&](int v) { lines.push_back(std::to_string(v)); });
+    if (!m.extended())
+        return lines;
+    const auto low = static_cast<std::int32_t>(static_cast<std::uint32_t>(m.unassigned));
+    const auto high = static_cast<std::int32_t>(m.unassigned >> 32);
+    for (std::int32_t v : {kJoyExtensionMarker, kJoyExtensionLines, low, high})
+        lines.push_back(std::to_string(v));
+    for (std::int32_t code : m.extraMap)
+        lines.push_back(std::to_string(code));
+    lines.push_back(m.pickButtonsPlay ? "1" : "0");
+    lines.push_back(std::to_string(m.vibratoMode));
     return lines;
 }
 
@@ -56,6 +74,28 @@ JoyConfigParse parseJoyConfig(std::string_view text, std::string_view fileName) 
             axis = kAxisNone;
     }
     forEachRangeValue(m, value);
+    if (error.empty() && next < lines.size() && isMarker(lines[next])) {
+        ++next;
+        // The count lets a later version add lines; these are the ones this one knows.
+        int count = 0, low = 0, high = 0, play = 0;
+        value(count);
+        value(low);
+        value(high);
+        for (std::int32_t& code : m.extraMap)
+            value(code);
+        value(play);
+        value(m.vibratoMode);
+        // What the functions outside the 40 would hold means nothing here.
+        m.unassigned = static_cast<std::uint32_t>(low) |
+                       (std::uint64_t{static_cast<std::uint32_t>(high) & 0xFFu} << 32);
+        for (int k = kJoyFunctions; k < kAllFunctions; ++k) {
+            if (!m.assigned(k))
+                m.extraMap[static_cast<std::size_t>(k - kJoyFunctions)] = 0;
+        }
+        m.pickButtonsPlay = play != 0;
+        if (m.vibratoMode < kVibratoFull || m.vibratoMode > kVibratoWhammy)
+            m.vibratoMode = kVibratoFull;
+    }
     if (!error.empty())
         return {std::nullopt, error};
     return {m, {}};

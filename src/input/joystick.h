@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -30,6 +31,49 @@ inline constexpr int kJoyNoDriver = 6;
 inline constexpr int kJoyNoCanDo = 166;
 inline constexpr int kJoyUnplugged = 167;
 
+// The controls of a standard gamepad, in the order of SDL's game controller database.
+enum PadButton {
+    kPadA,
+    kPadB,
+    kPadX,
+    kPadY,
+    kPadBack,
+    kPadGuide,
+    kPadStart,
+    kPadLeftStick,
+    kPadRightStick,
+    kPadLeftShoulder,
+    kPadRightShoulder,
+    kPadUp,
+    kPadDown,
+    kPadLeft,
+    kPadRight,
+    kPadButtons
+};
+enum PadAxis {
+    kPadLeftX,
+    kPadLeftY,
+    kPadRightX,
+    kPadRightY,
+    kPadLeftTrigger,
+    kPadRightTrigger,
+    kPadAxes
+};
+
+// The controller in use: who it is, and where the reading finds each control of a standard
+// gamepad when the platform knows its layout.
+struct ControllerInfo {
+    std::string guid; // stable for one model of controller; empty when none is plugged in
+    std::string name;
+    bool gamepad = false; // the layout below is known
+    bool guitar = false;  // the platform reports a guitar-shaped controller
+    // Input list item (1..32 buttons, 33..36 hat directions) of each control; 0 where the
+    // reading has no such input (a d-pad read as an axis, a second hat, button 33 and up).
+    std::array<int, kPadButtons> buttons{};
+    // Axis 1..6 of each stick axis and trigger; 0 where the reading has none.
+    std::array<int, kPadAxes> axes{};
+};
+
 // Game controller number 1.
 class Joystick {
 public:
@@ -40,6 +84,11 @@ public:
     // reads as a controller at rest.
     virtual int getPosEx(JoyInfo& info) = 0;
     virtual void releaseCapture() = 0;
+    // The controller the readings come from.
+    virtual ControllerInfo controller() const { return {}; }
+    // Changes whenever another controller, or none, comes into use (read by every poll, so it
+    // must cost nothing).
+    virtual unsigned controllerSerial() const { return 0; }
 };
 
 // The message that reports a capture result to the user.

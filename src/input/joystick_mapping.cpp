@@ -13,6 +13,33 @@ int JoyMapping::axisOf(int role) const {
     return axis >= 1 && axis <= 6 ? axis : 0;
 }
 
+std::int32_t JoyMapping::code(int function) const {
+    if (function >= kJoyFunctions)
+        return extraMap[static_cast<std::size_t>(function - kJoyFunctions)];
+    return joyMap[static_cast<std::size_t>(function)];
+}
+
+void JoyMapping::assign(int function, std::optional<std::int32_t> c) {
+    if (function < 0 || function >= kAllFunctions)
+        return;
+    const std::uint64_t bit = std::uint64_t{1} << function;
+    if (c)
+        unassigned &= ~bit;
+    else
+        unassigned |= bit;
+    // A function without input keeps a code of button 32 in the file's first lines, so that a
+    // reader which knows nothing of unassigned functions finds it on a button pads lack.
+    const std::int32_t stored = c ? *c : function < kJoyFunctions ? inputCode(32) : 0;
+    if (function >= kJoyFunctions)
+        extraMap[static_cast<std::size_t>(function - kJoyFunctions)] = stored;
+    else
+        joyMap[static_cast<std::size_t>(function)] = stored;
+}
+
+bool JoyMapping::extended() const {
+    return unassigned != kExtrasUnassigned || pickButtonsPlay || vibratoMode != kVibratoFull;
+}
+
 std::int32_t inputCode(int item) {
     if (item >= 1 && item <= 32)
         return static_cast<std::int32_t>(1u << (item - 1));
@@ -73,10 +100,26 @@ std::string axisText(int axis) {
     return axis >= 1 && axis <= 7 ? names[axis - 1] : "none";
 }
 
-void applyDefaultMapping(JoyMapping& m) {
+namespace {
+// What both built-in mappings share beyond their 32 codes and six axes: every one of the
+// functions 0..31 listens, none of 36..39 does, the pick buttons only choose, the vibrato axis
+// works over its whole range.
+void setTodaysMapping(JoyMapping& m, const int (&items)[32], std::array<int, kAxisRoles> axes) {
     for (int k = 0; k < 32; ++k)
-        m.joyMap[static_cast<std::size_t>(k)] = inputCode(k + 1);
-    m.axisMap = {1, 2, 3, 4, 5, 6};
+        m.assign(k, inputCode(items[k]));
+    for (int k = kJoyFunctions; k < kAllFunctions; ++k)
+        m.assign(k, std::nullopt);
+    m.axisMap = axes;
+    m.pickButtonsPlay = false;
+    m.vibratoMode = kVibratoFull;
+}
+} // namespace
+
+void applyDefaultMapping(JoyMapping& m) {
+    static constexpr int items[32] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
+                                      12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
+                                      23, 24, 25, 26, 27, 28, 29, 30, 31, 32};
+    setTodaysMapping(m, items, {1, 2, 3, 4, 5, 6});
 }
 
 void applyBrambleFirstGuitar(JoyMapping& m) {
@@ -84,9 +127,7 @@ void applyBrambleFirstGuitar(JoyMapping& m) {
     // hat, chord sets. Button 6 serves frets 9..13 and every chord set at once.
     static constexpr int items[32] = {3,  2,  1,  4,  11, 7,  5,  8,  9,  10, 12, 6,  6, 6, 6, 6,
                                       17, 18, 19, 20, 21, 22, 23, 24, 34, 36, 33, 35, 6, 6, 6, 6};
-    for (int k = 0; k < 32; ++k)
-        m.joyMap[static_cast<std::size_t>(k)] = inputCode(items[k]);
-    m.axisMap = {4, 2, 1, 3, 5, 6}; // R, Y, X, Z, U, V
+    setTodaysMapping(m, items, {4, 2, 1, 3, 5, 6}); // R, Y, X, Z, U, V
 }
 
 } // namespace fw

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace fw {
@@ -21,6 +22,16 @@ inline constexpr std::int32_t kPovForward = 0, kPovRight = 9000, kPovBackward = 
 // Game functions by index into joyMap.
 inline constexpr int kFnPick1 = 0, kFnFret2 = 4, kFnPickSet1 = 20, kFnChord1 = 24,
                      kFnChordSet1 = 28;
+// Functions a controller without a strum bar or a chord-set button per set needs: they act once
+// per press. They follow the 36 of joyMap, in extraMap.
+inline constexpr int kExtraFunctions = 4;
+inline constexpr int kFnStrumDown = 36, kFnStrumUp = 37, kFnChordSetStep = 38, kFnPickSetStep = 39;
+inline constexpr int kAllFunctions = kJoyFunctions + kExtraFunctions;
+
+// How the vibrato axis moves the "P" bar: over its whole range (centre 128), as a stick that
+// rests in the middle (a dead zone there keeps the bar at its centre), or as a whammy bar that
+// rests at its lowest value and bends down as it is pressed.
+enum VibratoMode { kVibratoFull = 0, kVibratoStick = 1, kVibratoWhammy = 2 };
 
 // Axis roles by slot of axisMap.
 enum AxisRole { kRoleStrum = 0, kRoleVibrato, kRoleTempo, kRolePick, kRoleFrets, kRoleChord };
@@ -41,10 +52,27 @@ struct JoyMapping {
     std::array<AxisRange, kFretPositions + 1> fretRanges{};
     std::array<AxisRange, kPickPositions + 1> pickRanges{};
     std::array<AxisRange, kChordPositions + 1> chordRanges{};
+    // Input codes of the functions 36..39.
+    std::array<std::int32_t, kExtraFunctions> extraMap{};
+    // Bit k set: function k (0..39) listens to no input at all. A code in joyMap cannot say
+    // that (0 is the hat pointing forward).
+    std::uint64_t unassigned = kExtrasUnassigned;
+    // A pick button starts its pick at once (the normal sequence) rather than only choosing it.
+    bool pickButtonsPlay = false;
+    int vibratoMode = kVibratoFull;
     bool operator==(const JoyMapping&) const = default;
+
+    static constexpr std::uint64_t kExtrasUnassigned = std::uint64_t{0xF} << kJoyFunctions;
 
     // The axis (1..6) that drives a role, or 0 when the role has none.
     int axisOf(int role) const;
+    bool assigned(int function) const { return !((unassigned >> function) & 1u); }
+    // The input code of function 0..39.
+    std::int32_t code(int function) const;
+    // Gives function 0..39 an input code, or no input with std::nullopt.
+    void assign(int function, std::optional<std::int32_t> code);
+    // True when the mapping uses something the 164 lines of a *.joy file cannot hold.
+    bool extended() const;
 };
 
 // Item number of the input list (1..36) to input code, and back. A code that is neither a
@@ -56,7 +84,8 @@ std::int32_t inputItem(std::int32_t code);
 std::string inputItemText(int item);
 std::string axisText(int axis);
 
-// "Defaults": buttons 1..32 to functions 0..31 in order, axes X..V to the six roles.
+// "Defaults": buttons 1..32 to functions 0..31 in order, axes X..V to the six roles. Like the
+// preset below it leaves the functions 32..35 as they were and none of the functions 36..39.
 void applyDefaultMapping(JoyMapping& mapping);
 // The built-in preset "Bramble First Guitar", the mapping in force at start.
 void applyBrambleFirstGuitar(JoyMapping& mapping);

@@ -12,19 +12,70 @@ constexpr int kRest = 128;
 constexpr int kRestLow = 117, kRestHigh = 137; // the rest window lies strictly between
 constexpr int kArmHigh = 178, kArmLow = 78;    // a swing must pass beyond these
 
+constexpr int kBarCentre = 127; // the "P" bar's start: no bend
+// A stick at rest reads within an eighth of its half range of the middle.
+constexpr std::int64_t kStickDeadZone = 4096;
+
 bool isHatCode(std::int32_t m) {
     return m == kPovForward || m == kPovRight || m == kPovBackward || m == kPovLeft;
+}
+
+std::uint32_t activity(std::int32_t m, const JoyInfo& info) {
+    if (isHatCode(m))
+        return info.pov == static_cast<std::uint32_t>(m) ? 1 : 0;
+    return info.buttons & static_cast<std::uint32_t>(m);
 }
 } // namespace
 
 void JoystickPlay::decodeJoyButtons(const JoyInfo& info) {
-    for (std::size_t k = 0; k < joyState.size(); ++k) {
-        const std::int32_t m = map.joyMap[k];
-        if (isHatCode(m))
-            joyState[k] = info.pov == static_cast<std::uint32_t>(m) ? 1 : 0;
-        else
-            joyState[k] = info.buttons & static_cast<std::uint32_t>(m);
+    for (std::size_t k = 0; k < joyState.size(); ++k)
+        joyState[k] = activity(map.joyMap[k], info);
+    if (map.unassigned & ~JoyMapping::kExtrasUnassigned) {
+        for (std::size_t k = 0; k < joyState.size(); ++k) {
+            if (!map.assigned(static_cast<int>(k)))
+                joyState[k] = 0;
+        }
     }
+}
+
+int JoystickPlay::vibratoPosition(std::int64_t a) const {
+    std::int64_t position = a >> 8;
+    if (map.vibratoMode == kVibratoStick) {
+        // Past the dead zone the stick covers the whole bar, so there is no jump at its edge.
+        const std::int64_t off = a - kAxisCentre;
+        const std::int64_t beyond = off > 0 ? std::max<std::int64_t>(off - kStickDeadZone, 0)
+                                            : std::min<std::int64_t>(off + kStickDeadZone, 0);
+        position = kBarCentre + beyond * 128 / (kAxisCentre - kStickDeadZone);
+    } else if (map.vibratoMode == kVibratoWhammy) {
+        const std::int64_t pressed = std::max<std::int64_t>(a - kStickDeadZone, 0);
+        position = kBarCentre - pressed * (kBarCentre - 1) / (65535 - kStickDeadZone);
+    }
+    return static_cast<int>(std::clamp<std::int64_t>(position, 1, 255));
+}
+
+bool JoystickPlay::pressActions(std::uint64_t pressed) {
+    PlayState& st = engine_.st;
+    ControlState& ui = engine_.ui;
+    bool trigger = false;
+    auto down = [&](int function) { return (pressed >> function) & 1u; };
+    if (down(kFnChordSetStep))
+        engine_.stepChordSet();
+    if (down(kFnPickSetStep))
+        st.selPickSet = st.selPickSet % 4 + 1;
+    if (map.pickButtonsPlay) {
+        for (int k = 0; k < 4; ++k) {
+            if (down(kFnPick1 + k)) {
+                ui.pickItem = k;
+                ui.alt = false;
+                trigger = true;
+            }
+        }
+    }
+    if (down(kFnStrumDown) || down(kFnStrumUp)) {
+        ui.alt = down(kFnStrumUp) && !down(kFnStrumDown);
+        trigger = true;
+    }
+    return trigger;
 }
 
 int JoystickPlay::highestOf(int first) const {
@@ -95,6 +146,12 @@ void JoystickPlay::decodeChordAxis(std::int64_t a) {
 JoystickPlay::PollResult JoystickPlay::readAndPoll(Joystick& joystick, JoyInfo& info) {
     if (joystick.getPosEx(info) != kJoyNoError)
         strumHigh = strumLow = kRest;
+    if (joystick.controllerSerial() != controllerSerial_) {
+        controllerSerial_ = joystick.controllerSerial();
+        strumHigh = strumLow = kRest;
+        if (controllerChanged)
+            controllerChanged();
+    }
     return poll(info);
 }
 
@@ -116,8 +173,7 @@ JoystickPlay::PollResult JoystickPlay::poll(const JoyInfo& info) {
     if (int chord = highestOf(kFnChord1))
         st.selChord = chord;
     if (map.axisOf(kRoleVibrato))
-        ui.tremPosition =
-            static_cast<int>(std::clamp<std::int64_t>(axis(kRoleVibrato) >> 8, 1, 255));
+        ui.tremPosition = vibratoPosition(axis(kRoleVibrato));
     if (int pick = highestOf(kFnPick1))
         ui.pickItem = pick - 1;
 
@@ -147,6 +203,22 @@ JoystickPlay::PollResult JoystickPlay::poll(const JoyInfo& info) {
     for (int k = kFnFret2; k < kFnFret2 + 12; ++k) {
         if (active(k))
             ui.checkedFret = k - 2;
+    }
+
+    // Only mappings that use them pay for the functions that act once per press.
+    if (map.extended()) {
+        // Only the pick buttons and the functions 36..39 act on a press.
+        std::uint64_t now = 0;
+        for (int k = kFnPick1; k < kFnPick1 + 4; ++k)
+            now |= std::uint64_t{active(k)} << k;
+        for (int k = kJoyFunctions; k < kAllFunctions; ++k) {
+            if (map.assigned(k) && activity(map.code(k), info))
+                now |= std::uint64_t{1} << k;
+        }
+        const std::uint64_t pressed = now & ~held_;
+        held_ = now;
+        if (pressed && pressActions(pressed))
+            trigger = true;
     }
 
     if (trigger && ui.pickItem >= 0 && ui.pickItem <= 3) {

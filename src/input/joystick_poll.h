@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace fw {
 
@@ -32,6 +33,9 @@ public:
     // One poll step from the query on: reads the controller into info and polls. A controller
     // that is gone reads as at rest, and a swing it left armed does not strum.
     PollResult readAndPoll(Joystick& joystick, JoyInfo& info);
+    // Called from readAndPoll, before the reading is decoded, when another controller (or none)
+    // has come into use, so that its mapping is in force for its first reading.
+    std::function<void()> controllerChanged;
 
     void decodeJoyButtons(const JoyInfo& info);
     void decodeFretAxis(std::int64_t a);
@@ -41,13 +45,20 @@ public:
     // One strum step over d = axis / 256 (128 when no axis drives the strum); true when a swing
     // has ended and a pick is due.
     bool strum(int d);
+    // The "P" bar position for a vibrato axis reading, as the mapping's vibrato mode reads it.
+    int vibratoPosition(std::int64_t a) const;
 
 private:
     bool active(int function) const { return joyState[static_cast<std::size_t>(function)] != 0; }
     // The highest active function of the four from `first`, 1..4, or 0.
     int highestOf(int first) const;
+    // The functions that act once per press: pick buttons that play, the strum and step inputs.
+    // Returns whether a pick is due; `pressed` holds the functions that went down in this poll.
+    bool pressActions(std::uint64_t pressed);
 
     Engine& engine_;
+    std::uint64_t held_ = 0; // functions 0..39 active in the previous poll
+    unsigned controllerSerial_ = 0;
 };
 
 } // namespace fw

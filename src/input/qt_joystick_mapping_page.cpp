@@ -1,12 +1,14 @@
 #include "input/qt_joystick_mapping_page.h"
 
-#include "ui/qt_widgets.h"
 #include "engine/engine.h"
 #include "engine/prompts.h"
 #include "files/line_file.h"
+#include "files/settings.h"
+#include "input/controller_mappings.h"
 #include "input/joy_file.h"
 #include "input/joystick_calibration.h"
 #include "input/joystick_poll.h"
+#include "ui/qt_widgets.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -30,10 +32,26 @@ constexpr int kMonitorAxis[7] = {0, 4, 5, 6, 1, 2, 3};
 const char* const kMonitorCaptions[7] = {"", "R", "U", "V", "X", "Y", "Z"};
 
 constexpr int kBoxHeight = 20;
+// The functions that act once per press, with their captions and box names.
+const char* const kPressTips[kExtraFunctions] = {
+    "Strum Down: plays the chosen pick, once per press",
+    "Strum Up: plays the chosen pick's altered form, once per press",
+    "Chord Set +: the next chord set, once per press",
+    "Pick Set +: the next pick set, once per press"};
+const char* const kPressBoxes[kExtraFunctions] = {"StrumDownBox", "StrumUpBox", "ChordSetStepBox",
+                                                  "PickSetStepBox"};
+const char* const kVibratoModes[3] = {"whole range", "stick", "whammy bar"};
 
-QLineEdit* functionBox(int number, bool readOnly, QWidget* parent) {
+// The selected row of a list, -1 when nothing is selected (the current row may still be set
+// after a Ctrl+click took the selection away).
+int selectedRow(const QListWidget* list) {
+    const QList<QListWidgetItem*> items = list->selectedItems();
+    return items.isEmpty() ? -1 : list->row(items.first());
+}
+
+QLineEdit* functionBox(const QString& name, bool readOnly, QWidget* parent) {
     auto* box = new QLineEdit(parent);
-    box->setObjectName(QString("Edit%1").arg(number));
+    box->setObjectName(name);
     box->setReadOnly(readOnly);
     box->setFixedSize(30, kBoxHeight);
     box->setAlignment(Qt::AlignCenter);
@@ -48,8 +66,9 @@ void setBoxText(QLineEdit* box, const std::string& text) {
 } // namespace
 
 JoystickMappingPage::JoystickMappingPage(JoystickPlay& play, Engine& engine, Joystick& joystick,
-                                         Prompts& prompts, QWidget* parent)
-    : QWidget(parent), play_(play), engine_(engine), joystick_(joystick), prompts_(prompts) {
+                                         Prompts& prompts, Settings& settings, QWidget* parent)
+    : QWidget(parent), play_(play), engine_(engine), joystick_(joystick), prompts_(prompts),
+      settings_(settings) {
     setObjectName("JoystickMappingPage");
     buildPage();
     PressTimer = new QTimer(this);
@@ -57,7 +76,11 @@ JoystickMappingPage::JoystickMappingPage(JoystickPlay& play, Engine& engine, Joy
     // Often enough to see a quick tap; runs only while the tab is in sight.
     PressTimer->setInterval(20);
     connect(PressTimer, &QTimer::timeout, this, &JoystickMappingPage::PressTimerTimer);
+    // The poll tells first when a controller comes or goes, so its first reading already
+    // plays with its own mapping.
+    play_.controllerChanged = [this] { takeUpController(); };
     showJoyMapping();
+    showController();
 }
 
 void JoystickMappingPage::buildPage() {
@@ -65,16 +88,41 @@ void JoystickMappingPage::buildPage() {
     // whole tab fits the main window's page area without scrolling.
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(4, 4, 4, 4);
-    outer->setSpacing(6);
+    outer->setSpacing(4);
 
     ListBox3 = new QListWidget(this);
     ListBox3->setObjectName("ListBox3");
     for (int item = 1; item <= kInputItems; ++item)
         ListBox3->addItem(QString::fromStdString(inputItemText(item)));
     ListBox3->setFixedWidth(104);
+    ListBox3->setMinimumHeight(60);
     ListBox3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBox3->setToolTip("Select an input (or press it on the controller), then click a box");
-    outer->addWidget(ListBox3);
+    // Under the controller's inputs: which controller it is, the mapping in force and the two
+    // ways of playing that a controller without a strum bar needs.
+    auto* first = new QVBoxLayout;
+    first->setSpacing(2);
+    first->addWidget(ListBox3, 1);
+    ControllerLabel = new QLabel(this);
+    ControllerLabel->setObjectName("ControllerLabel");
+    ControllerLabel->setWordWrap(true);
+    ControllerLabel->setFixedWidth(104);
+    first->addWidget(ControllerLabel);
+    PickButtonsPlay = new QCheckBox("Play on press", this);
+    PickButtonsPlay->setObjectName("PickButtonsPlay");
+    PickButtonsPlay->setToolTip(
+        "A pick button starts its pick at once instead of only choosing it");
+    first->addWidget(PickButtonsPlay);
+    first->addWidget(new QLabel("Vibrato axis:", this));
+    VibratoMode = new QComboBox(this);
+    VibratoMode->setObjectName("VibratoMode");
+    for (const char* mode : kVibratoModes)
+        VibratoMode->addItem(mode);
+    VibratoMode->setToolTip("How the vibrato axis bends: over its whole range, as a stick that "
+                            "rests in the middle, or as a whammy bar that rests at its lowest");
+    VibratoMode->setFixedWidth(104);
+    first->addWidget(VibratoMode);
+    outer->addLayout(first);
 
     auto* second = new QVBoxLayout;
     second->setSpacing(2);
@@ -87,12 +135,14 @@ void JoystickMappingPage::buildPage() {
     second->addWidget(ListBox4);
     Button1 = makeButton("Button1", "Defaults", this);
     Button7 = makeButton("Button7", "Bramble First Guitar", this);
+    GamepadButton = makeButton("GamepadButton", kMappingGamepad, this);
+    GuitarButton = makeButton("GuitarButton", kMappingGuitar, this);
     Button94 = makeButton("Button94", "Save Config", this);
     Button95 = makeButton("Button95", "Load Config", this);
     Button106 = makeButton("Button106", "Calibrate Joystick", this);
     Button107 = makeButton("Button107", "Apply Calibrations", this);
     Button107->hide();
-    for (auto* b : {Button1, Button7, Button94, Button95, Button106})
+    for (auto* b : {Button1, Button7, GamepadButton, GuitarButton, Button94, Button95, Button106})
         second->addWidget(b);
     second->addStretch(1);
     outer->addLayout(second);
@@ -108,7 +158,7 @@ void JoystickMappingPage::buildPage() {
     auto place = [&](int function, int row, int column, int label) {
         const int number = kFunctionBox[function];
         const bool readOnly = !(number >= 44 && number <= 46);
-        QLineEdit* box = functionBox(number, readOnly, this);
+        QLineEdit* box = functionBox(QString("Edit%1").arg(number), readOnly, this);
         functionBoxes[static_cast<std::size_t>(function)] = box;
         grid->addWidget(new QLabel(QString::number(label), this), row, column, Qt::AlignRight);
         grid->addWidget(box, row, column + 1);
@@ -127,6 +177,7 @@ void JoystickMappingPage::buildPage() {
     }
     for (int f = 0; f < 12; ++f)
         place(kFnFret2 + f, f % 6 + 1, f < 6 ? 0 : 2, f + 2);
+    placePressFunctions(grid);
     third->addLayout(grid);
 
     auto* lower = new QHBoxLayout;
@@ -143,6 +194,7 @@ void JoystickMappingPage::buildPage() {
         axes->addWidget(box, role, 0);
         axes->addWidget(new QLabel(kAxisCaptions[role], this), role, 1);
     }
+
     lower->addLayout(axes);
 
     GroupBox15 = new QGroupBox("Joystick Monitor", this);
@@ -176,14 +228,44 @@ void JoystickMappingPage::buildPage() {
         box->installEventFilter(this);
     connect(Button1, &QPushButton::clicked, this, &JoystickMappingPage::Button1Click);
     connect(Button7, &QPushButton::clicked, this, &JoystickMappingPage::Button7Click);
+    connect(GamepadButton, &QPushButton::clicked, this, &JoystickMappingPage::GamepadClick);
+    connect(GuitarButton, &QPushButton::clicked, this, &JoystickMappingPage::GuitarClick);
+    connect(PickButtonsPlay, &QCheckBox::clicked, this, [this](bool on) {
+        play_.map.pickButtonsPlay = on;
+        edited_ = true;
+        showController();
+    });
+    connect(VibratoMode, &QComboBox::activated, this, [this](int mode) {
+        play_.map.vibratoMode = mode;
+        edited_ = true;
+        showController();
+    });
     connect(Button94, &QPushButton::clicked, this, &JoystickMappingPage::Button94Click);
     connect(Button95, &QPushButton::clicked, this, &JoystickMappingPage::Button95Click);
     connect(Button107, &QPushButton::clicked, this, &JoystickMappingPage::Button107Click);
 }
 
+void JoystickMappingPage::placePressFunctions(QGridLayout* grid) {
+    // The inputs that act once per press sit in the free rows under their columns: the strum
+    // under "Picks", the steps under "Chord Set" and "Pick Set".
+    const struct {
+        int row, column;
+        const char* label;
+    } places[kExtraFunctions] = {{5, 11, "\u2193"}, {6, 11, "\u2191"}, {5, 8, "+"}, {5, 14, "+"}};
+    for (int i = 0; i < kExtraFunctions; ++i) {
+        QLineEdit* box = functionBox(kPressBoxes[i], true, this);
+        box->setToolTip(kPressTips[i]);
+        functionBoxes[static_cast<std::size_t>(kJoyFunctions + i)] = box;
+        auto* label = new QLabel(places[i].label, this);
+        label->setToolTip(kPressTips[i]);
+        grid->addWidget(label, places[i].row, places[i].column, Qt::AlignRight);
+        grid->addWidget(box, places[i].row, places[i].column + 1);
+    }
+}
+
 bool JoystickMappingPage::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
-        for (int k = 0; k < kJoyFunctions; ++k) {
+        for (int k = 0; k < kAllFunctions; ++k) {
             if (watched == functionBoxes[static_cast<std::size_t>(k)])
                 functionBoxClick(k);
         }
@@ -199,37 +281,109 @@ void JoystickMappingPage::functionBoxClick(int function) {
     QLineEdit* box = functionBoxes[static_cast<std::size_t>(function)];
     if (!box)
         return;
-    const int item = ListBox3->currentRow() + 1;
+    const int item = selectedRow(ListBox3) + 1;
     box->setText(QString::number(item));
-    play_.map.joyMap[static_cast<std::size_t>(function)] = inputCode(item);
+    play_.map.assign(function, inputCode(item));
+    edited_ = true;
+    showController();
 }
 
 void JoystickMappingPage::axisBoxClick(int role) {
-    const int row = ListBox4->currentRow();
+    const int row = selectedRow(ListBox4);
     if (row < 0)
         return;
     axisBoxes[static_cast<std::size_t>(role)]->setText(ListBox4->item(row)->text());
     play_.map.axisMap[static_cast<std::size_t>(role)] = row + 1;
+    edited_ = true;
+    showController();
 }
 
 void JoystickMappingPage::showJoyMapping() {
-    for (int k = 0; k < kJoyFunctions; ++k) {
+    const JoyMapping& m = play_.map;
+    for (int k = 0; k < kAllFunctions; ++k) {
         setBoxText(functionBoxes[static_cast<std::size_t>(k)],
-                   std::to_string(inputItem(play_.map.joyMap[static_cast<std::size_t>(k)])));
+                   m.assigned(k) ? std::to_string(inputItem(m.code(k))) : "-");
     }
     for (int role = 0; role < kAxisRoles; ++role)
         setBoxText(axisBoxes[static_cast<std::size_t>(role)],
-                   axisText(play_.map.axisMap[static_cast<std::size_t>(role)]));
+                   axisText(m.axisMap[static_cast<std::size_t>(role)]));
+    PickButtonsPlay->setChecked(m.pickButtonsPlay);
+    VibratoMode->setCurrentIndex(m.vibratoMode);
+}
+
+void JoystickMappingPage::useMapping(const std::string& source, bool remember) {
+    source_ = source;
+    edited_ = false;
+    showJoyMapping();
+    if (remember) {
+        if (auto error = rememberMapping(settings_, controller_.guid, {play_.map, source}))
+            prompts_.showMessage(*error);
+    }
+    showController();
+}
+
+void JoystickMappingPage::useBuiltIn(const char* name) {
+    // The layout of the controller in use, or where an Xbox 360 pad has its controls.
+    const ControllerInfo layout = controller_.gamepad ? controller_ : xbox360Layout();
+    const std::string which = name;
+    if (which == kMappingDefaults)
+        applyDefaultMapping(play_.map);
+    else if (which == kMappingBramble)
+        applyBrambleFirstGuitar(play_.map);
+    else if (which == kMappingGamepad)
+        applyGamepad(play_.map, layout);
+    else
+        applyGuitarController(play_.map, layout);
+    useMapping(name, true);
 }
 
 void JoystickMappingPage::Button1Click() {
-    applyDefaultMapping(play_.map);
-    showJoyMapping();
+    useBuiltIn(kMappingDefaults);
 }
 
 void JoystickMappingPage::Button7Click() {
-    applyBrambleFirstGuitar(play_.map);
-    showJoyMapping();
+    useBuiltIn(kMappingBramble);
+}
+
+void JoystickMappingPage::GamepadClick() {
+    useBuiltIn(kMappingGamepad);
+}
+
+void JoystickMappingPage::GuitarClick() {
+    useBuiltIn(kMappingGuitar);
+}
+
+void JoystickMappingPage::takeUpController(bool again) {
+    const unsigned serial = joystick_.controllerSerial();
+    if (serial == controllerSerial_ && !again)
+        return;
+    controllerSerial_ = serial;
+    controller_ = joystick_.controller();
+    // Pulled out: the mapping stays for whatever comes next.
+    if (controller_.guid.empty()) {
+        showController();
+        return;
+    }
+    NamedMapping named = mappingForController(controller_, settings_, play_.map);
+    play_.map = named.mapping;
+    useMapping(named.source, false);
+}
+
+void JoystickMappingPage::showController() {
+    QString text = controller_.guid.empty()
+                       ? QString("No controller plugged in.")
+                       : QString("Controller: %1.").arg(QString::fromStdString(controller_.name));
+    if (!source_.empty()) {
+        const bool file = source_ != kMappingDefaults && source_ != kMappingBramble &&
+                          source_ != kMappingGamepad && source_ != kMappingGuitar;
+        text += file ? QString(" Mapping: %1").arg(QString::fromLocal8Bit(source_.c_str()))
+                     : QString(" Mapping: \"%1\"").arg(QString::fromStdString(source_));
+        if (edited_)
+            text += ", changed here";
+        text += ".";
+    }
+    if (ControllerLabel->text() != text)
+        ControllerLabel->setText(text);
 }
 
 void JoystickMappingPage::Button107Click() {
@@ -241,6 +395,7 @@ bool JoystickMappingPage::saveJoystickConfig(const std::string& path) {
         prompts_.showMessage(*error);
         return false;
     }
+    useMapping(path, true);
     return true;
 }
 
@@ -267,7 +422,7 @@ bool JoystickMappingPage::loadJoystickConfig(const std::string& preselected) {
         return false;
     }
     play_.map = *parsed.mapping;
-    showJoyMapping();
+    useMapping(*path, true);
     return true;
 }
 
@@ -276,6 +431,7 @@ void JoystickMappingPage::Button95Click() {
 }
 
 void JoystickMappingPage::Timer4Timer(const JoyInfo& reading) {
+    takeUpController();
     for (int i = 1; i <= 6; ++i) {
         QSlider* bar = trackBars[static_cast<std::size_t>(i)];
         const int value = static_cast<int>(reading.axis(kMonitorAxis[i]));
@@ -287,6 +443,7 @@ void JoystickMappingPage::Timer4Timer(const JoyInfo& reading) {
 void JoystickMappingPage::PressTimerTimer() {
     JoyInfo reading;
     joystick_.getPosEx(reading);
+    takeUpController();
     const PressToSelect::Selection s = pressToSelect_.watch(reading);
     if (s.inputItem)
         ListBox3->setCurrentRow(s.inputItem - 1);

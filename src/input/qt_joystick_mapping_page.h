@@ -1,9 +1,14 @@
 #pragma once
 
 #include "input/joystick.h"
+#include "input/joystick_mapping.h"
 #include "input/joystick_press_select.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -19,20 +24,25 @@ namespace fw {
 class Engine;
 class JoystickPlay;
 class Prompts;
+class Settings;
 
 // The "Joystick Mapping" tab: which button or hat direction drives each game function and which
 // axis each axis role, the two built-in mappings, the live axis monitor, *.joy files and the
 // way into calibration. Assigning is "select an input, click the box"; pressing a controller
 // button, pointing the hat or moving an axis selects it in the lists.
+// It knows the controller in use: one that comes into use gets the mapping last saved, loaded
+// or chosen for its model (kept in the settings), else the preset that fits it.
 class JoystickMappingPage : public QWidget {
     Q_OBJECT
 public:
     JoystickMappingPage(JoystickPlay& play, Engine& engine, Joystick& joystick, Prompts& prompts,
-                        QWidget* parent = nullptr);
+                        Settings& settings, QWidget* parent = nullptr);
 
     // Handlers, named after their controls.
     void Button1Click();   // "Defaults"
     void Button7Click();   // "Bramble First Guitar"
+    void GamepadClick();   // "Gamepad"
+    void GuitarClick();    // "Guitar controller"
     void Button94Click();  // "Save Config"
     void Button95Click();  // "Load Config"
     void Button107Click(); // "Apply Calibrations"
@@ -45,6 +55,11 @@ public:
 
     // Rewrites every function and axis box from the mapping.
     void showJoyMapping();
+    // Gives a controller that has just come into use its mapping; with `again`, also the one
+    // in use (after the settings were read).
+    void takeUpController(bool again = false);
+    // What the mapping in force is: a built-in mapping's name or a file.
+    const std::string& mappingSource() const { return source_; }
     // "Load Config" with a file name preselected in its dialog (empty for none). Loads only when
     // the user confirms; a file that cannot be read or converted changes nothing and is reported.
     // Returns whether a configuration was loaded.
@@ -55,12 +70,17 @@ public:
     QListWidget* ListBox3 = nullptr; // inputs
     QListWidget* ListBox4 = nullptr; // axes
     // The box of each game function; none for the unused functions 16..19 and 32..35.
-    std::array<QLineEdit*, 36> functionBoxes{};
+    std::array<QLineEdit*, kAllFunctions> functionBoxes{};
     std::array<QLineEdit*, 6> axisBoxes{}; // by role
     QGroupBox* GroupBox15 = nullptr;       // "Joystick Monitor"
     std::array<QSlider*, 7> trackBars{};   // TrackBar1..TrackBar6 as 1..6
     QPushButton* Button1 = nullptr;
     QPushButton* Button7 = nullptr;
+    QPushButton* GamepadButton = nullptr;
+    QPushButton* GuitarButton = nullptr;
+    QLabel* ControllerLabel = nullptr;    // the controller in use and the mapping in force
+    QCheckBox* PickButtonsPlay = nullptr; // pick buttons start their pick
+    QComboBox* VibratoMode = nullptr;
     QPushButton* Button94 = nullptr;
     QPushButton* Button95 = nullptr;
     QPushButton* Button106 = nullptr; // "Calibrate Joystick"
@@ -74,12 +94,23 @@ protected:
 
 private:
     void buildPage();
+    void placePressFunctions(QGridLayout* grid);
+    // Puts a mapping in force and says where it came from; `remember` keeps it for the
+    // controller in use.
+    void useMapping(const std::string& source, bool remember);
+    void useBuiltIn(const char* name);
+    void showController();
 
     JoystickPlay& play_;
     Engine& engine_;
     Joystick& joystick_;
     Prompts& prompts_;
+    Settings& settings_;
     PressToSelect pressToSelect_;
+    ControllerInfo controller_;
+    unsigned controllerSerial_ = 0;
+    std::string source_;
+    bool edited_ = false; // changed on the tab since it came into force
 };
 
 } // namespace fw

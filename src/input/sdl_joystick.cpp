@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace fw {
 
@@ -33,6 +34,29 @@ std::uint32_t sdlAxisToUnsigned(int value) {
     return static_cast<std::uint32_t>(std::clamp(value, -32768, 32767) + 32768);
 }
 
+int bindingInputItem(int bindType, int index, int hat, int hatMask) {
+    if (bindType == SDL_CONTROLLER_BINDTYPE_BUTTON)
+        return index >= 0 && index < 32 ? index + 1 : 0;
+    if (bindType != SDL_CONTROLLER_BINDTYPE_HAT || hat != 0)
+        return 0;
+    switch (hatMask) {
+    case SDL_HAT_UP:
+        return 33;
+    case SDL_HAT_RIGHT:
+        return 34;
+    case SDL_HAT_LEFT:
+        return 35;
+    case SDL_HAT_DOWN:
+        return 36;
+    default:
+        return 0;
+    }
+}
+
+int bindingAxis(int bindType, int index) {
+    return bindType == SDL_CONTROLLER_BINDTYPE_AXIS && index >= 0 && index < 6 ? index + 1 : 0;
+}
+
 SdlJoystick::SdlJoystick() {
     // The program has its own signal handling and window system; SDL only reads controllers.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -47,11 +71,13 @@ int SdlJoystick::setCapture() {
     // The subsystem stays up from the first capture until the release: quitting it in between
     // would close or detach devices that other parts of the process hold.
     if (!initialised_) {
-        if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0)
+        // The game controller part only tells where a known controller's controls are.
+        if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) != 0)
             return kJoyNoDriver;
         initialised_ = true;
-        // Everything is read by polling; unread joystick events would only pile up.
+        // Everything is read by polling; unread events would only pile up.
         SDL_JoystickEventState(SDL_IGNORE);
+        SDL_GameControllerEventState(SDL_IGNORE);
     }
     closeDevice();
     failedCount_ = -1;
@@ -71,7 +97,42 @@ bool SdlJoystick::openFirst() {
         return false;
     joystick_ = SDL_JoystickOpen(0);
     failedCount_ = joystick_ ? -1 : count;
+    if (joystick_)
+        describe(0);
     return joystick_ != nullptr;
+}
+
+void SdlJoystick::describe(int deviceIndex) {
+    ControllerInfo info;
+    char guid[33] = {};
+    SDL_JoystickGetGUIDString(SDL_JoystickGetDeviceGUID(deviceIndex), guid, sizeof guid);
+    info.guid = guid;
+    if (const char* name = SDL_JoystickNameForIndex(deviceIndex))
+        info.name = name;
+    info.guitar = SDL_JoystickGetDeviceType(deviceIndex) == SDL_JOYSTICK_TYPE_GUITAR;
+    if (SDL_IsGameController(deviceIndex)) {
+        if (SDL_GameController* pad = SDL_GameControllerOpen(deviceIndex)) {
+            info.gamepad = true;
+            for (int b = 0; b < kPadButtons; ++b) {
+                const SDL_GameControllerButtonBind bind = SDL_GameControllerGetBindForButton(
+                    pad, static_cast<SDL_GameControllerButton>(b));
+                info.buttons[static_cast<std::size_t>(b)] = bindingInputItem(
+                    bind.bindType,
+                    bind.bindType == SDL_CONTROLLER_BINDTYPE_AXIS ? bind.value.axis
+                                                                  : bind.value.button,
+                    bind.value.hat.hat, bind.value.hat.hat_mask);
+            }
+            for (int a = 0; a < kPadAxes; ++a) {
+                const SDL_GameControllerButtonBind bind =
+                    SDL_GameControllerGetBindForAxis(pad, static_cast<SDL_GameControllerAxis>(a));
+                info.axes[static_cast<std::size_t>(a)] =
+                    bindingAxis(bind.bindType, bind.value.axis);
+            }
+            SDL_GameControllerClose(pad);
+        }
+    }
+    controller_ = std::move(info);
+    ++serial_;
 }
 
 void SdlJoystick::closeDevice() {
@@ -79,6 +140,8 @@ void SdlJoystick::closeDevice() {
     if (joystick_) {
         SDL_JoystickClose(static_cast<SDL_Joystick*>(joystick_));
         joystick_ = nullptr;
+        controller_ = {};
+        ++serial_;
     }
 }
 
@@ -120,7 +183,7 @@ int SdlJoystick::getPosEx(JoyInfo& info) {
 void SdlJoystick::releaseCapture() {
     closeDevice();
     if (initialised_) {
-        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+        SDL_QuitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER);
         initialised_ = false;
     }
 }

@@ -1,9 +1,9 @@
 #include "picks/qt_pick_pages.h"
 
-#include "ui/qt_widgets.h"
 #include "engine/engine.h"
 #include "engine/prompts.h"
 #include "files/line_file.h"
+#include "ui/qt_widgets.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -197,9 +197,13 @@ bool PickSetPages::loadPickSetFile(const std::string& path) {
         prompts_.showMessage(error);
         return false;
     }
-    engine_.st.pickMemory = file->memory;
-    setMemoLines(std::move(file->lines));
+    replacePickSet(std::move(*file));
     return true;
+}
+
+void PickSetPages::replacePickSet(PickSetFile file) {
+    engine_.st.pickMemory = file.memory;
+    setMemoLines(std::move(file.lines));
 }
 
 void PickSetPages::Button45Click() {

@@ -44,6 +44,8 @@ public:
     // Loads a *.picks file into the memory and the view. A file that cannot be read changes
     // neither and is reported; returns whether it loaded.
     bool loadPickSetFile(const std::string& path);
+    // Puts a pick set file that was read and checked in place: the memory and the file's lines.
+    void replacePickSet(PickSetFile file);
 
     // The box of sequence n (1..8) and channel c (1..7).
     QLineEdit* sequenceEdit(int n, int channel) const;

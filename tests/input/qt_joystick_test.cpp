@@ -132,14 +132,21 @@ TEST_F(ControllerPlay, MappingTabAssignsByClickAndSelectsByPress) {
     QTest::mouseClick(page.functionBoxes[kFnFret2], Qt::LeftButton);
     EXPECT_EQ(page.functionBoxes[kFnFret2]->text(), "5");
     EXPECT_EQ(joy.map.joyMap[kFnFret2], 16);
-    page.ListBox3->setCurrentRow(-1);
+    // Ctrl+click takes the selection away; the current row stays. Nothing selected is item 0.
+    auto deselect = [](QListWidget* list) {
+        const QRect row = list->visualItemRect(list->currentItem());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, row.center());
+        ASSERT_TRUE(list->selectedItems().isEmpty());
+    };
+    deselect(page.ListBox3);
     QTest::mouseClick(page.functionBoxes[15], Qt::LeftButton);
     EXPECT_EQ(page.functionBoxes[15]->text(), "0");
     EXPECT_EQ(joy.map.joyMap[15], kPovForward);
     page.showJoyMapping();
     EXPECT_EQ(page.functionBoxes[15]->text(), "33");
 
-    page.ListBox4->setCurrentRow(-1);
+    page.ListBox4->setCurrentRow(1);
+    deselect(page.ListBox4);
     QTest::mouseClick(page.axisBoxes[kRoleStrum], Qt::LeftButton);
     EXPECT_EQ(page.axisBoxes[kRoleStrum]->text(), "R");
     page.ListBox4->setCurrentRow(6);
