@@ -255,8 +255,8 @@ QWidget* TForm1::buildConfigPage() {
     StarterSet = new StarterSetGroup(
         services_.prompts, installedStarterSet(),
         [this](const WholeSet& set) { placeWholeSet(set); }, config);
-    // At the top of the tab, under "Rescan": the quick start's first stop.
-    midiLayout->addWidget(StarterSet, 1, 1, Qt::AlignBottom);
+    // Beside the configuration set's own buttons: it loads a whole set too.
+    ConfigSet->addToButtonRow(StarterSet);
     midiLayout->setColumnStretch(0, 1);
     Sound = new SoundGroup(settings_, services_.prompts, soundHooks(), config);
     MidiSync = new MidiSyncGroup(output_, settings_, config);
