@@ -16,7 +16,8 @@ namespace fw::monkey {
 namespace {
 
 // The kinds of file the program reads, and the fuzz corpora that hold samples of each.
-const QStringList kKinds = {"chords", "picks", "pss", "psg", "joy", "cset", "beat", "plog", "sf2"};
+const QStringList kKinds = {"chords", "picks", "pss",  "psg", "joy",
+                            "cset",   "beat",  "plog", "sf2", "sf3"};
 const QStringList kCorpora = {"chord_sets",         "pick_sets",  "picking_styles", "joy_files",
                               "configuration_sets", "beat_files", "play_log"};
 
@@ -121,6 +122,11 @@ void Scratch::ensureKind(const QString& ext, std::mt19937_64& rng) {
     ::mkfifo(QFile::encodeName(base + "pipe." + ext).constData(), 0600);
     QFile::link("/dev/zero", base + "zero." + ext);
     QFile::link(base + "nowhere/missing." + ext, base + "dangling." + ext);
+    // A kind first met in a dialog during the run: its files are the monkey's, not the program's.
+    if (!before_.empty())
+        for (const char* name :
+             {"empty", "garbage", "latin1-long-line", "huge", "folder", "pipe", "zero", "dangling"})
+            before_.emplace(base + name + "." + ext, describe(base + name + "." + ext));
 }
 
 QStringList Scratch::extensionsOf(const QStringList& nameFilters) {
@@ -189,6 +195,26 @@ QString Scratch::saveChoice(const QStringList& exts, std::mt19937_64& rng) {
     return path;
 }
 
+// What a scratch entry is, to tell later whether it changed: its type, size and digest.
+QString Scratch::describe(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return "link to " + info.symLinkTarget();
+    if (info.isDir())
+        return "folder";
+    if (!info.isFile())
+        return "special";
+    if (info.size() > (16 << 20))
+        return QString("file of %1 bytes").arg(info.size());
+    QFile f(path);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    if (f.open(QIODevice::ReadOnly))
+        hash.addData(&f);
+    return QString("file of %1 bytes, sha1 %2")
+        .arg(info.size())
+        .arg(QString::fromLatin1(hash.result().toHex()));
+}
+
 std::map<QString, QString> Scratch::snapshot() const {
     std::map<QString, QString> out;
     for (const QString& dir : {filesDir(), savedDir()}) {
@@ -196,26 +222,7 @@ std::map<QString, QString> Scratch::snapshot() const {
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
-            const QFileInfo info(path);
-            QString what;
-            if (info.isSymLink()) {
-                what = "link to " + info.symLinkTarget();
-            } else if (info.isDir()) {
-                what = "folder";
-            } else if (!info.isFile()) {
-                what = "special";
-            } else if (info.size() > (16 << 20)) {
-                what = QString("file of %1 bytes").arg(info.size());
-            } else {
-                QFile f(path);
-                QCryptographicHash hash(QCryptographicHash::Sha1);
-                if (f.open(QIODevice::ReadOnly))
-                    hash.addData(&f);
-                what = QString("file of %1 bytes, sha1 %2")
-                           .arg(info.size())
-                           .arg(QString::fromLatin1(hash.result().toHex()));
-            }
-            out.emplace(path, what);
+            out.emplace(path, describe(path));
         }
     }
     return out;

@@ -40,6 +40,7 @@ private:
     void ensureKind(const QString& ext, std::mt19937_64& rng);
     QStringList filesWithExtension(const QString& dir, const QStringList& exts) const;
     std::map<QString, QString> snapshot() const;
+    static QString describe(const QString& path);
 
     QString root_;
     std::set<QString> kinds_;
