@@ -4,6 +4,7 @@
 // that sleeps to the same grid with clock_nanosleep, and percentiles of the errors.
 #include "cpu_time.h"
 #include "engine/clock.h"
+#include "engine/midi_outputs.h"
 #include "engine/midi_port.h"
 
 #include <algorithm>
@@ -50,6 +51,16 @@ private:
     std::unique_ptr<MidiPort> inner_;
     bool opened_ = false;
 };
+
+// An output list of a single stamping port, which `port` points at once the list makes it.
+inline MidiOutputs stampingOutputs(StampingPort*& port) {
+    return MidiOutputs{"stamping", [] { return std::vector<std::string>{}; },
+                       [&port](const std::string&) {
+                           auto p = std::make_unique<StampingPort>();
+                           port = p.get();
+                           return p;
+                       }};
+}
 
 struct Stats {
     double p50 = 0, p99 = 0, max = 0, min = 0;

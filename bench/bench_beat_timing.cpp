@@ -91,12 +91,7 @@ int main(int argc, char** argv) {
 
     fw::bench::WindowPorts ports;
     StampingPort* port = nullptr;
-    fw::MidiOutputs outputs{"stamping", [] { return std::vector<std::string>{}; },
-                            [&port](const std::string&) {
-                                auto p = std::make_unique<StampingPort>();
-                                port = p.get();
-                                return p;
-                            }};
+    fw::MidiOutputs outputs = fw::bench::stampingOutputs(port);
     fw::TForm1 form(ports.with(outputs));
     if (!journalDir.empty())
         form.PlayLogs->keepTakesIn(QString::fromStdString(journalDir));

@@ -57,12 +57,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     StampingPort* port = nullptr;
-    fw::MidiOutputs outputs{"stamping", [] { return std::vector<std::string>{}; },
-                            [&port](const std::string&) {
-                                auto p = std::make_unique<StampingPort>();
-                                port = p.get();
-                                return p;
-                            }};
+    fw::MidiOutputs outputs = fw::bench::stampingOutputs(port);
     fw::bench::WindowPorts ports;
     fw::TForm1 form(ports.with(outputs));
     fw::MidiSyncGroup& sync = *form.MidiSync;

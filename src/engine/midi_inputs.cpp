@@ -1,9 +1,7 @@
 #include "engine/midi_inputs.h"
 
-#include "engine/alsa_quiet.h"
 #include "engine/clock.h"
 #include "engine/jack_midi_input.h"
-#include "engine/jack_session.h"
 #include "engine/midi_outputs.h"
 #include "engine/output_choice.h"
 #include "engine/rtmidi_port.h"
@@ -11,37 +9,13 @@
 #include <rtmidi/RtMidi.h>
 
 #include <algorithm>
-#include <unistd.h>
 
 namespace fw {
 
 namespace {
 
-constexpr const char* kAlsaPrefix = "alsa:";
-constexpr const char* kJackPrefix = "jack:";
-constexpr const char* kVirtualKey = "virtual:";
 constexpr const char* kInputSetting = "midi-input";
 constexpr std::size_t kLongestKey = 512;
-
-bool startsWith(const std::string& s, const char* prefix) {
-    return s.rfind(prefix, 0) == 0;
-}
-
-void quietRtMidi(RtMidiError::Type, const std::string&, void*) {}
-
-std::unique_ptr<RtMidiIn> makeAlsaClient() {
-    silenceAlsaErrors();
-    // Without the sequencer device RtMidi would only print its failure before throwing.
-    if (access("/dev/snd/seq", R_OK | W_OK) != 0)
-        return nullptr;
-    try {
-        auto in = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kVirtualPortName);
-        in->setErrorCallback(quietRtMidi, nullptr);
-        return in;
-    } catch (const RtMidiError&) {
-        return nullptr;
-    }
-}
 
 std::vector<std::string> namesOf(RtMidiIn* in) {
     std::vector<std::string> names;
@@ -64,7 +38,7 @@ public:
     bool open(Handler handler) override {
         close();
         handler_ = std::move(handler);
-        in_ = makeAlsaClient();
+        in_ = makeAlsaMidiIn();
         if (!in_)
             return false;
         try {
@@ -102,33 +76,33 @@ MidiInputs::MidiInputs()
     : MidiInputs(
           [] {
               std::vector<std::string> keys;
-              if (auto alsa = makeAlsaClient())
+              if (auto alsa = makeAlsaMidiIn())
                   for (auto& name : namesOf(alsa.get()))
-                      keys.push_back(kAlsaPrefix + name);
+                      keys.push_back(kAlsaPortKey + name);
               for (auto& name : jackMidiSources())
-                  keys.push_back(kJackPrefix + name);
+                  keys.push_back(kJackPortKey + name);
               return keys;
           },
           [](const std::string& key) -> std::unique_ptr<MidiInputPort> {
-              if (key == kVirtualKey)
+              if (key == kVirtualPortKey)
                   return std::make_unique<AlsaMidiInput>("");
-              if (startsWith(key, kJackPrefix))
-                  return std::make_unique<JackMidiInput>(key.substr(5));
-              if (startsWith(key, kAlsaPrefix))
-                  return std::make_unique<AlsaMidiInput>(key.substr(5));
+              if (isPortKeyOf(key, kJackPortKey))
+                  return std::make_unique<JackMidiInput>(portNameOfKey(key));
+              if (isPortKeyOf(key, kAlsaPortKey))
+                  return std::make_unique<AlsaMidiInput>(portNameOfKey(key));
               return nullptr;
           }) {}
 
 MidiInputs::MidiInputs(PortLister lister, PortFactory factory)
     : lister_(std::move(lister)), factory_(std::move(factory)) {
-    keys_ = {kNone, kVirtualKey};
+    keys_ = {kNone, kVirtualPortKey};
 }
 
 void MidiInputs::rescan() {
     keys_.assign(1, kNone);
     for (auto& k : lister_())
         keys_.push_back(std::move(k));
-    keys_.emplace_back(kVirtualKey);
+    keys_.emplace_back(kVirtualPortKey);
 }
 
 std::vector<std::string> MidiInputs::names() const {
@@ -141,7 +115,7 @@ std::vector<std::string> MidiInputs::names() const {
 std::string MidiInputs::displayName(const std::string& key) {
     if (key == kNone)
         return "None";
-    if (key == kVirtualKey)
+    if (key == kVirtualPortKey)
         return std::string(kVirtualInputName) + " (virtual input port)";
     return MidiOutputs::displayName(key);
 }

@@ -10,15 +10,7 @@
 namespace fw {
 
 namespace {
-// Keys carry the kind of port in front of its name, so equal names of different systems differ.
 constexpr const char* kBuiltinKey = "builtin:";
-constexpr const char* kVirtualKey = "virtual:";
-constexpr const char* kAlsaPrefix = "alsa:";
-constexpr const char* kJackPrefix = "jack:";
-
-bool startsWith(const std::string& s, const char* prefix) {
-    return s.rfind(prefix, 0) == 0;
-}
 } // namespace
 
 MidiOutputs::MidiOutputs()
@@ -27,19 +19,19 @@ MidiOutputs::MidiOutputs()
           [] {
               std::vector<std::string> keys;
               for (const auto& p : listSystemMidiPorts())
-                  keys.push_back((p.system == MidiSystem::Jack ? kJackPrefix : kAlsaPrefix) +
+                  keys.push_back((p.system == MidiSystem::Jack ? kJackPortKey : kAlsaPortKey) +
                                  p.name);
-              keys.emplace_back(kVirtualKey);
+              keys.emplace_back(kVirtualPortKey);
               return keys;
           },
           [](const std::string& key) -> std::unique_ptr<MidiPort> {
               if (key == kBuiltinKey)
                   return std::make_unique<FluidSynthPort>();
-              if (key == kVirtualKey)
+              if (key == kVirtualPortKey)
                   return std::make_unique<RtMidiPort>(MidiSystem::Alsa, "");
-              if (startsWith(key, kJackPrefix))
-                  return std::make_unique<JackMidiPort>(key.substr(5));
-              return std::make_unique<RtMidiPort>(MidiSystem::Alsa, key.substr(5));
+              if (isPortKeyOf(key, kJackPortKey))
+                  return std::make_unique<JackMidiPort>(portNameOfKey(key));
+              return std::make_unique<RtMidiPort>(MidiSystem::Alsa, portNameOfKey(key));
           }) {}
 
 MidiOutputs::MidiOutputs(std::string firstKey, PortLister lister, PortFactory factory)
@@ -66,12 +58,12 @@ std::vector<std::string> MidiOutputs::names() const {
 std::string MidiOutputs::displayName(const std::string& k) {
     if (k == kBuiltinKey)
         return "Built-in synthesizer (General MIDI)";
-    if (k == kVirtualKey)
+    if (k == kVirtualPortKey)
         return std::string(kVirtualPortName) + " (virtual output port)";
-    if (startsWith(k, kJackPrefix))
-        return "JACK: " + k.substr(5);
-    if (startsWith(k, kAlsaPrefix))
-        return k.substr(5);
+    if (isPortKeyOf(k, kJackPortKey))
+        return "JACK: " + portNameOfKey(k);
+    if (isPortKeyOf(k, kAlsaPortKey))
+        return portNameOfKey(k);
     return k;
 }
 

@@ -9,6 +9,20 @@
 
 namespace fw {
 
+// A port's key, in the lists and in the settings: the kind of port in front of its name, so that
+// equal names of different systems differ.
+inline constexpr const char* kAlsaPortKey = "alsa:";
+inline constexpr const char* kJackPortKey = "jack:";
+inline constexpr const char* kVirtualPortKey = "virtual:";
+
+inline bool isPortKeyOf(const std::string& key, const char* kind) {
+    return key.rfind(kind, 0) == 0;
+}
+// The port name a key carries after its kind.
+inline std::string portNameOfKey(const std::string& key) {
+    return key.substr(key.find(':') + 1);
+}
+
 // The outputs the user can choose from: the built-in synthesizer first (output device 0, so a
 // new user hears the guitar with no MIDI set-up), then the system ports by name, then the
 // program's own virtual port. Ports are owned here and kept, so switching back and forth never

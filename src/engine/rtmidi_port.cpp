@@ -19,7 +19,7 @@ void quietRtMidi(RtMidiError::Type, const std::string&, void*) {}
 // A message due this close to now goes at once: the thread could not be woken any sooner.
 constexpr std::int64_t kSendAtOnceMicros = 200;
 
-std::unique_ptr<RtMidiOut> makeClient(MidiSystem system) {
+template <typename Client> std::unique_ptr<Client> makeClient(MidiSystem system) {
     silenceAlsaErrors();
     if (system == MidiSystem::Jack && !jackServerMayRun())
         return nullptr;
@@ -28,15 +28,19 @@ std::unique_ptr<RtMidiOut> makeClient(MidiSystem system) {
         return nullptr;
     try {
         auto api = system == MidiSystem::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
-        auto out = std::make_unique<RtMidiOut>(api, kVirtualPortName);
-        out->setErrorCallback(quietRtMidi, nullptr);
-        return out;
+        auto client = std::make_unique<Client>(api, kVirtualPortName);
+        client->setErrorCallback(quietRtMidi, nullptr);
+        return client;
     } catch (const RtMidiError&) {
         return nullptr;
     }
 }
 
 } // namespace
+
+std::unique_ptr<RtMidiIn> makeAlsaMidiIn() {
+    return makeClient<RtMidiIn>(MidiSystem::Alsa);
+}
 
 bool isOwnMidiPort(const std::string& name) {
     static const std::regex own(std::string("^") + kVirtualPortName + "(-[0-9]+)?:");
@@ -58,7 +62,7 @@ bool RtMidiPort::open() {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (out_ && out_->isPortOpen())
         return true;
-    out_ = makeClient(system_);
+    out_ = makeClient<RtMidiOut>(system_);
     if (!out_)
         return false;
     if (!openRtMidiPort(*out_, portName_, kVirtualPortName)) {
@@ -140,7 +144,7 @@ void RtMidiPort::dropPending(int status) {
 std::vector<SystemPortName> listSystemMidiPorts() {
     std::vector<SystemPortName> names;
     for (MidiSystem system : {MidiSystem::Alsa, MidiSystem::Jack}) {
-        auto client = makeClient(system);
+        auto client = makeClient<RtMidiOut>(system);
         if (!client)
             continue;
         try {

@@ -9,6 +9,7 @@
 #include <vector>
 
 class RtMidi;
+class RtMidiIn;
 class RtMidiOut;
 
 namespace fw {
@@ -53,6 +54,10 @@ private:
 // Opens the port of that name on an RtMidi client, or with an empty name a virtual port named
 // ownName; our end of a connection is named ownName too. False when it is not there or fails.
 bool openRtMidiPort(RtMidi& client, const std::string& portName, const std::string& ownName);
+
+// An ALSA sequencer client for input, quiet on failure; null where the sequencer cannot be
+// reached.
+std::unique_ptr<RtMidiIn> makeAlsaMidiIn();
 
 // True for a port of the program's own ("Fretwright:..." or, as JACK numbers a second client of
 // the same name, "Fretwright-01:..."), which the lists leave out.
