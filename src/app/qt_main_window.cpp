@@ -320,6 +320,13 @@ void TForm1::PitchUpdaterTimer() {
 
 void TForm1::Timer4Timer() {
     updateMidiOutputState();
+    if (MidiPort* port = output_.port()) {
+        const int reopenings = port->reopenings();
+        if (port == seenPort_ && reopenings != seenReopenings_)
+            sendStateToNewOutput();
+        seenPort_ = port;
+        seenReopenings_ = reopenings;
+    }
     preloadInstruments();
     services_.joystick.getPosEx(joyInfo);
     JoystickMapping->Timer4Timer(joyInfo);
@@ -384,6 +391,12 @@ void TForm1::showMidiOutputRow(int row) {
 
 void TForm1::restoreSettings(const std::string& settingsFile) {
     settings_ = Settings(settingsFile);
+    settings_.setOnWriteError([this](const std::string& error) {
+        SettingsNote->setText(QString::fromStdString(
+            error + "\nChoices made now (output, SoundFont, volume, ...) hold until Fretwright "
+                    "closes but are not kept for its next start."));
+        SettingsNote->show();
+    });
     restoreMidiOutput();
     Sound->restore();
     MidiSync->restoreSettings();
@@ -477,7 +490,11 @@ void TForm1::updateMidiOutputState() {
     } else if (!port->usable()) {
         state = "Not open yet: it opens at the next beat. If it stays closed, the output is not "
                 "available (no sound server or MIDI system).";
-    } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port)) {
+    } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port);
+               synth && synth->driverName().empty()) {
+        state =
+            "Silent: the sound server has gone. The sound comes back by itself when it returns.";
+    } else if (synth) {
         state = QString("Playing through %1; notes sound at most %2 ms after they are sent.")
                     .arg(QString::fromStdString(synth->driverName()))
                     .arg(synth->latencyMillis(), 0, 'f', 0);
