@@ -273,6 +273,11 @@ QWidget* TForm1::buildConfigPage() {
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
     layout->addLayout(columns, 1);
+    SettingsNote = new QLabel(config);
+    SettingsNote->setObjectName("SettingsNote");
+    SettingsNote->setWordWrap(true);
+    SettingsNote->hide(); // shown only when the settings cannot be kept
+    layout->addWidget(SettingsNote);
     return config;
 }
 
