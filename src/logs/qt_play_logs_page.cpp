@@ -25,6 +25,7 @@
 #include <atomic>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <thread>
 
 namespace fw {
@@ -37,8 +38,8 @@ QString journalFolder(const QString& dataFolder) {
 
 const char* const kLogCaptions[4] = {"PL", "Log A", "Log B", "Log C"};
 const char* const kLogFileStems[4] = {"PL", "LogA", "LogB", "LogC"};
-// Older kept logs beyond this many are removed, so the folder cannot grow without end.
-constexpr int kKeptLogFiles = 40;
+// A kept log larger than this is a take without reading it through.
+constexpr qint64 kSmallLogBytes = 64 * 1024;
 // A rendering that takes longer than this shows its progress.
 constexpr int kShowProgressAfterMs = 300;
 
@@ -387,30 +388,59 @@ void PlayLogsPage::LoadLogClick(int log) {
     unsaved_[static_cast<std::size_t>(log)] = false;
 }
 
+bool PlayLogsPage::holdsTake(int log) const {
+    if (lineCount(logs()[log]) == 0)
+        return false;
+    const std::string text = logText(logs()[log]);
+    return holdsPlayedNotes(splitLogLines(text));
+}
+
 QStringList PlayLogsPage::keepUnsavedLogs() {
     QStringList written;
+    keepError_.clear();
     const QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
     for (int i = 0; i < 4; ++i) {
-        if (!unsaved_[static_cast<std::size_t>(i)] || lineCount(logs()[i]) == 0)
+        // A start that plays nothing leaves only its instrument messages: not a take to keep.
+        if (!unsaved_[static_cast<std::size_t>(i)] || !holdsTake(i))
             continue;
-        if (!QDir().mkpath(recoveryDir_))
+        std::error_code ec;
+        const std::string folder = recoveryDir_.toLocal8Bit().toStdString();
+        if (!std::filesystem::create_directories(folder, ec) && ec) {
+            keepError_ = "Cannot create folder " + folder + ": " + ec.message();
             break;
+        }
         const QString path = recoveryDir_ + "/" + kLogFileStems[i] + "-" + stamp + ".plog";
         const std::string text = logText(logs()[i]);
-        if (!writeFileReplacing(path.toLocal8Bit().toStdString(),
-                                playLogFileText(splitLogLines(text)))) {
+        if (auto error = writeFileReplacing(path.toLocal8Bit().toStdString(),
+                                            playLogFileText(splitLogLines(text)))) {
+            keepError_ = *error;
+        } else {
             written << path;
             unsaved_[static_cast<std::size_t>(i)] = false;
         }
     }
-    if (!written.isEmpty()) {
-        QDir dir(recoveryDir_);
-        const QFileInfoList kept =
-            dir.entryInfoList({"*.plog"}, QDir::Files, QDir::Time); // newest first
-        for (int i = kKeptLogFiles; i < kept.size(); ++i)
-            QFile::remove(kept[i].absoluteFilePath());
-    }
+    if (!written.isEmpty())
+        pruneKeptLogs();
     return written;
+}
+
+void PlayLogsPage::pruneKeptLogs() {
+    // Newest first. Files without a note played (left by older versions) are no takes: they go,
+    // and do not count against the takes kept.
+    const QFileInfoList kept =
+        QDir(recoveryDir_).entryInfoList({"*.plog"}, QDir::Files, QDir::Time);
+    int takes = 0;
+    for (const QFileInfo& file : kept) {
+        bool take = file.size() > kSmallLogBytes;
+        if (!take) {
+            std::string error;
+            const auto text =
+                readWholeFile(file.absoluteFilePath().toLocal8Bit().toStdString(), error);
+            take = !text || holdsPlayedNotes(splitLogLines(*text)); // unreadable: kept
+        }
+        if (!take || ++takes > kKeptLogFiles)
+            QFile::remove(file.absoluteFilePath());
+    }
 }
 
 void PlayLogsPage::PianoRollClick(int log) {
@@ -483,13 +513,9 @@ void PlayLogsPage::recoverTakes() {
         if (intoPlayLog) {
             std::vector<std::string_view> lines(take.lines.begin(), take.lines.end());
             setLogText(R2IMemo, joinLogLines(lines));
-            // The restored take is journaled again until it is saved.
-            journal_.start(journalFolder(dataFolder_).toStdString(),
-                           take.started ? take.started : std::time(nullptr));
-            for (const std::string& line : take.lines)
-                journal_.appendLine(line);
-            journal_.flush();
-            std::remove(path.c_str());
+            // The restored take, and what is played after it, go on in its own journal until it
+            // is saved: its lines never have to be safe anywhere else first.
+            journal_.resume(path, take.wholeBytes);
             restored = true;
             continue;
         }
@@ -590,19 +616,42 @@ void PlayLogsPage::renderDone() {
 bool PlayLogsPage::eventFilter(QObject* watched, QEvent* event) {
     // The main window's events reach here until its last child is gone, after the host.
     if (watched == mainWindow_ && event->type() == QEvent::Close) {
+        if (mainWindow_->isVisible() && !takeKeptAtClose()) {
+            event->ignore();
+            return true; // the player stays, to save the take
+        }
         // Closing ends a playback at once and cancels a rendering: its thread stops at its next
         // block and leaves no file behind.
         player_.stop();
         if (wav_)
             wav_->cancel = true;
-        if (mainWindow_->isVisible()) {
-            keepUnsavedLogs();
-            // The take is saved or kept: its journal has done its work.
-            if (!unsaved_[0] || lineCount(R2IMemo) == 0)
-                journal_.discard();
-        }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool PlayLogsPage::takeKeptAtClose() {
+    keepUnsavedLogs();
+    // The take is saved or kept, or there is none: its journal has done its work.
+    if (!unsaved_[0] || !holdsTake(0)) {
+        journal_.discard();
+        return true;
+    }
+    // Still safe in its journal, which the next start offers back.
+    if ((journal_.active() && journal_.flush()) || unattendedClose_)
+        return true;
+    const std::string why = keepError_.empty() ? "" : ": " + keepError_;
+    if (!host_.prompts().askYesNo(
+            "The take in \"PL\" has not been saved and cannot be kept when Fretwright closes" +
+            why +
+            ".\n\nYes saves it now with \"Save Log...\". No closes Fretwright and the take is "
+            "lost."))
+        return true;
+    SaveLogClick(0);
+    // Saved, or the player stays (the dialog cancelled, the save failed) and may close again.
+    if (unsaved_[0])
+        return false;
+    journal_.discard();
+    return true;
 }
 
 } // namespace fw

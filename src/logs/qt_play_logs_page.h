@@ -99,8 +99,12 @@ public:
     // closes, so a performance is never lost.
     QString recoveryDir() const { return recoveryDir_; }
     void setRecoveryDir(const QString& dir) { recoveryDir_ = dir; }
-    // Writes every unsaved, non-empty log into the recovery folder; returns the files written.
+    // Writes every unsaved log that holds notes played into the recovery folder; returns the
+    // files written. Only the newest kKeptLogFiles such takes stay there.
     QStringList keepUnsavedLogs();
+    static constexpr int kKeptLogFiles = 40;
+    // A close that no one watches (a session manager ending the program): nothing is asked.
+    void setUnattendedClose(bool on) { unattendedClose_ = on; }
     bool unsaved(int log) const { return unsaved_[static_cast<std::size_t>(log)]; }
 
     // Keeps the take being recorded in a journal under dataFolder ("journal/"), so that it
@@ -127,6 +131,10 @@ private:
     void showRenderProgress();
     void setLongActionsEnabled(bool on);
     void copyLog(QPlainTextEdit* from, QPlainTextEdit* to);
+    bool holdsTake(int log) const;
+    void pruneKeptLogs();
+    // At close: false when the player chose to stay, to save the take that cannot be kept.
+    bool takeKeptAtClose();
 
     PlayLogsHost& host_;
     QWidget* mainWindow_;
@@ -142,6 +150,8 @@ private:
     std::array<PianoRollWindow*, 4> pianoRolls_{};
     std::array<bool, 4> unsaved_{};
     QString recoveryDir_;
+    std::string keepError_; // why the last keeping of unsaved logs failed
+    bool unattendedClose_ = false;
     QString dataFolder_;
     TakeJournal journal_;
 };
