@@ -42,8 +42,10 @@ constexpr std::int64_t kJackMarginMicros = 2500;
 // Periods for FluidSynth's own drivers, when no PulseAudio server answers.
 constexpr int kFallbackPeriod = 512;
 constexpr int kFallbackPeriods = 2;
-// How often the sound path is watched for a server gone or back.
-constexpr auto kWatchPeriod = std::chrono::seconds(1);
+// How often the sound path is watched for a server gone (a look at a flag), and how often a
+// server away is asked for again (a connection tried).
+constexpr auto kWatchPeriod = std::chrono::milliseconds(250);
+constexpr std::int64_t kRetryMicros = 1000000;
 
 constexpr const char* kSoundServerGone =
     "The sound server has stopped: the built-in synthesizer is silent until it comes back.";
@@ -270,11 +272,13 @@ struct FluidSynthPort::Impl {
     std::unique_ptr<Ticker> watcher;
     std::atomic<bool> watchQueued{false};
 
+    std::int64_t nextRetry = 0; // on the worker
+
     void queueWatch() {
         if (!watchQueued.exchange(true))
             worker->post([this] {
                 watchQueued.store(false);
-                watch();
+                watch(false);
             });
     }
 
@@ -378,8 +382,12 @@ struct FluidSynthPort::Impl {
         tell(said + ": instruments not played yet stay silent.");
     }
 
-    // On the worker: what the watch does every second.
-    void watch() {
+    // On the worker: what the watch does at every look.
+    void watch(bool retryNow) {
+        const std::int64_t now = monotonicMicros();
+        const bool retry = retryNow || now >= nextRetry;
+        if (retry)
+            nextRetry = now + kRetryMicros;
         const bool jackChosen = [this] {
             std::lock_guard<std::mutex> lock(configMutex);
             return system == AudioSystem::Jack;
@@ -405,14 +413,15 @@ struct FluidSynthPort::Impl {
             } else {
                 tell(driver == "jack" ? kJackGone : kSoundServerGone);
             }
-        } else if (away.load()) {
+        } else if (away.load() && retry) {
             startStream(false);
             if (playing.load()) {
                 away.store(false);
                 resumeChannels();
                 tell({});
             }
-        } else if (playing.load() && jackChosen && driver != "jack" && jackServerRunning()) {
+        } else if (retry && playing.load() && jackChosen && driver != "jack" &&
+                   jackServerRunning()) {
             // JACK was chosen and has come (back): the sound moves to it.
             const SwitchGuard switching(this->switching);
             stopStream();
@@ -715,7 +724,7 @@ void FluidSynthPort::setNotice(Notice notice) {
 }
 
 void FluidSynthPort::checkSoundPath() {
-    impl_->queueWatch();
+    impl_->worker->post([impl = impl_.get()] { impl->watch(true); });
     impl_->worker->waitUntilIdle();
 }
 

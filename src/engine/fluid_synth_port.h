@@ -16,9 +16,10 @@ namespace fw {
 // sent with whatever the audio period; the period can then be long enough for an idle program to
 // cost next to nothing.
 //
-// The sound path is watched every second: a sound server or JACK server that goes away is
-// noticed, the sound moves from JACK to the sound server where one runs, and comes back by
-// itself, every channel where it stood, once the server chosen answers again.
+// The sound path is watched four times a second: a sound server or JACK server that goes away
+// is noticed, the sound moves from JACK to the sound server where one runs, and comes back by
+// itself, every channel where it stood, once the server chosen answers again (asked every
+// second).
 //
 // Only the samples of the instruments played are loaded, by a worker thread of the port's own:
 // a program change asks for its instrument when it is sent and takes effect once it is loaded
@@ -53,7 +54,7 @@ public:
     // Waits until every change asked for so far is done (tests, benches).
     void waitUntilSettled();
     void setNotice(Notice notice);
-    // Runs the watch of the sound path now rather than at its next second (tests).
+    // Runs the watch of the sound path now, asking a server away at once (tests).
     void checkSoundPath();
 
     std::string name() const override;
