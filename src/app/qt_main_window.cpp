@@ -455,9 +455,9 @@ void TForm1::chooseMidiOutput(int row) {
         return;
     applyMidiOutput(row);
     MidiOutputNote->clear();
-    if (auto error = writeOutputChoice(settings_, chosenOutputKey_))
-        MidiOutputNote->setText(QString::fromStdString(*error));
-    MidiOutputNote->setVisible(!MidiOutputNote->text().isEmpty());
+    // A choice that cannot be kept is said once, under the tab, for every setting alike.
+    writeOutputChoice(settings_, chosenOutputKey_);
+    MidiOutputNote->setVisible(false);
     sendStateToNewOutput();
 }
 
