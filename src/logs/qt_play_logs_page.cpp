@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QStandardPaths>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include <atomic>
@@ -38,6 +39,10 @@ QString journalFolder(const QString& dataFolder) {
 
 const char* const kLogCaptions[4] = {"PL", "Log A", "Log B", "Log C"};
 const char* const kLogFileStems[4] = {"PL", "LogA", "LogB", "LogC"};
+// A log file larger than this is read on a thread of its own and poured into its view a slice
+// at a time, its progress shown, so that the window keeps answering; a slice takes some 50 ms.
+constexpr std::uintmax_t kLongLoadBytes = 1 << 20;
+constexpr qsizetype kPourSlice = 1 << 18;
 // A kept log larger than this is a take without reading it through.
 constexpr qint64 kSmallLogBytes = 64 * 1024;
 // A rendering that takes longer than this shows its progress.
@@ -72,6 +77,16 @@ struct WavJob {
     std::thread worker;
 };
 
+// A log file being loaded: read and checked by a thread, then poured by the window's timer.
+struct LogLoad {
+    int log = 0;
+    std::string path;
+    std::string error;
+    QString text;
+    qsizetype poured = 0;
+    std::thread worker;
+};
+
 PlayLogsPage::PlayLogsPage(PlayLogsHost& host, QWidget* parent)
     : QWidget(parent), host_(host), mainWindow_(&host.mainWindow()), qtWake_(host.output().clock()),
       player_(host.output(), qtWake_) {
@@ -87,6 +102,8 @@ PlayLogsPage::PlayLogsPage(PlayLogsHost& host, QWidget* parent)
 PlayLogsPage::~PlayLogsPage() {
     // The main window's parts may be gone already: nothing here reaches them.
     qtWake_.cancel();
+    if (load_ && load_->worker.joinable())
+        load_->worker.join();
     if (wav_) {
         wav_->cancel = true;
         wav_->worker.join();
@@ -185,6 +202,12 @@ void PlayLogsPage::buildPage() {
     wavStack_->addWidget(progressRow);
     wavStack_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     bottom->addWidget(wavStack_);
+    LoadProgress = new QProgressBar(this);
+    LoadProgress->setObjectName("LoadProgress");
+    LoadProgress->setRange(0, 1000);
+    LoadProgress->setFormat("Loading %p%");
+    LoadProgress->hide();
+    bottom->addWidget(LoadProgress);
     bottom->addStretch(1);
     outer->addLayout(bottom);
     auto* note = new QLabel("Logs you have not saved are kept when Fretwright closes.", this);
@@ -196,7 +219,9 @@ void PlayLogsPage::buildPage() {
     for (int i = 0; i < 4; ++i) {
         QPlainTextEdit* memo = logs()[i];
         connect(memo, &QPlainTextEdit::textChanged, this, [this, i] {
-            unsaved_[static_cast<std::size_t>(i)] = true;
+            // A log being loaded is the file's, not a change of the player's.
+            if (!load_ || load_->log != i)
+                unsaved_[static_cast<std::size_t>(i)] = true;
             R2IMemoChange();
         });
         connect(SaveLogButtons[i], &QPushButton::clicked, this, [this, i] { SaveLogClick(i); });
@@ -376,16 +401,88 @@ void PlayLogsPage::SaveLogClick(int log) {
 void PlayLogsPage::LoadLogClick(int log) {
     const auto name = host_.prompts().openFileName(
         {std::string("Load ") + kLogCaptions[log], kPlayLogFilter, kPlayLogExt});
-    if (!name)
+    if (!name || busy())
         return;
-    std::string error;
-    const auto text = readPlayLogFile(*name, error);
-    if (!text) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(*name, ec);
+    if (ec || size <= kLongLoadBytes) {
+        std::string error;
+        const auto text = readPlayLogFile(*name, error);
+        if (!text) {
+            host_.prompts().showMessage(error);
+            return;
+        }
+        setLogText(logs()[log], joinLogLines(splitLogLines(*text)));
+        unsaved_[static_cast<std::size_t>(log)] = false;
+        return;
+    }
+    // A long log: nothing changes until the whole file is read and checked.
+    load_ = std::make_unique<LogLoad>();
+    load_->log = log;
+    load_->path = *name;
+    setLongActionsEnabled(false);
+    LoadProgress->setValue(0);
+    LoadProgress->show();
+    LogLoad* job = load_.get();
+    job->worker = std::thread([this, job] {
+        if (const auto text = readPlayLogFile(job->path, job->error))
+            job->text = logViewText(joinLogLines(splitLogLines(*text)));
+        QMetaObject::invokeMethod(this, &PlayLogsPage::loadRead, Qt::QueuedConnection);
+    });
+}
+
+void PlayLogsPage::loadRead() {
+    if (!load_)
+        return;
+    load_->worker.join();
+    if (!load_->error.empty()) {
+        const std::string error = load_->error;
+        finishLoad();
         host_.prompts().showMessage(error);
         return;
     }
-    setLogText(logs()[log], joinLogLines(splitLogLines(*text)));
+    QPlainTextEdit* memo = logs()[load_->log];
+    // One piece of undo history would hold the whole file; the player cannot type meanwhile.
+    memo->document()->setUndoRedoEnabled(false);
+    memo->setReadOnly(true);
+    memo->clear();
+    pourLoad();
+}
+
+void PlayLogsPage::pourLoad() {
+    if (!load_)
+        return;
+    LogLoad& job = *load_;
+    QPlainTextEdit* memo = logs()[job.log];
+    // A slice ends with a line end, so the slices join into the same lines.
+    qsizetype end = std::min(job.poured + kPourSlice, job.text.size());
+    if (end < job.text.size()) {
+        const qsizetype eol = job.text.indexOf('\n', end);
+        end = eol < 0 ? job.text.size() : eol + 1;
+    }
+    QTextCursor cursor(memo->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(job.text.mid(job.poured, end - job.poured));
+    job.poured = end;
+    LoadProgress->setValue(
+        static_cast<int>(1000 * job.poured / std::max<qsizetype>(job.text.size(), 1)));
+    if (job.poured < job.text.size()) {
+        QTimer::singleShot(0, this, &PlayLogsPage::pourLoad);
+        return;
+    }
+    const int log = job.log;
+    memo->document()->setUndoRedoEnabled(true);
+    memo->setReadOnly(false);
+    finishLoad();
     unsaved_[static_cast<std::size_t>(log)] = false;
+    R2IMemoChange();
+}
+
+void PlayLogsPage::finishLoad() {
+    load_.reset();
+    LoadProgress->hide();
+    setLongActionsEnabled(true);
+    emit loadEnded();
 }
 
 bool PlayLogsPage::holdsTake(int log) const {

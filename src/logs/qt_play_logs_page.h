@@ -23,6 +23,7 @@
 namespace fw {
 
 struct WavJob;
+struct LogLoad;
 class PianoRollWindow;
 
 // The "Play Logs" tab: the play log that live play writes to, the slots Log A, B and C, and
@@ -72,6 +73,7 @@ public:
     QPushButton* Button52 = nullptr;
     QPushButton* SaveWavButton = nullptr;
     QProgressBar* WavProgress = nullptr;
+    QProgressBar* LoadProgress = nullptr; // a long "Load Log..." filling its log
     QPushButton* WavCancelButton = nullptr;
     std::array<QPushButton*, 4> SaveLogButtons{};
     std::array<QPushButton*, 4> LoadLogButtons{};
@@ -90,7 +92,8 @@ public:
 
     LogPlayer& player() { return player_; }
     bool rendering() const { return wav_ != nullptr; }
-    bool busy() const { return player_.running() || rendering(); }
+    bool loading() const { return load_ != nullptr; }
+    bool busy() const { return player_.running() || rendering() || loading(); }
     // Replay and play wake on this timer (the window's own unless a test puts its own).
     void setWakeTimer(WakeTimer* timer);
     // What "Save Play Log to WAV file" renders with.
@@ -119,6 +122,7 @@ public:
 signals:
     void playbackEnded();
     void renderEnded();
+    void loadEnded();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -128,6 +132,9 @@ private:
     void playback(QPlainTextEdit* log, bool replay);
     void playbackDone(const LogPlayer::Result& result);
     void renderDone();
+    void loadRead();
+    void pourLoad();
+    void finishLoad();
     void showRenderProgress();
     void setLongActionsEnabled(bool on);
     void copyLog(QPlainTextEdit* from, QPlainTextEdit* to);
@@ -145,6 +152,7 @@ private:
     std::optional<PlayLogsHost::LiveTimers> paused_;
     WavRenderSettings wavSettings_;
     std::unique_ptr<WavJob> wav_;
+    std::unique_ptr<LogLoad> load_;
     QStackedWidget* wavStack_ = nullptr;
     QTimer wavProgressTimer_;
     std::array<PianoRollWindow*, 4> pianoRolls_{};

@@ -289,6 +289,52 @@ TEST(PlayLogsPage, LogFilesSaveLoadAndRefuseWhatIsNotALog) {
     EXPECT_EQ(QDir(rig.dir.filePath("kept")).entryList({"*.plog"}).size(), 1);
 }
 
+TEST(PlayLogsPage, ALongLogLoadsBehindAProgressBarAndABadOneChangesNothing) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    auto& prompts = rig.h.prompts;
+    std::string bytes;
+    for (int i = 0; i < 120000; ++i)
+        bytes += "91405A00-" + std::to_string(i) + "\r\n";
+    ASSERT_FALSE(writeFileReplacing(rig.file("long.plog"), bytes));
+    ASSERT_FALSE(writeFileReplacing(rig.file("bad.plog"), bytes + "hello\r\n"));
+    page.R2IMemo2->setPlainText("C0000000-0");
+
+    // A bad file is refused whole, once read.
+    QSignalSpy ended(&page, &PlayLogsPage::loadEnded);
+    prompts.answer(rig.file("bad.plog"));
+    page.LoadLogButtons[1]->click();
+    EXPECT_TRUE(page.loading());
+    EXPECT_FALSE(page.LoadLogButtons[2]->isEnabled());
+    ASSERT_TRUE(ended.wait(20000));
+    EXPECT_EQ(page.R2IMemo2->toPlainText(), "C0000000-0");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(
+        prompts.messages[0].rfind(rig.file("bad.plog") + " is not a play log.\nLine 120001", 0),
+        0u);
+
+    // A good one fills the log a slice at a time, the window answering between slices.
+    prompts.answer(rig.file("long.plog"));
+    page.LoadLogButtons[1]->click();
+    int turns = 0;
+    bool progressShown = false;
+    while (page.loading() && turns < 100000) {
+        QCoreApplication::processEvents();
+        progressShown = progressShown || !page.LoadProgress->isHidden();
+        ++turns;
+    }
+    EXPECT_FALSE(page.loading());
+    EXPECT_TRUE(progressShown);
+    EXPECT_GT(turns, 3);
+    EXPECT_TRUE(page.LoadProgress->isHidden());
+    EXPECT_TRUE(page.LoadLogButtons[2]->isEnabled());
+    EXPECT_EQ(PlayLogsPage::lineCount(page.R2IMemo2), 120000);
+    EXPECT_EQ(PlayLogsPage::logText(page.R2IMemo2) + "\n",
+              joinLogLines(splitLogLines(bytes)) + "\n");
+    EXPECT_FALSE(page.unsaved(1));
+    EXPECT_FALSE(page.R2IMemo2->isReadOnly());
+}
+
 TEST(PlayLogsPage, TheWindowReadsEveryFileAsTheToolDoesAndSavesItBack) {
     LogsRig rig;
     PlayLogsPage& page = rig.page;
