@@ -40,15 +40,16 @@ struct JackMidiInput::Impl {
     bool haveSemaphore = false;
     std::atomic<bool> stopping{false};
     std::thread relay;
+    JackFrameClock frameClock; // the process callback's own
 
     // On JACK's process thread: no locks, no allocation.
     int process(jack_nframes_t frames) {
         void* buffer = jack_port_get_buffer(port, frames);
-        const std::uint32_t count = jack_midi_get_event_count(buffer);
-        if (count == 0)
-            return 0;
+        // The clock counts every period, with or without messages.
         JackCycle cycle;
-        if (!currentJackCycle(client, cycle))
+        const bool timed = frameClock.cycle(client, cycle);
+        const std::uint32_t count = jack_midi_get_event_count(buffer);
+        if (count == 0 || !timed)
             return 0;
         bool any = false;
         for (std::uint32_t i = 0; i < count; ++i) {

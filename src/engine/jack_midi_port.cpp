@@ -50,6 +50,7 @@ struct JackMidiPort::Impl {
 
     // The process callback's own: messages waiting for their frame, in frame order.
     std::array<Entry, kPendingCapacity> pending{};
+    JackFrameClock frameClock;
     std::size_t pendingCount = 0;
 
     bool push(const Entry& e) {
@@ -80,7 +81,7 @@ struct JackMidiPort::Impl {
         void* buffer = jack_port_get_buffer(port, frames);
         jack_midi_clear_buffer(buffer);
         JackCycle cycle;
-        if (!currentJackCycle(client, cycle))
+        if (!frameClock.cycle(client, cycle))
             return 0;
         const std::int64_t start = cycle.start;
         const std::int64_t end = cycle.end;
@@ -144,6 +145,7 @@ struct JackMidiPort::Impl {
             jack_ringbuffer_free(ring);
         ring = nullptr;
         pendingCount = 0;
+        frameClock = {};
         gone = false;
     }
 };
