@@ -1,6 +1,7 @@
 #include "engine/jack_midi_input.h"
 
 #include "engine/jack_session.h"
+#include "engine/realtime_scope.h"
 #include "engine/rtmidi_port.h"
 
 #include <jack/jack.h>
@@ -9,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <semaphore.h>
 #include <thread>
 
@@ -44,6 +46,7 @@ struct JackMidiInput::Impl {
 
     // On JACK's process thread: no locks, no allocation.
     int process(jack_nframes_t frames) {
+        const RealtimeScope realtime(RealtimeWork::JackMidiIn);
         void* buffer = jack_port_get_buffer(port, frames);
         // The clock counts every period, with or without messages.
         JackCycle cycle;
@@ -62,8 +65,7 @@ struct JackMidiInput::Impl {
             e.at = cycle.start +
                    static_cast<std::int64_t>(event.time) * (cycle.end - cycle.start) / frames;
             e.size = static_cast<std::uint8_t>(event.size);
-            for (std::size_t b = 0; b < event.size; ++b)
-                e.bytes[b] = event.buffer[b];
+            std::memcpy(e.bytes, event.buffer, e.size);
             jack_ringbuffer_write(ring, reinterpret_cast<const char*>(&e), sizeof(Entry));
             any = true;
         }

@@ -2,6 +2,7 @@
 
 #include "engine/clock.h"
 #include "engine/jack_session.h"
+#include "engine/realtime_scope.h"
 #include "engine/rtmidi_port.h"
 
 #include <jack/jack.h>
@@ -78,6 +79,7 @@ struct JackMidiPort::Impl {
 
     // On JACK's process thread: no locks, no allocation.
     int process(jack_nframes_t frames) {
+        const RealtimeScope realtime(RealtimeWork::JackMidiOut);
         void* buffer = jack_port_get_buffer(port, frames);
         jack_midi_clear_buffer(buffer);
         JackCycle cycle;
