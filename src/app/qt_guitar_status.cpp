@@ -67,6 +67,13 @@ QWidget* TForm1::buildGuitarStatus() {
     Panel65->setMinimumWidth(44);
     Panel65->setMaximumHeight(pickButtons[1]->sizeHint().height());
     pickRow->addWidget(Panel65);
+    ChordNames = new QLabel(group);
+    ChordNames->setObjectName("ChordNames");
+    ChordNames->setToolTip("The chord in play as it sounds at the fret in play, and the chord "
+                           "selected as it would sound at the fret held");
+    // It takes the room the row has left, so the window keeps its size.
+    ChordNames->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    pickRow->addWidget(ChordNames, 1);
     left->addLayout(pickRow);
 
     auto* displays = new QHBoxLayout;
