@@ -228,6 +228,11 @@ QWidget* TForm1::buildConfigPage() {
     // The list gives way to the state below it, keeping room for three outputs.
     MidiOutputList->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     MidiOutputList->setMinimumHeight(3 * MidiOutputList->fontMetrics().height() + 8);
+    // Port names run long ("Client name:Port name 128:0"): a name wraps onto a second line
+    // rather than being cut short.
+    MidiOutputList->setWordWrap(true);
+    MidiOutputList->setTextElideMode(Qt::ElideNone);
+    MidiOutputList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     midiLayout->addWidget(MidiOutputList, 0, 0, 2, 1);
     MidiRescanButton = makeButton("MidiRescanButton", "Rescan", midi);
     midiLayout->addWidget(MidiRescanButton, 0, 1, Qt::AlignTop);
@@ -254,7 +259,14 @@ QWidget* TForm1::buildConfigPage() {
         config);
     StarterSet = new StarterSetGroup(
         services_.prompts, installedStarterSet(),
-        [this](const WholeSet& set) { placeWholeSet(set); }, config);
+        [this](const WholeSet& set) {
+            placeWholeSet(set);
+            // Its patterns are written for this tempo and spread.
+            engine_.ui.tempPosition = kStarterTempoPosition;
+            Sound->offerStrumSpread(kStarterStrumSpreadMs);
+            syncControls();
+        },
+        config);
     // Beside the configuration set's own buttons: it loads a whole set too.
     ConfigSet->addToButtonRow(StarterSet);
     midiLayout->setColumnStretch(0, 1);
