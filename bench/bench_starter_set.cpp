@@ -140,9 +140,11 @@ PickMemory starterPicks() {
     return memory;
 }
 
-// General MIDI's Taiko Drum on the beat channel: a drum has no pitch to clash with any chord of
-// the four sets. A deep stroke on beats 1 and 3, a higher one on 2 and 4, a light pickup before 1.
-constexpr int kTaikoDrum = 116;
+// General MIDI's Synth Drum on the beat channel: a drum whose pitch falls through each stroke,
+// so it holds no note to clash with any chord of the four sets (the piano's G2 and D2 clashed
+// with E, A, B7 and E7). A deep stroke on beats 1 and 3, a higher one on 2 and 4, a light one
+// before the next bar.
+constexpr int kSynthDrum = 118;
 BeatPattern starterBeat() {
     BeatPattern beat;
     beat.voices[0] = "A---A---";
@@ -150,10 +152,10 @@ BeatPattern starterBeat() {
     beat.voices[2] = "-------C";
     for (int r = 0; r < kBeatRows; ++r)
         beat.rows[r] = std::to_string(r + 1);
-    beat.rows[0] = "41";
-    beat.rows[1] = "50";
-    beat.rows[2] = "57";
-    beat.instrument = kTaikoDrum;
+    beat.rows[0] = "36";
+    beat.rows[1] = "60";
+    beat.rows[2] = "72";
+    beat.instrument = kSynthDrum;
     return beat;
 }
 

@@ -67,7 +67,7 @@ TEST(StarterSetContent, ChordsPicksAndBeatFitTogether) {
     EXPECT_EQ(picks[2][2].substr(0, 14), "012345-543210-");
 
     ASSERT_TRUE(whole->beat);
-    EXPECT_EQ(whole->beat->instrument, 116); // Taiko Drum: no pitch to clash with a chord
+    EXPECT_EQ(whole->beat->instrument, 118); // Synth Drum: no steady pitch to clash with a chord
     std::string beatError;
     const auto line = compileBeatLine(whole->beat->voices, whole->beat->rows, beatError);
     ASSERT_TRUE(line) << beatError;

@@ -198,7 +198,7 @@ TEST(StarterSet, LoadsWholeAndTheKeyboardsFirstPickPlaysAChord) {
     EXPECT_EQ(f.TempTracker->value(), 801); // 200 steps a minute: eighths at 100 BPM
     EXPECT_EQ(f.Sound->StrumSpread->value(), 24);
     EXPECT_EQ(f.engine().ui.strumSpreadMs, 24);
-    EXPECT_EQ(f.BeatManager->ListBox5->currentRow(), 116); // "117   Taiko Drum"
+    EXPECT_EQ(f.BeatManager->ListBox5->currentRow(), 118); // "119   Synth Drum"
     f.Timer2Timer();
     EXPECT_EQ(f.ChordNames->text(), "Plays G \u00b7 selected G");
     int key = vk::Up; // "KB Play Mode": the first pick
