@@ -125,7 +125,7 @@ TEST(SoundFaults, JackAudioFallsBackToTheSoundServerAndReturnsToJack) {
     test::OwnSoundServer server;
     test::OwnJackServer jack;
     ASSERT_TRUE(server.start());
-    ASSERT_TRUE(jack.start()) << "jackd did not start as " << jack.name();
+    ASSERT_TRUE(jack.start()) << "jackd did not start as " << jack.name() << ":\n" << jack.log();
     FluidSynthPort port;
     Notices notices;
     notices.listen(port);
@@ -149,7 +149,7 @@ TEST(SoundFaults, JackAudioFallsBackToTheSoundServerAndReturnsToJack) {
     std::this_thread::sleep_for(800ms);
     EXPECT_GT(rec.loudestFrom(from), 300.0);
 
-    ASSERT_TRUE(jack.start());
+    ASSERT_TRUE(jack.start()) << jack.log();
     port.checkSoundPath();
     EXPECT_EQ(port.driverName(), "jack");
     EXPECT_EQ(notices.all().back(), "");

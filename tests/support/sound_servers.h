@@ -117,22 +117,39 @@ private:
 class OwnJackServer {
 public:
     OwnJackServer()
-        : name_("fw-own-" + std::to_string(getpid())), env_("JACK_DEFAULT_SERVER", name_) {}
-    ~OwnJackServer() { stop(); }
+        : name_("fw-own-" + std::to_string(getpid())), log_("/tmp/" + name_ + "-jackd.log"),
+          env_("JACK_DEFAULT_SERVER", name_) {}
+    ~OwnJackServer() {
+        stop();
+        std::remove(log_.c_str());
+    }
+    // Starts the server and returns once it answers. A server killed a moment ago may still
+    // hold JACK's shared registry, so a start that does not answer is tried again.
     bool start() {
-        pid_ = spawnShell("exec jackd -n '" + name_ +
-                          "' --no-realtime -d dummy -r 48000 -p 1024 >/dev/null 2>&1");
-        return pid_ > 0 && waitUntil([this] {
-                   return std::system(
-                              ("JACK_DEFAULT_SERVER='" + name_ + "' jack_lsp >/dev/null 2>&1")
-                                  .c_str()) == 0;
-               });
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            pid_ = spawnShell("exec jackd -n '" + name_ +
+                              "' --no-realtime -d dummy -r 48000 -p 1024 >>'" + log_ + "' 2>&1");
+            if (pid_ > 0 && waitUntil([this] { return answers(); }))
+                return true;
+            stop();
+        }
+        return false;
     }
     void stop() { killAndWait(pid_); }
+    bool answers() const {
+        return std::system(
+                   ("JACK_DEFAULT_SERVER='" + name_ + "' jack_lsp >/dev/null 2>&1").c_str()) == 0;
+    }
     const std::string& name() const { return name_; }
+    // What jackd said, for a test that could not start it.
+    std::string log() const {
+        std::ifstream in(log_);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
 
 private:
     std::string name_;
+    std::string log_;
     ScopedEnv env_;
     pid_t pid_ = 0;
 };
