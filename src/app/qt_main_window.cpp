@@ -508,7 +508,7 @@ void TForm1::updateMidiOutputState() {
     } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port);
                synth && synth->driverName().empty()) {
         state =
-            "Silent: the sound server has gone. The sound comes back by itself when it returns.";
+            "Silent: no sound server answers now. The sound comes back by itself when one returns.";
     } else if (synth) {
         state = QString("Playing through %1; notes sound at most %2 ms after they are sent.")
                     .arg(QString::fromStdString(synth->driverName()))
