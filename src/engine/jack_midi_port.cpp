@@ -170,7 +170,7 @@ bool JackMidiPort::open() {
     if (usable())
         return true;
     impl_->close();
-    jack_client_t* client = openJackClient(kVirtualPortName);
+    jack_client_t* client = openJackClient(ownClientName().c_str());
     if (!client)
         return false;
     impl_->client = client;
@@ -221,6 +221,10 @@ void JackMidiPort::reset() {
         impl_->push({now, packShortMessage(0xB0 | ch, 120, 0), Kind::Message});
         impl_->push({now, packShortMessage(0xB0 | ch, 123, 0), Kind::Message});
     }
+}
+
+std::int64_t JackMidiPort::latencyMicros() const {
+    return usable() ? impl_->latency.load(std::memory_order_relaxed) : 0;
 }
 
 void JackMidiPort::dropPending(int status) {

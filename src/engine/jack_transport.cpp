@@ -1,0 +1,177 @@
+#include "engine/jack_transport.h"
+
+#include "engine/client_name.h"
+#include "engine/jack_session.h"
+
+#include <jack/jack.h>
+#include <jack/ringbuffer.h>
+#include <jack/transport.h>
+
+#include <atomic>
+#include <cmath>
+
+namespace fw {
+
+namespace {
+constexpr std::size_t kRingEvents = 256;
+} // namespace
+
+struct JackTransportFollower::Impl {
+    jack_client_t* client = nullptr;
+    jack_ringbuffer_t* ring = nullptr;
+    std::atomic<bool> gone{false};
+    std::atomic<bool> rolling{false};
+    std::atomic<double> ownBpm{120.0};
+    std::atomic<double> masterBpm{0.0};
+    // The process thread's own.
+    bool wasRolling = false;
+    std::int64_t lastBeatTold = INT64_MIN;
+    bool anchored = false;
+    double anchorBeats = 0;
+    double anchorFrame = 0;
+    double anchorBpm = 0;
+    jack_nframes_t expectedFrame = 0;
+
+    void push(const Event& e) {
+        if (jack_ringbuffer_write_space(ring) >= sizeof(Event))
+            jack_ringbuffer_write(ring, reinterpret_cast<const char*>(&e), sizeof(Event));
+    }
+
+    // On JACK's process thread: no locks, no allocation.
+    double beatsAt(jack_nframes_t frame, double rate) const {
+        return anchorBeats + (static_cast<double>(frame) - anchorFrame) * anchorBpm / (60.0 * rate);
+    }
+
+    int process(jack_nframes_t frames) {
+        jack_position_t pos{};
+        const jack_transport_state_t state = jack_transport_query(client, &pos);
+        const bool master = (pos.valid & JackPositionBBT) && pos.beats_per_minute > 0 &&
+                            pos.ticks_per_beat > 0 && pos.beats_per_bar > 0;
+        masterBpm.store(master ? pos.beats_per_minute : 0.0, std::memory_order_relaxed);
+        JackCycle cycle;
+        if (!currentJackCycle(client, cycle))
+            return 0;
+        if (state != JackTransportRolling) {
+            rolling.store(false, std::memory_order_relaxed);
+            if (wasRolling)
+                push({Event::Kind::Stopped, cycle.start, 0, master});
+            wasRolling = false;
+            lastBeatTold = INT64_MIN;
+            anchored = false;
+            return 0;
+        }
+        rolling.store(true, std::memory_order_relaxed);
+        wasRolling = true;
+        const double rate = pos.frame_rate ? pos.frame_rate : jack_get_sample_rate(client);
+        const double bpm = master ? pos.beats_per_minute : ownBpm.load(std::memory_order_relaxed);
+        if (!(bpm > 0) || !(rate > 0))
+            return 0;
+        // Beats from the transport's start at the first frame of this period. The master's bars,
+        // beats and ticks are taken where the count starts, the tempo changes or the transport
+        // moves; between those the beats are counted on the frames, so that a master whose whole
+        // ticks lose a fraction every period does not drag the beat behind the frame clock.
+        const bool moved = anchored && pos.frame != expectedFrame;
+        if (moved)
+            lastBeatTold = INT64_MIN; // a relocation: the beats start again from where it went
+        if (master && (moved || bpm != anchorBpm || !anchored)) {
+            anchorBeats = (pos.bar - 1) * static_cast<double>(pos.beats_per_bar) + (pos.beat - 1) +
+                          pos.tick / pos.ticks_per_beat;
+            // A master that gives its position for a frame before the period's start.
+            if (pos.valid & JackBBTFrameOffset)
+                anchorBeats += pos.bbt_offset * bpm / (60.0 * rate);
+            anchorFrame = pos.frame;
+        } else if (!master && (moved || bpm != anchorBpm || !anchored)) {
+            // The own tempo changed: the count goes on from where it is.
+            anchorBeats =
+                anchored && !moved ? beatsAt(pos.frame, rate) : pos.frame * bpm / (60.0 * rate);
+            anchorFrame = pos.frame;
+        }
+        anchored = true;
+        anchorBpm = bpm;
+        expectedFrame = pos.frame + frames;
+        const double beats = beatsAt(pos.frame, rate);
+        const double nextBeat = std::ceil(beats - 1e-9);
+        const auto index = static_cast<std::int64_t>(nextBeat);
+        const double microsAway = (nextBeat - beats) * 60e6 / bpm;
+        if (index == lastBeatTold || microsAway >= kLookaheadMicros)
+            return 0;
+        lastBeatTold = index;
+        push({Event::Kind::Beat, cycle.start + std::llround(microsAway), bpm, master});
+        return 0;
+    }
+
+    void close() {
+        if (client)
+            closeJackClient(client);
+        if (ring)
+            jack_ringbuffer_free(ring);
+        ring = nullptr;
+        gone = false;
+        rolling = false;
+        masterBpm = 0;
+        wasRolling = false;
+        lastBeatTold = INT64_MIN;
+        anchored = false;
+    }
+};
+
+JackTransportFollower::JackTransportFollower() : impl_(std::make_unique<Impl>()) {}
+
+JackTransportFollower::~JackTransportFollower() {
+    impl_->close();
+}
+
+bool JackTransportFollower::open() {
+    Impl& im = *impl_;
+    im.close();
+    im.ring = jack_ringbuffer_create(kRingEvents * sizeof(Event));
+    im.client = openJackClient(ownClientName("transport").c_str());
+    if (!im.client || !im.ring) {
+        im.close();
+        return false;
+    }
+    jack_set_process_callback(
+        im.client, [](jack_nframes_t n, void* arg) { return static_cast<Impl*>(arg)->process(n); },
+        &im);
+    jack_on_shutdown(
+        im.client, [](void* arg) { static_cast<Impl*>(arg)->gone = true; }, &im);
+    if (jack_activate(im.client) != 0) {
+        im.close();
+        return false;
+    }
+    return true;
+}
+
+void JackTransportFollower::close() {
+    impl_->close();
+}
+
+bool JackTransportFollower::isOpen() const {
+    return impl_->client != nullptr;
+}
+
+bool JackTransportFollower::alive() const {
+    return impl_->client && !impl_->gone.load();
+}
+
+bool JackTransportFollower::rolling() const {
+    return alive() && impl_->rolling.load(std::memory_order_relaxed);
+}
+
+void JackTransportFollower::setOwnBpm(double bpm) {
+    impl_->ownBpm.store(bpm, std::memory_order_relaxed);
+}
+
+double JackTransportFollower::masterBpm() const {
+    return alive() ? impl_->masterBpm.load(std::memory_order_relaxed) : 0.0;
+}
+
+bool JackTransportFollower::next(Event& event) {
+    jack_ringbuffer_t* ring = impl_->ring;
+    if (!ring || jack_ringbuffer_read_space(ring) < sizeof(Event))
+        return false;
+    jack_ringbuffer_read(ring, reinterpret_cast<char*>(&event), sizeof(Event));
+    return true;
+}
+
+} // namespace fw
