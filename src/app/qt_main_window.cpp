@@ -313,6 +313,7 @@ void TForm1::scheduleStrum() {
 void TForm1::PitchUpdaterTimer() {
     engine_.pitchUpdaterTick();
     Timer2->setInterval(engine_.sequencerIntervalMs());
+    MidiSync->setOwnBeatMillis(engine_.sequencerIntervalMs());
     setText(TempoModified,
             QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText())));
     setText(JoyStickYPos, QString::number(engine_.st.bendValue));
@@ -383,7 +384,11 @@ void TForm1::showMidiOutputRow(int row) {
 }
 
 void TForm1::restoreSettings(const std::string& settingsFile) {
-    settings_ = Settings(settingsFile);
+    restoreSettings(Settings(settingsFile));
+}
+
+void TForm1::restoreSettings(Settings settings) {
+    settings_ = std::move(settings);
     restoreMidiOutput();
     Sound->restore();
     MidiSync->restoreSettings();
