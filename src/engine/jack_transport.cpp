@@ -93,7 +93,9 @@ struct JackTransportFollower::Impl {
         const double nextBeat = std::ceil(beats - 1e-9);
         const auto index = static_cast<std::int64_t>(nextBeat);
         const double microsAway = (nextBeat - beats) * 60e6 / bpm;
-        if (index == lastBeatTold || microsAway >= kLookaheadMicros)
+        // Told early enough for the window to send it ahead by an output latency of a period.
+        const double lookahead = kLookaheadMicros + 2e6 * frames / rate;
+        if (index == lastBeatTold || microsAway >= lookahead)
             return 0;
         lastBeatTold = index;
         push({Event::Kind::Beat, cycle.start + std::llround(microsAway), bpm, master});

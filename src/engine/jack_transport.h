@@ -8,9 +8,9 @@ namespace fw {
 // Follows the JACK transport with a client of its own: while the transport rolls, a beat at
 // every JACK beat (the timebase master's bars, beats and ticks at its tempo; without a master the
 // tempo the program's own beat has, counted from the transport's frame 0), and word when it
-// stops. Beats are told ahead, as soon as one is less than kLookaheadMicros away, with the
-// monotonic time of the frame it falls on. The process callback only reads the transport and
-// writes a ring sized at the start; the window thread takes the events with next().
+// stops. Beats are told ahead, as soon as one is less than kLookaheadMicros and two periods away,
+// with the monotonic time of the frame it falls on. The process callback only reads the transport
+// and writes a ring sized at the start; the window thread takes the events with next().
 class JackTransportFollower {
 public:
     struct Event {
