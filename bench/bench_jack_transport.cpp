@@ -269,9 +269,12 @@ int main(int argc, char** argv) {
     if (stopFrame >= 0) {
         std::int64_t lastNote = notes.empty() ? 0 : notes.back();
         const double lastAfterStop = (lastNote - stopFrame) * 1e3 / rate;
-        std::printf("stop: first stopped period at frame %lld; last note-on %.1f ms %s it; ",
-                    static_cast<long long>(stopFrame), std::abs(lastAfterStop),
-                    lastAfterStop < 0 ? "before" : "after");
+        const auto late = std::count_if(notes.begin(), notes.end(),
+                                        [&](std::int64_t f) { return f >= stopFrame; });
+        std::printf("stop: first stopped period at frame %lld; %ld note-ons after it, the last "
+                    "%.1f ms %s it; ",
+                    static_cast<long long>(stopFrame), static_cast<long>(late),
+                    std::abs(lastAfterStop), lastAfterStop < 0 ? "before" : "after");
         auto after = std::find_if(silence.begin(), silence.end(),
                                   [&](std::int64_t f) { return f >= stopFrame; });
         if (after != silence.end())

@@ -116,6 +116,7 @@ void TForm1::connectMidiSync() {
         PitchUpdaterTimer(); // the "Tempo" box changes at once
     });
     connect(MidiSync, &MidiSyncGroup::beatDue, this, [this](qint64 due) { Timer2->beatAt(due); });
+    connect(MidiSync, &MidiSyncGroup::beatWithdrawn, Timer2, &BeatTimer::cancelBeat);
     connect(MidiSync, &MidiSyncGroup::clockStopped, this, [this] {
         Timer2->cancelBeat();
         engine_.silence();

@@ -14,6 +14,9 @@ namespace fw {
 
 namespace {
 constexpr std::size_t kRingEvents = 256;
+// How long a start is held back: the window's time to take the first beat and send it ahead
+// by the output's latency.
+constexpr std::int64_t kStartLeadMicros = 60000;
 } // namespace
 
 struct JackTransportFollower::Impl {
@@ -31,6 +34,8 @@ struct JackTransportFollower::Impl {
     double anchorFrame = 0;
     double anchorBpm = 0;
     jack_nframes_t expectedFrame = 0;
+    int startWaits = -1;      // periods the start is still held back
+    std::int64_t startAt = 0; // when the held-back start will roll
 
     void push(const Event& e) {
         if (jack_ringbuffer_write_space(ring) >= sizeof(Event))
@@ -42,6 +47,63 @@ struct JackTransportFollower::Impl {
         return anchorBeats + (static_cast<double>(frame) - anchorFrame) * anchorBpm / (60.0 * rate);
     }
 
+    // The beats of the master's bars, beats and ticks, at a frame `offset` before the period.
+    static double masterBeats(const jack_position_t& pos, double bpm, double rate) {
+        double beats = (pos.bar - 1) * static_cast<double>(pos.beats_per_bar) + (pos.beat - 1) +
+                       pos.tick / pos.ticks_per_beat;
+        if (pos.valid & JackBBTFrameOffset)
+            beats += pos.bbt_offset * bpm / (60.0 * rate);
+        return beats;
+    }
+
+    // On JACK's process thread, before process(), while the transport is about to roll: the
+    // client holds the start back a few periods, so that the first beat can be told as early as
+    // every later one and sound on the start's very frame.
+    int sync(jack_transport_state_t state, jack_position_t* pos) {
+        if (state != JackTransportStarting) {
+            startWaits = -1;
+            return 1;
+        }
+        JackCycle cycle;
+        if (!currentJackCycle(client, cycle))
+            return 1;
+        if (wasRolling) {
+            // Moved while rolling: what was told is void.
+            push({Event::Kind::Stopped, cycle.start, 0, false});
+            wasRolling = false;
+            rolling.store(false, std::memory_order_relaxed);
+        }
+        const std::int64_t period = cycle.end - cycle.start;
+        if (startWaits < 0) {
+            startWaits =
+                static_cast<int>(std::ceil(static_cast<double>(kStartLeadMicros) /
+                                           static_cast<double>(std::max<std::int64_t>(period, 1))));
+            // Rolling begins with the period after the one that says ready.
+            startAt = cycle.start + (startWaits + 1) * period;
+            const bool master = (pos->valid & JackPositionBBT) && pos->beats_per_minute > 0 &&
+                                pos->ticks_per_beat > 0 && pos->beats_per_bar > 0;
+            const double rate = pos->frame_rate ? pos->frame_rate : jack_get_sample_rate(client);
+            const double bpm =
+                master ? pos->beats_per_minute : ownBpm.load(std::memory_order_relaxed);
+            if (bpm > 0 && rate > 0) {
+                const double beats =
+                    master ? masterBeats(*pos, bpm, rate) : pos->frame * bpm / (60.0 * rate);
+                const double nextBeat = std::ceil(beats - 1e-9);
+                const double microsAway = (nextBeat - beats) * 60e6 / bpm;
+                if (microsAway < kLookaheadMicros) {
+                    lastBeatTold = static_cast<std::int64_t>(nextBeat);
+                    push({Event::Kind::Beat, startAt + std::llround(microsAway), bpm, master});
+                } else {
+                    lastBeatTold = INT64_MIN;
+                }
+            }
+        }
+        if (startWaits == 0)
+            return 1;
+        --startWaits;
+        return 0;
+    }
+
     int process(jack_nframes_t frames) {
         jack_position_t pos{};
         const jack_transport_state_t state = jack_transport_query(client, &pos);
@@ -51,7 +113,10 @@ struct JackTransportFollower::Impl {
         JackCycle cycle;
         if (!currentJackCycle(client, cycle))
             return 0;
+        if (state == JackTransportStarting)
+            return 0; // the sync callback looks after the start
         if (state != JackTransportRolling) {
+            startAt = 0;
             rolling.store(false, std::memory_order_relaxed);
             if (wasRolling)
                 push({Event::Kind::Stopped, cycle.start, 0, master});
@@ -61,6 +126,15 @@ struct JackTransportFollower::Impl {
             return 0;
         }
         rolling.store(true, std::memory_order_relaxed);
+        if (!wasRolling && startAt != 0) {
+            // Another client kept the transport waiting longer than foreseen: the first beat was
+            // told too early and is told again now, late.
+            if (std::llabs(cycle.start - startAt) > (cycle.end - cycle.start) / 2) {
+                push({Event::Kind::Withdrawn, cycle.start, 0, master});
+                lastBeatTold = INT64_MIN;
+            }
+        }
+        startAt = 0;
         wasRolling = true;
         const double rate = pos.frame_rate ? pos.frame_rate : jack_get_sample_rate(client);
         const double bpm = master ? pos.beats_per_minute : ownBpm.load(std::memory_order_relaxed);
@@ -74,11 +148,7 @@ struct JackTransportFollower::Impl {
         if (moved)
             lastBeatTold = INT64_MIN; // a relocation: the beats start again from where it went
         if (master && (moved || bpm != anchorBpm || !anchored)) {
-            anchorBeats = (pos.bar - 1) * static_cast<double>(pos.beats_per_bar) + (pos.beat - 1) +
-                          pos.tick / pos.ticks_per_beat;
-            // A master that gives its position for a frame before the period's start.
-            if (pos.valid & JackBBTFrameOffset)
-                anchorBeats += pos.bbt_offset * bpm / (60.0 * rate);
+            anchorBeats = masterBeats(pos, bpm, rate);
             anchorFrame = pos.frame;
         } else if (!master && (moved || bpm != anchorBpm || !anchored)) {
             // The own tempo changed: the count goes on from where it is.
@@ -114,6 +184,8 @@ struct JackTransportFollower::Impl {
         wasRolling = false;
         lastBeatTold = INT64_MIN;
         anchored = false;
+        startWaits = -1;
+        startAt = 0;
     }
 };
 
@@ -137,6 +209,12 @@ bool JackTransportFollower::open() {
         &im);
     jack_on_shutdown(
         im.client, [](void* arg) { static_cast<Impl*>(arg)->gone = true; }, &im);
+    jack_set_sync_callback(
+        im.client,
+        [](jack_transport_state_t state, jack_position_t* pos, void* arg) {
+            return static_cast<Impl*>(arg)->sync(state, pos);
+        },
+        &im);
     if (jack_activate(im.client) != 0) {
         im.close();
         return false;

@@ -9,12 +9,15 @@ namespace fw {
 // every JACK beat (the timebase master's bars, beats and ticks at its tempo; without a master the
 // tempo the program's own beat has, counted from the transport's frame 0), and word when it
 // stops. Beats are told ahead, as soon as one is less than kLookaheadMicros and two periods away,
-// with the monotonic time of the frame it falls on. The process callback only reads the transport
-// and writes a ring sized at the start; the window thread takes the events with next().
+// with the monotonic time of the frame it falls on. The client takes part in the transport's
+// start as a slow-sync client and holds it back a few periods, so that the first beat too is told
+// ahead. The callbacks only read the transport and write a ring sized at the start; the window
+// thread takes the events with next().
 class JackTransportFollower {
 public:
     struct Event {
-        enum class Kind { Beat, Stopped } kind = Kind::Beat;
+        // Withdrawn: the beat told last is not to be given (the start came later than foreseen).
+        enum class Kind { Beat, Stopped, Withdrawn } kind = Kind::Beat;
         std::int64_t monoMicros = 0; // when the beat falls (or the stop was seen)
         double bpm = 0;              // the tempo the beat came at
         bool fromMaster = false;     // the tempo is the timebase master's

@@ -173,6 +173,10 @@ void MidiSyncGroup::takeTransportEvents() {
             emit clockStopped();
             continue;
         }
+        if (e.kind == JackTransportFollower::Event::Kind::Withdrawn) {
+            emit beatWithdrawn();
+            continue;
+        }
         transportBpm_ = e.bpm;
         // Sent early by the output's latency, so that the notes sound on JACK's beat.
         const MidiPort* port = output_.port();

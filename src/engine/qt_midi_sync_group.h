@@ -65,6 +65,8 @@ signals:
     void beatDue(qint64 monoMicros);
     // The followed clock said Stop.
     void clockStopped();
+    // The beat asked for last is not to come.
+    void beatWithdrawn();
 
 private:
     void build();
