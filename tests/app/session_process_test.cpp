@@ -73,6 +73,16 @@ TEST(SessionProcess, AnnounceOpenNamesSaveAndSigterm) {
         execl(FW_PROGRAM, "fretwright-in-session", nullptr);
         _exit(127);
     }
+    // A failed assertion leaves no program behind.
+    struct Reap {
+        pid_t pid;
+        ~Reap() {
+            if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    } reap{pid};
     const auto announce = server.waitFor("/nsm/server/announce");
     ASSERT_TRUE(announce);
     EXPECT_EQ(announce->texts, (std::vector<std::string>{
