@@ -1,6 +1,5 @@
 #include "beats/qt_beat_manager_page.h"
 
-#include "ui/qt_widgets.h"
 #include "beats/beat_generator.h"
 #include "beats/beat_instrument.h"
 #include "chords/qt_note_preview.h"
@@ -8,6 +7,7 @@
 #include "engine/instruments.h"
 #include "engine/prompts.h"
 #include "files/line_file.h"
+#include "ui/qt_widgets.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
 #include "chords/qt_memory_status_page.h"
 
-#include "ui/qt_widgets.h"
 #include "chords/memory_status.h"
 #include "engine/engine.h"
+#include "ui/qt_widgets.h"
 
 #include <QFontDatabase>
 #include <QGridLayout>
