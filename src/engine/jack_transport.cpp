@@ -2,6 +2,7 @@
 
 #include "engine/client_name.h"
 #include "engine/jack_session.h"
+#include "engine/realtime_scope.h"
 
 #include <jack/jack.h>
 #include <jack/ringbuffer.h>
@@ -34,12 +35,30 @@ struct JackTransportFollower::Impl {
     double anchorFrame = 0;
     double anchorBpm = 0;
     jack_nframes_t expectedFrame = 0;
+    JackFrameClock frameClock;
+    // The period the clock placed last: the sync callback and process() share one a period.
+    jack_nframes_t cycleFrame = 0;
+    bool haveCycle = false;
+    JackCycle lastCycle;
     int startWaits = -1;      // periods the start is still held back
     std::int64_t startAt = 0; // when the held-back start will roll
 
     void push(const Event& e) {
         if (jack_ringbuffer_write_space(ring) >= sizeof(Event))
             jack_ringbuffer_write(ring, reinterpret_cast<const char*>(&e), sizeof(Event));
+    }
+
+    // Where this period lies, counted once a period by whichever callback comes first.
+    bool cycle(JackCycle& out) {
+        const jack_nframes_t frame = jack_last_frame_time(client);
+        if (!haveCycle || frame != cycleFrame) {
+            haveCycle = frameClock.cycle(client, lastCycle);
+            cycleFrame = frame;
+            if (!haveCycle)
+                return false;
+        }
+        out = lastCycle;
+        return true;
     }
 
     // On JACK's process thread: no locks, no allocation.
@@ -64,8 +83,9 @@ struct JackTransportFollower::Impl {
             startWaits = -1;
             return 1;
         }
+        const RealtimeScope realtime(RealtimeWork::JackTransport);
         JackCycle cycle;
-        if (!currentJackCycle(client, cycle))
+        if (!this->cycle(cycle))
             return 1;
         if (wasRolling) {
             // Moved while rolling: what was told is void.
@@ -105,13 +125,14 @@ struct JackTransportFollower::Impl {
     }
 
     int process(jack_nframes_t frames) {
+        const RealtimeScope realtime(RealtimeWork::JackTransport);
         jack_position_t pos{};
         const jack_transport_state_t state = jack_transport_query(client, &pos);
         const bool master = (pos.valid & JackPositionBBT) && pos.beats_per_minute > 0 &&
                             pos.ticks_per_beat > 0 && pos.beats_per_bar > 0;
         masterBpm.store(master ? pos.beats_per_minute : 0.0, std::memory_order_relaxed);
         JackCycle cycle;
-        if (!currentJackCycle(client, cycle))
+        if (!this->cycle(cycle))
             return 0;
         if (state == JackTransportStarting)
             return 0; // the sync callback looks after the start
@@ -186,6 +207,8 @@ struct JackTransportFollower::Impl {
         anchored = false;
         startWaits = -1;
         startAt = 0;
+        frameClock = {};
+        haveCycle = false;
     }
 };
 
