@@ -188,6 +188,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     form.MidiOutputList->setCurrentRow(row);
+    // Open before the transport rolls, as after any note played before: the first beat should
+    // not wait for the port's client to start.
+    if (fw::MidiPort* port = form.output().port())
+        port->open();
     fw::Engine& engine = form.engine();
     fw::bench::loadArpeggio(engine);
     QObject::connect(form.Timer2, &fw::BeatTimer::timeout, &form, [&] {

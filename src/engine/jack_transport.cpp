@@ -34,7 +34,8 @@ struct JackTransportFollower::Impl {
     double anchorBeats = 0;
     double anchorFrame = 0;
     double anchorBpm = 0;
-    jack_nframes_t expectedFrame = 0;
+    jack_nframes_t lastTransportFrame = 0; // the transport's frame, and JACK's, last period
+    jack_nframes_t lastFrameTime = 0;
     JackFrameClock frameClock;
     // The period the clock placed last: the sync callback and process() share one a period.
     jack_nframes_t cycleFrame = 0;
@@ -165,7 +166,10 @@ struct JackTransportFollower::Impl {
         // beats and ticks are taken where the count starts, the tempo changes or the transport
         // moves; between those the beats are counted on the frames, so that a master whose whole
         // ticks lose a fraction every period does not drag the beat behind the frame clock.
-        const bool moved = anchored && pos.frame != expectedFrame;
+        // A period the backend skipped moves both frames alike: only a relocation moves the
+        // transport's alone.
+        const jack_nframes_t frameTime = jack_last_frame_time(client);
+        const bool moved = anchored && pos.frame - lastTransportFrame != frameTime - lastFrameTime;
         if (moved)
             lastBeatTold = INT64_MIN; // a relocation: the beats start again from where it went
         if (master && (moved || bpm != anchorBpm || !anchored)) {
@@ -179,7 +183,8 @@ struct JackTransportFollower::Impl {
         }
         anchored = true;
         anchorBpm = bpm;
-        expectedFrame = pos.frame + frames;
+        lastTransportFrame = pos.frame;
+        lastFrameTime = frameTime;
         const double beats = beatsAt(pos.frame, rate);
         const double nextBeat = std::ceil(beats - 1e-9);
         const auto index = static_cast<std::int64_t>(nextBeat);
