@@ -72,8 +72,9 @@ void g_rec_mutex_lock(void* m) {
 
 #if defined(__SANITIZE_ADDRESS__)
 // The address sanitizer owns malloc; it calls hooks on every allocation and free.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*onMalloc)(const volatile void*, std::size_t), void (*onFree)(const volatile void*));
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*,
+                                                                          std::size_t),
+                                                         void (*onFree)(const volatile void*));
 
 namespace {
 void onMalloc(const volatile void*, std::size_t) {

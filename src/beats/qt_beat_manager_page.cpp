@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -171,6 +172,8 @@ BeatPattern BeatManagerPage::pattern() const {
         p.voices[v] = toBytes(patternEdits[v]->text());
     for (int r = 0; r < kBeatRows; ++r)
         p.rows[r] = toBytes(rowBoxes[r]->currentText());
+    if (ListBox5->currentRow() >= 0)
+        p.instrument = ListBox5->currentRow();
     return p;
 }
 
@@ -179,6 +182,14 @@ void BeatManagerPage::showPattern(const BeatPattern& p) {
         patternEdits[v]->setText(fromBytes(p.voices[v]));
     for (int r = 0; r < kBeatRows; ++r)
         rowBoxes[r]->setEditText(fromBytes(p.rows[r]));
+    // A beat that names its instrument sounds with it at once; older files keep the one chosen.
+    if (p.instrument && *p.instrument != ListBox5->currentRow()) {
+        {
+            const QSignalBlocker block(ListBox5);
+            ListBox5->setCurrentRow(*p.instrument);
+        }
+        ListBox5Click();
+    }
 }
 
 void BeatManagerPage::Button80Click() {
