@@ -158,7 +158,8 @@ int main(int argc, char** argv) {
     fw::bench::offscreenUnlessSet();
     fw::test::PrivateJack jack("fwbench_transport", period);
     if (!jack.up()) {
-        std::fprintf(stderr, "jackd -n %s -d dummy did not start\n", jack.name().c_str());
+        std::fprintf(stderr, "jackd -n %s -d dummy did not start: %s\n", jack.name().c_str(),
+                     jack.why().c_str());
         return 1;
     }
     QApplication app(argc, argv);

@@ -88,7 +88,7 @@ void expectTempo(const std::vector<std::int64_t>& due, std::size_t from, double 
 
 TEST(JackTransport, BeatsOnTheMastersBeatsWhileItRollsAndStopSilences) {
     test::PrivateJack jack("fwtransport");
-    ASSERT_TRUE(jack.up());
+    ASSERT_TRUE(jack.up()) << jack.why();
     TimebaseMaster master(150.0);
     ASSERT_TRUE(master.ok());
     test::MainWindowHarness h(false);

@@ -49,7 +49,7 @@ bool clientNamed(const std::string& prefix) {
 
 TEST(SessionProcess, AnnounceOpenNamesSaveAndSigterm) {
     test::PrivateJack jack("fwnsm");
-    ASSERT_TRUE(jack.up());
+    ASSERT_TRUE(jack.up()) << jack.why();
     test::MidiDump dump("fwnsmdump");
     test::NsmServer server;
     const std::string id = "Fretwright.nPROC";
