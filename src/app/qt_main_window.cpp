@@ -122,6 +122,7 @@ void TForm1::connectMidiSync() {
         PitchUpdaterTimer(); // the "Tempo" box changes at once
     });
     connect(MidiSync, &MidiSyncGroup::beatDue, this, [this](qint64 due) { Timer2->beatAt(due); });
+    connect(MidiSync, &MidiSyncGroup::beatWithdrawn, Timer2, &BeatTimer::cancelBeat);
     connect(MidiSync, &MidiSyncGroup::clockStopped, this, [this] {
         Timer2->cancelBeat();
         engine_.silence();
@@ -319,6 +320,7 @@ void TForm1::scheduleStrum() {
 void TForm1::PitchUpdaterTimer() {
     engine_.pitchUpdaterTick();
     Timer2->setInterval(engine_.sequencerIntervalMs());
+    MidiSync->setOwnBeatMillis(engine_.sequencerIntervalMs());
     setText(TempoModified,
             QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText())));
     setText(JoyStickYPos, QString::number(engine_.st.bendValue));
@@ -405,7 +407,11 @@ void TForm1::showMidiOutputRow(int row) {
 }
 
 void TForm1::restoreSettings(const std::string& settingsFile) {
-    settings_ = Settings(settingsFile);
+    restoreSettings(Settings(settingsFile));
+}
+
+void TForm1::restoreSettings(Settings settings) {
+    settings_ = std::move(settings);
     settings_.setOnWriteError([this](const std::string& error) {
         SettingsNote->setText(QString::fromStdString(
             error + "\nChoices made now (output, SoundFont, volume, ...) hold until Fretwright "

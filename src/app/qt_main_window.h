@@ -114,6 +114,8 @@ public:
     // Takes up what an earlier run kept in the settings file (the MIDI output chosen last, ...)
     // and keeps every later choice there. Without this call (in tests) settings live in memory.
     void restoreSettings(const std::string& settingsFile);
+    // The same for settings read already (a session's, kept in memory until it is saved).
+    void restoreSettings(Settings settings);
     Settings& settings() { return settings_; }
 
     // Controls other windows and tests reach by name.

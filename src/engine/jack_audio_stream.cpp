@@ -1,4 +1,5 @@
 #include "engine/audio_stream.h"
+#include "engine/client_name.h"
 #include "engine/clock.h"
 #include "engine/realtime_scope.h"
 
@@ -31,7 +32,7 @@ public:
             jack_set_error_function(quietJackError);
             jack_set_info_function(quietJackError);
         });
-        client_ = jack_client_open("Fretwright", JackNoStartServer, nullptr);
+        client_ = jack_client_open(ownClientName("audio").c_str(), JackNoStartServer, nullptr);
         return client_ != nullptr;
     }
 

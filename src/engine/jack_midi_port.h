@@ -24,6 +24,7 @@ public:
     void reset() override;
     void dropPending(int status) override;
     int reopenings() const override;
+    std::int64_t latencyMicros() const override;
 
     // From a message's time stamp to its frame, in milliseconds; 0 until the first period.
     double latencyMillis() const;

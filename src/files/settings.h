@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace fw {
 
@@ -16,6 +17,12 @@ class Settings {
 public:
     Settings() = default;
     explicit Settings(std::string path);
+
+    // The values of a settings file, kept in memory only from now on (a session's, written when
+    // the session is saved). Nothing, with the user's message, when the file cannot be read.
+    static std::optional<Settings> readInMemory(const std::string& path, std::string& error);
+    // The file's lines, as a change writes them.
+    std::vector<std::string> lines() const;
 
     const std::string& path() const { return path_; }
     std::optional<std::string> value(const std::string& key) const;
@@ -33,6 +40,8 @@ public:
     static constexpr std::size_t kLongestValue = 4096;
 
 private:
+    void take(const std::vector<std::string>& lines);
+
     std::string path_;
     std::map<std::string, std::string> values_;
     std::function<void(const std::string&)> onWriteError_;

@@ -734,7 +734,9 @@ bool PlayLogsPage::takeKeptAtClose() {
         return true;
     }
     // Still safe in its journal, which the next start offers back.
-    if ((journal_.active() && journal_.flush()) || unattendedClose_)
+    // A session manager's SIGTERM ends the program without closing the window: nothing is asked
+    // then, and the journal stays for the next start.
+    if (journal_.active() && journal_.flush())
         return true;
     const std::string why = keepError_.empty() ? "" : ": " + keepError_;
     if (!host_.prompts().askYesNo(

@@ -106,8 +106,6 @@ public:
     // files written. Only the newest kKeptLogFiles such takes stay there.
     QStringList keepUnsavedLogs();
     static constexpr int kKeptLogFiles = 40;
-    // A close that no one watches (a session manager ending the program): nothing is asked.
-    void setUnattendedClose(bool on) { unattendedClose_ = on; }
     bool unsaved(int log) const { return unsaved_[static_cast<std::size_t>(log)]; }
 
     // Keeps the take being recorded in a journal under dataFolder ("journal/"), so that it
@@ -159,7 +157,6 @@ private:
     std::array<bool, 4> unsaved_{};
     QString recoveryDir_;
     std::string keepError_; // why the last keeping of unsaved logs failed
-    bool unattendedClose_ = false;
     QString dataFolder_;
     TakeJournal journal_;
 };

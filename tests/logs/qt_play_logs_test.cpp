@@ -527,16 +527,13 @@ TEST(PlayLogsPage, ClosingWhenTheTakeCannotBeKeptAsksWithSaveLogAsTheWayOut) {
     EXPECT_EQ(readWholeFile(rig.file("saved.plog"), error).value_or(""),
               LogsRig::lines(page.R2IMemo).join("\r\n").toStdString() + "\r\n");
 
-    // No closes without it; a close no one watches asks nothing.
-    for (bool unattended : {false, true}) {
-        rig.h.form->show();
-        play();
-        prompts.questions.clear();
-        prompts.yesNo = {false};
-        page.setUnattendedClose(unattended);
-        EXPECT_TRUE(rig.h.form->close());
-        EXPECT_EQ(prompts.questions.size(), unattended ? 0u : 1u);
-    }
+    // No closes without it.
+    rig.h.form->show();
+    play();
+    prompts.questions.clear();
+    prompts.yesNo = {false};
+    EXPECT_TRUE(rig.h.form->close());
+    EXPECT_EQ(prompts.questions.size(), 1u);
 }
 
 TEST(PlayLogsPage, PianoRollShowsALogFollowsThePlayLogAndSelectsLines) {
