@@ -328,6 +328,13 @@ void TForm1::PitchUpdaterTimer() {
 
 void TForm1::Timer4Timer() {
     updateMidiOutputState();
+    if (MidiPort* port = output_.port()) {
+        const int reopenings = port->reopenings();
+        if (port == seenPort_ && reopenings != seenReopenings_)
+            sendStateToNewOutput();
+        seenPort_ = port;
+        seenReopenings_ = reopenings;
+    }
     preloadInstruments();
     services_.joystick.getPosEx(joyInfo);
     JoystickMapping->Timer4Timer(joyInfo);
@@ -405,6 +412,12 @@ void TForm1::restoreSettings(const std::string& settingsFile) {
 
 void TForm1::restoreSettings(Settings settings) {
     settings_ = std::move(settings);
+    settings_.setOnWriteError([this](const std::string& error) {
+        SettingsNote->setText(QString::fromStdString(
+            error + "\nChoices made now (output, SoundFont, volume, ...) hold until Fretwright "
+                    "closes but are not kept for its next start."));
+        SettingsNote->show();
+    });
     restoreMidiOutput();
     Sound->restore();
     MidiSync->restoreSettings();
@@ -463,9 +476,9 @@ void TForm1::chooseMidiOutput(int row) {
         return;
     applyMidiOutput(row);
     MidiOutputNote->clear();
-    if (auto error = writeOutputChoice(settings_, chosenOutputKey_))
-        MidiOutputNote->setText(QString::fromStdString(*error));
-    MidiOutputNote->setVisible(!MidiOutputNote->text().isEmpty());
+    // A choice that cannot be kept is said once, under the tab, for every setting alike.
+    writeOutputChoice(settings_, chosenOutputKey_);
+    MidiOutputNote->setVisible(false);
     sendStateToNewOutput();
 }
 
@@ -498,7 +511,11 @@ void TForm1::updateMidiOutputState() {
     } else if (!port->usable()) {
         state = "Not open yet: it opens at the next beat. If it stays closed, the output is not "
                 "available (no sound server or MIDI system).";
-    } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port)) {
+    } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port);
+               synth && synth->driverName().empty()) {
+        state =
+            "Silent: no sound server answers now. The sound comes back by itself when one returns.";
+    } else if (synth) {
         state = QString("Playing through %1; notes sound at most %2 ms after they are sent.")
                     .arg(QString::fromStdString(synth->driverName()))
                     .arg(synth->latencyMillis(), 0, 'f', 0);

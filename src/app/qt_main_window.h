@@ -171,6 +171,7 @@ public:
     QPushButton* MidiRescanButton = nullptr;
     QLabel* MidiOutputState = nullptr;
     QLabel* MidiOutputNote = nullptr; // why the output is not the one chosen last time
+    QLabel* SettingsNote = nullptr;   // why choices are not kept for the next start
     FretboardPicture* Fretboard = nullptr;
     ChordBuilderPage* ChordBuilder = nullptr;         // Builder > "Chords"
     ChordDefinitionsPage* ChordDefinitions = nullptr; // Memory State > "Chord Definitions"
@@ -242,6 +243,9 @@ private:
     JoystickPlay joystickPlay_{engine_};
     std::array<QDialog*, 8> forms_{};
     std::string chosenOutputKey_;
+    // The output last seen and how often it had opened again, to tell it the instruments anew.
+    const MidiPort* seenPort_ = nullptr;
+    int seenReopenings_ = 0;
     Settings settings_;
     std::array<int, 4> preloaded_{-1, -1, -1, -1};
     std::unique_ptr<PlayLogsHost> playLogsHost_;

@@ -299,6 +299,11 @@ QWidget* TForm1::buildConfigPage() {
     }
     left->setSpacing(2);
     right->setSpacing(2);
+    SettingsNote = new QLabel(config);
+    SettingsNote->setObjectName("SettingsNote");
+    SettingsNote->setWordWrap(true);
+    SettingsNote->hide(); // shown only when the settings cannot be kept
+    layout->addWidget(SettingsNote);
     return config;
 }
 

@@ -46,6 +46,8 @@ public:
             return false;
         jack_set_process_callback(client_, &JackAudioStream::process, this);
         jack_set_xrun_callback(client_, &JackAudioStream::xrun, this);
+        jack_on_shutdown(
+            client_, [](void* self) { static_cast<JackAudioStream*>(self)->lost_ = true; }, this);
         const auto period = jack_get_buffer_size(client_);
         bufferMillis_ = 1000.0 * period / sampleRate();
         if (jack_activate(client_) != 0)
@@ -65,6 +67,7 @@ public:
     std::string driverName() const override { return "jack"; }
     double bufferMillis() const override { return bufferMillis_; }
     std::int64_t underruns() const override { return xruns_.load(); }
+    bool lost() const override { return lost_.load(); }
 
 private:
     static int process(jack_nframes_t frames, void* self) {
@@ -86,6 +89,7 @@ private:
     Render render_;
     double bufferMillis_ = 0;
     std::atomic<std::int64_t> xruns_{0};
+    std::atomic<bool> lost_{false};
 };
 
 } // namespace

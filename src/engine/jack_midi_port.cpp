@@ -47,6 +47,8 @@ struct JackMidiPort::Impl {
     jack_ringbuffer_t* ring = nullptr;
     std::mutex sendMutex; // between senders only; the process callback takes no lock
     std::atomic<bool> gone{false};
+    bool opened = false;
+    std::atomic<int> reopenings{0};
     std::atomic<std::int64_t> late{0};
     std::atomic<std::int64_t> latency{0};
     std::atomic<std::size_t> waiting{0}; // messages still in the callback after its last period
@@ -204,7 +206,14 @@ bool JackMidiPort::open() {
         impl_->close();
         return false;
     }
+    if (impl_->opened)
+        ++impl_->reopenings;
+    impl_->opened = true;
     return true;
+}
+
+int JackMidiPort::reopenings() const {
+    return impl_->reopenings.load();
 }
 
 bool JackMidiPort::usable() const {

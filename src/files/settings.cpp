@@ -73,9 +73,16 @@ std::optional<std::string> Settings::setValue(const std::string& key,
         return std::nullopt;
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
-    if (!folder.empty())
-        std::filesystem::create_directories(folder, ec);
-    return writeLineFileAtomically(path_, lines());
+    std::optional<std::string> error;
+    // The folder's own failure names the cause (a read-only home, say).
+    if (!folder.empty() && !std::filesystem::create_directories(folder, ec) && ec)
+        error = "Cannot create folder " + folder.string() + ": " + ec.message();
+    else
+        error = writeLineFileAtomically(path_, lines());
+    if (error && !failing_ && onWriteError_)
+        onWriteError_(*error);
+    failing_ = error.has_value();
+    return error;
 }
 
 } // namespace fw

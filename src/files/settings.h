@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,6 +31,12 @@ public:
     std::optional<std::string> setValue(const std::string& key,
                                         const std::optional<std::string>& value);
 
+    // Told the first time the file cannot be written, and again only after a write has
+    // worked in between, so that a home that cannot be written is said once, not at each change.
+    void setOnWriteError(std::function<void(const std::string&)> told) {
+        onWriteError_ = std::move(told);
+    }
+
     static constexpr std::size_t kLongestValue = 4096;
 
 private:
@@ -37,6 +44,8 @@ private:
 
     std::string path_;
     std::map<std::string, std::string> values_;
+    std::function<void(const std::string&)> onWriteError_;
+    bool failing_ = false;
 };
 
 } // namespace fw
