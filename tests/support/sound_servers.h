@@ -121,6 +121,10 @@ public:
           env_("JACK_DEFAULT_SERVER", name_) {}
     ~OwnJackServer() {
         stop();
+        // A killed server keeps its place among the eight JACK's registry holds, and the next
+        // server of the same name frees it: one more start, ended properly, gives it back.
+        if (killed_ && start())
+            killAndWait(pid_, SIGTERM);
         std::remove(log_.c_str());
     }
     // Starts the server and returns once it answers. A server killed a moment ago may still
@@ -135,7 +139,11 @@ public:
         }
         return false;
     }
-    void stop() { killAndWait(pid_); }
+    // Ends it at once, as a crash would.
+    void stop() {
+        killed_ = killed_ || pid_ > 0;
+        killAndWait(pid_);
+    }
     bool answers() const {
         return std::system(
                    ("JACK_DEFAULT_SERVER='" + name_ + "' jack_lsp >/dev/null 2>&1").c_str()) == 0;
@@ -152,6 +160,7 @@ private:
     std::string log_;
     ScopedEnv env_;
     pid_t pid_ = 0;
+    bool killed_ = false;
 };
 
 // Records the default sink's monitor of the server the process reaches, as raw 16-bit mono at
