@@ -260,12 +260,18 @@ QWidget* TForm1::buildConfigPage() {
     midiLayout->setColumnStretch(0, 1);
     Sound = new SoundGroup(settings_, services_.prompts, soundHooks(), config);
     MidiSync = new MidiSyncGroup(output_, settings_, config);
+    PickStart = new RadioGroup("PickStart", "Pick Start", {"On the beat", "At once"}, 2, config);
+    PickStart->setItemIndex(0);
+    PickStart->setToolTip("When a pick's first group sounds: at the next beat, or at the press "
+                          "(its later groups then follow on the beats)");
     // Two columns, so that the page keeps the window's size: what goes out over MIDI at the
     // left, the sound and the set-up at the right.
     auto* columns = new QHBoxLayout;
     auto* left = new QVBoxLayout;
     left->addWidget(midi, 1);
     left->addWidget(MidiSync);
+    left->addWidget(PickStart);
+    left->setSpacing(3);
     auto* right = new QVBoxLayout;
     right->addWidget(Sound);
     right->addWidget(ConfigSet);
