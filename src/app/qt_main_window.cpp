@@ -521,7 +521,9 @@ void TForm1::updateMidiOutputState() {
         state = "Not open yet: it opens at the next beat. If it stays closed, the output is not "
                 "available (no sound server or MIDI system).";
     } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port)) {
-        state = QString("Playing through %1; notes sound at most %2 ms after they are sent.")
+        // The buffer the sound system granted, and the synthesizer's own room for late wake-ups.
+        state = QString("Playing through %1: with the buffer it granted, every note sounds %2 ms "
+                        "after it is sent.")
                     .arg(QString::fromStdString(synth->driverName()))
                     .arg(synth->latencyMillis(), 0, 'f', 0);
     } else if (auto* jack = dynamic_cast<JackMidiPort*>(port)) {
