@@ -177,7 +177,9 @@ private:
         // same pace, dropping what comes too late, rather than stopping and starting later.
         // Every later note then still sounds at its time.
         attr.prebuf = 0;
-        attr.minreq = bytesFor(requestMillis_);
+        // A longer buffer is asked for in longer pieces too: grown all the way, the stream is the
+        // one that plays without a dropout on a busy machine.
+        attr.minreq = bytesFor(std::max(requestMillis_, millis / 5));
         attr.fragsize = static_cast<std::uint32_t>(-1);
         return attr;
     }
