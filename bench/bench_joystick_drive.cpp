@@ -105,9 +105,9 @@ int main(int argc, char** argv) {
             QTimer::singleShot(40, [&pad, axis] { pad.setStep(axis, 128); });
         };
     };
-    const int beat = 625;
-    // The quick start with a pad: the d-pad chooses, A strums, B arpeggiates, the right stick
-    // flicked down strums up, the left shoulder steps to chord set 2.
+    const int beat = 600; // two steps of the starter set's tempo: a quarter note at 100 BPM
+    // The quick start with a pad: the d-pad chooses, A strums, X arpeggiates, the right stick
+    // flicked down strums down and up strums up, the left shoulder steps to chord set 2.
     const std::vector<Step> padPlay = {
         {500, "Load Starter Set", [&] { form.StarterSet->LoadStarterSetClick(); }},
         {200, "Init Play Mode", [&] { form.Button70Click(); }},
@@ -119,9 +119,11 @@ int main(int argc, char** argv) {
         {100, "", press(1)},
         {4 * beat, "d-pad left: chord 4 (Em); A", hat(SDL_HAT_LEFT)},
         {100, "", press(1)},
-        {4 * beat, "d-pad up: G; B: the arpeggio", hat(SDL_HAT_UP)},
-        {100, "", press(2)},
-        {9 * beat, "right stick flicked down: strum up", flick(5, 240)},
+        {4 * beat, "d-pad up: G; X: the arpeggio", hat(SDL_HAT_UP)},
+        {100, "", press(3)},
+        {4 * beat, "A: strum; then the right stick flicked down: strum down", press(1)},
+        {2 * beat, "", flick(5, 240)},
+        {2 * beat, "right stick flicked up: strum up", flick(5, 16)},
         {4 * beat, "left shoulder: chord set 2; d-pad left: Am; A", press(5)},
         {100, "", hat(SDL_HAT_LEFT)},
         {100, "", press(1)},

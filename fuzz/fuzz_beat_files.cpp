@@ -16,8 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string_view> lines = splitLineViews(bytes);
     while (lines.size() > kBeatFileLines && lines.back().empty())
         lines.pop_back();
-    const bool wellFormed = bytes.find('\0') == std::string_view::npos &&
-                            lines.size() == kBeatFileLines && lines[0] == kBeatFileHeader;
+    const bool instrumentOk =
+        lines.size() == kBeatFileLines || (lines.size() == kBeatFileLinesWithInstrument &&
+                                           beatInstrumentOfLine(lines.back()).has_value());
+    const bool wellFormed =
+        bytes.find('\0') == std::string_view::npos && instrumentOk && lines[0] == kBeatFileHeader;
     FW_CHECK(pattern.has_value() == wellFormed);
     if (!pattern) {
         FW_CHECK(!error.empty() && error.size() <= fuzz::kLongestMessage);
@@ -36,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::string out = fuzz::scratchPath("out.beat");
     fuzz::writeScratch(in, bytes);
     const auto read = readBeatFile(in, error);
-    FW_CHECK(read && read->voices == pattern->voices && read->rows == pattern->rows);
+    FW_CHECK(read && read->voices == pattern->voices && read->rows == pattern->rows &&
+             read->instrument == pattern->instrument);
     FW_CHECK(!writeLineFileAtomically(out, saved));
     FW_CHECK(fuzz::readScratch(out) == savedText);
     return 0;

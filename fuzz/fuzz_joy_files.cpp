@@ -1,6 +1,6 @@
 // A joystick configuration file (*.joy) as "Load Config" reads it: taken whole, or refused with
 // a short message naming the first line that an independent reader finds bad; what loaded is
-// saved as 164 lines (174 when it uses what 164 cannot hold) that read back the same, byte for
+// saved as 164 lines (175 when it uses what 164 cannot hold) that read back the same, byte for
 // byte when the file was already in that form; and the loaded mapping drives the joystick poll and
 // the engine without a selection outside its range or a message that is not a channel message.
 #include "crlf.h"
@@ -21,6 +21,17 @@ bool extended(const std::vector<std::string_view>& lines) {
            fw::fuzz::independentInteger(lines[fw::kJoyFileLines]) == fw::kJoyExtensionMarker;
 }
 
+// The lines a file must have: 164, or after a marker the count line and the values it names.
+// A count below 9 is a file written before the strum switch: eight values.
+std::size_t neededLines(const std::vector<std::string_view>& lines) {
+    if (!extended(lines))
+        return fw::kJoyFileLines;
+    const std::size_t countLine = fw::kJoyFileLines + 1;
+    const auto count =
+        countLine < lines.size() ? fw::fuzz::independentInteger(lines[countLine]) : std::nullopt;
+    return fw::kJoyFileLines + 2 + (count && *count >= 9 ? 9 : 8);
+}
+
 // The form the program writes: every value as std::to_string gives it, axes 1..7; the lines
 // after the 164th only when they are needed, with the count the program writes, flags 0 or 1,
 // a vibrato mode 0..2 and no code for a function without input.
@@ -35,7 +46,7 @@ bool inOwnForm(const std::vector<std::string_view>& lines) {
         };
         const auto high = static_cast<std::uint32_t>(at(167));
         if (at(165) != fw::kJoyExtensionLines || high > 0xFF || at(172) < 0 || at(172) > 1 ||
-            at(173) < 0 || at(173) > 2)
+            at(173) < 0 || at(173) > 2 || at(174) < 0 || at(174) > 1)
             return false;
         for (int k = 0; k < fw::kExtraFunctions; ++k) {
             if ((high >> (4 + k)) & 1u && at(168 + static_cast<std::size_t>(k)) != 0)
@@ -67,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string_view> lines = splitLineViews(bytes);
     const fw::JoyConfigParse parsed = parseJoyConfig(bytes, "pad.joy");
 
-    const std::size_t needed = extended(lines) ? kExtendedLines : kJoyFileLines;
+    const std::size_t needed = neededLines(lines);
     std::size_t firstBad = needed;
     for (std::size_t i = 0; i < needed && firstBad == needed; ++i)
         if (i >= lines.size() || !fw::fuzz::independentInteger(lines[i]))

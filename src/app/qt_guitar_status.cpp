@@ -82,6 +82,16 @@ QWidget* TForm1::buildGuitarStatus() {
     Edit123 = display("Edit123", "", group);
     Edit123->setToolTip("The rest of the running picking sequence");
     seqRow->addWidget(Edit123, 1);
+    // Beside the "S" and "M" buttons that step the selection: the chords by name.
+    ChordNames = new QLabel(group);
+    ChordNames->setObjectName("ChordNames");
+    ChordNames->setToolTip("The chord in play as it sounds at the fret in play, and the chord "
+                           "selected as it would sound at the fret held");
+    ChordNames->setFrameShape(QFrame::StyledPanel);
+    ChordNames->setFrameShadow(QFrame::Sunken);
+    ChordNames->setMinimumWidth(
+        ChordNames->fontMetrics().horizontalAdvance("Plays B7/F# \u00b7 selected B7/F#") + 8);
+    seqRow->addWidget(ChordNames);
     Button12 = makeButton("Button12", "S", group);
     Button30 = makeButton("Button30", "M", group);
     Button12->setToolTip("Next chord set");

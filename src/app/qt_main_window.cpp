@@ -3,6 +3,7 @@
 #include "app/qt_fretboard.h"
 #include "app/qt_play_logs_host.h"
 #include "beats/qt_beat_manager_page.h"
+#include "chords/chord_names.h"
 #include "config/qt_configuration_set_group.h"
 #include "engine/clock.h"
 #include "engine/fluid_synth_port.h"
@@ -27,6 +28,11 @@ namespace {
 void setText(QLineEdit* box, const QString& text) {
     if (box && box->text() != text)
         box->setText(text);
+}
+
+void setLabel(QLabel* label, const QString& text) {
+    if (label->text() != text)
+        label->setText(text);
 }
 
 void setSlider(QSlider* bar, int value) {
@@ -372,6 +378,11 @@ bool TForm1::loadJoystickConfig(const std::string& preselected) {
 
 // ---- mirroring ------------------------------------------------------------------------------
 
+int TForm1::heldFret() const {
+    const int checked = engine_.ui.checkedFret;
+    return checked >= 1 && checked <= 13 ? checked : engine_.st.fret;
+}
+
 void TForm1::syncControls() {
     const ControlState& ui = engine_.ui;
     for (int n = 1; n <= 13; ++n)
@@ -389,6 +400,7 @@ void TForm1::syncControls() {
     const QString selection = QString::fromStdString(engine_.selectionText());
     if (Panel65->caption() != selection)
         Panel65->setCaption(selection);
+    setLabel(ChordNames, QString::fromStdString(chordNamesLine(engine_.st, heldFret())));
     setRow(ListBox1, ui.instrumentItem);
     setRow(ListBox7, ui.alternateItem1);
     setRow(ListBox6, ui.alternateItem2);
@@ -418,8 +430,11 @@ void TForm1::refreshMidiOutputs() {
 void TForm1::showMidiOutputRow(int row) {
     const QSignalBlocker block(MidiOutputList);
     MidiOutputList->clear();
-    for (const auto& name : services_.outputs.names())
+    for (const auto& name : services_.outputs.names()) {
+        // The whole name on hover too, for a list narrowed by the window.
         MidiOutputList->addItem(QString::fromStdString(name));
+        MidiOutputList->item(MidiOutputList->count() - 1)->setToolTip(QString::fromStdString(name));
+    }
     MidiOutputList->setCurrentRow(row);
 }
 

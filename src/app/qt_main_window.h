@@ -109,6 +109,8 @@ public:
 
     // Brings every mirrored control in line with the play model.
     void syncControls();
+    // The fret a pick would take up now: the checked fret button, else the fret in play.
+    int heldFret() const;
     // Takes up what an earlier run kept in the settings file (the MIDI output chosen last, ...)
     // and keeps every later choice there. Without this call (in tests) settings live in memory.
     void restoreSettings(const std::string& settingsFile);
@@ -132,6 +134,7 @@ public:
     std::array<QPushButton*, 5> pickButtons{};   // Button65..68 as 1..4
     std::array<Panel*, 5> pickPanels{};          // Panel67..70 as 1..4
     Panel* Panel65 = nullptr;
+    QLabel* ChordNames = nullptr; // beside the selection: the chords' names
     QLineEdit* JoyStickYPos = nullptr;
     QLineEdit* VolumePosition = nullptr;
     QLineEdit* TempoModified = nullptr;

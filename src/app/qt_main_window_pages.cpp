@@ -55,7 +55,9 @@ another MIDI output on the "Config" tab.
 
 3. CHECK THE MEMORY  (Memory State)
    - "Chord Definitions" and "Pick Definitions" show what is stored.
-   - "Memory Status" shows which chords and sequences are filled; press "Refresh".
+   - "Memory Status" shows which chords and sequences are filled, and each chord's
+     name; press "Refresh". The chord in play and the one selected are named beside
+     the "S" and "M" buttons.
 
 4. SAVE AND LOAD
    - Save and load chord sets (*.chords) and pick sets (*.picks) on the "Memory State"
@@ -74,6 +76,9 @@ another MIDI output on the "Config" tab.
    - The preset "Bramble First Guitar" is in force: buttons 3, 2, 1, 4 choose picks
      1-4, the hat chooses chords 1-4, and the strum bar (axis R) picks: swung down the
      pick's pattern, swung up its ALT pattern, the further the louder.
+   - A game pad gets the preset "Gamepad": a flick of the right stick down strums
+     down, low string to high (the pick's pattern), a flick up strums up (its ALT
+     pattern), as a hand moves on a guitar.
    - On "Joystick Mapping" press a button (or move an axis) on the controller to
      select it in the list, then click the box of the function it should drive.
      Analog necks and selectors are taught with "Calibrate Joystick".
@@ -228,6 +233,11 @@ QWidget* TForm1::buildConfigPage() {
     // The list gives way to the state below it, keeping room for three outputs.
     MidiOutputList->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     MidiOutputList->setMinimumHeight(3 * MidiOutputList->fontMetrics().height() + 8);
+    // Port names run long ("Client name:Port name 128:0"): a name wraps onto a second line
+    // rather than being cut short.
+    MidiOutputList->setWordWrap(true);
+    MidiOutputList->setTextElideMode(Qt::ElideNone);
+    MidiOutputList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     midiLayout->addWidget(MidiOutputList, 0, 0, 2, 1);
     MidiRescanButton = makeButton("MidiRescanButton", "Rescan", midi);
     midiLayout->addWidget(MidiRescanButton, 0, 1, Qt::AlignTop);
@@ -254,7 +264,14 @@ QWidget* TForm1::buildConfigPage() {
         config);
     StarterSet = new StarterSetGroup(
         services_.prompts, installedStarterSet(),
-        [this](const WholeSet& set) { placeWholeSet(set); }, config);
+        [this](const WholeSet& set) {
+            placeWholeSet(set);
+            // Its patterns are written for this tempo and spread.
+            engine_.ui.tempPosition = kStarterTempoPosition;
+            Sound->offerStrumSpread(kStarterStrumSpreadMs);
+            syncControls();
+        },
+        config);
     // Beside the configuration set's own buttons: it loads a whole set too.
     ConfigSet->addToButtonRow(StarterSet);
     midiLayout->setColumnStretch(0, 1);

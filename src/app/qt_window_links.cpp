@@ -1,6 +1,7 @@
 #include "app/qt_window_links.h"
 
 #include "app/qt_main_window.h"
+#include "chords/chord_names.h"
 #include "chords/qt_chord_builder_page.h"
 #include "chords/qt_note_preview.h"
 #include "input/qt_joystick_mapping_page.h"
@@ -55,6 +56,10 @@ void MainWindowLinks::moveMainBar(Bar bar, int value) {
                     : bar == Bar::Tempo ? ui.tempPosition
                                         : ui.vPosition;
     position = std::clamp(value, mainBar->minimum(), mainBar->maximum());
+}
+
+std::string MainWindowLinks::chordNamesText() {
+    return chordNamesLine(main_.engine().st, main_.heldFret());
 }
 
 void MainWindowLinks::syncControls() {

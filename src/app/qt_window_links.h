@@ -40,6 +40,7 @@ public:
     void syncControls() override;
     void keyDown(int& key, Qt::KeyboardModifiers shift) override;
     void alternateInstrument(int n) override;
+    std::string chordNamesText() override;
     void whenControlsSynced(QObject* receiver, std::function<void()> follow) override;
 
     PlayState& playState() override;

@@ -10,7 +10,24 @@ std::vector<std::string> beatFileLines(const BeatPattern& pattern) {
     lines.emplace_back(kBeatFileHeader);
     lines.insert(lines.end(), pattern.voices.begin(), pattern.voices.end());
     lines.insert(lines.end(), pattern.rows.begin(), pattern.rows.end());
+    if (pattern.instrument)
+        lines.push_back(std::to_string(*pattern.instrument + 1));
     return lines;
+}
+
+std::optional<int> beatInstrumentOfLine(std::string_view line) {
+    // Only the form the program writes, so that a file read and saved again is the same file.
+    if (line.empty() || line.size() > 3 || line[0] == '0')
+        return std::nullopt;
+    int n = 0;
+    for (char c : line) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    if (n < 1 || n > 128)
+        return std::nullopt;
+    return n - 1;
 }
 
 std::optional<BeatPattern> readBeatFile(const std::string& path, std::string& error) {
@@ -36,13 +53,21 @@ std::optional<BeatPattern> parseBeatFile(std::string_view text, const std::strin
     // Blank lines at the end are what an editor may leave; they carry nothing.
     while (lines.size() > kBeatFileLines && lines.back().empty())
         lines.pop_back();
-    if (lines.size() != kBeatFileLines) {
+    if (lines.size() != kBeatFileLines && lines.size() != kBeatFileLinesWithInstrument) {
         error = path + " holds " + std::to_string(lines.size()) + " lines; a beat file has " +
                 std::to_string(kBeatFileLines) +
-                ": the name line, 7 pattern lines and 25 row numbers.";
+                ": the name line, 7 pattern lines and 25 row numbers (and may add the beat "
+                "instrument's number).";
         return std::nullopt;
     }
     BeatPattern pattern;
+    if (lines.size() == kBeatFileLinesWithInstrument) {
+        pattern.instrument = beatInstrumentOfLine(lines.back());
+        if (!pattern.instrument) {
+            error = path + ": line 34 should give the beat instrument's number, 1 to 128.";
+            return std::nullopt;
+        }
+    }
     for (int v = 0; v < kBeatVoices; ++v)
         pattern.voices[v] = std::move(lines[1 + v]);
     for (int r = 0; r < kBeatRows; ++r)

@@ -1,6 +1,5 @@
 #include "beats/qt_beat_manager_page.h"
 
-#include "ui/qt_widgets.h"
 #include "beats/beat_generator.h"
 #include "beats/beat_instrument.h"
 #include "chords/qt_note_preview.h"
@@ -8,6 +7,7 @@
 #include "engine/instruments.h"
 #include "engine/prompts.h"
 #include "files/line_file.h"
+#include "ui/qt_widgets.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -171,6 +172,8 @@ BeatPattern BeatManagerPage::pattern() const {
         p.voices[v] = toBytes(patternEdits[v]->text());
     for (int r = 0; r < kBeatRows; ++r)
         p.rows[r] = toBytes(rowBoxes[r]->currentText());
+    if (ListBox5->currentRow() >= 0)
+        p.instrument = ListBox5->currentRow();
     return p;
 }
 
@@ -179,6 +182,14 @@ void BeatManagerPage::showPattern(const BeatPattern& p) {
         patternEdits[v]->setText(fromBytes(p.voices[v]));
     for (int r = 0; r < kBeatRows; ++r)
         rowBoxes[r]->setEditText(fromBytes(p.rows[r]));
+    // A beat that names its instrument sounds with it at once; older files keep the one chosen.
+    if (p.instrument && *p.instrument != ListBox5->currentRow()) {
+        {
+            const QSignalBlocker block(ListBox5);
+            ListBox5->setCurrentRow(*p.instrument);
+        }
+        ListBox5Click();
+    }
 }
 
 void BeatManagerPage::Button80Click() {

@@ -1,5 +1,6 @@
 #include "chords/qt_chord_builder_page.h"
 
+#include "chords/chord_names.h"
 #include "chords/note_names.h"
 #include "engine/engine.h"
 #include "engine/prompts.h"
@@ -136,6 +137,10 @@ ChordBuilderPage::ChordBuilderPage(Engine& engine, Prompts& prompts, QWidget* pa
         }
     }
     right->addWidget(SaveChordGroup, 0, Qt::AlignLeft);
+    StoredChordName = new QLabel(this);
+    StoredChordName->setObjectName("StoredChordName");
+    StoredChordName->setToolTip("The chord a slot button stored last, by its name");
+    right->addWidget(StoredChordName, 0, Qt::AlignLeft);
     right->addStretch(1);
     layout->addLayout(right);
     layout->addStretch(1);
@@ -215,7 +220,13 @@ void ChordBuilderPage::saveChordToSlot(int set, int chord) {
         prompts_.showMessage(kNoRootMessage);
         return;
     }
-    chordSets_.saveChordToSlot(set, chord, *r, offsetTexts());
+    if (!chordSets_.saveChordToSlot(set, chord, *r, offsetTexts()))
+        return;
+    const std::string name = chordName(chordSets_.memory()[set][chord]);
+    StoredChordName->setText(QString("Stored in %1-%2: %3")
+                                 .arg(set)
+                                 .arg(chord)
+                                 .arg(QString::fromStdString(name.empty() ? "empty" : name)));
 }
 
 } // namespace fw

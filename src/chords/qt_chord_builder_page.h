@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QWidget>
@@ -55,6 +56,7 @@ public:
     QPushButton* Button74 = nullptr;                          // "Edit an Existing Chord"
     QGroupBox* SaveChordGroup = nullptr;                      // "Save Chord (Set-Slot)"
     std::array<std::array<QPushButton*, 5>, 5> slotButtons{}; // [set 1..4][chord 1..4]
+    QLabel* StoredChordName = nullptr; // the name of the chord a slot button stored last
 
 protected:
     void showEvent(QShowEvent* event) override;

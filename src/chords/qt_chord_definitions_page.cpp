@@ -1,8 +1,8 @@
 #include "chords/qt_chord_definitions_page.h"
 
-#include "ui/qt_widgets.h"
 #include "chords/chord_sets.h"
 #include "engine/prompts.h"
+#include "ui/qt_widgets.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

@@ -1,8 +1,9 @@
 #include "chords/qt_memory_status_page.h"
 
-#include "ui/qt_widgets.h"
+#include "chords/chord_names.h"
 #include "chords/memory_status.h"
 #include "engine/engine.h"
+#include "ui/qt_widgets.h"
 
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -96,7 +97,27 @@ MemoryStatusPage::MemoryStatusPage(Engine& engine, QWidget* parent)
     chordGrid->addWidget(centred("Set", chords), 1, 0);
     chordGrid->addWidget(setColumn(kCell, chords), 2, 0, Qt::AlignTop);
     chordGrid->addWidget(Label47, 2, 1, Qt::AlignTop | Qt::AlignLeft);
+    chordGrid->addWidget(centred("Names", chords), 1, 2);
+    auto* names = new QWidget(chords);
+    names->setObjectName("ChordNameGrid");
+    auto* nameColumn = new QVBoxLayout(names);
+    nameColumn->setContentsMargins(0, 0, 0, 0);
+    nameColumn->setSpacing(0);
+    QFont small = names->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    for (int set = 1; set <= 4; ++set) {
+        // One line per set, level with its row of the grid: the four names in chord order.
+        auto* row = new QLabel(names);
+        row->setObjectName(QString("ChordNames%1").arg(set));
+        row->setFont(small);
+        row->setFixedHeight(kCell);
+        row->setToolTip(QString("The chords of set %1 by name, 1 to 4").arg(set));
+        chordNames[set] = row;
+        nameColumn->addWidget(row);
+    }
+    chordGrid->addWidget(names, 2, 2, Qt::AlignTop | Qt::AlignLeft);
     chordGrid->setRowStretch(3, 1);
+    chordGrid->setColumnStretch(3, 1);
     layout->addWidget(chords);
 
     auto* picks = new QGroupBox("Pick Memory", this);
@@ -127,15 +148,12 @@ MemoryStatusPage::MemoryStatusPage(Engine& engine, QWidget* parent)
     Image1->setObjectName("Image1");
     Image1->setFixedSize(PickStatusImage::kWidth, PickStatusImage::kHeight);
     pickGrid->addWidget(Image1, 1, 1, Qt::AlignTop | Qt::AlignLeft);
-    pickGrid->setRowStretch(2, 1);
-    layout->addWidget(picks);
-
-    auto* side = new QVBoxLayout;
+    // Under the picture rather than beside it, which leaves room for the chord names.
     Button51 = makeButton("Button51", "Refresh", this);
     Button51->setToolTip("Show what the chord and pick memories hold now");
-    side->addWidget(Button51);
-    side->addStretch(1);
-    layout->addLayout(side);
+    pickGrid->addWidget(Button51, 2, 1, Qt::AlignTop | Qt::AlignRight);
+    pickGrid->setRowStretch(3, 1);
+    layout->addWidget(picks);
     layout->addStretch(1);
     connect(Button51, &QPushButton::clicked, this, &MemoryStatusPage::Button51Click);
 
@@ -144,6 +162,14 @@ MemoryStatusPage::MemoryStatusPage(Engine& engine, QWidget* parent)
 
 void MemoryStatusPage::Button51Click() {
     Label47->setText(QString::fromUtf8(chordGridCaption(engine_.st.chordMemory)));
+    for (int set = 1; set <= 4; ++set) {
+        QStringList names;
+        for (int chord = 1; chord <= 4; ++chord) {
+            const std::string name = chordName(engine_.st.chordMemory[set][chord]);
+            names << QString::fromStdString(name.empty() ? "-" : name);
+        }
+        chordNames[set]->setText(names.join("  "));
+    }
     const PickStatusImage drawn = drawPickStatus(engine_.st.pickMemory);
     image_ = QImage(PickStatusImage::kWidth, PickStatusImage::kHeight, QImage::Format_RGB32);
     for (int y = 0; y < PickStatusImage::kHeight; ++y)

@@ -22,7 +22,9 @@ public:
     const QImage& pickImage() const { return image_; }
 
     QLabel* Label47 = nullptr; // the chord grid
-    QLabel* Image1 = nullptr;  // the pick picture, 256 x 128
+    // Beside each row of the grid, its four chords' names as they sound at fret 1 (1..4).
+    QLabel* chordNames[5] = {};
+    QLabel* Image1 = nullptr; // the pick picture, 256 x 128
     QPushButton* Button51 = nullptr;
 
 private:

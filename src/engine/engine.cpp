@@ -14,6 +14,7 @@ namespace {
 constexpr int kGroup = 7;
 constexpr int kBeatStepWidth = 14;
 constexpr int kBarCentre = 127;
+constexpr std::int64_t kStrumGaps = 5; // between the six strings of a guitar
 } // namespace
 
 std::string Engine::selectionText() const {
@@ -180,10 +181,13 @@ void Engine::playGroup(int noteOn) {
             if (note != kNoNote && isValidChannelMessage(noteOn, note, st.velocity & 0xFF))
                 plucks.emplace_back(string, note);
         }
-        // A strum spreads the group evenly over the spread time: the first pluck leaves on the
-        // beat, the last when the spread has passed.
+        // A strum moves at a hand's pace: the first pluck leaves on the beat and a six-string
+        // strum takes the spread time, so fewer strings (a pinch, a light stroke on the top
+        // strings) keep the same gap between strings and stay close together; seven still
+        // end when the spread has passed.
         const std::int64_t beat = out.sendStamp();
-        const auto gaps = static_cast<std::int64_t>(plucks.size()) - 1;
+        const auto gaps =
+            std::max<std::int64_t>(static_cast<std::int64_t>(plucks.size()) - 1, kStrumGaps);
         for (std::size_t k = 0; k < plucks.size(); ++k) {
             const auto [string, note] = plucks[k];
             if (k == 0 || ui.strumSpreadMs <= 0) {

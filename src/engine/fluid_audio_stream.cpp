@@ -1,5 +1,6 @@
 #include "engine/audio_stream.h"
 #include "engine/clock.h"
+#include "engine/realtime_scope.h"
 
 #include <fluidsynth.h>
 
@@ -38,7 +39,8 @@ public:
 private:
     static int callback(void* self, int len, int, float*[], int nout, float* out[]) {
         if (nout >= 2)
-            static_cast<FluidAudioStream*>(self)->render_(monotonicMicros(), len, out[0], out[1]);
+            const RealtimeScope realtime(RealtimeWork::Sound);
+        static_cast<FluidAudioStream*>(self)->render_(monotonicMicros(), len, out[0], out[1]);
         return FLUID_OK;
     }
 

@@ -1,5 +1,6 @@
 #include "engine/audio_stream.h"
 #include "engine/clock.h"
+#include "engine/realtime_scope.h"
 
 #include <jack/jack.h>
 
@@ -69,6 +70,7 @@ private:
         auto* me = static_cast<JackAudioStream*>(self);
         auto* left = static_cast<float*>(jack_port_get_buffer(me->left_, frames));
         auto* right = static_cast<float*>(jack_port_get_buffer(me->right_, frames));
+        const RealtimeScope realtime(RealtimeWork::Sound);
         me->render_(monotonicMicros(), static_cast<int>(frames), left, right);
         return 0;
     }

@@ -1,6 +1,7 @@
 #include "engine/jack_midi_input.h"
 
 #include "engine/jack_session.h"
+#include "engine/realtime_scope.h"
 #include "engine/rtmidi_port.h"
 
 #include <jack/jack.h>
@@ -9,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <semaphore.h>
 #include <thread>
 
@@ -40,15 +42,17 @@ struct JackMidiInput::Impl {
     bool haveSemaphore = false;
     std::atomic<bool> stopping{false};
     std::thread relay;
+    JackFrameClock frameClock; // the process callback's own
 
     // On JACK's process thread: no locks, no allocation.
     int process(jack_nframes_t frames) {
+        const RealtimeScope realtime(RealtimeWork::JackMidiIn);
         void* buffer = jack_port_get_buffer(port, frames);
-        const std::uint32_t count = jack_midi_get_event_count(buffer);
-        if (count == 0)
-            return 0;
+        // The clock counts every period, with or without messages.
         JackCycle cycle;
-        if (!currentJackCycle(client, cycle))
+        const bool timed = frameClock.cycle(client, cycle);
+        const std::uint32_t count = jack_midi_get_event_count(buffer);
+        if (count == 0 || !timed)
             return 0;
         bool any = false;
         for (std::uint32_t i = 0; i < count; ++i) {
@@ -61,8 +65,7 @@ struct JackMidiInput::Impl {
             e.at = cycle.start +
                    static_cast<std::int64_t>(event.time) * (cycle.end - cycle.start) / frames;
             e.size = static_cast<std::uint8_t>(event.size);
-            for (std::size_t b = 0; b < event.size; ++b)
-                e.bytes[b] = event.buffer[b];
+            std::memcpy(e.bytes, event.buffer, e.size);
             jack_ringbuffer_write(ring, reinterpret_cast<const char*>(&e), sizeof(Entry));
             any = true;
         }

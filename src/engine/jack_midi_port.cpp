@@ -2,6 +2,7 @@
 
 #include "engine/clock.h"
 #include "engine/jack_session.h"
+#include "engine/realtime_scope.h"
 #include "engine/rtmidi_port.h"
 
 #include <jack/jack.h>
@@ -50,6 +51,7 @@ struct JackMidiPort::Impl {
 
     // The process callback's own: messages waiting for their frame, in frame order.
     std::array<Entry, kPendingCapacity> pending{};
+    JackFrameClock frameClock;
     std::size_t pendingCount = 0;
 
     bool push(const Entry& e) {
@@ -77,10 +79,11 @@ struct JackMidiPort::Impl {
 
     // On JACK's process thread: no locks, no allocation.
     int process(jack_nframes_t frames) {
+        const RealtimeScope realtime(RealtimeWork::JackMidiOut);
         void* buffer = jack_port_get_buffer(port, frames);
         jack_midi_clear_buffer(buffer);
         JackCycle cycle;
-        if (!currentJackCycle(client, cycle))
+        if (!frameClock.cycle(client, cycle))
             return 0;
         const std::int64_t start = cycle.start;
         const std::int64_t end = cycle.end;
@@ -144,6 +147,7 @@ struct JackMidiPort::Impl {
             jack_ringbuffer_free(ring);
         ring = nullptr;
         pendingCount = 0;
+        frameClock = {};
         gone = false;
     }
 };

@@ -4,6 +4,7 @@
 
 #include <jack/jack.h>
 
+#include <cmath>
 #include <filesystem>
 #include <mutex>
 
@@ -34,16 +35,44 @@ jack_client_t* openJackClient(const char* name) {
     return jack_client_open(name, JackNoStartServer, &status);
 }
 
-bool currentJackCycle(jack_client_t* client, JackCycle& cycle) {
+bool JackFrameClock::cycle(jack_client_t* client, JackCycle& out) {
     jack_nframes_t frame = 0;
     jack_time_t start = 0, next = 0;
     float period = 0;
     if (jack_get_cycle_times(client, &frame, &start, &next, &period) != 0 || next <= start)
         return false;
     const std::int64_t offset = monotonicMicros() - static_cast<std::int64_t>(jack_get_time());
-    cycle.start = static_cast<std::int64_t>(start) + offset;
-    cycle.end = static_cast<std::int64_t>(next) + offset;
+    advance(frame, jack_get_buffer_size(client), static_cast<std::int64_t>(start) + offset,
+            static_cast<int>(jack_get_sample_rate(client)), out);
     return true;
+}
+
+void JackFrameClock::advance(std::uint32_t firstFrame, std::uint32_t frames,
+                             std::int64_t reportedStart, int sampleRate, JackCycle& out) {
+    const double reported = static_cast<double>(reportedStart);
+    // Frames since the last period ended: more than none when a period went by without this
+    // client (the dummy backend skips one now and then), wrapping as JACK's frame counter does.
+    const std::uint32_t gap = firstFrame - nextFrame_;
+    double start = nextStart_ + gap * microsPerFrame_;
+    const bool sameStream =
+        locked_ && sampleRate == rate_ && gap < static_cast<std::uint32_t>(sampleRate);
+    // A report this far off is no late timer but a clock that was set anew.
+    if (!sameStream || std::abs(reported - start) > 100000) {
+        locked_ = true;
+        rate_ = sampleRate;
+        microsPerFrame_ = 1e6 / sampleRate;
+        start = reported;
+    }
+    const double period = frames * microsPerFrame_;
+    // The loop settles within a few hundred periods; a report 9 ms late moves the next period
+    // by a tenth of a millisecond.
+    constexpr double omega = 0.0075;
+    const double error = reported - start;
+    nextStart_ = start + period + 1.4142135623731 * omega * error;
+    microsPerFrame_ += omega * omega * error / frames;
+    nextFrame_ = firstFrame + frames;
+    out.start = std::llround(start);
+    out.end = std::llround(nextStart_);
 }
 
 void closeJackClient(jack_client_t*& client) {

@@ -1,5 +1,6 @@
 #include "engine/audio_stream.h"
 #include "engine/clock.h"
+#include "engine/realtime_scope.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -199,7 +200,10 @@ private:
             left_.resize(frames);
             right_.resize(frames);
         }
-        render_(now, static_cast<int>(frames), left_.data(), right_.data());
+        {
+            const RealtimeScope realtime(RealtimeWork::Sound);
+            render_(now, static_cast<int>(frames), left_.data(), right_.data());
+        }
         std::size_t done = 0;
         while (done < frames) {
             void* data = nullptr;

@@ -103,6 +103,15 @@ void SoundGroup::restore() {
         useSoundFont(*path, true);
 }
 
+bool SoundGroup::offerStrumSpread(int ms) {
+    if (settings_.value(kStrumKey) || ms < 0 || ms > kMaxSpread)
+        return false;
+    const QSignalBlocker b(StrumSpread);
+    StrumSpread->setValue(ms);
+    hooks_.setStrumSpread(ms);
+    return true;
+}
+
 void SoundGroup::ChooseSoundFontClick() {
     const auto path =
         prompts_.openFileName({"Choose SoundFont", "SoundFont|*.sf2;*.sf3|All files|*", "sf2"});

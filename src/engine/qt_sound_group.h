@@ -36,6 +36,9 @@ public:
 
     // Takes up the choices kept in the settings.
     void restore();
+    // A spread that suits what is about to play, taken only while the player has never chosen
+    // one; it is not kept in the settings, since the player did not choose it. True when taken.
+    bool offerStrumSpread(int ms);
 
     void ChooseSoundFontClick();
     void DefaultSoundFontClick();

@@ -13,6 +13,7 @@ void clearMapping(JoyMapping& m) {
     m.axisMap.fill(kAxisNone);
     m.pickButtonsPlay = false;
     m.vibratoMode = kVibratoFull;
+    m.strumHighNormal = false;
 }
 
 void assignControl(JoyMapping& m, int function, const ControllerInfo& pad, PadButton control) {
@@ -57,6 +58,8 @@ void applyGamepad(JoyMapping& m, const ControllerInfo& pad) {
     assignAxis(m, kRoleVibrato, pad, kPadLeftX);
     m.pickButtonsPlay = true;
     m.vibratoMode = kVibratoStick;
+    // A flick down, toward the player's body, is the down-strum.
+    m.strumHighNormal = true;
 }
 
 void applyGuitarController(JoyMapping& m, const ControllerInfo& guitar) {

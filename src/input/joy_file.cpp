@@ -46,6 +46,7 @@ std::vector<std::string> joyConfigLines(const JoyMapping& m) {
         lines.push_back(std::to_string(code));
     lines.push_back(m.pickButtonsPlay ? "1" : "0");
     lines.push_back(std::to_string(m.vibratoMode));
+    lines.push_back(m.strumHighNormal ? "1" : "0");
     return lines;
 }
 
@@ -85,6 +86,11 @@ JoyConfigParse parseJoyConfig(std::string_view text, std::string_view fileName) 
             value(code);
         value(play);
         value(m.vibratoMode);
+        // Files of eight extension lines were written before the strum could be turned.
+        int highNormal = 0;
+        if (count >= 9)
+            value(highNormal);
+        m.strumHighNormal = highNormal != 0;
         // What the functions outside the 40 would hold means nothing here.
         m.unassigned = static_cast<std::uint32_t>(low) |
                        (std::uint64_t{static_cast<std::uint32_t>(high) & 0xFFu} << 32);

@@ -22,7 +22,7 @@ inline constexpr int kJoyFileLines = 164;
 // A reader that stops at line 164 still loads such a file; a file whose line 165 is not the
 // marker loads as 164 lines, the rest ignored.
 inline constexpr int kJoyExtensionMarker = -1650;
-inline constexpr int kJoyExtensionLines = 8;
+inline constexpr int kJoyExtensionLines = 9;
 
 inline const FileDialogSpec kLoadJoyConfigDialog{"Load Config", "Joystick Config|*.joy", "joy"};
 inline const FileDialogSpec kSaveJoyConfigDialog{"Save Config", "Joystick Config|*.joy", "joy"};

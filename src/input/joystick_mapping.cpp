@@ -37,7 +37,8 @@ void JoyMapping::assign(int function, std::optional<std::int32_t> c) {
 }
 
 bool JoyMapping::extended() const {
-    return unassigned != kExtrasUnassigned || pickButtonsPlay || vibratoMode != kVibratoFull;
+    return unassigned != kExtrasUnassigned || pickButtonsPlay || vibratoMode != kVibratoFull ||
+           strumHighNormal;
 }
 
 std::int32_t inputCode(int item) {
@@ -115,6 +116,7 @@ void setTodaysMapping(JoyMapping& m, const int (&items)[32], std::array<int, kAx
     m.axisMap = axes;
     m.pickButtonsPlay = false;
     m.vibratoMode = kVibratoFull;
+    m.strumHighNormal = false;
 }
 } // namespace
 

@@ -60,6 +60,10 @@ struct JoyMapping {
     // A pick button starts its pick at once (the normal sequence) rather than only choosing it.
     bool pickButtonsPlay = false;
     int vibratoMode = kVibratoFull;
+    // The strum axis swung to its high values (a stick pulled toward the player) plays the
+    // normal sequence and to its low values the altered one, the other way round from a strum
+    // bar's axis: a flick down is then a down-strum, as a hand moves.
+    bool strumHighNormal = false;
     bool operator==(const JoyMapping&) const = default;
 
     static constexpr std::uint64_t kExtrasUnassigned = std::uint64_t{0xF} << kJoyFunctions;

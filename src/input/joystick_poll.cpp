@@ -101,12 +101,12 @@ bool JoystickPlay::strum(int d) {
     if (strumHigh > kRestHigh && atRest) {
         engine_.st.velocity = strumHigh - kRest;
         strumHigh = strumLow = kRest;
-        engine_.ui.alt = true;
+        engine_.ui.alt = !map.strumHighNormal;
         trigger = true;
     } else if (strumLow < kRestLow && atRest) {
         engine_.st.velocity = 127 - strumLow;
         strumHigh = strumLow = kRest;
-        engine_.ui.alt = false;
+        engine_.ui.alt = map.strumHighNormal;
         trigger = true;
     }
     return trigger;

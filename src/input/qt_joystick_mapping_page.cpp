@@ -127,6 +127,11 @@ void JoystickMappingPage::buildPage() {
                             "rests in the middle, or as a whammy bar that rests at its lowest");
     VibratoMode->setFixedWidth(104);
     first->addWidget(VibratoMode);
+    StrumHighNormal = new QCheckBox("Stick strum", this);
+    StrumHighNormal->setObjectName("StrumHighNormal");
+    StrumHighNormal->setToolTip("For a strum on a stick: a flick down (the axis's high end) plays "
+                                "the normal sequence, the down-strum; a flick up the altered one");
+    first->addWidget(StrumHighNormal);
     outer->addLayout(first);
 
     auto* second = new QVBoxLayout;
@@ -246,6 +251,11 @@ void JoystickMappingPage::buildPage() {
         edited_ = true;
         showController();
     });
+    connect(StrumHighNormal, &QCheckBox::clicked, this, [this](bool on) {
+        play_.map.strumHighNormal = on;
+        edited_ = true;
+        showController();
+    });
     connect(Button94, &QPushButton::clicked, this, &JoystickMappingPage::Button94Click);
     connect(Button95, &QPushButton::clicked, this, &JoystickMappingPage::Button95Click);
     connect(Button107, &QPushButton::clicked, this, &JoystickMappingPage::Button107Click);
@@ -315,6 +325,7 @@ void JoystickMappingPage::showJoyMapping() {
                    axisText(m.axisMap[static_cast<std::size_t>(role)]));
     PickButtonsPlay->setChecked(m.pickButtonsPlay);
     VibratoMode->setCurrentIndex(m.vibratoMode);
+    StrumHighNormal->setChecked(m.strumHighNormal);
 }
 
 void JoystickMappingPage::useMapping(const std::string& source, bool remember) {

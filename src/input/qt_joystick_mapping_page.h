@@ -85,6 +85,7 @@ public:
     QLabel* ControllerLabel = nullptr;    // the controller in use and the mapping in force
     QCheckBox* PickButtonsPlay = nullptr; // pick buttons start their pick
     QComboBox* VibratoMode = nullptr;
+    QCheckBox* StrumHighNormal = nullptr; // the strum axis's high end plays the normal form
     QPushButton* Button94 = nullptr;
     QPushButton* Button95 = nullptr;
     QPushButton* Button106 = nullptr; // "Calibrate Joystick"

@@ -115,6 +115,10 @@ void TForm5::buildWindow() {
     Label1->setToolTip("Code of the last key");
     keyRow->addWidget(Label1, 1);
     right->addLayout(keyRow);
+    ChordNames = new QLabel(this);
+    ChordNames->setObjectName("ChordNames");
+    ChordNames->setToolTip("The chord in play, and the chord the arrow keys have selected");
+    right->addWidget(ChordNames);
     right->addStretch(1);
     Button1 = button("Button1", "Exit Keyboard Mode", this);
     right->addWidget(Button1);
@@ -223,6 +227,9 @@ void TForm5::followMain() {
     setChecked(CheckBox4, ui.realtimeFrets);
     setChecked(CheckBox5, ui.mergeModes);
     TrackRadioGroup->setItemIndex(ui.track);
+    const QString names = QString::fromStdString(host_.chordNamesText());
+    if (ChordNames->text() != names)
+        ChordNames->setText(names);
 }
 
 } // namespace fw

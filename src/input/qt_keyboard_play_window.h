@@ -11,6 +11,7 @@
 #include <QSlider>
 
 #include <functional>
+#include <string>
 
 namespace fw {
 
@@ -30,6 +31,8 @@ public:
     virtual void keyDown(int& key, Qt::KeyboardModifiers shift) = 0;
     // Alternate instrument 1..3.
     virtual void alternateInstrument(int n) = 0;
+    // The chord in play and the one selected, by name, as the main window shows them.
+    virtual std::string chordNamesText() = 0;
     // follow runs, in receiver's lifetime, whenever the main window's controls were synced.
     virtual void whenControlsSynced(QObject* receiver, std::function<void()> follow) = 0;
 };
@@ -69,6 +72,7 @@ public:
     QPushButton* Button31 = nullptr; // "2"
     QPushButton* Button33 = nullptr; // "3"
     QLabel* Label1 = nullptr;        // code of the last key
+    QLabel* ChordNames = nullptr;    // the chords' names, as beside the main window's selection
     QPushButton* Button1 = nullptr;  // "Exit Keyboard Mode"
 
 protected:

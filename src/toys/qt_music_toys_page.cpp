@@ -1,7 +1,7 @@
 #include "toys/qt_music_toys_page.h"
 
-#include "ui/qt_widgets.h"
 #include "engine/engine.h"
+#include "ui/qt_widgets.h"
 
 #include <QGridLayout>
 #include <QVBoxLayout>

@@ -167,14 +167,29 @@ TEST_F(BeatFiles, RoundTripByteForByteAndRefuseWhatIsNoBeat) {
     ASSERT_TRUE(read.has_value()) << error;
     EXPECT_EQ(joinCrLf(beatFileLines(*read)), text);
 
+    // The beat instrument's line, which older files lack, comes back as written.
+    pattern.instrument = 116;
+    const std::string withInstrument = joinCrLf(beatFileLines(pattern));
+    EXPECT_EQ(withInstrument, text + "117\r\n");
+    read = readBeatFile(write("drums.beat", withInstrument + "\r\n"), error); // blank end
+    ASSERT_TRUE(read.has_value()) << error;
+    EXPECT_EQ(read->instrument, 116);
+    EXPECT_EQ(joinCrLf(beatFileLines(*read)), withInstrument);
+
     const std::string p = (dir / "bad.beat").string();
     const std::string count = " lines; a beat file has 33: the name line, 7 pattern lines and 25 "
-                              "row numbers.";
+                              "row numbers (and may add the beat instrument's number).";
+    const std::string instrument = p + ": line 34 should give the beat instrument's number, 1 to "
+                                       "128.";
     const std::pair<std::string, std::string> bad[] = {
         {"A-A-\r\n", p + " is not a beat file: its first line should read \"Fretwright beat "
                          "pattern\"."},
         {joinCrLf({lines.begin(), lines.end() - 1}), p + " holds 32" + count},
-        {text + "1\r\n", p + " holds 34" + count},
+        {text + "1\r\n2\r\n", p + " holds 35" + count},
+        {text + "0\r\n", instrument},
+        {text + "129", instrument},
+        {text + "012\r\n", instrument},
+        {text + "Taiko\r\n", instrument},
     };
     for (const auto& [bytes, message] : bad) {
         write("bad.beat", bytes);

@@ -37,9 +37,14 @@ TEST(MemoryStatusWindow, DrawnAtStartAndOnRefreshOnly) {
     EXPECT_EQ(empty.count(QChar(0x2588)), 16);
     expectPictureOf(*page, PlayState{});
 
-    // Storing a chord and a pick set shows only after "Refresh".
+    // Storing a chord and a pick set shows only after "Refresh". The builder names the chord it
+    // stored at once: E major, 022100, strings 7..10 on the root.
     h.form->ChordBuilder->setRootIndex(40);
+    const int offsets[6] = {0, 7, 12, 16, 19, 24};
+    for (int k = 1; k <= 6; ++k)
+        h.form->ChordBuilder->setOffsetText(k, QString::number(offsets[k - 1]));
     h.form->findChild<QPushButton*>("Button36")->click(); // 2-4
+    EXPECT_EQ(h.form->ChordBuilder->StoredChordName->text(), "Stored in 2-4: E");
     h.form->pickSetPages->sequenceEdit(4, 2)->setText("-");
     h.form->pickSetPages->savePickSet(3);
     EXPECT_EQ(page->Label47->text(), empty);
@@ -50,6 +55,8 @@ TEST(MemoryStatusWindow, DrawnAtStartAndOnRefreshOnly) {
                                          block.repeated(4) + " " + block.repeated(4) + " ");
     expectPictureOf(*page, h.form->engine().st);
     EXPECT_EQ(page->pickImage().pixel(103, 66), qRgb(255, 255, 0));
+    EXPECT_EQ(page->chordNames[1]->text(), "-  -  -  -");
+    EXPECT_EQ(page->chordNames[2]->text(), "-  -  -  E");
 }
 
 } // namespace

@@ -514,6 +514,28 @@ TEST_F(EngineFixture, StrumSpreadSpacesAGroupsPlucksAndTheLogAndMidiFileKeepTheS
     EXPECT_EQ(std::vector<int>(order.begin(), order.begin() + 7),
               (std::vector<int>{56, 0x24, 52, 52, 47, 44, 40}));
     EXPECT_GT(firstOff - order.begin(), 6);
+
+    // Fewer strings keep a strum's pace: a pinch of the lowest and highest string is one string's
+    // gap apart (4 ms of the 20), and seven plucks still end when the spread has passed.
+    const struct {
+        const char* group;
+        std::vector<std::int64_t> after;
+    } paces[] = {{"05-----", {0, 4000}},
+                 {"2345---", {0, 4000, 8000, 12000}},
+                 {"0123456", {0, 3333, 6666, 10000, 13333, 16666, 20000}}};
+    for (const auto& pace : paces) {
+        engine.releasePlucks(INT64_MAX);
+        clearSent();
+        engine.st.pickMemory[1][1] = pace.group;
+        engine.pickAction(1);
+        runBeat();
+        engine.releasePlucks(INT64_MAX);
+        std::vector<std::int64_t> after;
+        for (const auto& m : port.sent)
+            if (m.status == 0x91 && m.data2 != 0)
+                after.push_back(m.stamp - beat);
+        EXPECT_EQ(after, pace.after) << pace.group;
+    }
 }
 
 } // namespace

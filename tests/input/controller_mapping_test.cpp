@@ -18,7 +18,7 @@ TEST(ControllerMappingFiles, NewLinesRoundTripAndTheFirst164KeepTheirMeaning) {
     const struct {
         const JoyMapping& mapping;
         std::size_t lines;
-    } cases[] = {{defaults, 164}, {bramble, 164}, {pad, 174}, {guitar, 174}};
+    } cases[] = {{defaults, 164}, {bramble, 164}, {pad, 175}, {guitar, 175}};
     for (const auto& c : cases) {
         const std::vector<std::string> lines = joyConfigLines(c.mapping);
         ASSERT_EQ(lines.size(), c.lines);
@@ -39,6 +39,17 @@ TEST(ControllerMappingFiles, NewLinesRoundTripAndTheFirst164KeepTheirMeaning) {
     EXPECT_EQ(lines[kFnFret2], "-2147483648");
     EXPECT_EQ(lines[164], "-1650");
     EXPECT_EQ(lines[172], "1"); // pick buttons play
+    EXPECT_EQ(lines[174], "1"); // a flick down of the stick is the down-strum
+
+    // A file written before the strum could be turned round: eight lines after the marker.
+    auto older = lines;
+    older[165] = "8";
+    older.pop_back();
+    const auto old = parseJoyConfig(joinCrLf(older), "old.joy");
+    ASSERT_TRUE(old.mapping) << old.error;
+    JoyMapping unturned = pad;
+    unturned.strumHighNormal = false;
+    EXPECT_EQ(*old.mapping, unturned);
 
     // After the marker every line must convert; the file is refused whole, naming the line.
     auto bad = lines;

@@ -1,6 +1,7 @@
 // Controllers SDL knows, plugged into the running program: the mapping that fits them, the
 // player's own mapping kept per controller, and the starter set played from them through the
 // real poll and the recording output.
+#include "beats/qt_beat_manager_page.h"
 #include "config/qt_starter_set_group.h"
 #include "config/starter_set.h"
 #include "input/joystick_poll.h"
@@ -11,11 +12,13 @@
 #include "support/virtual_joystick.h"
 
 #include <QFile>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace fw {
 namespace {
@@ -38,6 +41,7 @@ struct Controllers : ::testing::Test {
         h->clock.advanceMicros(625000);
         const auto before = h->port->sent.size();
         f->Timer2Timer();
+        f->engine().releasePlucks(INT64_MAX); // a strum's later strings, spread after the beat
         std::vector<int> notes;
         for (auto m = h->port->sent.begin() + static_cast<long>(before); m != h->port->sent.end();
              ++m) {
@@ -67,6 +71,7 @@ struct Controllers : ::testing::Test {
         };
         control(true);
         EXPECT_TRUE(until([&] { return !noteOns().empty(); }));
+        f->engine().releasePlucks(INT64_MAX); // a strum's later strings, spread after the first
         control(false);
         QTest::qWait(5);
         return noteOns();
@@ -94,17 +99,28 @@ TEST_F(Controllers, APadPluggedInWhilePlayingPlaysTheStarterSetAlone) {
         ASSERT_TRUE(until([&] { return f->engine().st.selChord == chord; }));
         EXPECT_EQ(press([&](bool down) { pad.setButton(1, down); }), strings(1, chord)) << chord;
     }
-    // A flick of the right stick down and back strums up; the left shoulder steps the set.
+    // A flick of the right stick strums as a hand does: down and back is the down-strum, low
+    // string to high; up and back the up-strum, high to low. The left shoulder steps the set.
     pad.setHat(SDL_HAT_CENTERED);
-    pad.setStep(5, 230);
-    ASSERT_TRUE(until([&] { return f->joystickPlay().strumHigh == 230; }));
-    // Back to rest: the flick's end strums.
-    EXPECT_EQ(press([&](bool down) {
-                  if (down)
-                      pad.setStep(5, 128);
-              }),
-              strings(1, 4, true));
-    EXPECT_TRUE(f->CheckBox1->isChecked());
+    const struct {
+        int step;
+        bool up;
+    } flicks[] = {{230, false}, {20, true}, {200, false}};
+    for (const auto& flick : flicks) {
+        pad.setStep(5, flick.step);
+        ASSERT_TRUE(until([&] {
+            const JoystickPlay& joy = f->joystickPlay();
+            return joy.strumHigh == flick.step || joy.strumLow == flick.step;
+        }));
+        // Back to rest: the flick's end strums, at once.
+        EXPECT_EQ(press([&](bool down) {
+                      if (down)
+                          pad.setStep(5, 128);
+                  }),
+                  strings(1, 4, flick.up))
+            << flick.step;
+        EXPECT_EQ(f->CheckBox1->isChecked(), flick.up) << flick.step;
+    }
     pad.setButton(5, true);
     ASSERT_TRUE(until([&] { return f->Panel65->caption() == "2-4"; }));
     pad.setButton(5, false);
@@ -390,17 +406,30 @@ TEST(StarterSet, LoadsWholeAndTheKeyboardsFirstPickPlaysAChord) {
     EXPECT_TRUE(h.prompts.dialogs.empty());            // one action: no dialog
     EXPECT_EQ(f.engine().st.chordMemory[4][4][1], 43); // G7's low G
     EXPECT_FALSE(f.engine().st.accompBeatLine.empty());
+    // The tempo, spread and beat instrument its patterns are written for.
+    EXPECT_EQ(f.TempTracker->value(), 801); // 200 steps a minute: eighths at 100 BPM
+    EXPECT_EQ(f.Sound->StrumSpread->value(), 24);
+    EXPECT_EQ(f.engine().ui.strumSpreadMs, 24);
+    EXPECT_EQ(f.BeatManager->ListBox5->currentRow(), 118); // "119   Synth Drum"
     f.Timer2Timer();
+    EXPECT_EQ(f.ChordNames->text(), "Plays G \u00b7 selected G");
     int key = vk::Up; // "KB Play Mode": the first pick
     f.Edit22KeyDown(key, {});
     h.clock.advanceMicros(625000);
     const auto before = h.logLines().size();
     f.Timer2Timer();
+    f.engine().releasePlucks(INT64_MAX);
     QStringList played;
     for (const QString& line : h.logLines().mid(static_cast<int>(before)))
         played << line.left(8);
     EXPECT_EQ(played, (QStringList{"912B4000", "912F4000", "91324000", "91374000", "913B4000",
                                    "91434000"})); // G major on six strings, at the "V" bar's 64
+
+    // A spread the player chose is theirs: loading again keeps it.
+    f.Sound->StrumSpread->setValue(5);
+    f.StarterSet->LoadStarterSetClick();
+    EXPECT_EQ(f.Sound->StrumSpread->value(), 5);
+    EXPECT_EQ(f.engine().ui.strumSpreadMs, 5);
 
     // A starter set with a bad file changes nothing.
     QTemporaryDir dir;

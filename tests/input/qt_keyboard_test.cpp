@@ -109,6 +109,7 @@ TEST_F(KeyboardWindows, KeyboardWindowPlaysShowsTheCodeAndMirrorsTheMainWindow) 
     f.syncControls();
     EXPECT_EQ(fresh.TempTracker->value(), 512);
 
+    f.engine().st.chordMemory[1][1] = {0, 43, 47, 50, 55, 59, 67, 43, 43, 43, 43}; // G
     kb.show();
     QTest::keyClick(kb.Memo1, Qt::Key_Left);
     EXPECT_EQ(kb.Label1->text(), "37");
@@ -118,6 +119,9 @@ TEST_F(KeyboardWindows, KeyboardWindowPlaysShowsTheCodeAndMirrorsTheMainWindow) 
     QTest::keyClick(kb.Memo1, Qt::Key_Underscore, Qt::ShiftModifier);
     EXPECT_EQ(kb.Label1->text(), "189");
     EXPECT_TRUE(f.fretButtons[12]->isChecked());
+    // The G in play at fret 1; picked now, at fret 12, it would sound F#.
+    EXPECT_EQ(kb.ChordNames->text(), "Plays G \u00b7 selected F#");
+    EXPECT_EQ(kb.ChordNames->text(), f.ChordNames->text());
 
     // Bar keys move the main bar, and this window's bar follows.
     QTest::keyClick(kb.Memo1, Qt::Key_Slash);

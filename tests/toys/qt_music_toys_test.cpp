@@ -1,6 +1,6 @@
-#include "ui/qt_widgets.h"
 #include "support/qt_harness.h"
 #include "toys/qt_music_toys_page.h"
+#include "ui/qt_widgets.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
