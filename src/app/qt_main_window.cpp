@@ -537,8 +537,7 @@ void TForm1::updateMidiOutputState() {
                 "available (no sound server or MIDI system).";
     } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port)) {
         // The buffer the sound system granted, and the synthesizer's own room for late wake-ups.
-        state = QString("Playing through %1: with the buffer it granted, every note sounds %2 ms "
-                        "after it is sent.")
+        state = QString("Through %1, as granted: every note sounds %2 ms after it is sent.")
                     .arg(QString::fromStdString(synth->driverName()))
                     .arg(synth->latencyMillis(), 0, 'f', 0);
     } else if (auto* jack = dynamic_cast<JackMidiPort*>(port)) {

@@ -277,7 +277,8 @@ QWidget* TForm1::buildConfigPage() {
     midiLayout->setColumnStretch(0, 1);
     Sound = new SoundGroup(settings_, services_.prompts, soundHooks(), config);
     MidiSync = new MidiSyncGroup(output_, settings_, config);
-    PickStart = new RadioGroup("PickStart", "Pick Start", {"On the beat", "At once"}, 2, config);
+    // One row under the MIDI clock, so that the output's state keeps its lines.
+    PickStart = new RadioGroup("PickStart", "", {"On the beat", "At once"}, 2, config);
     PickStart->setItemIndex(0);
     PickStart->setToolTip("When a pick's first group sounds: at the next beat, or at the press "
                           "(its later groups then follow on the beats)");
@@ -287,7 +288,10 @@ QWidget* TForm1::buildConfigPage() {
     auto* left = new QVBoxLayout;
     left->addWidget(midi, 1);
     left->addWidget(MidiSync);
-    left->addWidget(PickStart);
+    auto* pickStart = new QHBoxLayout;
+    pickStart->addWidget(new QLabel("Pick Start", config));
+    pickStart->addWidget(PickStart, 1);
+    left->addLayout(pickStart);
     left->setSpacing(3);
     auto* right = new QVBoxLayout;
     right->addWidget(Sound);
