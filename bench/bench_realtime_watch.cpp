@@ -33,7 +33,7 @@ struct Phase {
 };
 
 void report(const std::string& phase) {
-    const char* kinds[] = {"sound", "JACK MIDI out", "JACK MIDI in"};
+    const char* kinds[] = {"sound", "JACK MIDI out", "JACK MIDI in", "JACK transport"};
     for (int k = 0; k < static_cast<int>(fw::RealtimeWork::Count); ++k) {
         const auto c = fw::bench::realtimeCounts(static_cast<fw::RealtimeWork>(k));
         if (c.callbacks == 0)

@@ -1,7 +1,9 @@
 #include "app/command_line.h"
 #include "app/qt_main_window.h"
 #include "app/qt_prompts.h"
+#include "app/qt_session.h"
 #include "app/qt_window_links.h"
+#include "engine/client_name.h"
 #include "engine/clock.h"
 #include "engine/midi_outputs.h"
 #include "engine/random.h"
@@ -11,11 +13,58 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <exception>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+// How long the program waits at start for the session manager's answer and its "open".
+constexpr auto kSessionWait = std::chrono::seconds(10);
+
+int termPipe[2] = {-1, -1};
+
+// SIGTERM ends a session: the window thread hears of it through a pipe. Should it be stuck, the
+// alarm ends the program a second later all the same.
+void onTerm(int) {
+    alarm(1);
+    const char byte = 1;
+    [[maybe_unused]] const auto written = write(termPipe[1], &byte, 1);
+}
+
+// Announces the program to the session manager that NSM_URL names and waits for its "open":
+// no JACK client may be opened before it, as the session gives their names. Nothing when there
+// is no session to be in.
+std::optional<fw::NsmClient::Message> joinSession(fw::NsmClient& nsm, const char* executable) {
+    nsm.announce("Fretwright", ":dirty:optional-gui:", executable, static_cast<int>(getpid()));
+    const auto until = std::chrono::steady_clock::now() + kSessionWait;
+    while (std::chrono::steady_clock::now() < until) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            until - std::chrono::steady_clock::now());
+        auto m = nsm.take(static_cast<int>(left.count()) + 1);
+        if (!m)
+            break;
+        if (m->kind == fw::NsmClient::Message::Kind::AnnounceError) {
+            std::fprintf(stderr, "fretwright: the session manager refused us: %s\n",
+                         m->text.c_str());
+            return std::nullopt;
+        }
+        if (m->kind == fw::NsmClient::Message::Kind::Open)
+            return m;
+    }
+    std::fputs("fretwright: no answer from the session manager; running without it.\n", stderr);
+    return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Answered before Qt starts, so that they need no display.
@@ -38,15 +87,41 @@ int main(int argc, char** argv) {
     // Ties the windows to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName("org.fretwright.Fretwright");
     QApplication::setWindowIcon(QIcon::fromTheme("org.fretwright.Fretwright"));
+    std::unique_ptr<fw::NsmClient> nsm;
+    std::optional<fw::NsmClient::Message> session;
+    if (const auto url = fw::NsmClient::urlFromEnvironment()) {
+        nsm = std::make_unique<fw::NsmClient>(*url);
+        if (nsm->ok())
+            session = joinSession(*nsm, argv[0]);
+        if (!session)
+            nsm.reset();
+        else
+            fw::setOwnClientName(session->clientId, true);
+    }
     try {
         fw::SystemClock clock;
         fw::QtPrompts prompts;
+        prompts.logWhileHidden(session.has_value());
         fw::MidiOutputs outputs;
         fw::SdlJoystick joystick;
         fw::SeededRandom random(fw::freshSeed());
         fw::TForm1 form1({clock, prompts, outputs, joystick, random});
         prompts.setParent(&form1);
         fw::SecondaryWindows secondary(form1);
+        if (session) {
+            // Everything lives in the session's folder: settings, memories, logs, the journal.
+            QApplication::setQuitOnLastWindowClosed(false); // closing the window hides it
+            fw::SessionLink link(*nsm, form1);
+            std::unique_ptr<QSocketNotifier> term;
+            if (pipe(termPipe) == 0) {
+                term = std::make_unique<QSocketNotifier>(termPipe[0], QSocketNotifier::Read);
+                QObject::connect(term.get(), &QSocketNotifier::activated, &link,
+                                 [&link] { link.endNow(); });
+                std::signal(SIGTERM, onTerm);
+            }
+            link.open(*session);
+            return QApplication::exec();
+        }
         // What is kept between runs: the MIDI output chosen last, the sound, the controllers.
         form1.restoreSettings((QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
                                "/Fretwright.conf")

@@ -133,6 +133,7 @@ void TForm1::connectMidiSync() {
         PitchUpdaterTimer(); // the "Tempo" box changes at once
     });
     connect(MidiSync, &MidiSyncGroup::beatDue, this, [this](qint64 due) { Timer2->beatAt(due); });
+    connect(MidiSync, &MidiSyncGroup::beatWithdrawn, Timer2, &BeatTimer::cancelBeat);
     connect(MidiSync, &MidiSyncGroup::clockStopped, this, [this] {
         Timer2->cancelBeat();
         engine_.silence();
@@ -360,6 +361,7 @@ void TForm1::scheduleStrum() {
 void TForm1::PitchUpdaterTimer() {
     engine_.pitchUpdaterTick();
     Timer2->setInterval(engine_.sequencerIntervalMs());
+    MidiSync->setOwnBeatMillis(engine_.sequencerIntervalMs());
     setText(TempoModified,
             QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText())));
     setText(JoyStickYPos, QString::number(engine_.st.bendValue));
@@ -367,6 +369,13 @@ void TForm1::PitchUpdaterTimer() {
 
 void TForm1::Timer4Timer() {
     updateMidiOutputState();
+    if (MidiPort* port = output_.port()) {
+        const int reopenings = port->reopenings();
+        if (port == seenPort_ && reopenings != seenReopenings_)
+            sendStateToNewOutput();
+        seenPort_ = port;
+        seenReopenings_ = reopenings;
+    }
     preloadInstruments();
     services_.joystick.getPosEx(joyInfo);
     JoystickMapping->Timer4Timer(joyInfo);
@@ -439,7 +448,17 @@ void TForm1::showMidiOutputRow(int row) {
 }
 
 void TForm1::restoreSettings(const std::string& settingsFile) {
-    settings_ = Settings(settingsFile);
+    restoreSettings(Settings(settingsFile));
+}
+
+void TForm1::restoreSettings(Settings settings) {
+    settings_ = std::move(settings);
+    settings_.setOnWriteError([this](const std::string& error) {
+        SettingsNote->setText(QString::fromStdString(
+            error + "\nChoices made now (output, SoundFont, volume, ...) hold until Fretwright "
+                    "closes but are not kept for its next start."));
+        SettingsNote->show();
+    });
     restoreMidiOutput();
     Sound->restore();
     MidiSync->restoreSettings();
@@ -500,9 +519,9 @@ void TForm1::chooseMidiOutput(int row) {
         return;
     applyMidiOutput(row);
     MidiOutputNote->clear();
-    if (auto error = writeOutputChoice(settings_, chosenOutputKey_))
-        MidiOutputNote->setText(QString::fromStdString(*error));
-    MidiOutputNote->setVisible(!MidiOutputNote->text().isEmpty());
+    // A choice that cannot be kept is said once, under the tab, for every setting alike.
+    writeOutputChoice(settings_, chosenOutputKey_);
+    MidiOutputNote->setVisible(false);
     sendStateToNewOutput();
 }
 
@@ -535,7 +554,11 @@ void TForm1::updateMidiOutputState() {
     } else if (!port->usable()) {
         state = "Not open yet: it opens at the next beat. If it stays closed, the output is not "
                 "available (no sound server or MIDI system).";
-    } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port)) {
+    } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port);
+               synth && synth->driverName().empty()) {
+        state =
+            "Silent: no sound server answers now. The sound comes back by itself when one returns.";
+    } else if (synth) {
         // The buffer the sound system granted, and the synthesizer's own room for late wake-ups.
         state = QString("Through %1, as granted: every note sounds %2 ms after it is sent.")
                     .arg(QString::fromStdString(synth->driverName()))

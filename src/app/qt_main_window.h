@@ -114,6 +114,8 @@ public:
     // Takes up what an earlier run kept in the settings file (the MIDI output chosen last, ...)
     // and keeps every later choice there. Without this call (in tests) settings live in memory.
     void restoreSettings(const std::string& settingsFile);
+    // The same for settings read already (a session's, kept in memory until it is saved).
+    void restoreSettings(Settings settings);
     Settings& settings() { return settings_; }
 
     // Controls other windows and tests reach by name.
@@ -169,6 +171,7 @@ public:
     QPushButton* MidiRescanButton = nullptr;
     QLabel* MidiOutputState = nullptr;
     QLabel* MidiOutputNote = nullptr; // why the output is not the one chosen last time
+    QLabel* SettingsNote = nullptr;   // why choices are not kept for the next start
     FretboardPicture* Fretboard = nullptr;
     ChordBuilderPage* ChordBuilder = nullptr;         // Builder > "Chords"
     ChordDefinitionsPage* ChordDefinitions = nullptr; // Memory State > "Chord Definitions"
@@ -243,6 +246,9 @@ private:
     JoystickPlay joystickPlay_{engine_};
     std::array<QDialog*, 8> forms_{};
     std::string chosenOutputKey_;
+    // The output last seen and how often it had opened again, to tell it the instruments anew.
+    const MidiPort* seenPort_ = nullptr;
+    int seenReopenings_ = 0;
     Settings settings_;
     std::array<int, 4> preloaded_{-1, -1, -1, -1};
     std::unique_ptr<PlayLogsHost> playLogsHost_;

@@ -300,6 +300,20 @@ QWidget* TForm1::buildConfigPage() {
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
     layout->addLayout(columns, 1);
+    // Four groups in a column of the window's height: their rows keep the room, their frames
+    // give it up.
+    for (QGroupBox* group : {midi, static_cast<QGroupBox*>(MidiSync),
+                             static_cast<QGroupBox*>(Sound), static_cast<QGroupBox*>(ConfigSet)}) {
+        QMargins m = group->layout()->contentsMargins();
+        group->layout()->setContentsMargins(m.left(), 2, m.right(), 4);
+    }
+    left->setSpacing(2);
+    right->setSpacing(2);
+    SettingsNote = new QLabel(config);
+    SettingsNote->setObjectName("SettingsNote");
+    SettingsNote->setWordWrap(true);
+    SettingsNote->hide(); // shown only when the settings cannot be kept
+    layout->addWidget(SettingsNote);
     return config;
 }
 

@@ -4,6 +4,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
+#include <QWidget>
+
+#include <cstdio>
 
 namespace fw {
 
@@ -15,12 +18,26 @@ std::string toQtFilter(const std::string& filter) {
     return out.join(";;").toStdString();
 }
 
+bool QtPrompts::hidden() const {
+    return logWhileHidden_ && (!parent_ || !parent_->isVisible());
+}
+
 void QtPrompts::showMessage(const std::string& text) {
+    if (hidden()) {
+        std::fprintf(stderr, "fretwright: %s\n", text.c_str());
+        std::fflush(stderr);
+        return;
+    }
     QMessageBox::information(parent_, QApplication::applicationName(),
                              QString::fromLocal8Bit(text.c_str()));
 }
 
 bool QtPrompts::askYesNo(const std::string& text) {
+    if (hidden()) {
+        std::fprintf(stderr, "fretwright: %s\n(No: the window is hidden.)\n", text.c_str());
+        std::fflush(stderr);
+        return false;
+    }
     return QMessageBox::question(
                parent_, QApplication::applicationName(), QString::fromLocal8Bit(text.c_str()),
                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;

@@ -49,12 +49,17 @@ ConfigurationSetParse readConfigurationSetFile(const std::string& path) {
 }
 
 ConfigurationSet namesFrom(ConfigurationSet set, const std::string& setPath) {
-    // A program started from anywhere should find the files beside the set, not beside its
-    // working folder.
-    const std::filesystem::path folder = std::filesystem::path(setPath).parent_path();
+    namespace fs = std::filesystem;
+    // Names are opened as stored; a set moved with its files, or a program started from another
+    // folder, still finds them beside the set.
+    const fs::path folder = fs::path(setPath).parent_path();
+    std::error_code ec;
     for (std::string* name : {&set.chords, &set.picks, &set.joystick, &set.beat}) {
-        if (!name->empty() && std::filesystem::path(*name).is_relative())
-            *name = (folder / *name).string();
+        if (name->empty() || !fs::path(*name).is_relative() || fs::exists(*name, ec))
+            continue;
+        const fs::path beside = folder / *name;
+        if (!folder.empty() && fs::exists(beside, ec))
+            *name = beside.string();
     }
     return set;
 }

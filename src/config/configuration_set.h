@@ -44,8 +44,10 @@ ConfigurationSetParse parseConfigurationSet(std::string_view text, const std::st
 // Reads and parses a *.cset file; one that cannot be read gives "Cannot open file NAME".
 ConfigurationSetParse readConfigurationSetFile(const std::string& path);
 
-// The files a set names, as they are opened: a name that is not absolute lies in the folder of
-// the set (at setPath).
+// The files a set names, as they are opened: a name that is not absolute is opened as stored
+// (from the working folder) when such a file exists there, and otherwise from the folder of the
+// set (at setPath) when it exists there; a name found in neither stays as stored, so that the
+// message of its loader names what was tried.
 ConfigurationSet namesFrom(ConfigurationSet set, const std::string& setPath);
 
 // Writes the set, replacing the file whole or not at all. The user's message, or nothing when

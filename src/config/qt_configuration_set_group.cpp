@@ -1,5 +1,6 @@
 #include "config/qt_configuration_set_group.h"
 
+#include "beats/beat_files.h"
 #include "chords/chord_sets.h"
 #include "config/configuration_set.h"
 #include "engine/prompts.h"
@@ -47,6 +48,7 @@ ConfigurationSetGroup::ConfigurationSetGroup(Prompts& prompts, ConfigurationSetL
     row(0, 0, 4, "Chords", "Edit19", "Button101", Edit19, Button101);
     row(1, 0, 4, "Picks", "Edit20", "Button102", Edit20, Button102);
     row(2, 0, 4, "Joystick", "Edit21", "Button103", Edit21, Button103);
+    row(3, 0, 4, "Beat", "BeatFile", "BrowseBeat", BeatFile, BrowseBeat);
 
     files_ = new QHBoxLayout;
     files_->setSpacing(grid->horizontalSpacing());
@@ -55,13 +57,14 @@ ConfigurationSetGroup::ConfigurationSetGroup(Prompts& prompts, ConfigurationSetL
     files_->addWidget(Button104);
     files_->addWidget(Button105);
     files_->addStretch(1);
-    grid->addLayout(files_, 3, 0, 1, 6);
+    grid->addLayout(files_, 4, 0, 1, 6);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(4, 1);
 
     connect(Button101, &QPushButton::clicked, this, &ConfigurationSetGroup::Button101Click);
     connect(Button102, &QPushButton::clicked, this, &ConfigurationSetGroup::Button102Click);
     connect(Button103, &QPushButton::clicked, this, &ConfigurationSetGroup::Button103Click);
+    connect(BrowseBeat, &QPushButton::clicked, this, &ConfigurationSetGroup::BrowseBeatClick);
     connect(Button104, &QPushButton::clicked, this, &ConfigurationSetGroup::Button104Click);
     connect(Button105, &QPushButton::clicked, this, &ConfigurationSetGroup::Button105Click);
 }
@@ -76,6 +79,11 @@ void ConfigurationSetGroup::Button102Click() {
 
 void ConfigurationSetGroup::Button103Click() {
     browse(prompts_, kLoadJoyConfigDialog, Edit21);
+}
+
+void ConfigurationSetGroup::BrowseBeatClick() {
+    static const FileDialogSpec dialog{"Load Beat", kBeatFileFilter, kBeatFileExt};
+    browse(prompts_, dialog, BeatFile);
 }
 
 void ConfigurationSetGroup::addToButtonRow(QWidget* widget) {
@@ -110,17 +118,15 @@ void ConfigurationSetGroup::Button105Click() {
 }
 
 ConfigurationSet ConfigurationSetGroup::names() const {
-    return {toPath(Edit19), toPath(Edit20), toPath(Edit21), beat_};
+    // An empty beat box writes the three lines of a set without a beat.
+    return {toPath(Edit19), toPath(Edit20), toPath(Edit21), toPath(BeatFile)};
 }
 
 void ConfigurationSetGroup::showNames(const ConfigurationSet& set) {
     Edit19->setText(fromPath(set.chords));
     Edit20->setText(fromPath(set.picks));
     Edit21->setText(fromPath(set.joystick));
-    // The tab has no room for a fourth row: the beat's name is kept for the next save and
-    // shown on the load button.
-    beat_ = set.beat;
-    Button105->setToolTip(beat_.empty() ? QString() : "Beat: " + fromPath(beat_));
+    BeatFile->setText(fromPath(set.beat));
 }
 
 } // namespace fw

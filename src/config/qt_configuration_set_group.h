@@ -25,26 +25,30 @@ struct ConfigurationSetLoaders {
     std::function<bool(const std::string&)> beat;
 };
 
-// The "Configuration Set" group of the "Config" tab: the three file names, their "Browse"
-// buttons, and the *.cset file that keeps the names and brings the three files back.
+// The "Configuration Set" group of the "Config" tab: the file names (chords, picks, joystick and,
+// when one is chosen, a beat), their "Browse" buttons, and the *.cset file that keeps the names
+// and brings the files back.
 class ConfigurationSetGroup : public QGroupBox {
     Q_OBJECT
 public:
     ConfigurationSetGroup(Prompts& prompts, ConfigurationSetLoaders loaders,
                           QWidget* parent = nullptr);
 
-    void Button101Click(); // "Browse" for the chord set
-    void Button102Click(); // "Browse" for the pick set
-    void Button103Click(); // "Browse" for the joystick configuration
-    void Button104Click(); // "Save *.cset"
-    void Button105Click(); // "Load *.cset"
+    void Button101Click();  // "Browse" for the chord set
+    void Button102Click();  // "Browse" for the pick set
+    void Button103Click();  // "Browse" for the joystick configuration
+    void BrowseBeatClick(); // "Browse" for the beat
+    void Button104Click();  // "Save *.cset"
+    void Button105Click();  // "Load *.cset"
 
-    QLineEdit* Edit19 = nullptr; // "Chords"
-    QLineEdit* Edit20 = nullptr; // "Picks"
-    QLineEdit* Edit21 = nullptr; // "Joystick"
+    QLineEdit* Edit19 = nullptr;   // "Chords"
+    QLineEdit* Edit20 = nullptr;   // "Picks"
+    QLineEdit* Edit21 = nullptr;   // "Joystick"
+    QLineEdit* BeatFile = nullptr; // "Beat": empty unless chosen or named by a loaded set
     QPushButton* Button101 = nullptr;
     QPushButton* Button102 = nullptr;
     QPushButton* Button103 = nullptr;
+    QPushButton* BrowseBeat = nullptr;
     QPushButton* Button104 = nullptr;
     QPushButton* Button105 = nullptr;
 
@@ -59,7 +63,6 @@ private:
     Prompts& prompts_;
     ConfigurationSetLoaders loaders_;
     QHBoxLayout* files_ = nullptr;
-    std::string beat_; // the beat file the set last loaded or shown names
 };
 
 } // namespace fw

@@ -21,6 +21,9 @@ public:
     virtual double bufferMillis() const = 0;
     // Times the sound system ran out of sound to play.
     virtual std::int64_t underruns() const { return 0; }
+    // True once the sound system has gone (its server ended or dropped the stream): nothing
+    // plays from this stream any more.
+    virtual bool lost() const { return false; }
 };
 
 // A PulseAudio stream (also served by PipeWire's PulseAudio service); none when no server runs.

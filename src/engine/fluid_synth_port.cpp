@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -41,6 +42,17 @@ constexpr std::int64_t kJackMarginMicros = 2500;
 // Periods for FluidSynth's own drivers, when no PulseAudio server answers.
 constexpr int kFallbackPeriod = 512;
 constexpr int kFallbackPeriods = 2;
+// How often the sound path is watched for a server gone (a look at a flag), and how often a
+// server away is asked for again (a connection tried).
+constexpr auto kWatchPeriod = std::chrono::milliseconds(250);
+constexpr std::int64_t kRetryMicros = 1000000;
+
+constexpr const char* kSoundServerGone =
+    "The sound server has stopped: the built-in synthesizer is silent until it comes back.";
+constexpr const char* kJackGoneToServer =
+    "The JACK server has stopped: the sound server plays instead until it comes back.";
+constexpr const char* kJackGone =
+    "The JACK server has stopped: the built-in synthesizer is silent until a server comes back.";
 
 } // namespace
 
@@ -143,6 +155,38 @@ private:
     std::thread thread_;
 };
 
+// Wakes every period and runs a job, until it goes.
+class Ticker {
+public:
+    Ticker(std::chrono::milliseconds period, std::function<void()> job)
+        : period_(period), job_(std::move(job)), thread_([this] { run(); }) {}
+    ~Ticker() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+private:
+    void run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!wake_.wait_for(lock, period_, [this] { return stopping_; })) {
+            lock.unlock();
+            job_();
+            lock.lock();
+        }
+    }
+
+    std::chrono::milliseconds period_;
+    std::function<void()> job_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
 // What each channel was last told, so that a new synthesizer or sound system starts where the
 // old one stood.
 struct ChannelState {
@@ -206,6 +250,12 @@ struct FluidSynthPort::Impl {
     std::atomic<bool> playing{false};
     // The worker is replacing the sound path: opening waits for nothing meanwhile.
     std::atomic<bool> switching{false};
+    // The server went away: the port takes messages (keeping each channel's state) and the
+    // watch brings the sound back.
+    std::atomic<bool> away{false};
+    // The lost SoundFont of the grid in use has been told.
+    bool lossTold = false;
+    Notice notice; // under configMutex
 
     // Messages from the window thread, taken by the audio thread at its next callback, and the
     // state of every channel as of the last message.
@@ -218,6 +268,19 @@ struct FluidSynthPort::Impl {
 
     // Declared last: it stops (finishing its jobs) before anything above goes.
     std::unique_ptr<PortWorker> worker;
+    // Hands the watch of the sound path to the worker, one at a time.
+    std::unique_ptr<Ticker> watcher;
+    std::atomic<bool> watchQueued{false};
+
+    std::int64_t nextRetry = 0; // on the worker
+
+    void queueWatch() {
+        if (!watchQueued.exchange(true))
+            worker->post([this] {
+                watchQueued.store(false);
+                watch(false);
+            });
+    }
 
     std::string chosenSoundFont() const {
         std::lock_guard<std::mutex> lock(configMutex);
@@ -275,10 +338,123 @@ struct FluidSynthPort::Impl {
             grid = std::move(made);
             gridSoundFont = path;
         }
+        lossTold = false;
     }
 
-    // On the worker: opens the chosen sound system (the sound server when JACK is not there).
-    void startStream() {
+    void tell(const std::string& text) {
+        Notice told;
+        {
+            std::lock_guard<std::mutex> lock(configMutex);
+            told = notice;
+        }
+        if (told)
+            told(text);
+    }
+
+    // On the worker, after a load: a SoundFont that changed on disk gives way to the default
+    // one, which takes every channel's instrument along.
+    void replaceLostSoundFont() {
+        if (!grid || !grid->soundFontLost() || lossTold)
+            return;
+        lossTold = true;
+        const std::string lost = gridSoundFont;
+        const std::string said =
+            "The SoundFont \"" + lost + "\" has changed on disk and can no longer be read";
+        if (lost != FW_DEFAULT_SOUNDFONT && !soundFontProblem(FW_DEFAULT_SOUNDFONT)) {
+            auto made = std::make_unique<SynthGrid>(grid->sampleRate(), FW_DEFAULT_SOUNDFONT,
+                                                    SynthGrid::Samples::OnDemand);
+            if (made->loaded()) {
+                prepareFor(*made);
+                const SwitchGuard switching(this->switching);
+                {
+                    std::lock_guard<std::mutex> lock(configMutex);
+                    soundFont = FW_DEFAULT_SOUNDFONT;
+                }
+                const bool wasPlaying = playing.load();
+                stopStream();
+                adopt(std::move(made), FW_DEFAULT_SOUNDFONT);
+                if (wasPlaying)
+                    startStream();
+                tell(said + ": the default SoundFont plays instead.");
+                return;
+            }
+        }
+        tell(said + ": instruments not played yet stay silent.");
+    }
+
+    // On the worker: what the watch does at every look.
+    void watch(bool retryNow) {
+        const std::int64_t now = monotonicMicros();
+        const bool retry = retryNow || now >= nextRetry;
+        if (retry)
+            nextRetry = now + kRetryMicros;
+        const bool jackChosen = [this] {
+            std::lock_guard<std::mutex> lock(configMutex);
+            return system == AudioSystem::Jack;
+        }();
+        std::string driver;
+        bool lost = false;
+        {
+            std::lock_guard<std::mutex> lock(pathMutex);
+            if (stream) {
+                driver = stream->driverName();
+                lost = stream->lost();
+            }
+        }
+        if (playing.load() && lost) {
+            // Still usable meanwhile: a window that finds the port closed would wait to open it.
+            away.store(true);
+            stopStream();
+            startStream(false);
+            if (playing.load()) {
+                away.store(false);
+                resumeChannels();
+                tell(driver == "jack" && driverOpen() != "jack" ? kJackGoneToServer : "");
+            } else {
+                tell(driver == "jack" ? kJackGone : kSoundServerGone);
+            }
+        } else if (away.load() && retry) {
+            startStream(false);
+            if (playing.load()) {
+                away.store(false);
+                resumeChannels();
+                tell({});
+            }
+        } else if (retry && playing.load() && jackChosen && driver != "jack" &&
+                   jackServerRunning()) {
+            // JACK was chosen and has come (back): the sound moves to it.
+            const SwitchGuard switching(this->switching);
+            stopStream();
+            startStream();
+            resumeChannels();
+            if (driverOpen() == "jack")
+                tell({});
+        }
+    }
+
+    std::string driverOpen() const {
+        std::lock_guard<std::mutex> lock(pathMutex);
+        return stream ? stream->driverName() : "";
+    }
+
+    // A stream opened again plays from the channels' state: what sounded when the old one went
+    // is over, and what was sent meanwhile is in force.
+    void resumeChannels() {
+        std::lock_guard<std::mutex> lock(inboxMutex);
+        inbox.clear();
+        const std::int64_t now = monotonicMicros();
+        inbox.emplace_back(now, SynthGrid::kAllSoundsOff);
+        inbox.emplace_back(now, SynthGrid::volumeMessage(volume.load()));
+        std::vector<std::uint32_t> state;
+        for (int c = 0; c < 16; ++c)
+            channels[static_cast<std::size_t>(c)].replay(c, state);
+        for (std::uint32_t packed : state)
+            inbox.emplace_back(now, packed);
+    }
+
+    // On the worker: opens the chosen sound system (the sound server when JACK is not there;
+    // FluidSynth's own drivers only with fallbacks, as the first time).
+    void startStream(bool fallbacks = true) {
         if (playing.load())
             return;
         const bool jack = [this] {
@@ -307,7 +483,7 @@ struct FluidSynthPort::Impl {
             made = openPulseAudioStream(kSampleRate, kBufferMillis, kRequestMillis, render);
             // JACK is left out here: a client that finds no JACK server may try to start one.
             for (const char* driver : {"pipewire", "alsa"}) {
-                if (made)
+                if (made || !fallbacks)
                     break;
                 made = openFluidAudioStream(driver, kSampleRate, kFallbackPeriod, kFallbackPeriods,
                                             render);
@@ -352,7 +528,9 @@ struct FluidSynthPort::Impl {
         const int status = static_cast<int>(packed & 0xFF);
         if (status >= 0x80 && status < 0xF0)
             channels[static_cast<std::size_t>(status & 0x0F)].note(packed);
-        inbox.emplace_back(stamp, packed);
+        // With the server away nothing takes them: the channels' state is replayed instead.
+        if (playing.load())
+            inbox.emplace_back(stamp, packed);
     }
 
     // Asks the worker for the instrument a program change on this channel selects.
@@ -363,8 +541,8 @@ struct FluidSynthPort::Impl {
             bank = channels[static_cast<std::size_t>(channel)].bankSelect;
         }
         worker->post([this, bank = presetBank(channel, bank), program] {
-            if (grid)
-                grid->prepare(bank, program);
+            if (grid && !grid->prepare(bank, program))
+                replaceLostSoundFont();
         });
     }
 };
@@ -385,9 +563,13 @@ FluidSynthPort::FluidSynthPort(std::string soundFont) : impl_(std::make_unique<I
         if (!jack)
             impl->ensureGrid(kSampleRate);
     });
+    impl_->watcher = std::make_unique<Ticker>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(kWatchPeriod),
+        [impl = impl_.get()] { impl->queueWatch(); });
 }
 
 FluidSynthPort::~FluidSynthPort() {
+    impl_->watcher.reset();
     impl_->worker.reset();
     // The stream's thread renders from the grid: it stops first.
     impl_->stopStream();
@@ -399,7 +581,7 @@ std::string FluidSynthPort::name() const {
 }
 
 bool FluidSynthPort::open() {
-    if (impl_->playing.load())
+    if (impl_->playing.load() || impl_->away.load())
         return true;
     // The sound comes back by itself once the SoundFont or the sound system has changed; the
     // window does not wait for that.
@@ -411,7 +593,7 @@ bool FluidSynthPort::open() {
 }
 
 bool FluidSynthPort::usable() const {
-    return impl_->playing.load();
+    return impl_->playing.load() || impl_->away.load();
 }
 
 bool FluidSynthPort::send(std::uint32_t packed) {
@@ -419,7 +601,7 @@ bool FluidSynthPort::send(std::uint32_t packed) {
 }
 
 bool FluidSynthPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
-    if (!impl_->playing.load())
+    if (!usable())
         return false;
     // Clock, start and stop are for other programs; the synthesizer has no use for them.
     if (isSystemRealtime(static_cast<int>(packed & 0xFF)))
@@ -454,7 +636,8 @@ void FluidSynthPort::reset() {
 void FluidSynthPort::setSoundFont(std::string path, Done done) {
     impl_->worker->post([impl = impl_.get(), path = std::move(path), done = std::move(done)] {
         std::optional<std::string> error = soundFontProblem(path);
-        if (!error && !(impl->grid && impl->gridSoundFont == path)) {
+        if (!error &&
+            !(impl->grid && impl->gridSoundFont == path && !impl->grid->soundFontLost())) {
             const int rate = impl->grid ? impl->grid->sampleRate() : kSampleRate;
             auto made = std::make_unique<SynthGrid>(rate, path, SynthGrid::Samples::OnDemand);
             if (!made->loaded()) {
@@ -520,8 +703,8 @@ void FluidSynthPort::preload(int program) {
         if (std::find(impl->preloaded.begin(), impl->preloaded.end(), program) ==
             impl->preloaded.end())
             impl->preloaded.push_back(program);
-        if (impl->grid)
-            impl->grid->prepare(0, program);
+        if (impl->grid && !impl->grid->prepare(0, program))
+            impl->replaceLostSoundFont();
     });
 }
 
@@ -532,6 +715,16 @@ void FluidSynthPort::setVolume(int percent) {
 }
 
 void FluidSynthPort::waitUntilSettled() {
+    impl_->worker->waitUntilIdle();
+}
+
+void FluidSynthPort::setNotice(Notice notice) {
+    std::lock_guard<std::mutex> lock(impl_->configMutex);
+    impl_->notice = std::move(notice);
+}
+
+void FluidSynthPort::checkSoundPath() {
+    impl_->worker->post([impl = impl_.get()] { impl->watch(true); });
     impl_->worker->waitUntilIdle();
 }
 

@@ -16,6 +16,11 @@ namespace fw {
 // sent with whatever the audio period; the period can then be long enough for an idle program to
 // cost next to nothing.
 //
+// The sound path is watched four times a second: a sound server or JACK server that goes away
+// is noticed, the sound moves from JACK to the sound server where one runs, and comes back by
+// itself, every channel where it stood, once the server chosen answers again (asked every
+// second).
+//
 // Only the samples of the instruments played are loaded, by a worker thread of the port's own:
 // a program change asks for its instrument when it is sent and takes effect once it is loaded
 // (at once for an instrument played before). Changing the SoundFont or the sound system also
@@ -25,6 +30,9 @@ public:
     enum class AudioSystem { SoundServer, Jack };
     // Told the outcome on the worker thread: an error text, or nothing when all went well.
     using Done = std::function<void(std::optional<std::string> error)>;
+    // Told on the worker thread what happened to the sound by itself (a server gone or back, a
+    // SoundFont that can no longer be read); an empty text when all is well again.
+    using Notice = std::function<void(const std::string& text)>;
 
     explicit FluidSynthPort(std::string soundFont = FW_DEFAULT_SOUNDFONT);
     ~FluidSynthPort() override;
@@ -45,6 +53,9 @@ public:
     void setVolume(int percent);
     // Waits until every change asked for so far is done (tests, benches).
     void waitUntilSettled();
+    void setNotice(Notice notice);
+    // Runs the watch of the sound path now, asking a server away at once (tests).
+    void checkSoundPath();
 
     std::string name() const override;
     bool open() override;
@@ -53,7 +64,8 @@ public:
     bool sendAt(std::uint32_t packed, std::int64_t monoMicros) override;
     void reset() override;
 
-    // The audio driver that opened ("pulseaudio", "alsa", ...), empty while closed.
+    // The audio driver that opened ("pulseaudio", "alsa", ...), empty while closed or while the
+    // server is away.
     std::string driverName() const;
     // From a message's time stamp to its sound, in milliseconds; 0 while closed.
     double latencyMillis() const;

@@ -1,4 +1,5 @@
 #include "engine/audio_stream.h"
+#include "engine/client_name.h"
 #include "engine/clock.h"
 #include "engine/realtime_scope.h"
 
@@ -31,7 +32,7 @@ public:
             jack_set_error_function(quietJackError);
             jack_set_info_function(quietJackError);
         });
-        client_ = jack_client_open("Fretwright", JackNoStartServer, nullptr);
+        client_ = jack_client_open(ownClientName("audio").c_str(), JackNoStartServer, nullptr);
         return client_ != nullptr;
     }
 
@@ -45,6 +46,8 @@ public:
             return false;
         jack_set_process_callback(client_, &JackAudioStream::process, this);
         jack_set_xrun_callback(client_, &JackAudioStream::xrun, this);
+        jack_on_shutdown(
+            client_, [](void* self) { static_cast<JackAudioStream*>(self)->lost_ = true; }, this);
         const auto period = jack_get_buffer_size(client_);
         bufferMillis_ = 1000.0 * period / sampleRate();
         if (jack_activate(client_) != 0)
@@ -64,6 +67,7 @@ public:
     std::string driverName() const override { return "jack"; }
     double bufferMillis() const override { return bufferMillis_; }
     std::int64_t underruns() const override { return xruns_.load(); }
+    bool lost() const override { return lost_.load(); }
 
 private:
     static int process(jack_nframes_t frames, void* self) {
@@ -85,6 +89,7 @@ private:
     Render render_;
     double bufferMillis_ = 0;
     std::atomic<std::int64_t> xruns_{0};
+    std::atomic<bool> lost_{false};
 };
 
 } // namespace

@@ -118,7 +118,7 @@ bool JackMidiInput::open(Handler handler) {
     Impl& im = *impl_;
     im.close();
     im.handler = std::move(handler);
-    im.client = openJackClient(kVirtualPortName);
+    im.client = openJackClient(ownClientName("in").c_str());
     if (!im.client)
         return false;
     im.port = jack_port_register(im.client, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
@@ -150,7 +150,7 @@ void JackMidiInput::close() {
 
 std::vector<std::string> jackMidiSources() {
     std::vector<std::string> names;
-    jack_client_t* client = openJackClient(kVirtualPortName);
+    jack_client_t* client = openJackClient(ownClientName("list").c_str());
     if (!client)
         return names;
     if (const char** ports =

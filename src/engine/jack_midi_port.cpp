@@ -26,7 +26,9 @@ constexpr std::size_t kRingEntries = 4096;
 constexpr std::size_t kPendingCapacity = 4096;
 constexpr std::int64_t kLongestFlushMicros = 250000;
 
-enum class Kind : std::uint32_t { Message, DropStatus, DropNotes };
+// AtOnce: a message for the first frame of the next period, not a latency after its stamp (the
+// silence of a reset).
+enum class Kind : std::uint32_t { Message, DropStatus, DropNotes, AtOnce };
 
 // What the senders hand to the process callback. For a message waiting in the callback, `at` is
 // the monotonic time of its frame.
@@ -45,6 +47,8 @@ struct JackMidiPort::Impl {
     jack_ringbuffer_t* ring = nullptr;
     std::mutex sendMutex; // between senders only; the process callback takes no lock
     std::atomic<bool> gone{false};
+    bool opened = false;
+    std::atomic<int> reopenings{0};
     std::atomic<std::int64_t> late{0};
     std::atomic<std::int64_t> latency{0};
     std::atomic<std::size_t> waiting{0}; // messages still in the callback after its last period
@@ -107,6 +111,9 @@ struct JackMidiPort::Impl {
                 auto keep = std::remove_if(pending.begin(), pending.begin() + pendingCount,
                                            [](const Entry& w) { return (w.packed & 0xFF) < 0xF0; });
                 pendingCount = static_cast<std::size_t>(keep - pending.begin());
+            } else if (e.kind == Kind::AtOnce) {
+                e.at = start;
+                insert(e);
             } else {
                 e.at += delay;
                 if (e.at < start) {
@@ -174,7 +181,7 @@ bool JackMidiPort::open() {
     if (usable())
         return true;
     impl_->close();
-    jack_client_t* client = openJackClient(kVirtualPortName);
+    jack_client_t* client = openJackClient(ownClientName().c_str());
     if (!client)
         return false;
     impl_->client = client;
@@ -199,7 +206,14 @@ bool JackMidiPort::open() {
         impl_->close();
         return false;
     }
+    if (impl_->opened)
+        ++impl_->reopenings;
+    impl_->opened = true;
     return true;
+}
+
+int JackMidiPort::reopenings() const {
+    return impl_->reopenings.load();
 }
 
 bool JackMidiPort::usable() const {
@@ -222,9 +236,13 @@ void JackMidiPort::reset() {
     impl_->push({0, 0, Kind::DropNotes});
     const std::int64_t now = monotonicMicros();
     for (int ch = 0; ch < 16; ++ch) {
-        impl_->push({now, packShortMessage(0xB0 | ch, 120, 0), Kind::Message});
-        impl_->push({now, packShortMessage(0xB0 | ch, 123, 0), Kind::Message});
+        impl_->push({now, packShortMessage(0xB0 | ch, 120, 0), Kind::AtOnce});
+        impl_->push({now, packShortMessage(0xB0 | ch, 123, 0), Kind::AtOnce});
     }
+}
+
+std::int64_t JackMidiPort::latencyMicros() const {
+    return usable() ? impl_->latency.load(std::memory_order_relaxed) : 0;
 }
 
 void JackMidiPort::dropPending(int status) {

@@ -23,6 +23,8 @@ public:
     bool sendAt(std::uint32_t packed, std::int64_t monoMicros) override;
     void reset() override;
     void dropPending(int status) override;
+    int reopenings() const override;
+    std::int64_t latencyMicros() const override;
 
     // From a message's time stamp to its frame, in milliseconds; 0 until the first period.
     double latencyMillis() const;

@@ -31,6 +31,12 @@ public:
     // Drops the messages with this status byte whose time has not come yet (the clocks still
     // due when the clock stops).
     virtual void dropPending(int status) { (void)status; }
+    // Times the output opened again after it had been lost (a server that went and came back).
+    // The receiver then starts from nothing and must be told the instruments again.
+    virtual int reopenings() const { return 0; }
+    // The constant latency after its stamp at which a stamped message sounds (0 for an output
+    // that sends at once), so that a beat due at a given moment can be sent that much earlier.
+    virtual std::int64_t latencyMicros() const { return 0; }
 };
 
 inline std::uint32_t packShortMessage(int status, int data1, int data2) {

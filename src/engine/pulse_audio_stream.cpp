@@ -61,13 +61,20 @@ public:
     std::string driverName() const override { return "pulseaudio"; }
     double bufferMillis() const override { return grantedMillis_.load(); }
     std::int64_t underruns() const override { return underruns_.load(); }
+    bool lost() const override { return lost_.load(); }
 
 private:
-    static void signal(pa_context*, void* self) {
-        pa_threaded_mainloop_signal(static_cast<PulseAudioStream*>(self)->loop_, 0);
+    static void signal(pa_context* c, void* self) {
+        auto* me = static_cast<PulseAudioStream*>(self);
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(c)))
+            me->lost_ = true; // the server ended or dropped us
+        pa_threaded_mainloop_signal(me->loop_, 0);
     }
-    static void streamSignal(pa_stream*, void* self) {
-        pa_threaded_mainloop_signal(static_cast<PulseAudioStream*>(self)->loop_, 0);
+    static void streamSignal(pa_stream* s, void* self) {
+        auto* me = static_cast<PulseAudioStream*>(self);
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(s)))
+            me->lost_ = true;
+        pa_threaded_mainloop_signal(me->loop_, 0);
     }
     static void underflow(pa_stream*, void* self) {
         auto* me = static_cast<PulseAudioStream*>(self);
@@ -240,6 +247,7 @@ private:
     std::vector<float> left_;
     std::vector<float> right_;
     std::atomic<std::int64_t> underruns_{0};
+    std::atomic<bool> lost_{false};
     std::uint64_t written_ = 0; // bytes, on the stream's thread
     bool priorityAsked_ = false;
 };

@@ -1,6 +1,8 @@
 #include "engine/qt_midi_sync_group.h"
 
 #include "engine/clock.h"
+#include "engine/jack_session.h"
+#include "engine/midi_output.h"
 #include "files/settings.h"
 
 #include <QGridLayout>
@@ -13,6 +15,10 @@ namespace fw {
 namespace {
 
 constexpr const char* kSendClockSetting = "send-midi-clock";
+constexpr const char* kFollowTransportSetting = "follow-jack-transport";
+// How often the window looks for the transport's beats: well inside the time they are told
+// ahead.
+constexpr int kTransportPollMs = 5;
 // No clock for this long and the group says it is waiting for one.
 constexpr std::int64_t kClockSilenceMicros = 1000000;
 
@@ -49,6 +55,9 @@ MidiSyncGroup::MidiSyncGroup(MidiOutput& output, Settings& settings,
     showInputs(inputKey_);
     stateTimer_.setInterval(250);
     connect(&stateTimer_, &QTimer::timeout, this, &MidiSyncGroup::updateState);
+    transportTimer_.setTimerType(Qt::PreciseTimer);
+    transportTimer_.setInterval(kTransportPollMs);
+    connect(&transportTimer_, &QTimer::timeout, this, &MidiSyncGroup::takeTransportEvents);
 }
 
 MidiSyncGroup::~MidiSyncGroup() {
@@ -75,11 +84,16 @@ void MidiSyncGroup::build() {
     FollowMidiClock = new QCheckBox("Follow MIDI Clock", this);
     FollowMidiClock->setObjectName("FollowMidiClock");
     layout->addWidget(FollowMidiClock, 2, 0, 1, 2);
+    FollowJackTransport = new QCheckBox("Follow JACK Transport", this);
+    FollowJackTransport->setObjectName("FollowJackTransport");
+    FollowJackTransport->setToolTip("Play on the beats of a running JACK server's transport, at "
+                                    "its timebase master's tempo, while it rolls");
+    layout->addWidget(FollowJackTransport, 3, 0, 1, 2);
     MidiInputState = new QLabel(this);
     MidiInputState->setObjectName("MidiInputState");
     MidiInputState->setWordWrap(true);
     MidiInputState->hide(); // takes room only when it has something to say
-    layout->addWidget(MidiInputState, 3, 0, 1, 2);
+    layout->addWidget(MidiInputState, 4, 0, 1, 2);
 
     connect(SendMidiClock, &QCheckBox::clicked, this, [this](bool on) {
         clockOut_.setSending(on);
@@ -88,19 +102,93 @@ void MidiSyncGroup::build() {
     });
     connect(MidiInputList, &QComboBox::activated, this, &MidiSyncGroup::chooseInput);
     connect(FollowMidiClock, &QCheckBox::clicked, this, [this](bool on) {
-        follower_ = MidiClockFollower{};
         if (on)
-            stateTimer_.start();
-        else
-            stateTimer_.stop();
-        updateState();
-        emit followingChanged(on);
+            setFollowJackTransport(false);
+        setFollowMidiClock(on);
     });
+    connect(FollowJackTransport, &QCheckBox::clicked, this, [this](bool on) {
+        if (on)
+            setFollowMidiClock(false);
+        setFollowJackTransport(on);
+        settings_.setValue(kFollowTransportSetting,
+                           on ? std::optional<std::string>("1") : std::nullopt);
+    });
+}
+
+void MidiSyncGroup::setFollowMidiClock(bool on) {
+    {
+        const QSignalBlocker block(FollowMidiClock);
+        FollowMidiClock->setChecked(on);
+    }
+    follower_ = MidiClockFollower{};
+    updateTransport();
+}
+
+void MidiSyncGroup::setFollowJackTransport(bool on) {
+    {
+        const QSignalBlocker block(FollowJackTransport);
+        FollowJackTransport->setChecked(on);
+    }
+    updateTransport();
+}
+
+void MidiSyncGroup::setOwnBeatMillis(int ms) {
+    if (ms > 0)
+        transport_.setOwnBpm(60000.0 / ms);
+}
+
+void MidiSyncGroup::updateTransport() {
+    const bool wanted = FollowJackTransport->isChecked();
+    if (wanted && !transport_.alive()) {
+        // A server started, or one that went away came back.
+        transport_.close();
+        if (jackServerMayRun())
+            transport_.open();
+    } else if (!wanted && transport_.isOpen()) {
+        transport_.close();
+    }
+    followingTransport_ = wanted && transport_.alive();
+    if (followingTransport_)
+        transportTimer_.start();
+    else
+        transportTimer_.stop();
+    if (!followingTransport_)
+        transportBpm_ = 0;
+    if (following() || wanted)
+        stateTimer_.start();
+    else
+        stateTimer_.stop();
+    showState();
+    const bool now = followingAny();
+    if (now != announcedFollowing_) {
+        announcedFollowing_ = now;
+        emit followingChanged(now);
+    }
+}
+
+void MidiSyncGroup::takeTransportEvents() {
+    JackTransportFollower::Event e;
+    while (transport_.next(e)) {
+        if (e.kind == JackTransportFollower::Event::Kind::Stopped) {
+            emit clockStopped();
+            continue;
+        }
+        if (e.kind == JackTransportFollower::Event::Kind::Withdrawn) {
+            emit beatWithdrawn();
+            continue;
+        }
+        transportBpm_ = e.bpm;
+        // Sent early by the output's latency, so that the notes sound on JACK's beat.
+        const MidiPort* port = output_.port();
+        emit beatDue(e.monoMicros - (port ? port->latencyMicros() : 0));
+    }
 }
 
 void MidiSyncGroup::restoreSettings() {
     if (settings_.value(kSendClockSetting) == "1" && !SendMidiClock->isChecked())
         SendMidiClock->click();
+    if (settings_.value(kFollowTransportSetting) == "1" && !FollowJackTransport->isChecked())
+        FollowJackTransport->click();
     const std::optional<std::string> key = readInputChoice(settings_);
     if (!key)
         return;
@@ -188,6 +276,8 @@ void MidiSyncGroup::heard(const QByteArray& bytes, qint64 monoMicros) {
 void MidiSyncGroup::afterBeat(std::int64_t beatMicros, std::int64_t periodMicros) {
     if (const auto bpm = following() ? follower_.bpm() : std::nullopt)
         periodMicros = static_cast<std::int64_t>(60e6 / *bpm);
+    else if (followingTransport_ && transportBpm_ > 0)
+        periodMicros = static_cast<std::int64_t>(60e6 / transportBpm_);
     clockOut_.beat(beatMicros, periodMicros);
 }
 
@@ -196,9 +286,16 @@ void MidiSyncGroup::shutDown() {
     if (input_)
         input_->close();
     stateTimer_.stop();
+    transportTimer_.stop();
+    transport_.close();
 }
 
 std::optional<std::string> MidiSyncGroup::followedTempoText() const {
+    if (followingTransport_) {
+        // Without a timebase master the "T" bar's tempo, which the box shows anyway.
+        const double bpm = transport_.masterBpm();
+        return bpm > 0 ? std::optional(bpmText(bpm)) : std::nullopt;
+    }
     if (!following())
         return std::nullopt;
     const auto bpm = follower_.bpm();
@@ -206,7 +303,28 @@ std::optional<std::string> MidiSyncGroup::followedTempoText() const {
 }
 
 void MidiSyncGroup::updateState() {
+    // The server may have gone away, or started.
+    if ((FollowJackTransport->isChecked() && !transport_.alive()) ||
+        (followingTransport_ && !transport_.alive()))
+        updateTransport();
+    else
+        showState();
+}
+
+void MidiSyncGroup::showState() {
     QString state = inputProblem_;
+    if (FollowJackTransport->isChecked()) {
+        const double bpm = transport_.masterBpm();
+        if (!followingTransport_)
+            state = "No JACK server runs.";
+        else if (!transport_.rolling())
+            state = "JACK transport stopped.";
+        else if (bpm > 0)
+            state = QString("Following JACK transport at %1.")
+                        .arg(QString::fromStdString(bpmText(bpm)));
+        else
+            state = "Following JACK transport (no timebase master).";
+    }
     if (state.isEmpty() && following()) {
         const auto last = follower_.lastClock();
         const auto bpm = follower_.bpm();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/jack_transport.h"
 #include "engine/midi_clock.h"
 #include "engine/midi_inputs.h"
 
@@ -19,9 +20,11 @@ namespace fw {
 class MidiOutput;
 class Settings;
 
-// The "MIDI Clock" group of the "Config" tab: "Send MIDI Clock" to the MIDI output, and the
-// "MIDI Input" whose clock the sequencer follows with "Follow MIDI Clock". The main window acts
-// on its signals (the beat timer, "Silence", the "Tempo" box) and calls afterBeat() on every beat.
+// The "MIDI Clock" group of the "Config" tab: "Send MIDI Clock" to the MIDI output, the
+// "MIDI Input" whose clock the sequencer follows with "Follow MIDI Clock", and "Follow JACK
+// Transport", which makes the sequencer beat on JACK's beats while the transport rolls (the two
+// exclude each other). The main window acts on its signals (the beat timer, "Silence", the
+// "Tempo" box) and calls afterBeat() on every beat.
 class MidiSyncGroup : public QGroupBox {
     Q_OBJECT
 public:
@@ -41,12 +44,18 @@ public:
     // At the end of the program: Stop to the output and the input closed, the choices kept.
     void shutDown();
     bool following() const { return FollowMidiClock->isChecked(); }
+    // The sequencer takes its beats from here: MIDI clock, or a JACK server's transport.
+    bool followingAny() const { return following() || followingTransport_; }
+    // The tempo of the program's own beat, which the transport is followed at without a
+    // timebase master.
+    void setOwnBeatMillis(int ms);
     // While following: the tempo measured from the clocks, as the "Tempo" box shows it.
     std::optional<std::string> followedTempoText() const;
 
     QCheckBox* SendMidiClock = nullptr;
     QComboBox* MidiInputList = nullptr;
     QCheckBox* FollowMidiClock = nullptr;
+    QCheckBox* FollowJackTransport = nullptr;
     QLabel* MidiInputState = nullptr;
 
 signals:
@@ -56,6 +65,8 @@ signals:
     void beatDue(qint64 monoMicros);
     // The followed clock said Stop.
     void clockStopped();
+    // The beat asked for last is not to come.
+    void beatWithdrawn();
 
 private:
     void build();
@@ -64,6 +75,13 @@ private:
     void openInput(int row);
     void heard(const QByteArray& bytes, qint64 monoMicros);
     void updateState();
+    void showState();
+    void setFollowMidiClock(bool on);
+    void setFollowJackTransport(bool on);
+    // Opens or closes the transport's client as the box and the server say; tells the window
+    // when the sequencer's source of beats changed.
+    void updateTransport();
+    void takeTransportEvents();
 
     MidiOutput& output_;
     Settings& settings_;
@@ -74,6 +92,11 @@ private:
     MidiClockOut clockOut_;
     MidiClockFollower follower_;
     QTimer stateTimer_;
+    JackTransportFollower transport_;
+    QTimer transportTimer_; // takes the transport's events while it is followed
+    bool followingTransport_ = false;
+    double transportBpm_ = 0; // the tempo of the last beat of the transport
+    bool announcedFollowing_ = false;
 };
 
 } // namespace fw

@@ -64,6 +64,19 @@ SoundGroup::SoundGroup(Settings& settings, Prompts& prompts, Hooks hooks, QWidge
     grid->setColumnStretch(1, 1);
     showSoundFont(FW_DEFAULT_SOUNDFONT);
 
+    if (FluidSynthPort* synth = hooks_.synth()) {
+        QPointer<SoundGroup> self(this);
+        synth->setNotice([self](const std::string& text) {
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, text] {
+                    if (self)
+                        self->soundChanged(text);
+                },
+                Qt::QueuedConnection);
+        });
+    }
+
     connect(ChooseSoundFont, &QPushButton::clicked, this, &SoundGroup::ChooseSoundFontClick);
     connect(DefaultSoundFont, &QPushButton::clicked, this, &SoundGroup::DefaultSoundFontClick);
     connect(SynthVolume, &QSlider::valueChanged, this, [this](int percent) {
@@ -172,7 +185,23 @@ void SoundGroup::useSoundFont(const std::string& path, bool remembered) {
     });
 }
 
+void SoundGroup::soundChanged(const std::string& text) {
+    note(QString::fromStdString(text));
+    FluidSynthPort* synth = hooks_.synth();
+    if (!synth)
+        return;
+    // The default SoundFont stands in for one that can no longer be read; the choice kept in
+    // the settings stays, for the file may come back.
+    const std::string playing = synth->soundFont();
+    if (playing != shownSoundFont_) {
+        showSoundFont(playing);
+        if (hooks_.soundFontInUse)
+            hooks_.soundFontInUse(playing);
+    }
+}
+
 void SoundGroup::showSoundFont(const std::string& path) {
+    shownSoundFont_ = path;
     SoundFontName->setText(fileNameOf(path));
     SoundFontName->setToolTip(QString::fromStdString(path));
 }

@@ -58,12 +58,15 @@ signals:
 private:
     void useSoundFont(const std::string& path, bool remembered);
     void showSoundFont(const std::string& path);
+    // What the synthesizer told of itself: a server gone or back, a SoundFont replaced.
+    void soundChanged(const std::string& text);
     void chooseAudioSystem(bool jack);
     void note(const QString& text);
 
     Settings& settings_;
     Prompts& prompts_;
     Hooks hooks_;
+    std::string shownSoundFont_;
 };
 
 } // namespace fw

@@ -6,7 +6,7 @@
 namespace fw {
 
 // The real-time callbacks of the program.
-enum class RealtimeWork { Sound, JackMidiOut, JackMidiIn, Count };
+enum class RealtimeWork { Sound, JackMidiOut, JackMidiIn, JackTransport, Count };
 
 // The callback this thread is in, if any (sound rendering, a JACK period). Nothing in the
 // program reads it; a watcher in the benches counts the allocations, frees and locks that a

@@ -1,13 +1,13 @@
 #include "engine/rtmidi_port.h"
 
 #include "engine/alsa_quiet.h"
+#include "engine/client_name.h"
 #include "engine/clock.h"
 #include "engine/jack_session.h"
 
 #include <rtmidi/RtMidi.h>
 
 #include <cstdarg>
-#include <regex>
 #include <unistd.h>
 
 namespace fw {
@@ -28,7 +28,10 @@ template <typename Client> std::unique_ptr<Client> makeClient(MidiSystem system)
         return nullptr;
     try {
         auto api = system == MidiSystem::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
-        auto client = std::make_unique<Client>(api, kVirtualPortName);
+        // RtMidi's JACK clients only list the ports: beside the program's own they are a second
+        // client of the session.
+        auto client = std::make_unique<Client>(
+            api, system == MidiSystem::Jack ? ownClientName("list") : ownClientName());
         client->setErrorCallback(quietRtMidi, nullptr);
         return client;
     } catch (const RtMidiError&) {
@@ -40,11 +43,6 @@ template <typename Client> std::unique_ptr<Client> makeClient(MidiSystem system)
 
 std::unique_ptr<RtMidiIn> makeAlsaMidiIn() {
     return makeClient<RtMidiIn>(MidiSystem::Alsa);
-}
-
-bool isOwnMidiPort(const std::string& name) {
-    static const std::regex own(std::string("^") + kVirtualPortName + "(-[0-9]+)?:");
-    return std::regex_search(name, own);
 }
 
 RtMidiPort::RtMidiPort(MidiSystem system, std::string portName)

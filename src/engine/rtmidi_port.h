@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/client_name.h"
 #include "engine/midi_port.h"
 #include "engine/scheduled_sends.h"
 
@@ -58,10 +59,6 @@ bool openRtMidiPort(RtMidi& client, const std::string& portName, const std::stri
 // An ALSA sequencer client for input, quiet on failure; null where the sequencer cannot be
 // reached.
 std::unique_ptr<RtMidiIn> makeAlsaMidiIn();
-
-// True for a port of the program's own ("Fretwright:..." or, as JACK numbers a second client of
-// the same name, "Fretwright-01:..."), which the lists leave out.
-bool isOwnMidiPort(const std::string& name);
 
 // The system's MIDI output ports, without the program's own virtual port: the ALSA sequencer's,
 // and JACK's when a JACK server runs. Empty when there is no MIDI system to ask.

@@ -1,6 +1,7 @@
 #include "engine/synth_grid.h"
 
 #include "engine/fluid_synth_port.h"
+#include "engine/held_soundfont.h"
 
 #include <fluidsynth.h>
 
@@ -106,6 +107,9 @@ bool SynthGrid::makeLane(int i) {
 }
 
 void SynthGrid::loadOnDemand(const std::string& soundFont) {
+    held_ = HeldSoundFont::open(soundFont);
+    if (!held_)
+        return;
     keeper_ = std::make_unique<Keeper>();
     keeper_->settings = newSynthSettings(sampleRate_, samples_);
     // The keeper never sounds: one voice and no effects keep it small.
@@ -114,7 +118,10 @@ void SynthGrid::loadOnDemand(const std::string& soundFont) {
     keeper_->synth = new_fluid_synth(keeper_->settings);
     if (!keeper_->synth)
         return;
-    keeper_->sfontId = fluid_synth_sfload(keeper_->synth, soundFont.c_str(), 0);
+    // Tried before the synthesizer's own loader, which would open the file by its path.
+    if (fluid_sfloader_t* loader = HeldSoundFont::newLoader(keeper_->settings))
+        fluid_synth_add_sfloader(keeper_->synth, loader);
+    keeper_->sfontId = fluid_synth_sfload(keeper_->synth, held_->name().c_str(), 0);
     if (keeper_->sfontId == FLUID_FAILED)
         return;
     fluid_sfont_t* sfont = fluid_synth_get_sfont_by_id(keeper_->synth, keeper_->sfontId);
@@ -125,7 +132,7 @@ void SynthGrid::loadOnDemand(const std::string& soundFont) {
         fluid_sfloader_t* loader = new_fluid_sfloader(lendSoundFont, delete_fluid_sfloader);
         fluid_sfloader_set_data(loader, sfont);
         fluid_synth_add_sfloader(lane.synth, loader);
-        lane.sfontId = fluid_synth_sfload(lane.synth, soundFont.c_str(), 0);
+        lane.sfontId = fluid_synth_sfload(lane.synth, held_->name().c_str(), 0);
         if (lane.sfontId == FLUID_FAILED)
             return;
     }
@@ -155,12 +162,19 @@ SynthGrid::~SynthGrid() {
     keeper_.reset();
 }
 
-void SynthGrid::prepare(int bank, int program) {
+bool SynthGrid::prepare(int bank, int program) {
     if (!loaded_ || !keeper_ || bank < 0 || bank >= kBanks || program < 0 || program > 127)
-        return;
+        return true;
     auto& entry = selected_[bank * 128 + program];
     if (entry.load(std::memory_order_acquire) != kNotPrepared)
-        return;
+        return !soundFontLost();
+    // FluidSynth parses the file again for each load and trusts what it parsed at the start: a
+    // file changed since could leave an instrument with samples that were never read.
+    if (soundFontLost() || !held_->unchanged()) {
+        lost_.store(true, std::memory_order_release);
+        entry.store(kNoInstrument, std::memory_order_release);
+        return false;
+    }
     // The instrument a program change falls back to when the SoundFont lacks the one asked for:
     // the same program of bank 0, or the first drum kit.
     fluid_sfont_t* sfont = fluid_synth_get_sfont_by_id(keeper_->synth, keeper_->sfontId);
@@ -177,9 +191,17 @@ void SynthGrid::prepare(int bank, int program) {
         // Loading takes a while; the audio thread meanwhile renders and lets program changes
         // wait rather than wait for this lock.
         std::lock_guard<std::mutex> lock(presetMutex_);
-        fluid_synth_pin_preset(keeper_->synth, keeper_->sfontId, choice >> 8, choice & 0xFF);
+        const bool pinned = fluid_synth_pin_preset(keeper_->synth, keeper_->sfontId, choice >> 8,
+                                                   choice & 0xFF) == FLUID_OK;
+        // A load that failed part way leaves samples marked as loaded that hold nothing: no
+        // instrument of this file is selected any more.
+        if (!pinned || !held_->unchanged()) {
+            lost_.store(true, std::memory_order_release);
+            choice = kNoInstrument;
+        }
     }
     entry.store(choice, std::memory_order_release);
+    return !soundFontLost();
 }
 
 bool SynthGrid::prepared(int bank, int program) const {

@@ -9,6 +9,8 @@
 
 namespace fw {
 
+class HeldSoundFont;
+
 // The built-in synthesizer, placing every message at a given output frame. FluidSynth starts a
 // note only at the start of one of its 64-frame blocks, which would move picks by up to 1.5 ms
 // against each other. So four synthesizers share one SoundFont with their blocks 16 frames apart:
@@ -19,6 +21,10 @@ namespace fw {
 // asked for with prepare(), which loads them on the calling thread. A program change waits in
 // its queue until its instrument is prepared, so the audio thread never reads a SoundFont file.
 // A grid for offline rendering loads every sample at once and needs no preparing.
+//
+// The file stays open while the grid lives, so that one deleted meanwhile still serves. Once it
+// has changed (cut short, rewritten), nothing more is loaded from it: the instruments loaded
+// play on, others select no instrument, and soundFontLost() tells the owner to replace the grid.
 class SynthGrid {
 public:
     static constexpr int kLanes = 4;
@@ -57,8 +63,10 @@ public:
 
     // Loads the samples of the instrument that a program change to (bank, program) selects, so
     // that such program changes take effect. Not on the audio thread; any other thread may call.
-    void prepare(int bank, int program);
+    // False when the SoundFont can no longer be read.
+    bool prepare(int bank, int program);
     bool prepared(int bank, int program) const;
+    bool soundFontLost() const { return lost_.load(std::memory_order_acquire); }
 
 private:
     struct Lane;
@@ -79,6 +87,8 @@ private:
     bool loaded_ = false;
     // The synthesizer that owns the SoundFont when samples load on demand: it holds the
     // instruments prepared so far, and its samples stay loaded while the grid lives.
+    std::shared_ptr<HeldSoundFont> held_;
+    std::atomic<bool> lost_{false};
     struct Keeper;
     std::unique_ptr<Keeper> keeper_;
     std::mutex presetMutex_; // SoundFont bookkeeping, shared by the keeper and the lanes

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -189,6 +190,34 @@ int followLinks(const std::string& name, std::string& out) {
 }
 } // namespace
 
+namespace {
+namespace fs = std::filesystem;
+
+// Temporary files are named target + this + six random characters.
+constexpr std::string_view kTempMark = ".fwsave-";
+
+// A save that was killed (a power cut, SIGKILL) leaves its temporary file, of up to the size of
+// the whole file; the next save of the same file removes it. One being written holds a lock.
+void removeStaleTemps(const std::string& target) {
+    const fs::path path(target);
+    const std::string prefix = path.filename().string() + std::string(kTempMark);
+    std::error_code ec;
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0 ||
+            !entry.is_regular_file(ec) || entry.is_symlink(ec))
+            continue;
+        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(entry.path().c_str());
+        ::close(fd);
+    }
+}
+} // namespace
+
 ReplacingFileWriter::ReplacingFileWriter(const std::string& target) : name_(target) {
     if (name_.empty()) {
         error_ = "Cannot create file: no file name was given.";
@@ -241,12 +270,15 @@ void ReplacingFileWriter::openTarget() {
         fail(EACCES);
         return;
     }
-    std::string pattern = target_ + ".XXXXXX";
+    removeStaleTemps(target_);
+    std::string pattern = target_ + std::string(kTempMark) + "XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         fail(errno);
         return;
     }
+    // Held while it is written, so that a save of the same file meanwhile leaves it alone.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     temp_ = pattern;
     // mkstemp makes the file private: keep the mode (and, for root, the owner) of the file
     // being replaced, or give a new one the usual mode under the umask.

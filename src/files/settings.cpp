@@ -21,9 +21,30 @@ bool isCleanValue(const std::string& text) {
 
 Settings::Settings(std::string path) : path_(std::move(path)) {
     const LineFileRead read = readLineFile(path_, kLargestSettingsFile);
-    if (!read.ok())
-        return;
-    for (const std::string& line : read.lines) {
+    if (read.ok())
+        take(read.lines);
+}
+
+std::optional<Settings> Settings::readInMemory(const std::string& path, std::string& error) {
+    const LineFileRead read = readLineFile(path, kLargestSettingsFile);
+    if (!read.ok()) {
+        error = read.error;
+        return std::nullopt;
+    }
+    Settings settings;
+    settings.take(read.lines);
+    return settings;
+}
+
+std::vector<std::string> Settings::lines() const {
+    std::vector<std::string> lines;
+    for (const auto& [k, v] : values_)
+        lines.push_back(k + "=" + v);
+    return lines;
+}
+
+void Settings::take(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
         const auto equals = line.find('=');
         if (equals == std::string::npos || equals == 0)
             continue;
@@ -52,12 +73,16 @@ std::optional<std::string> Settings::setValue(const std::string& key,
         return std::nullopt;
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
-    if (!folder.empty())
-        std::filesystem::create_directories(folder, ec);
-    std::vector<std::string> lines;
-    for (const auto& [k, v] : values_)
-        lines.push_back(k + "=" + v);
-    return writeLineFileAtomically(path_, lines);
+    std::optional<std::string> error;
+    // The folder's own failure names the cause (a read-only home, say).
+    if (!folder.empty() && !std::filesystem::create_directories(folder, ec) && ec)
+        error = "Cannot create folder " + folder.string() + ": " + ec.message();
+    else
+        error = writeLineFileAtomically(path_, lines());
+    if (error && !failing_ && onWriteError_)
+        onWriteError_(*error);
+    failing_ = error.has_value();
+    return error;
 }
 
 } // namespace fw

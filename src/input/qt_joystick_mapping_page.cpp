@@ -463,6 +463,11 @@ bool JoystickMappingPage::loadJoystickConfig(const std::string& preselected) {
     return true;
 }
 
+void JoystickMappingPage::placeMapping(const JoyMapping& mapping, const std::string& source) {
+    play_.map = mapping;
+    useMapping(source, true);
+}
+
 void JoystickMappingPage::Button95Click() {
     loadJoystickConfig({});
 }

@@ -67,6 +67,8 @@ public:
     // the user confirms; a file that cannot be read or converted changes nothing and is reported.
     // Returns whether a configuration was loaded.
     bool loadJoystickConfig(const std::string& preselected);
+    // Puts a mapping read and checked elsewhere in place (a session's), as "Load Config" does.
+    void placeMapping(const JoyMapping& mapping, const std::string& source);
     // Writes the mapping and ranges as a *.joy file; false (reported) when it could not.
     bool saveJoystickConfig(const std::string& path);
 

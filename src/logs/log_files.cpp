@@ -1,5 +1,6 @@
 #include "logs/log_files.h"
 
+#include "engine/z2uvir.h"
 #include "logs/log_lines.h"
 
 namespace fw {
@@ -13,6 +14,15 @@ std::string playLogFileText(const std::vector<std::string_view>& lines) {
 
 namespace {
 constexpr const char* kNotText = "It holds bytes that are not text.";
+}
+
+bool holdsPlayedNotes(const std::vector<std::string_view>& lines) {
+    for (std::string_view line : lines) {
+        const auto bytes = channelMessageOf(line);
+        if (bytes && (bytes->status & 0xF0) == 0x90 && bytes->data2 > 0)
+            return true;
+    }
+    return false;
 }
 
 std::optional<LogLineError> playLogProblem(std::string_view text) {

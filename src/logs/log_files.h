@@ -23,6 +23,10 @@ std::optional<LogLineError> playLogProblem(std::string_view text);
 // the user's message naming the first bad line, or nothing.
 std::optional<std::string> checkPlayLogText(std::string_view text, const std::string& fileName);
 
+// True when some line is a note played (a note-on with a velocity), not only the instrument and
+// controller messages every start and every take begins with.
+bool holdsPlayedNotes(const std::vector<std::string_view>& lines);
+
 // Reads and checks a play log file for "Load Log...". fretwright-log reads with readWholeFile
 // and the same playLogProblem, so both accept the same files and see the same lines
 // (splitLogLines of the text). Returns nothing and sets error to the user's message when the

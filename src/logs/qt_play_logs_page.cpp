@@ -20,11 +20,13 @@
 #include <QLineEdit>
 #include <QStandardPaths>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include <atomic>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <thread>
 
 namespace fw {
@@ -37,8 +39,12 @@ QString journalFolder(const QString& dataFolder) {
 
 const char* const kLogCaptions[4] = {"PL", "Log A", "Log B", "Log C"};
 const char* const kLogFileStems[4] = {"PL", "LogA", "LogB", "LogC"};
-// Older kept logs beyond this many are removed, so the folder cannot grow without end.
-constexpr int kKeptLogFiles = 40;
+// A log file larger than this is read on a thread of its own and poured into its view a slice
+// at a time, its progress shown, so that the window keeps answering; a slice takes some 50 ms.
+constexpr std::uintmax_t kLongLoadBytes = 1 << 20;
+constexpr qsizetype kPourSlice = 1 << 18;
+// A kept log larger than this is a take without reading it through.
+constexpr qint64 kSmallLogBytes = 64 * 1024;
 // A rendering that takes longer than this shows its progress.
 constexpr int kShowProgressAfterMs = 300;
 
@@ -71,6 +77,16 @@ struct WavJob {
     std::thread worker;
 };
 
+// A log file being loaded: read and checked by a thread, then poured by the window's timer.
+struct LogLoad {
+    int log = 0;
+    std::string path;
+    std::string error;
+    QString text;
+    qsizetype poured = 0;
+    std::thread worker;
+};
+
 PlayLogsPage::PlayLogsPage(PlayLogsHost& host, QWidget* parent)
     : QWidget(parent), host_(host), mainWindow_(&host.mainWindow()), qtWake_(host.output().clock()),
       player_(host.output(), qtWake_) {
@@ -86,6 +102,8 @@ PlayLogsPage::PlayLogsPage(PlayLogsHost& host, QWidget* parent)
 PlayLogsPage::~PlayLogsPage() {
     // The main window's parts may be gone already: nothing here reaches them.
     qtWake_.cancel();
+    if (load_ && load_->worker.joinable())
+        load_->worker.join();
     if (wav_) {
         wav_->cancel = true;
         wav_->worker.join();
@@ -184,6 +202,12 @@ void PlayLogsPage::buildPage() {
     wavStack_->addWidget(progressRow);
     wavStack_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     bottom->addWidget(wavStack_);
+    LoadProgress = new QProgressBar(this);
+    LoadProgress->setObjectName("LoadProgress");
+    LoadProgress->setRange(0, 1000);
+    LoadProgress->setFormat("Loading %p%");
+    LoadProgress->hide();
+    bottom->addWidget(LoadProgress);
     bottom->addStretch(1);
     outer->addLayout(bottom);
     auto* note = new QLabel("Logs you have not saved are kept when Fretwright closes.", this);
@@ -195,7 +219,9 @@ void PlayLogsPage::buildPage() {
     for (int i = 0; i < 4; ++i) {
         QPlainTextEdit* memo = logs()[i];
         connect(memo, &QPlainTextEdit::textChanged, this, [this, i] {
-            unsaved_[static_cast<std::size_t>(i)] = true;
+            // A log being loaded is the file's, not a change of the player's.
+            if (!load_ || load_->log != i)
+                unsaved_[static_cast<std::size_t>(i)] = true;
             R2IMemoChange();
         });
         connect(SaveLogButtons[i], &QPushButton::clicked, this, [this, i] { SaveLogClick(i); });
@@ -375,42 +401,143 @@ void PlayLogsPage::SaveLogClick(int log) {
 void PlayLogsPage::LoadLogClick(int log) {
     const auto name = host_.prompts().openFileName(
         {std::string("Load ") + kLogCaptions[log], kPlayLogFilter, kPlayLogExt});
-    if (!name)
+    if (!name || busy())
         return;
-    std::string error;
-    const auto text = readPlayLogFile(*name, error);
-    if (!text) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(*name, ec);
+    if (ec || size <= kLongLoadBytes) {
+        std::string error;
+        const auto text = readPlayLogFile(*name, error);
+        if (!text) {
+            host_.prompts().showMessage(error);
+            return;
+        }
+        setLogText(logs()[log], joinLogLines(splitLogLines(*text)));
+        unsaved_[static_cast<std::size_t>(log)] = false;
+        return;
+    }
+    // A long log: nothing changes until the whole file is read and checked.
+    load_ = std::make_unique<LogLoad>();
+    load_->log = log;
+    load_->path = *name;
+    setLongActionsEnabled(false);
+    LoadProgress->setValue(0);
+    LoadProgress->show();
+    LogLoad* job = load_.get();
+    job->worker = std::thread([this, job] {
+        if (const auto text = readPlayLogFile(job->path, job->error))
+            job->text = logViewText(joinLogLines(splitLogLines(*text)));
+        QMetaObject::invokeMethod(this, &PlayLogsPage::loadRead, Qt::QueuedConnection);
+    });
+}
+
+void PlayLogsPage::loadRead() {
+    if (!load_)
+        return;
+    load_->worker.join();
+    if (!load_->error.empty()) {
+        const std::string error = load_->error;
+        finishLoad();
         host_.prompts().showMessage(error);
         return;
     }
-    setLogText(logs()[log], joinLogLines(splitLogLines(*text)));
+    QPlainTextEdit* memo = logs()[load_->log];
+    // One piece of undo history would hold the whole file; the player cannot type meanwhile.
+    memo->document()->setUndoRedoEnabled(false);
+    memo->setReadOnly(true);
+    memo->clear();
+    pourLoad();
+}
+
+void PlayLogsPage::pourLoad() {
+    if (!load_)
+        return;
+    LogLoad& job = *load_;
+    QPlainTextEdit* memo = logs()[job.log];
+    // A slice ends with a line end, so the slices join into the same lines.
+    qsizetype end = std::min(job.poured + kPourSlice, job.text.size());
+    if (end < job.text.size()) {
+        const qsizetype eol = job.text.indexOf('\n', end);
+        end = eol < 0 ? job.text.size() : eol + 1;
+    }
+    QTextCursor cursor(memo->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(job.text.mid(job.poured, end - job.poured));
+    job.poured = end;
+    LoadProgress->setValue(
+        static_cast<int>(1000 * job.poured / std::max<qsizetype>(job.text.size(), 1)));
+    if (job.poured < job.text.size()) {
+        QTimer::singleShot(0, this, &PlayLogsPage::pourLoad);
+        return;
+    }
+    const int log = job.log;
+    memo->document()->setUndoRedoEnabled(true);
+    memo->setReadOnly(false);
+    finishLoad();
     unsaved_[static_cast<std::size_t>(log)] = false;
+    R2IMemoChange();
+}
+
+void PlayLogsPage::finishLoad() {
+    load_.reset();
+    LoadProgress->hide();
+    setLongActionsEnabled(true);
+    emit loadEnded();
+}
+
+bool PlayLogsPage::holdsTake(int log) const {
+    if (lineCount(logs()[log]) == 0)
+        return false;
+    const std::string text = logText(logs()[log]);
+    return holdsPlayedNotes(splitLogLines(text));
 }
 
 QStringList PlayLogsPage::keepUnsavedLogs() {
     QStringList written;
+    keepError_.clear();
     const QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
     for (int i = 0; i < 4; ++i) {
-        if (!unsaved_[static_cast<std::size_t>(i)] || lineCount(logs()[i]) == 0)
+        // A start that plays nothing leaves only its instrument messages: not a take to keep.
+        if (!unsaved_[static_cast<std::size_t>(i)] || !holdsTake(i))
             continue;
-        if (!QDir().mkpath(recoveryDir_))
+        std::error_code ec;
+        const std::string folder = recoveryDir_.toLocal8Bit().toStdString();
+        if (!std::filesystem::create_directories(folder, ec) && ec) {
+            keepError_ = "Cannot create folder " + folder + ": " + ec.message();
             break;
+        }
         const QString path = recoveryDir_ + "/" + kLogFileStems[i] + "-" + stamp + ".plog";
         const std::string text = logText(logs()[i]);
-        if (!writeFileReplacing(path.toLocal8Bit().toStdString(),
-                                playLogFileText(splitLogLines(text)))) {
+        if (auto error = writeFileReplacing(path.toLocal8Bit().toStdString(),
+                                            playLogFileText(splitLogLines(text)))) {
+            keepError_ = *error;
+        } else {
             written << path;
             unsaved_[static_cast<std::size_t>(i)] = false;
         }
     }
-    if (!written.isEmpty()) {
-        QDir dir(recoveryDir_);
-        const QFileInfoList kept =
-            dir.entryInfoList({"*.plog"}, QDir::Files, QDir::Time); // newest first
-        for (int i = kKeptLogFiles; i < kept.size(); ++i)
-            QFile::remove(kept[i].absoluteFilePath());
-    }
+    if (!written.isEmpty())
+        pruneKeptLogs();
     return written;
+}
+
+void PlayLogsPage::pruneKeptLogs() {
+    // Newest first. Files without a note played (left by older versions) are no takes: they go,
+    // and do not count against the takes kept.
+    const QFileInfoList kept =
+        QDir(recoveryDir_).entryInfoList({"*.plog"}, QDir::Files, QDir::Time);
+    int takes = 0;
+    for (const QFileInfo& file : kept) {
+        bool take = file.size() > kSmallLogBytes;
+        if (!take) {
+            std::string error;
+            const auto text =
+                readWholeFile(file.absoluteFilePath().toLocal8Bit().toStdString(), error);
+            take = !text || holdsPlayedNotes(splitLogLines(*text)); // unreadable: kept
+        }
+        if (!take || ++takes > kKeptLogFiles)
+            QFile::remove(file.absoluteFilePath());
+    }
 }
 
 void PlayLogsPage::PianoRollClick(int log) {
@@ -483,13 +610,9 @@ void PlayLogsPage::recoverTakes() {
         if (intoPlayLog) {
             std::vector<std::string_view> lines(take.lines.begin(), take.lines.end());
             setLogText(R2IMemo, joinLogLines(lines));
-            // The restored take is journaled again until it is saved.
-            journal_.start(journalFolder(dataFolder_).toStdString(),
-                           take.started ? take.started : std::time(nullptr));
-            for (const std::string& line : take.lines)
-                journal_.appendLine(line);
-            journal_.flush();
-            std::remove(path.c_str());
+            // The restored take, and what is played after it, go on in its own journal until it
+            // is saved: its lines never have to be safe anywhere else first.
+            journal_.resume(path, take.wholeBytes);
             restored = true;
             continue;
         }
@@ -590,19 +713,44 @@ void PlayLogsPage::renderDone() {
 bool PlayLogsPage::eventFilter(QObject* watched, QEvent* event) {
     // The main window's events reach here until its last child is gone, after the host.
     if (watched == mainWindow_ && event->type() == QEvent::Close) {
+        if (mainWindow_->isVisible() && !takeKeptAtClose()) {
+            event->ignore();
+            return true; // the player stays, to save the take
+        }
         // Closing ends a playback at once and cancels a rendering: its thread stops at its next
         // block and leaves no file behind.
         player_.stop();
         if (wav_)
             wav_->cancel = true;
-        if (mainWindow_->isVisible()) {
-            keepUnsavedLogs();
-            // The take is saved or kept: its journal has done its work.
-            if (!unsaved_[0] || lineCount(R2IMemo) == 0)
-                journal_.discard();
-        }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool PlayLogsPage::takeKeptAtClose() {
+    keepUnsavedLogs();
+    // The take is saved or kept, or there is none: its journal has done its work.
+    if (!unsaved_[0] || !holdsTake(0)) {
+        journal_.discard();
+        return true;
+    }
+    // Still safe in its journal, which the next start offers back.
+    // A session manager's SIGTERM ends the program without closing the window: nothing is asked
+    // then, and the journal stays for the next start.
+    if (journal_.active() && journal_.flush())
+        return true;
+    const std::string why = keepError_.empty() ? "" : ": " + keepError_;
+    if (!host_.prompts().askYesNo(
+            "The take in \"PL\" has not been saved and cannot be kept when Fretwright closes" +
+            why +
+            ".\n\nYes saves it now with \"Save Log...\". No closes Fretwright and the take is "
+            "lost."))
+        return true;
+    SaveLogClick(0);
+    // Saved, or the player stays (the dialog cancelled, the save failed) and may close again.
+    if (unsaved_[0])
+        return false;
+    journal_.discard();
+    return true;
 }
 
 } // namespace fw

@@ -23,6 +23,7 @@
 namespace fw {
 
 struct WavJob;
+struct LogLoad;
 class PianoRollWindow;
 
 // The "Play Logs" tab: the play log that live play writes to, the slots Log A, B and C, and
@@ -72,6 +73,7 @@ public:
     QPushButton* Button52 = nullptr;
     QPushButton* SaveWavButton = nullptr;
     QProgressBar* WavProgress = nullptr;
+    QProgressBar* LoadProgress = nullptr; // a long "Load Log..." filling its log
     QPushButton* WavCancelButton = nullptr;
     std::array<QPushButton*, 4> SaveLogButtons{};
     std::array<QPushButton*, 4> LoadLogButtons{};
@@ -90,7 +92,8 @@ public:
 
     LogPlayer& player() { return player_; }
     bool rendering() const { return wav_ != nullptr; }
-    bool busy() const { return player_.running() || rendering(); }
+    bool loading() const { return load_ != nullptr; }
+    bool busy() const { return player_.running() || rendering() || loading(); }
     // Replay and play wake on this timer (the window's own unless a test puts its own).
     void setWakeTimer(WakeTimer* timer);
     // What "Save Play Log to WAV file" renders with.
@@ -99,8 +102,10 @@ public:
     // closes, so a performance is never lost.
     QString recoveryDir() const { return recoveryDir_; }
     void setRecoveryDir(const QString& dir) { recoveryDir_ = dir; }
-    // Writes every unsaved, non-empty log into the recovery folder; returns the files written.
+    // Writes every unsaved log that holds notes played into the recovery folder; returns the
+    // files written. Only the newest kKeptLogFiles such takes stay there.
     QStringList keepUnsavedLogs();
+    static constexpr int kKeptLogFiles = 40;
     bool unsaved(int log) const { return unsaved_[static_cast<std::size_t>(log)]; }
 
     // Keeps the take being recorded in a journal under dataFolder ("journal/"), so that it
@@ -115,6 +120,7 @@ public:
 signals:
     void playbackEnded();
     void renderEnded();
+    void loadEnded();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -124,9 +130,16 @@ private:
     void playback(QPlainTextEdit* log, bool replay);
     void playbackDone(const LogPlayer::Result& result);
     void renderDone();
+    void loadRead();
+    void pourLoad();
+    void finishLoad();
     void showRenderProgress();
     void setLongActionsEnabled(bool on);
     void copyLog(QPlainTextEdit* from, QPlainTextEdit* to);
+    bool holdsTake(int log) const;
+    void pruneKeptLogs();
+    // At close: false when the player chose to stay, to save the take that cannot be kept.
+    bool takeKeptAtClose();
 
     PlayLogsHost& host_;
     QWidget* mainWindow_;
@@ -137,11 +150,13 @@ private:
     std::optional<PlayLogsHost::LiveTimers> paused_;
     WavRenderSettings wavSettings_;
     std::unique_ptr<WavJob> wav_;
+    std::unique_ptr<LogLoad> load_;
     QStackedWidget* wavStack_ = nullptr;
     QTimer wavProgressTimer_;
     std::array<PianoRollWindow*, 4> pianoRolls_{};
     std::array<bool, 4> unsaved_{};
     QString recoveryDir_;
+    std::string keepError_; // why the last keeping of unsaved logs failed
     QString dataFolder_;
     TakeJournal journal_;
 };

@@ -57,6 +57,12 @@ void TakeJournal::start(const std::string& folder, std::time_t started) {
     push({Op::Open, path_});
 }
 
+void TakeJournal::resume(const std::string& path, std::size_t wholeBytes) {
+    folder_ = std::filesystem::path(path).parent_path().string();
+    path_ = path;
+    push({Op::Resume, path, wholeBytes});
+}
+
 void TakeJournal::discard() {
     if (!active())
         return;
@@ -83,12 +89,13 @@ void TakeJournal::appendLine(const std::string& line) {
         wake_.notify_one();
 }
 
-void TakeJournal::flush() {
+bool TakeJournal::flush() {
     std::unique_lock<std::mutex> lock(mutex_);
     const std::uint64_t asked = ++flushAsked_;
     ops_.push_back({Op::Flush, std::to_string(asked)});
     wake_.notify_one();
     flushed_.wait(lock, [&] { return flushDone_ >= asked; });
+    return flushIntact_;
 }
 
 void TakeJournal::push(Op op) {
@@ -132,27 +139,56 @@ void TakeJournal::run() {
         ::close(fd_);
 }
 
+void TakeJournal::closeCurrent(bool remove) {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    dirty_ = false;
+    if (remove && !openPath_.empty())
+        ::unlink(openPath_.c_str());
+    openPath_.clear();
+    failed_ = false;
+}
+
+bool TakeJournal::openFile(const std::string& path, std::size_t keep) {
+    // A journal left behind is nobody's but ours once locked; its lines stay where they are.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0 || ::flock(fd_, LOCK_EX | LOCK_NB) != 0 ||
+        ::ftruncate(fd_, static_cast<off_t>(keep)) != 0 || ::lseek(fd_, 0, SEEK_END) < 0) {
+        fail("Cannot write file " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
 void TakeJournal::perform(Op& op) {
     switch (op.kind) {
     case Op::Open:
     case Op::Remove:
         // The take before is over: its journal goes.
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-        dirty_ = false;
-        if (!openPath_.empty())
-            ::unlink(openPath_.c_str());
-        openPath_ = op.kind == Op::Open ? op.text : std::string();
-        failed_ = false;
+        closeCurrent(true);
+        if (op.kind == Op::Open)
+            openPath_ = op.text;
+        break;
+    case Op::Resume:
+        closeCurrent(true);
+        // Should it fail, the file is left as it is, to be offered again at the next start.
+        if (openFile(op.text, op.size))
+            openPath_ = op.text;
         break;
     case Op::Write: {
         if (openPath_.empty() || failed_)
             break;
         if (fd_ < 0) {
             std::error_code ec;
-            std::filesystem::create_directories(std::filesystem::path(openPath_).parent_path(), ec);
+            const std::filesystem::path folder = std::filesystem::path(openPath_).parent_path();
+            // The folder's own failure names the cause (a read-only home, say), which the file's
+            // would hide behind "No such file or directory".
+            if (!std::filesystem::create_directories(folder, ec) && ec) {
+                fail("Cannot create folder " + folder.string() + ": " + ec.message());
+                break;
+            }
             // Made and locked under another name, so that no one ever sees it unlocked.
             const std::string fresh = openPath_ + ".new";
             fd_ = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -170,7 +206,8 @@ void TakeJournal::perform(Op& op) {
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {
-                fail("Cannot write file " + openPath_ + ": " + std::strerror(errno));
+                fail("Cannot write file " + openPath_ + ": " +
+                     std::strerror(n < 0 ? errno : ENOSPC));
                 return;
             }
             p += n;
@@ -183,6 +220,7 @@ void TakeJournal::perform(Op& op) {
         sync();
         const std::lock_guard<std::mutex> lock(mutex_);
         flushDone_ = std::max<std::uint64_t>(flushDone_, std::stoull(op.text));
+        flushIntact_ = !failed_;
         flushed_.notify_all();
         break;
     }
@@ -196,10 +234,8 @@ void TakeJournal::sync() {
 }
 
 void TakeJournal::fail(const std::string& what) {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    // The file stays open, and locked, until the journal ends: a journal resumed from a take
+    // left behind must not look left behind again while this program runs.
     failed_ = true;
     std::function<void(const std::string&)> onError;
     {
@@ -276,6 +312,7 @@ FoundTake readTakeJournal(const std::string& path) {
         }
         take.lines.emplace_back(line);
         at = eol + 2;
+        take.wholeBytes = at;
     }
     return take;
 }

@@ -29,11 +29,17 @@ public:
     // Starts a new journal in folder for a take that starts at `started`; the previous journal
     // is removed. The file is made with the first line.
     void start(const std::string& folder, std::time_t started);
+    // Goes on writing a journal left behind, whose first wholeBytes hold its whole lines, for its
+    // take is back in the play log: the lines stay in the one file they are safe in, never
+    // emptied or copied. What follows those bytes (a line cut off) is cut away; the journal of
+    // this run so far is removed.
+    void resume(const std::string& path, std::size_t wholeBytes);
     void appendLine(const std::string& line) override;
     // Ends the journal and removes its file: the take is safe elsewhere, or was never wanted.
     void discard();
-    // Returns when every line appended so far is on the disk.
-    void flush();
+    // Returns when every line appended so far is on the disk: true when they all are there, false
+    // when a write of this journal has failed.
+    bool flush();
     bool active() const { return !folder_.empty(); }
     // The journal's file name, also before the file exists.
     const std::string& path() const { return path_; }
@@ -45,9 +51,12 @@ public:
 
 private:
     struct Op {
-        enum Kind { Open, Write, Remove, Flush } kind;
-        std::string text; // the path to open, or the bytes to write
+        enum Kind { Open, Resume, Write, Remove, Flush } kind;
+        std::string text;     // the path to open, or the bytes to write
+        std::size_t size = 0; // the bytes of a resumed journal to keep
     };
+    void closeCurrent(bool remove);
+    bool openFile(const std::string& path, std::size_t keep);
     void push(Op op);
     void run();
     void perform(Op& op);
@@ -63,6 +72,7 @@ private:
     bool stop_ = false;
     std::uint64_t flushAsked_ = 0;
     std::uint64_t flushDone_ = 0;
+    bool flushIntact_ = true;
     std::function<void(const std::string&)> onError_;
     // The writer's own state.
     std::string openPath_;
@@ -79,6 +89,7 @@ std::vector<std::string> journalsLeftBehind(const std::string& folder);
 struct FoundTake {
     std::string path;
     std::vector<std::string> lines; // the whole lines, in order
+    std::size_t wholeBytes = 0;     // of the file, up to the end of the last whole line
     int dropped = 0;                // a damaged last line, cut by the end of the program
     std::string date;               // when the take started, "2025-03-02"
     std::string time;               // and "14:03"

@@ -7,6 +7,7 @@
 #include "support/fakes.h"
 #include "support/jack_midi_dump.h"
 #include "support/qt_harness.h"
+#include "support/sound_servers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -121,6 +122,45 @@ TEST(JackOutput, AJackClientHearsExactlyThePlayLog) {
     ASSERT_GE(heard.size(), before);
     EXPECT_EQ(std::vector<std::string>(heard.begin() + static_cast<long>(before), heard.end()),
               logged);
+}
+
+TEST(JackOutput, AJackMidiOutputThatComesBackWithItsServerHearsTheInstrumentsAgain) {
+    test::OwnJackServer server; // killed below: never the shared one
+    ASSERT_TRUE(server.start()) << "jackd did not start as " << server.name() << ":\n"
+                                << server.log();
+    JackRig rig;
+    TForm1& form = rig.form;
+    ASSERT_TRUE(rig.playToDump());
+    form.Timer4Timer(); // the output as it is now is seen
+
+    server.stop();
+    rig.dump.stop();
+    form.Timer2Timer(); // a beat while the server is away: the output cannot open
+    form.Timer4Timer();
+    ASSERT_TRUE(server.start()) << server.log();
+    rig.dump.start();
+    ASSERT_TRUE(test::waitUntil([&] {
+        return std::system(("jack_lsp '" + rig.dump.port() + "' >/dev/null 2>&1").c_str()) == 0;
+    }));
+    form.R2IMemo->clear();
+    form.Timer2Timer(); // the next beat opens it again
+    ASSERT_TRUE(test::waitUntil([&] { return rig.dump.connected(); }));
+    form.Timer4Timer();
+
+    // The guitar's and the beat's instruments went out again, as logged.
+    std::vector<std::string> programs;
+    for (const QString& line : form.R2IMemo->toPlainText().split('\n', Qt::SkipEmptyParts)) {
+        const auto msg = channelMessageOf(line.toStdString());
+        if (msg && (msg->status & 0xF0) == 0xC0)
+            programs.push_back(byteToHex(msg->status) + byteToHex(msg->data1));
+    }
+    ASSERT_GE(programs.size(), 2u);
+    ASSERT_TRUE(test::waitUntil([&] { return rig.dump.messages().size() >= programs.size(); }));
+    std::vector<std::string> heard;
+    for (const std::string& m : rig.dump.messages())
+        if (m[0] == 'C')
+            heard.push_back(m);
+    EXPECT_EQ(heard, programs);
 }
 
 void runEventsUntil(const std::function<bool()>& done, int ms) {

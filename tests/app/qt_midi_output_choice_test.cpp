@@ -1,11 +1,13 @@
 // The MIDI output choice on the "Config" tab: kept for the next run, and a new output hears the
 // instruments and bend in play at once.
 #include "app/qt_main_window.h"
+#include "engine/qt_sound_group.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <unistd.h>
 
@@ -87,6 +89,31 @@ TEST(MidiOutputChoice, IsKeptByNameAndANewOutputHearsTheStateInPlay) {
                   "playing through the built-in synthesizer.");
     }
     std::filesystem::remove_all(std::filesystem::path(settings).parent_path());
+}
+
+TEST(MidiOutputChoice, SettingsThatCannotBeWrittenAreSaidOnceOnTheConfigTab) {
+    // A home where the settings' folder cannot be made: a file stands in its place.
+    const std::filesystem::path home =
+        std::filesystem::temp_directory_path() / ("fw-home-" + std::to_string(getpid()));
+    std::filesystem::create_directories(home);
+    { std::ofstream(home / "config") << "x"; }
+    const std::string settings = (home / "config" / "Fretwright.conf").string();
+    // The first start already writes the settings: the tab says so at once, with the cause.
+    ProgramRun run({"alsa:Synth A 128:0"}, settings);
+    const QString said = run.form.SettingsNote->text();
+    EXPECT_TRUE(said.startsWith(QString::fromStdString(
+        "Cannot create folder " + (home / "config").string() + ": Not a directory\n")))
+        << said.toStdString();
+    EXPECT_FALSE(run.form.SettingsNote->isHidden());
+    // Said once: more choices that cannot be kept add nothing, and nothing pops up.
+    run.form.SettingsNote->clear();
+    run.prompts.messages.clear();
+    run.form.MidiOutputList->setCurrentRow(1);
+    run.form.Sound->SynthVolume->setValue(50);
+    EXPECT_TRUE(run.form.SettingsNote->text().isEmpty());
+    EXPECT_TRUE(run.form.MidiOutputNote->text().isEmpty());
+    EXPECT_TRUE(run.prompts.messages.empty());
+    std::filesystem::remove_all(home);
 }
 
 } // namespace

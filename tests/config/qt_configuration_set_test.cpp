@@ -1,4 +1,6 @@
 // Configuration sets through the real "Config" tab and the real chord, pick and joystick loaders.
+#include "beats/beat_files.h"
+#include "beats/qt_beat_manager_page.h"
 #include "chords/chord_sets.h"
 #include "chords/qt_chord_definitions_page.h"
 #include "config/qt_configuration_set_group.h"
@@ -204,6 +206,55 @@ TEST(ConfigurationSetGroup, TheFirstFailingStepEndsTheLoadAndKeepsWhatCameBefore
     EXPECT_EQ(tab.h.prompts.messages,
               std::vector<std::string>{"Cannot open file " + at("gone.cset")});
     EXPECT_EQ(tab.names(), (QStringList{"kept.chords", "", ""}));
+}
+
+// The beat box is empty unless chosen or named by a loaded set, and only a filled one is written.
+TEST(ConfigurationSetGroup, TheBeatIsAFourthBoxWrittenOnlyWhenFilled) {
+    SetupFiles files;
+    BeatPattern beat{};
+    {
+        ConfigTab tab;
+        beat = tab.f.BeatManager->pattern();
+    }
+    beat.voices[0] = "24----24----24----24----";
+    files.write("rock.beat", beatFileLines(beat));
+    files.write("with.cset",
+                {files.path("e.chords"), files.path("arp.picks"), "", files.path("rock.beat")});
+    const std::string saved = files.path("saved.cset");
+
+    ConfigTab tab;
+    ConfigurationSetGroup& g = tab.group;
+    EXPECT_EQ(g.BeatFile->text(), "");
+    tab.h.prompts.answer(files.path("with.cset"));
+    tab.h.prompts.answer(std::nullopt); // the joystick dialog
+    QTest::mouseClick(g.Button105, Qt::LeftButton);
+    EXPECT_TRUE(tab.h.prompts.messages.empty());
+    EXPECT_EQ(g.BeatFile->text(), QString::fromStdString(files.path("rock.beat")));
+    EXPECT_EQ(tab.f.BeatManager->pattern().voices[0], beat.voices[0]);
+
+    // The player empties the box: the next set has three lines and no beat.
+    g.BeatFile->clear();
+    tab.h.prompts.answer(saved);
+    QTest::mouseClick(g.Button104, Qt::LeftButton);
+    EXPECT_EQ(slurp(saved), files.path("e.chords") + "\r\n" + files.path("arp.picks") + "\r\n\r\n");
+
+    // Chosen through its own dialog, it is the fourth line.
+    tab.h.prompts.answer(files.path("rock.beat"));
+    QTest::mouseClick(g.BrowseBeat, Qt::LeftButton);
+    EXPECT_EQ(tab.h.prompts.dialogs.back().filter, "Beat Patterns|*.beat");
+    tab.h.prompts.answer(saved);
+    QTest::mouseClick(g.Button104, Qt::LeftButton);
+    EXPECT_EQ(slurp(saved), files.path("e.chords") + "\r\n" + files.path("arp.picks") + "\r\n\r\n" +
+                                files.path("rock.beat") + "\r\n");
+
+    // A set without a beat empties the box again and leaves the beat pattern alone.
+    files.write("plain.cset", {files.path("e.chords"), files.path("arp.picks"), ""});
+    tab.f.BeatManager->showPattern(BeatPattern{});
+    tab.h.prompts.answer(files.path("plain.cset"));
+    tab.h.prompts.answer(std::nullopt);
+    QTest::mouseClick(g.Button105, Qt::LeftButton);
+    EXPECT_EQ(g.BeatFile->text(), "");
+    EXPECT_EQ(tab.f.BeatManager->pattern().voices[0], "");
 }
 
 } // namespace

@@ -97,5 +97,34 @@ TEST(SoundGroup, ChoosesRefusesRemembersAndGoesBackToTheDefaultSoundFont) {
     }
 }
 
+TEST(SoundGroup, ASoundFontCutShortOnDiskGivesWayToTheDefaultAndTheGroupSaysSo) {
+    QTemporaryDir dir;
+    const std::string conf = dir.filePath("Fretwright.conf").toStdString();
+    const std::string copy = dir.filePath("Copy.sf2").toStdString();
+    std::filesystem::copy_file(FW_DEFAULT_SOUNDFONT, copy);
+    std::string inUse;
+    SoundRig rig(conf);
+    rig.group = std::make_unique<SoundGroup>(
+        rig.settings, rig.prompts,
+        SoundGroup::Hooks{[&] { return &rig.port; }, [](int) {},
+                          [&](const std::string& path) { inUse = path; }});
+    rig.prompts.answer(copy);
+    rig.settle([&] { rig.group->ChooseSoundFont->click(); });
+    ASSERT_EQ(rig.group->SoundFontName->text(), "Copy.sf2");
+    std::filesystem::resize_file(copy, 1 << 20);
+    rig.port.preload(40); // an instrument not loaded yet
+    rig.port.waitUntilSettled();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.group->SoundNote->isHidden(); }, 10000));
+    EXPECT_EQ(rig.group->SoundNote->text().toStdString(),
+              "The SoundFont \"" + copy +
+                  "\" has changed on disk and can no longer be read: the default SoundFont "
+                  "plays instead.");
+    EXPECT_EQ(rig.group->SoundFontName->text(), "default-GM.sf2");
+    EXPECT_EQ(inUse, FW_DEFAULT_SOUNDFONT);
+    EXPECT_EQ(rig.port.soundFont(), FW_DEFAULT_SOUNDFONT);
+    // The choice stays for the next start, which says what it finds then.
+    EXPECT_EQ(rig.settings.value(kSoundFontSetting), copy);
+}
+
 } // namespace
 } // namespace fw

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <iterator>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fw {
@@ -82,6 +84,38 @@ TEST(ReplacingFileWriter, WritesThroughLinksDevicesAndPipesAndRefusesReadOnlyFil
 
     // No temporary file was left anywhere.
     EXPECT_EQ(entries(dir.path), 6u);
+}
+
+TEST(ReplacingFileWriter, TheNextSaveRemovesWhatAKilledSaveLeftButNotASaveUnderWay) {
+    Dir dir;
+    const std::string target = dir / "take.plog";
+    std::ofstream(target) << "old";
+    std::ofstream(dir / "take.plog.backup") << "mine";
+    // A save killed half way leaves its temporary file.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ReplacingFileWriter writer(target);
+        writer.write(std::string(1 << 20, 'x'));
+        std::fflush(nullptr);
+        ::kill(::getpid(), SIGKILL);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(entries(dir.path), 3u);
+    EXPECT_EQ(slurp(target), "old");
+
+    // Another save of the same file is under way meanwhile: its file stays.
+    ReplacingFileWriter underWay(target);
+    ASSERT_TRUE(underWay.ok());
+    EXPECT_EQ(entries(dir.path), 3u); // the killed one went, the one under way came
+    EXPECT_FALSE(writeFileReplacing(target, "new"));
+    EXPECT_TRUE(fs::exists(underWay.tempPath()));
+    EXPECT_TRUE(underWay.write("newer") && underWay.commit());
+    EXPECT_EQ(slurp(target), "newer");
+    EXPECT_EQ(slurp(dir / "take.plog.backup"), "mine");
+    EXPECT_EQ(entries(dir.path), 2u);
 }
 
 TEST(FileReaders, RefuseWhatIsNoRegularFileOrTooLargeAtOnce) {

@@ -16,6 +16,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 namespace fw {
 namespace {
 
@@ -286,6 +289,47 @@ TEST(PlayLogsPage, LogFilesSaveLoadAndRefuseWhatIsNotALog) {
     EXPECT_EQ(QDir(rig.dir.filePath("kept")).entryList({"*.plog"}).size(), 1);
 }
 
+TEST(PlayLogsPage, ALongLogLoadsBehindAProgressBarAndABadOneChangesNothing) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    auto& prompts = rig.h.prompts;
+    std::string bytes;
+    for (int i = 0; i < 120000; ++i)
+        bytes += "91405A00-" + std::to_string(i) + "\r\n";
+    ASSERT_FALSE(writeFileReplacing(rig.file("long.plog"), bytes));
+    ASSERT_FALSE(writeFileReplacing(rig.file("bad.plog"), bytes + "hello\r\n"));
+    page.R2IMemo2->setPlainText("C0000000-0");
+
+    // A bad file is refused whole, once read.
+    QSignalSpy ended(&page, &PlayLogsPage::loadEnded);
+    prompts.answer(rig.file("bad.plog"));
+    page.LoadLogButtons[1]->click();
+    EXPECT_TRUE(page.loading());
+    EXPECT_FALSE(page.LoadLogButtons[2]->isEnabled());
+    ASSERT_TRUE(ended.wait(20000));
+    EXPECT_EQ(page.R2IMemo2->toPlainText(), "C0000000-0");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(
+        prompts.messages[0].rfind(rig.file("bad.plog") + " is not a play log.\nLine 120001", 0),
+        0u);
+
+    // A good one fills the log a slice at a time, the window's events running between slices.
+    QSignalSpy slices(page.LoadProgress, &QProgressBar::valueChanged);
+    prompts.answer(rig.file("long.plog"));
+    page.LoadLogButtons[1]->click();
+    EXPECT_FALSE(page.LoadProgress->isHidden());
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_FALSE(page.loading());
+    EXPECT_GT(slices.count(), 3);
+    EXPECT_TRUE(page.LoadProgress->isHidden());
+    EXPECT_TRUE(page.LoadLogButtons[2]->isEnabled());
+    EXPECT_EQ(PlayLogsPage::lineCount(page.R2IMemo2), 120000);
+    EXPECT_EQ(PlayLogsPage::logText(page.R2IMemo2) + "\n",
+              joinLogLines(splitLogLines(bytes)) + "\n");
+    EXPECT_FALSE(page.unsaved(1));
+    EXPECT_FALSE(page.R2IMemo2->isReadOnly());
+}
+
 TEST(PlayLogsPage, TheWindowReadsEveryFileAsTheToolDoesAndSavesItBack) {
     LogsRig rig;
     PlayLogsPage& page = rig.page;
@@ -384,11 +428,12 @@ TEST(PlayLogsPage, ATakeLeftBehindIsOfferedBackOrKeptAndNeverLost) {
               "the play log \"PL\". No keeps it as the file " +
                   (data + "/takes/take-20250302-1403.plog").toStdString() + ".");
     EXPECT_EQ(page.R2IMemo->toPlainText(), "C0000000-0\n91405A00-50");
-    EXPECT_FALSE(QFile::exists(data + "/journal/take-20250302-140322-1.journal"));
-    // The restored take, and what is played after it, are journaled again.
+    // The restored take, and what is played after it, go on in the take's own journal, its cut
+    // line left out.
+    const QString restored = data + "/journal/take-20250302-140322-1.journal";
+    EXPECT_EQ(QString::fromStdString(page.journal().path()), restored);
     rig.h.form->output().sendAndLog(0x91, 0x40, 0);
     page.journal().flush();
-    const QString restored = QString::fromStdString(page.journal().path());
     EXPECT_EQ(read(restored), "C0000000-0\r\n91405A00-50\r\n" +
                                   LogsRig::lines(page.R2IMemo).last().toStdString() + "\r\n");
 
@@ -411,6 +456,84 @@ TEST(PlayLogsPage, ATakeLeftBehindIsOfferedBackOrKeptAndNeverLost) {
     EXPECT_EQ(read(data + "/takes/take-20250303-1000.plog"), "91405A00-7\r\n");
     EXPECT_TRUE(QDir(data + "/journal").entryList({"*.journal"}).isEmpty());
     EXPECT_EQ(page.R2IMemo->toPlainText(), "C0000000-0");
+}
+
+TEST(PlayLogsPage, OnlyTakesAreKeptAtCloseAndTheLimitRemovesOnlyTheOldestTakes) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    const QString kept = rig.dir.filePath("kept");
+    page.setRecoveryDir(kept);
+    const auto put = [&](const QString& name, std::string_view bytes, int hoursAgo) {
+        const std::string path = (kept + "/" + name).toStdString();
+        ASSERT_FALSE(writeFileReplacing(path, bytes));
+        std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() -
+                                                   std::chrono::hours(hoursAgo));
+    };
+    // Starts that played nothing leave only their instrument messages: nothing is kept.
+    for (int start = 0; start < 3; ++start) {
+        page.R2IMemo->setPlainText("C0190000-0\nC9000000-0");
+        EXPECT_TRUE(page.keepUnsavedLogs().isEmpty());
+    }
+    EXPECT_FALSE(QDir(kept).exists());
+
+    // A full folder: the limit's worth of real takes, and newer files left by empty starts of
+    // an older version, which are no takes and count for nothing.
+    QDir().mkpath(kept);
+    for (int i = 0; i < PlayLogsPage::kKeptLogFiles; ++i)
+        put(QString("PL-take%1.plog").arg(i, 2, 10, QChar('0')), "91405A00-10\r\n", 100 - i);
+    for (int i = 0; i < 45; ++i)
+        put(QString("PL-empty%1.plog").arg(i), "C0190000-0\r\nC9000000-0\r\n", 50 - i);
+    page.R2IMemo->setPlainText("C0190000-0\n91405A00-10");
+    const QStringList written = page.keepUnsavedLogs();
+    ASSERT_EQ(written.size(), 1);
+    const QStringList left = QDir(kept).entryList({"*.plog"}, QDir::Files, QDir::Name);
+    EXPECT_EQ(left.size(), PlayLogsPage::kKeptLogFiles);
+    EXPECT_TRUE(left.contains(QFileInfo(written[0]).fileName()));
+    EXPECT_FALSE(left.contains("PL-take00.plog")); // the oldest take made room
+    EXPECT_TRUE(left.contains("PL-take01.plog"));
+    EXPECT_TRUE(QDir(kept).entryList({"PL-empty*"}).isEmpty());
+}
+
+TEST(PlayLogsPage, ClosingWhenTheTakeCannotBeKeptAsksWithSaveLogAsTheWayOut) {
+    LogsRig rig;
+    PlayLogsPage& page = rig.page;
+    auto& prompts = rig.h.prompts;
+    // A recovery folder that cannot be made, and no journal: the take has nowhere to go.
+    ASSERT_FALSE(writeFileReplacing(rig.file("plain"), "x"));
+    page.setRecoveryDir(rig.dir.filePath("plain/kept"));
+    rig.h.form->show();
+    const auto play = [&] { rig.h.form->output().sendAndLog(0x91, 0x40, 0x5A); };
+    play();
+
+    // "Save Log..." cancelled: Fretwright stays open, the take in "PL".
+    prompts.yesNo = {true};
+    prompts.answer(std::nullopt);
+    EXPECT_FALSE(rig.h.form->close());
+    EXPECT_TRUE(rig.h.form->isVisible());
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0].rfind("The take in \"PL\" has not been saved and cannot be "
+                                         "kept when Fretwright closes: Cannot create folder " +
+                                             rig.file("plain/kept") + ": ",
+                                         0),
+              0u);
+    EXPECT_NE(prompts.questions[0].find("Yes saves it now with \"Save Log...\". No closes "
+                                        "Fretwright and the take is lost."),
+              std::string::npos);
+    // Saved: it closes.
+    prompts.yesNo = {true};
+    prompts.answer(rig.file("saved.plog"));
+    EXPECT_TRUE(rig.h.form->close());
+    std::string error;
+    EXPECT_EQ(readWholeFile(rig.file("saved.plog"), error).value_or(""),
+              LogsRig::lines(page.R2IMemo).join("\r\n").toStdString() + "\r\n");
+
+    // No closes without it.
+    rig.h.form->show();
+    play();
+    prompts.questions.clear();
+    prompts.yesNo = {false};
+    EXPECT_TRUE(rig.h.form->close());
+    EXPECT_EQ(prompts.questions.size(), 1u);
 }
 
 TEST(PlayLogsPage, PianoRollShowsALogFollowsThePlayLogAndSelectsLines) {

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace fw {
@@ -77,7 +79,83 @@ TEST(TakeJournal, KeepsTheLinesOnDiskAndIsLeftBehindOnlyWhenItsProgramIsGone) {
     journal.appendLine("91400000-9");
     journal.flush();
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].rfind("Cannot create file " + rig.file("plain"), 0), 0u);
+    // The cause is the folder's, not a missing file's.
+    EXPECT_EQ(errors[0].rfind("Cannot create folder " + rig.file("plain") + ": ", 0), 0u);
+}
+
+// Files may grow no further than this while it lives (a full disk, as far as the writer can
+// tell); the signal such a write raises is ignored meanwhile, as the write fails anyway.
+struct FileSizeLimit {
+    rlimit saved{};
+    void (*oldHandler)(int) = nullptr;
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+};
+
+TEST(TakeJournal, ATakeBackInThePlayLogStaysInItsOwnFileThroughAWriteThatFails) {
+    JournalRig rig;
+    const std::string left = rig.file("take-20250302-140322-77.journal");
+    rig.write("take-20250302-140322-77.journal", "C0000000-0\r\n91405A00-12\r\n91405");
+    const FoundTake take = readTakeJournal(left);
+    ASSERT_EQ(take.lines.size(), 2u);
+    std::vector<std::string> errors;
+    {
+        TakeJournal journal;
+        journal.setOnError([&](const std::string& e) { errors.push_back(e); });
+        journal.start(rig.dir.string(), 1700000000);
+        journal.appendLine("C0000000-0"); // this run's own take until the old one comes back
+        journal.flush();
+        const std::string own = journal.path();
+        journal.resume(left, take.wholeBytes);
+        journal.flush();
+        EXPECT_EQ(journal.path(), left);
+        EXPECT_FALSE(fs::exists(own));
+        // The cut line is gone, the whole ones never moved, and it is held while we run.
+        EXPECT_EQ(rig.read(left), "C0000000-0\r\n91405A00-12\r\n");
+        EXPECT_TRUE(journalsLeftBehind(rig.dir.string()).empty());
+        journal.appendLine("91400000-20");
+        journal.flush();
+        EXPECT_EQ(rig.read(left), "C0000000-0\r\n91405A00-12\r\n91400000-20\r\n");
+        {
+            const FileSizeLimit full(fs::file_size(left));
+            journal.appendLine("91405A00-30");
+            journal.flush();
+        }
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors[0], "Cannot write file " + left + ": File too large");
+        EXPECT_TRUE(journalsLeftBehind(rig.dir.string()).empty());
+    } // killed before the take was saved
+    EXPECT_EQ(journalsLeftBehind(rig.dir.string()), std::vector<std::string>{left});
+    EXPECT_EQ(readTakeJournal(left).lines,
+              (std::vector<std::string>{"C0000000-0", "91405A00-12", "91400000-20"}));
+
+    // A journal that cannot be written is left as it was, to be offered again (root writes
+    // read-only files: it sees this only as another user).
+    errors.clear();
+    fs::permissions(left, fs::perms::owner_read);
+    if (::access(left.c_str(), W_OK) == 0)
+        return;
+    {
+        TakeJournal journal;
+        journal.setOnError([&](const std::string& e) { errors.push_back(e); });
+        journal.resume(left, 5);
+        journal.appendLine("91405A00-40");
+        journal.flush();
+        journal.discard();
+        journal.flush();
+    }
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Cannot write file " + left + ": Permission denied");
+    EXPECT_EQ(readTakeJournal(left).lines.size(), 3u);
 }
 
 TEST(TakeJournal, ADamagedLastLineIsDroppedAndCountedAndDamageBeforeItMakesItUnreadable) {

@@ -25,6 +25,10 @@ public:
 
     explicit MidiDump(const std::string& name = "fwdump")
         : name_(name + std::to_string(getpid())), file_("/tmp/" + name_ + ".txt") {
+        start();
+    }
+    // Starts the client (again, after stop(), as when its server came back).
+    void start() {
         pid_ = fork();
         if (pid_ == 0) {
             if (!std::freopen(file_.c_str(), "w", stdout))

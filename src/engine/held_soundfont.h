@@ -1,0 +1,44 @@
+#pragma once
+
+#include <fluidsynth.h>
+
+#include <memory>
+#include <string>
+
+namespace fw {
+
+// A SoundFont kept open for as long as a synthesizer loads its samples on demand. FluidSynth
+// reads the file again for every instrument it loads; through a loader made here it reads the
+// descriptor opened at the start instead, so a file deleted meanwhile still serves. A file cut
+// short or rewritten in place no longer matches what was parsed at the start: unchanged() tells,
+// and reading past the end of what is left fails cleanly.
+class HeldSoundFont {
+public:
+    // Nothing when the file cannot be opened.
+    static std::shared_ptr<HeldSoundFont> open(const std::string& path);
+    ~HeldSoundFont();
+    HeldSoundFont(const HeldSoundFont&) = delete;
+    HeldSoundFont& operator=(const HeldSoundFont&) = delete;
+
+    const std::string& path() const { return path_; }
+    // The name to give FluidSynth's loading functions for this file.
+    const std::string& name() const { return name_; }
+    int descriptor() const { return fd_; }
+    // Bytes as opened.
+    long long size() const { return size_; }
+    // False once the file is shorter or longer, or was written, since it was opened.
+    bool unchanged() const;
+    // A SoundFont loader that reads held files, to add to a synthesizer made with settings.
+    static fluid_sfloader_t* newLoader(fluid_settings_t* settings);
+
+private:
+    HeldSoundFont() = default;
+    std::string path_;
+    std::string name_;
+    int fd_ = -1;
+    long long size_ = 0;
+    long long modifiedSec_ = 0;
+    long long modifiedNsec_ = 0;
+};
+
+} // namespace fw
