@@ -22,10 +22,19 @@ public:
     }
 
     void tick() {
+        play([this] {
+            engine.sequencerTick();
+            return true;
+        });
+    }
+
+    // Anything that may pluck: a beat, or a pick that starts at once (a poll, a key). The act
+    // says whether it played, so that the strings now hold the chord in play.
+    template <typename Act> void play(Act act) {
         const std::size_t first = port.sent.size();
         const std::array<int, 11> before = notes_;
-        engine.sequencerTick();
-        notes_ = soundingNotes();
+        if (act())
+            notes_ = soundingNotes();
         const int guitar = 0x91 + engine.ui.track;
         const auto in = [](const std::array<int, 11>& notes, int note) {
             return std::find(notes.begin() + 1, notes.end(), note) != notes.end();

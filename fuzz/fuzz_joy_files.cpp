@@ -123,7 +123,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::int32_t code = m.code(static_cast<int>(i % kAllFunctions));
         info.buttons = static_cast<std::uint32_t>(code);
         info.pov = static_cast<std::uint32_t>(code);
-        joy.poll(info);
+        // "Play on press" picks at once.
+        e.play([&] {
+            return joy.poll(info).picked && (joy.map.pickButtonsPlay || e.engine.ui.pickAtOnce);
+        });
         const auto& st = e.engine.st;
         FW_CHECK(st.selChordSet >= 1 && st.selChordSet <= 4 && st.selChord >= 1 &&
                  st.selChord <= 4 && st.selPickSet >= 1 && st.selPickSet <= 4);

@@ -106,6 +106,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     Timer4->start();
 
     connectMidiSync();
+    engine_.beatGrid = [this] { return beatGrid(); };
     Timer2->start();
     JoystickMapping->takeUpController();
 }
@@ -113,6 +114,16 @@ TForm1::TForm1(Services services, QWidget* parent)
 TForm1::~TForm1() {
     // Other programs following our clock hear Stop.
     MidiSync->shutDown();
+}
+
+std::optional<Engine::BeatGrid> TForm1::beatGrid() const {
+    if (!Timer2->isEnabled())
+        return std::nullopt;
+    Engine::BeatGrid grid{Timer2->lastBeatDue(), Timer2->nextDeadline()};
+    // Following another clock, the next beat is known only once it is asked for.
+    if (grid.nextDue <= grid.lastDue)
+        grid.nextDue = grid.lastDue + static_cast<std::int64_t>(Timer2->interval()) * 1000;
+    return grid;
 }
 
 void TForm1::connectMidiSync() {
@@ -141,6 +152,8 @@ void TForm1::showModal(int formNumber) {
 
 void TForm1::connectControls() {
     for (int k = 1; k <= 4; ++k) {
+        // Alt+1..4 play on the key's press, not when the button's animated click ends.
+        pickButtons[k]->installEventFilter(this);
         connect(pickButtons[k], &QPushButton::clicked, this, [this, k] { pickClick(k); });
         connect(pickPanels[k], &Panel::clicked, this, [this, k] { pickClick(k); });
     }
@@ -197,13 +210,31 @@ void TForm1::connectControls() {
     connect(MidiOutputList, &QListWidget::currentRowChanged, this, &TForm1::chooseMidiOutput);
     Edit22->installEventFilter(this);
     connect(MidiRescanButton, &QPushButton::clicked, this, &TForm1::refreshMidiOutputs);
+    connect(PickStart, &RadioGroup::itemClicked, this, &TForm1::PickStartClick);
 }
 
 // ---- handlers -------------------------------------------------------------------------------
 
 void TForm1::pickClick(int k) {
-    engine_.pickAction(k);
+    {
+        const MemoLog::Batch lines(playLog_);
+        engine_.pickAction(k);
+    }
+    scheduleStrum();
     syncControls();
+}
+
+namespace {
+constexpr const char* kPickStartKey = "pick-start"; // "at once", or absent
+constexpr const char* kPickStartAtOnce = "at once";
+} // namespace
+
+void TForm1::PickStartClick(int item) {
+    engine_.ui.pickAtOnce = item == 1;
+    if (auto error = settings_.setValue(
+            kPickStartKey,
+            engine_.ui.pickAtOnce ? std::optional<std::string>(kPickStartAtOnce) : std::nullopt))
+        services_.prompts.showMessage(*error);
 }
 
 void TForm1::Button12Click() {
@@ -252,7 +283,11 @@ void TForm1::FretButtonMouseMove(int n) {
 }
 
 void TForm1::Edit22KeyDown(int& key, Qt::KeyboardModifiers) {
-    keyboardPlayKey(engine_, key);
+    {
+        const MemoLog::Batch lines(playLog_);
+        keyboardPlayKey(engine_, key);
+    }
+    scheduleStrum();
     syncControls();
 }
 
@@ -275,7 +310,13 @@ void TForm1::TremTrackerChange() {
 // ---- timers ---------------------------------------------------------------------------------
 
 void TForm1::Timer1Timer() {
-    const JoystickPlay::PollResult r = joystickPlay_.readAndPoll(services_.joystick, joyInfo);
+    JoystickPlay::PollResult r;
+    {
+        const MemoLog::Batch lines(playLog_);
+        r = joystickPlay_.readAndPoll(services_.joystick, joyInfo);
+    }
+    if (r.picked)
+        scheduleStrum();
     setText(VolumePosition, QString::number(r.shownVelocity));
     // Most polls change nothing; the controls are touched only when something did.
     if (r.changed)
@@ -421,6 +462,8 @@ void TForm1::restoreSettings(Settings settings) {
     restoreMidiOutput();
     Sound->restore();
     MidiSync->restoreSettings();
+    engine_.ui.pickAtOnce = settings_.value(kPickStartKey) == kPickStartAtOnce;
+    PickStart->setItemIndex(engine_.ui.pickAtOnce ? 1 : 0);
     JoystickMapping->takeUpController(true);
     // The very first start opens on the tab with "Load Starter Set": one click from a chord.
     if (!settings_.value("started")) {
@@ -516,7 +559,8 @@ void TForm1::updateMidiOutputState() {
         state =
             "Silent: no sound server answers now. The sound comes back by itself when one returns.";
     } else if (synth) {
-        state = QString("Playing through %1; notes sound at most %2 ms after they are sent.")
+        // The buffer the sound system granted, and the synthesizer's own room for late wake-ups.
+        state = QString("Through %1, as granted: every note sounds %2 ms after it is sent.")
                     .arg(QString::fromStdString(synth->driverName()))
                     .arg(synth->latencyMillis(), 0, 'f', 0);
     } else if (auto* jack = dynamic_cast<JackMidiPort*>(port)) {
@@ -542,6 +586,18 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Shortcut) {
+        for (int k = 1; k <= 4; ++k) {
+            if (watched == pickButtons[k]) {
+                // Shown pressed for a moment, as the click would, but played now.
+                pickButtons[k]->setDown(true);
+                QTimer::singleShot(100, pickButtons[k],
+                                   [b = pickButtons[k]] { b->setDown(false); });
+                pickClick(k);
+                return true;
+            }
+        }
+    }
     if (watched == Edit22) {
         // In expert mode every key plays, Alt+digit too, rather than the pick buttons'
         // accelerators; the box still gets each key afterwards.

@@ -184,6 +184,7 @@ public:
     StarterSetGroup* StarterSet = nullptr;            // "Config" > "Starter Set"
     SoundGroup* Sound = nullptr;                      // "Config" > "Sound"
     MidiSyncGroup* MidiSync = nullptr;                // "Config" > "MIDI Clock"
+    RadioGroup* PickStart = nullptr;                  // "Config" > "Pick Start"
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.
@@ -235,6 +236,8 @@ private:
     SoundGroup::Hooks soundHooks();
     void scheduleStrum();
     void connectMidiSync();
+    void PickStartClick(int item);
+    std::optional<Engine::BeatGrid> beatGrid() const;
 
     Services services_;
     MemoLog playLog_;

@@ -277,12 +277,22 @@ QWidget* TForm1::buildConfigPage() {
     midiLayout->setColumnStretch(0, 1);
     Sound = new SoundGroup(settings_, services_.prompts, soundHooks(), config);
     MidiSync = new MidiSyncGroup(output_, settings_, config);
+    // One row under the MIDI clock, so that the output's state keeps its lines.
+    PickStart = new RadioGroup("PickStart", "", {"On the beat", "At once"}, 2, config);
+    PickStart->setItemIndex(0);
+    PickStart->setToolTip("When a pick's first group sounds: at the next beat, or at the press "
+                          "(its later groups then follow on the beats)");
     // Two columns, so that the page keeps the window's size: what goes out over MIDI at the
     // left, the sound and the set-up at the right.
     auto* columns = new QHBoxLayout;
     auto* left = new QVBoxLayout;
     left->addWidget(midi, 1);
     left->addWidget(MidiSync);
+    auto* pickStart = new QHBoxLayout;
+    pickStart->addWidget(new QLabel("Pick Start", config));
+    pickStart->addWidget(PickStart, 1);
+    left->addLayout(pickStart);
+    left->setSpacing(3);
     auto* right = new QVBoxLayout;
     right->addWidget(Sound);
     right->addWidget(ConfigSet);

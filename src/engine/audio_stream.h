@@ -27,7 +27,8 @@ public:
 };
 
 // A PulseAudio stream (also served by PipeWire's PulseAudio service); none when no server runs.
-// The server asks for sound in pieces of requestMillis and keeps bufferMillis queued.
+// The server asks for sound in pieces of requestMillis and keeps bufferMillis queued; after an
+// underrun the stream asks for a little more, up to 24 ms.
 std::unique_ptr<AudioStream> openPulseAudioStream(int sampleRate, double bufferMillis,
                                                   double requestMillis, AudioStream::Render render);
 

@@ -34,6 +34,10 @@ int Engine::noteOf(int string) const {
 }
 
 void Engine::pickAction(int k) {
+    pickAction(k, ui.pickAtOnce);
+}
+
+void Engine::pickAction(int k, bool atOnce) {
     st.chord = st.selChord;
     st.chordSet = st.selChordSet;
     st.pickSet = st.selPickSet;
@@ -42,6 +46,28 @@ void Engine::pickAction(int k) {
         st.fret = f;
     st.pick = ui.alt ? 2 * k : 2 * k - 1;
     st.pickStep = 0;
+    groupAhead_ = false;
+    if (!atOnce)
+        return;
+    // The first group goes the way a beat's group goes, stamped with the press.
+    const std::int64_t press = out.sendStamp();
+    releasePlucks(INT64_MAX);
+    out.ensureOpenSilent();
+    const int noteOn = 0x91 + ui.track;
+    endChangedStrings(noteOn);
+    playGroup(noteOn);
+    rememberNotes();
+    // The beats keep their grid. A press early for a beat stands for it, so the next group comes
+    // one beat after; a press late after a beat stands for that one. Either way the second group
+    // follows half a beat to a beat and a half later, on the grid.
+    groupAhead_ = nearerComingBeat(press);
+}
+
+bool Engine::nearerComingBeat(std::int64_t press) const {
+    const std::optional<BeatGrid> grid = beatGrid ? beatGrid() : std::nullopt;
+    if (!grid || grid->nextDue <= grid->lastDue || press >= grid->nextDue)
+        return false;
+    return 2 * (press - grid->lastDue) >= grid->nextDue - grid->lastDue;
 }
 
 void Engine::fretHover(int n) {
@@ -111,6 +137,17 @@ void Engine::sequencerTick() {
             st.fret = f;
     }
     const int noteOn = 0x91 + ui.track;
+    endChangedStrings(noteOn);
+    if (groupAhead_)
+        groupAhead_ = false; // the pick started at once played this beat's group already
+    else
+        playGroup(noteOn);
+    if (ui.accompBeat)
+        beatStep();
+    rememberNotes();
+}
+
+void Engine::endChangedStrings(int noteOn) {
     // Only a note that went out is ended: a string that was never plucked has nothing to end,
     // and a note-off for it would cut the same note sounding on another string.
     for (int s = 1; s <= 10; ++s) {
@@ -120,6 +157,14 @@ void Engine::sequencerTick() {
             out.sendAndLog(noteOn, st.lastNotes[s], 0);
         st.stringSounds[s] = false;
     }
+}
+
+void Engine::rememberNotes() {
+    for (int s = 1; s <= 10; ++s)
+        st.lastNotes[s] = noteOf(s);
+}
+
+void Engine::playGroup(int noteOn) {
     const std::string& seq = st.pickMemory[st.pickSet][st.pick];
     const auto length = static_cast<long long>(seq.size());
     if (length > static_cast<long long>(kGroup) * st.pickStep) {
@@ -157,10 +202,6 @@ void Engine::sequencerTick() {
         st.pickStep = 0xFFFE;
     }
     st.pickStep = std::min(st.pickStep + 1, kIdle);
-    if (ui.accompBeat)
-        beatStep();
-    for (int s = 1; s <= 10; ++s)
-        st.lastNotes[s] = noteOf(s);
 }
 
 namespace {

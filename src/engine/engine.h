@@ -21,8 +21,20 @@ public:
     PlayState st;
     ControlState ui;
 
-    // Pick k (1..4): latch the selection and start its sequence at the first group.
+    // Pick k (1..4): latch the selection and start its sequence at the first group. With
+    // "Pick Start" at "At once" (or atOnce), the first group sounds now; otherwise at the next
+    // beat.
     void pickAction(int k);
+    void pickAction(int k, bool atOnce);
+
+    // The beat grid the sequencer runs on, in monotonic microseconds: when the last beat was due
+    // and when the next one is. Whoever runs the beats tells it; a pick started at once reads it
+    // to find which beat its first group stands for.
+    struct BeatGrid {
+        std::int64_t lastDue = 0;
+        std::int64_t nextDue = 0;
+    };
+    std::function<std::optional<BeatGrid>()> beatGrid;
     // Check fret button n (1..13), as the mouse over a fret does.
     void fretHover(int n);
     // "S" and "M": step the selected chord set / chord, 4 wraps to 1.
@@ -63,6 +75,12 @@ private:
     int noteOf(int string) const;
     void beatStep();
     void countBeatPass();
+    void endChangedStrings(int noteOn);
+    // The group at pickStep, then on to the next one.
+    void playGroup(int noteOn);
+    void rememberNotes();
+    // True when a press at this time lies nearer the coming beat than the one just past.
+    bool nearerComingBeat(std::int64_t press) const;
     void pluck(int status, int string, int note, int velocity, std::optional<std::int64_t> due);
 
     struct Pluck {
@@ -73,6 +91,9 @@ private:
         int velocity = 0;
     };
     std::deque<Pluck> waitingPlucks_;
+    // A pick started at once just before a beat: its first group stands for that beat, which
+    // then plays no group of its own.
+    bool groupAhead_ = false;
 };
 
 } // namespace fw

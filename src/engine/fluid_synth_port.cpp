@@ -28,14 +28,14 @@ namespace {
 void quietLog(int, const char*, void*) {}
 
 constexpr int kSampleRate = 44100;
-// Sound queued at the server: long enough that a busy machine does not make it run dry, short
-// enough that a pick is heard at once. The server asks for a small piece of it at a time, so
-// that the device itself keeps a few milliseconds (a device asked for almost none keeps the
-// sound server busy at three times the cost); the program wakes for sound 200 times a second.
-constexpr double kBufferMillis = 24;
-constexpr double kRequestMillis = 5;
+// Sound queued at the server, to begin with: short enough that a pick is heard at once. A
+// machine too busy for it makes the stream ask for more after an underrun. The server asks for a
+// small piece at a time, so that the device itself keeps a few milliseconds; the program wakes
+// for sound 500 times a second, at real-time priority where the system allows it.
+constexpr double kBufferMillis = 8;
+constexpr double kRequestMillis = 2;
 // Room for the sound server's callback to run late before a message misses its frame.
-constexpr std::int64_t kMarginMicros = 4000;
+constexpr std::int64_t kMarginMicros = 3000;
 // JACK's callbacks come on a steady period at real-time priority: the margin only covers the
 // time from a beat's stamp to its message reaching the inbox, on a busy machine too.
 constexpr std::int64_t kJackMarginMicros = 2500;

@@ -63,6 +63,7 @@ struct ControlState {
     int tempPosition = 905;        // "T", 1..1000
     int vPosition = 63;            // "V", 0..127
     int strumSpreadMs = 0;         // "Strum Spread": a group's plucks leave over this time
+    bool pickAtOnce = false;       // "Pick Start": "At once" rather than "On the beat"
 };
 
 } // namespace fw

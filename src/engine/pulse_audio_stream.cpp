@@ -4,6 +4,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <pthread.h>
 #include <sched.h>
@@ -19,8 +20,8 @@ namespace {
 class PulseAudioStream final : public AudioStream {
 public:
     PulseAudioStream(int rate, double bufferMillis, double requestMillis, Render render)
-        : rate_(rate), bufferMillis_(bufferMillis), requestMillis_(requestMillis),
-          render_(std::move(render)) {}
+        : rate_(rate), askedMillis_(bufferMillis), requestMillis_(requestMillis),
+          render_(std::move(render)), grantedMillis_(bufferMillis) {}
 
     ~PulseAudioStream() override {
         if (!loop_)
@@ -51,12 +52,14 @@ public:
         pa_threaded_mainloop_lock(loop_);
         const bool ok = pa_threaded_mainloop_start(loop_) >= 0 && waitForContext() &&
                         connectStream() && waitForStream();
+        if (ok)
+            waitForTiming();
         pa_threaded_mainloop_unlock(loop_);
         return ok;
     }
 
     std::string driverName() const override { return "pulseaudio"; }
-    double bufferMillis() const override { return bufferMillis_; }
+    double bufferMillis() const override { return grantedMillis_.load(); }
     std::int64_t underruns() const override { return underruns_.load(); }
     bool lost() const override { return lost_.load(); }
 
@@ -76,8 +79,39 @@ private:
     static void underflow(pa_stream*, void* self) {
         auto* me = static_cast<PulseAudioStream*>(self);
         // A stream that starts without prebuffering is empty for a moment at its start.
-        if (me->written_ > 2 * me->bytesFor(me->bufferMillis_))
+        if (me->written_ > 2 * me->bytesFor(me->askedMillis_)) {
             ++me->underruns_;
+            me->grow();
+        }
+    }
+
+    // A machine too busy for the buffer asked gets a longer one: the latency steps up once and
+    // stays constant at the new grant, rather than the sound dropping out again and again.
+    // A burst of underruns is one busy moment: one step per second of sound at most.
+    void grow() {
+        if (growing_ || askedMillis_ >= kMostMillis || written_ < nextGrowth_)
+            return;
+        nextGrowth_ = written_ + bytesFor(1000);
+        askedMillis_ = std::min(askedMillis_ + kGrowMillis, kMostMillis);
+        const pa_buffer_attr attr = attrFor(askedMillis_);
+        pa_operation* op =
+            pa_stream_set_buffer_attr(stream_, &attr, &PulseAudioStream::grown, this);
+        growing_ = op != nullptr;
+        if (op)
+            pa_operation_unref(op);
+    }
+    static void grown(pa_stream* s, int, void* self) {
+        pa_operation* op = pa_stream_update_timing_info(s, &PulseAudioStream::timed, self);
+        if (op)
+            pa_operation_unref(op);
+        else
+            timed(s, 0, self);
+    }
+    static void timed(pa_stream*, int, void* self) {
+        auto* me = static_cast<PulseAudioStream*>(self);
+        me->grantedMillis_ = me->granted();
+        me->growing_ = false;
+        pa_threaded_mainloop_signal(me->loop_, 0);
     }
     static void write(pa_stream* s, size_t bytes, void* self) {
         static_cast<PulseAudioStream*>(self)->fill(s, bytes);
@@ -105,6 +139,23 @@ private:
         }
     }
 
+    // The server may grant another latency than asked: what it granted is our queue plus the
+    // latency it gave the sink.
+    double granted() const {
+        const pa_buffer_attr* queue = pa_stream_get_buffer_attr(stream_);
+        const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+        if (!queue)
+            return askedMillis_;
+        const double sink = timing ? static_cast<double>(timing->configured_sink_usec) / 1000.0 : 0;
+        return 1000.0 * (queue->tlength / kFrameBytes) / rate_ + sink;
+    }
+    void waitForTiming() {
+        growing_ = true;
+        grown(stream_, 1, this);
+        while (growing_ && PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)))
+            pa_threaded_mainloop_wait(loop_);
+    }
+
     std::uint32_t bytesFor(double millis) const {
         return static_cast<std::uint32_t>(millis * rate_ / 1000.0) * kFrameBytes;
     }
@@ -120,18 +171,25 @@ private:
         pa_stream_set_state_callback(stream_, &PulseAudioStream::streamSignal, this);
         pa_stream_set_write_callback(stream_, &PulseAudioStream::write, this);
         pa_stream_set_underflow_callback(stream_, &PulseAudioStream::underflow, this);
+        const pa_buffer_attr attr = attrFor(askedMillis_);
+        // The buffer asked for is the whole way to the speaker, the server's share included.
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
+        return pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) >= 0;
+    }
+
+    pa_buffer_attr attrFor(double millis) const {
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
-        attr.tlength = bytesFor(bufferMillis_);
+        attr.tlength = bytesFor(millis);
         // No prebuffering: should the server ever run dry, it plays silence and goes on at the
         // same pace, dropping what comes too late, rather than stopping and starting later.
         // Every later note then still sounds at its time.
         attr.prebuf = 0;
-        attr.minreq = bytesFor(requestMillis_);
+        // A longer buffer is asked for in longer pieces too: grown all the way, the stream is the
+        // one that plays without a dropout on a busy machine.
+        attr.minreq = bytesFor(std::max(requestMillis_, millis / 5));
         attr.fragsize = static_cast<std::uint32_t>(-1);
-        // The buffer asked for is the whole way to the speaker, the server's share included.
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
-        return pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) >= 0;
+        return attr;
     }
 
     void fill(pa_stream* s, size_t bytes) {
@@ -173,11 +231,16 @@ private:
 
     static constexpr std::size_t kFrameBytes = 2 * sizeof(float);
     static constexpr int kRealtimePriority = 20;
+    static constexpr double kGrowMillis = 2;
+    static constexpr double kMostMillis = 24;
 
     int rate_;
-    double bufferMillis_;
+    double askedMillis_; // on the stream's thread once open
     double requestMillis_;
     Render render_;
+    std::atomic<double> grantedMillis_;
+    bool growing_ = false;         // a new buffer is being asked for
+    std::uint64_t nextGrowth_ = 0; // bytes written before the buffer may grow again
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;

@@ -74,6 +74,8 @@ void applyGuitarController(JoyMapping& m, const ControllerInfo& guitar) {
     assignControl(m, kFnChordSetStep, guitar, kPadBack);
     assignAxis(m, kRoleVibrato, guitar, kPadRightX);
     m.vibratoMode = kVibratoWhammy;
+    // A strum sounds when the bar is hit, whatever "Pick Start" says.
+    m.pickButtonsPlay = true;
 }
 
 std::optional<NamedMapping> rememberedMapping(const Settings& settings, const std::string& guid) {

@@ -19,14 +19,15 @@ inline constexpr const char* kMappingGuitar = "Guitar controller";
 // picks 1..4 (A, B, X, Y), the d-pad chooses chords 1..4 (up, right, down, left), the left and
 // right shoulder buttons step the chord set and the pick set, a flick of the right stick up or
 // down and back strums (velocity and "ALT" from the flick, as a strum bar), the left stick
-// bends sideways. Everything else, the triggers and the tempo included, does nothing.
+// bends sideways. Everything else, the triggers and the tempo included, does nothing. "Play on
+// press" is on: its picks sound at the press.
 void applyGamepad(JoyMapping& mapping, const ControllerInfo& pad);
 
 // "Guitar controller", for a guitar that reads as a gamepad: the green, red, yellow and blue fret
 // buttons (A, B, Y, X) choose chords 1..4 and the orange one (left shoulder) raises them a whole
 // tone while held; the strum bar (d-pad down, up) plays the chosen pick, down the normal
 // sequence and up the altered one; the whammy bar (right stick X) bends down; start and back
-// step the pick set and the chord set.
+// step the pick set and the chord set. "Play on press" is on, so a strum sounds at once.
 void applyGuitarController(JoyMapping& mapping, const ControllerInfo& guitar);
 
 // Where an Xbox 360 pad has its controls as the Linux driver presents it: the presets' guess for

@@ -104,10 +104,13 @@ std::string axisText(int axis) {
 namespace {
 // What both built-in mappings share beyond their 32 codes and six axes: every one of the
 // functions 0..31 listens, none of 36..39 does, the pick buttons only choose, the vibrato axis
-// works over its whole range.
+// works over its whole range. The unused 32..35 hold what they hold at start, so a built-in
+// mapping is the same whatever was in force before (a pad preset's marks would otherwise stay).
 void setTodaysMapping(JoyMapping& m, const int (&items)[32], std::array<int, kAxisRoles> axes) {
     for (int k = 0; k < 32; ++k)
         m.assign(k, inputCode(items[k]));
+    for (int k = 32; k < kJoyFunctions; ++k)
+        m.assign(k, JoyMapping{}.joyMap[static_cast<std::size_t>(k)]);
     for (int k = kJoyFunctions; k < kAllFunctions; ++k)
         m.assign(k, std::nullopt);
     m.axisMap = axes;

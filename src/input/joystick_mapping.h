@@ -89,7 +89,8 @@ std::string inputItemText(int item);
 std::string axisText(int axis);
 
 // "Defaults": buttons 1..32 to functions 0..31 in order, axes X..V to the six roles. Like the
-// preset below it leaves the functions 32..35 as they were and none of the functions 36..39.
+// preset below it puts the unused functions 32..35 back to their start and leaves none of the
+// functions 36..39; the calibrated ranges stay.
 void applyDefaultMapping(JoyMapping& mapping);
 // The built-in preset "Bramble First Guitar", the mapping in force at start.
 void applyBrambleFirstGuitar(JoyMapping& mapping);

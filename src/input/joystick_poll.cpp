@@ -148,7 +148,12 @@ JoystickPlay::PollResult JoystickPlay::readAndPoll(Joystick& joystick, JoyInfo& 
         strumHigh = strumLow = kRest;
     if (joystick.controllerSerial() != controllerSerial_) {
         controllerSerial_ = joystick.controllerSerial();
-        strumHigh = strumLow = kRest;
+        // The same controller reopened ("ReInit Joystick") keeps a swing it has armed.
+        const std::string guid = joystick.controller().guid;
+        if (guid != controllerGuid_)
+            strumHigh = strumLow = kRest;
+        if (!guid.empty())
+            controllerGuid_ = guid;
         if (controllerChanged)
             controllerChanged();
     }
@@ -189,12 +194,18 @@ JoystickPlay::PollResult JoystickPlay::poll(const JoyInfo& info) {
 
     if (map.axisOf(kRoleChord))
         decodeChordAxis(axis(kRoleChord));
+    // "Play on press" makes every pick of this controller start at once.
+    const bool atOnce = map.pickButtonsPlay || ui.pickAtOnce;
     if (map.axisOf(kRolePick)) {
         const int r = decodePickAxis(axis(kRolePick));
         if (r > 0) {
             ui.alt = r == 2;
-            trigger = true;
+            // A selector held in a pick position starts it again on every poll; started at once,
+            // only the move into the position plays, or every poll would sound the first group.
+            if (!atOnce || !pickAxisHeld_)
+                trigger = true;
         }
+        pickAxisHeld_ = r > 0;
     }
 
     ui.checkedFret = 1;
@@ -222,7 +233,7 @@ JoystickPlay::PollResult JoystickPlay::poll(const JoyInfo& info) {
     }
 
     if (trigger && ui.pickItem >= 0 && ui.pickItem <= 3) {
-        engine_.pickAction(ui.pickItem + 1);
+        engine_.pickAction(ui.pickItem + 1, atOnce);
         result.picked = true;
     }
     result.changed = result.picked || mirrored() != before;

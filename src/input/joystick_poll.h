@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace fw {
 
@@ -59,6 +60,8 @@ private:
     Engine& engine_;
     std::uint64_t held_ = 0; // functions 0..39 active in the previous poll
     unsigned controllerSerial_ = 0;
+    std::string controllerGuid_; // the last controller in use
+    bool pickAxisHeld_ = false;  // the pick selector lay in a pick position at the last poll
 };
 
 } // namespace fw

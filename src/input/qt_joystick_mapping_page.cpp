@@ -108,10 +108,15 @@ void JoystickMappingPage::buildPage() {
     ControllerLabel->setWordWrap(true);
     ControllerLabel->setFixedWidth(104);
     first->addWidget(ControllerLabel);
+    KeepMappingButton = makeButton("KeepMappingButton", "Keep for Controller", this);
+    KeepMappingButton->setToolTip("The mapping in force comes back whenever this model of "
+                                  "controller is plugged in, also after a restart");
+    KeepMappingButton->setFixedWidth(104);
+    first->addWidget(KeepMappingButton);
     PickButtonsPlay = new QCheckBox("Play on press", this);
     PickButtonsPlay->setObjectName("PickButtonsPlay");
-    PickButtonsPlay->setToolTip(
-        "A pick button starts its pick at once instead of only choosing it");
+    PickButtonsPlay->setToolTip("A pick button starts its pick instead of only choosing it, and "
+                                "every pick of this controller sounds at the press");
     first->addWidget(PickButtonsPlay);
     first->addWidget(new QLabel("Vibrato axis:", this));
     VibratoMode = new QComboBox(this);
@@ -235,6 +240,7 @@ void JoystickMappingPage::buildPage() {
     connect(Button7, &QPushButton::clicked, this, &JoystickMappingPage::Button7Click);
     connect(GamepadButton, &QPushButton::clicked, this, &JoystickMappingPage::GamepadClick);
     connect(GuitarButton, &QPushButton::clicked, this, &JoystickMappingPage::GuitarClick);
+    connect(KeepMappingButton, &QPushButton::clicked, this, &JoystickMappingPage::KeepMappingClick);
     connect(PickButtonsPlay, &QCheckBox::clicked, this, [this](bool on) {
         play_.map.pickButtonsPlay = on;
         edited_ = true;
@@ -345,7 +351,16 @@ void JoystickMappingPage::useBuiltIn(const char* name) {
         applyGamepad(play_.map, layout);
     else
         applyGuitarController(play_.map, layout);
-    useMapping(name, true);
+    // Trying a built-in mapping is not choosing it for the controller: "Keep for Controller" is.
+    useMapping(name, false);
+}
+
+void JoystickMappingPage::KeepMappingClick() {
+    if (controller_.guid.empty())
+        return;
+    if (auto error = rememberMapping(settings_, controller_.guid, {play_.map, source_}))
+        prompts_.showMessage(*error);
+    showController();
 }
 
 void JoystickMappingPage::Button1Click() {
@@ -370,11 +385,13 @@ void JoystickMappingPage::takeUpController(bool again) {
         return;
     controllerSerial_ = serial;
     controller_ = joystick_.controller();
-    // Pulled out: the mapping stays for whatever comes next.
-    if (controller_.guid.empty()) {
+    // Pulled out: the mapping stays for whatever comes next. Reopened ("ReInit Joystick") or
+    // plugged back: it is the player's mapping for this controller, edits and ranges included.
+    if (controller_.guid.empty() || (controller_.guid == guidInUse_ && !again)) {
         showController();
         return;
     }
+    guidInUse_ = controller_.guid;
     NamedMapping named = mappingForController(controller_, settings_, play_.map);
     play_.map = named.mapping;
     useMapping(named.source, false);
@@ -393,6 +410,15 @@ void JoystickMappingPage::showController() {
             text += ", changed here";
         text += ".";
     }
+    // Which mapping the controller gets when it comes into use.
+    if (!controller_.guid.empty()) {
+        const std::optional<NamedMapping> own = rememberedMapping(settings_, controller_.guid);
+        if (own && own->mapping == play_.map)
+            text += " Kept for this controller.";
+        else if (own)
+            text += QString(" Kept for it: %1.").arg(QString::fromLocal8Bit(own->source.c_str()));
+    }
+    KeepMappingButton->setEnabled(!controller_.guid.empty());
     if (ControllerLabel->text() != text)
         ControllerLabel->setText(text);
 }

@@ -30,8 +30,9 @@ class Settings;
 // axis each axis role, the two built-in mappings, the live axis monitor, *.joy files and the
 // way into calibration. Assigning is "select an input, click the box"; pressing a controller
 // button, pointing the hat or moving an axis selects it in the lists.
-// It knows the controller in use: one that comes into use gets the mapping last saved, loaded
-// or chosen for its model (kept in the settings), else the preset that fits it.
+// It knows the controller in use: a new one gets the mapping last saved, loaded or kept for its
+// model (in the settings), else the preset that fits it. The same controller reopened or plugged
+// back keeps the mapping in force, edits and ranges included.
 class JoystickMappingPage : public QWidget {
     Q_OBJECT
 public:
@@ -39,10 +40,12 @@ public:
                         Settings& settings, QWidget* parent = nullptr);
 
     // Handlers, named after their controls.
-    void Button1Click();   // "Defaults"
-    void Button7Click();   // "Bramble First Guitar"
-    void GamepadClick();   // "Gamepad"
-    void GuitarClick();    // "Guitar controller"
+    void Button1Click(); // "Defaults"
+    void Button7Click(); // "Bramble First Guitar"
+    void GamepadClick(); // "Gamepad"
+    void GuitarClick();  // "Guitar controller"
+    // "Keep for Controller": the mapping in force becomes the controller's own.
+    void KeepMappingClick();
     void Button94Click();  // "Save Config"
     void Button95Click();  // "Load Config"
     void Button107Click(); // "Apply Calibrations"
@@ -80,6 +83,7 @@ public:
     QPushButton* Button7 = nullptr;
     QPushButton* GamepadButton = nullptr;
     QPushButton* GuitarButton = nullptr;
+    QPushButton* KeepMappingButton = nullptr;
     QLabel* ControllerLabel = nullptr;    // the controller in use and the mapping in force
     QCheckBox* PickButtonsPlay = nullptr; // pick buttons start their pick
     QComboBox* VibratoMode = nullptr;
@@ -112,6 +116,9 @@ private:
     PressToSelect pressToSelect_;
     ControllerInfo controller_;
     unsigned controllerSerial_ = 0;
+    // The controller whose mapping is in force; kept while it is pulled out, so that it comes
+    // back to the same mapping.
+    std::string guidInUse_;
     std::string source_;
     bool edited_ = false; // changed on the tab since it came into force
 };

@@ -9,6 +9,7 @@
 #include <climits>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace fw {
@@ -368,6 +369,80 @@ TEST_F(EngineFixture, CyclesPerDigitReleasesTheDigitAfterThatManyPasses) {
     engine.ui.accompBeat = true;
     tick(2);
     EXPECT_EQ(notesSent(0x90), (std::vector<int>{0x2B}));
+}
+
+// "At once": the first group leaves at the press, after the note-offs of the strings it changes,
+// stamped with the press; the later groups keep to the beats, which the press never moves. A
+// press in the first half of a beat stands for the beat just past, so group 2 comes at the next
+// beat; one in the second half stands for the coming beat, which then plays no group of its own
+// but still its accompaniment and metronome.
+TEST_F(EngineFixture, APickAtOnceSoundsAtThePressAndItsLaterGroupsKeepToTheBeats) {
+    storeEChord(1, 1, 40);
+    storeEChord(1, 2, 45);
+    engine.st.pickMemory[1][1] = "0------1------2------";
+    engine.ui.accompBeat = true;
+    engine.st.accompBeatLine = "24------------";
+    constexpr std::int64_t kBeat = 600000;
+    std::int64_t last = 10'000'000;
+    engine.beatGrid = [&] { return std::optional(Engine::BeatGrid{last, last + kBeat}); };
+    const auto beat = [&] {
+        last += kBeat;
+        const MidiOutput::HeldStamp stamp(out, last);
+        tick();
+    };
+    struct Case {
+        int permille;    // where in the beat the press falls
+        int secondGroup; // the beat after the press that plays group 2
+    };
+    for (Case c : {Case{100, 1}, Case{499, 1}, Case{500, 2}, Case{950, 2}}) {
+        SCOPED_TRACE(c.permille);
+        engine.st.selChord = 1;
+        engine.pickAction(1, false); // chord 1 sounds on string 1 from a beat
+        beat();
+        clearSent();
+        engine.st.selChord = 2;
+        const std::int64_t press = last + kBeat * c.permille / 1000;
+        {
+            const MidiOutput::HeldStamp stamp(out, press);
+            engine.pickAction(1, true);
+        }
+        ASSERT_EQ(port.sent.size(), 2u);
+        EXPECT_EQ(std::tuple(port.sent[0].status, port.sent[0].data1, port.sent[0].data2,
+                             port.sent[0].stamp),
+                  std::tuple(0x91, 40, 0, press));
+        EXPECT_EQ(std::tuple(port.sent[1].data1, port.sent[1].data2, port.sent[1].stamp),
+                  std::tuple(45, 100, press));
+        EXPECT_EQ(log.lines.size(), 2u);
+
+        // Four beats: each keeps its accompaniment note and metronome step; the groups fall on
+        // them.
+        std::vector<std::pair<int, int>> groups; // (beat after the press, note)
+        for (int b = 1; b <= 4; ++b) {
+            const int metronome = engine.ui.metronomeItem;
+            const auto before = port.sent.size();
+            beat();
+            EXPECT_EQ(engine.ui.metronomeItem, (metronome + 1) % 4);
+            int accompaniment = 0;
+            for (auto m = port.sent.begin() + static_cast<long>(before); m != port.sent.end();
+                 ++m) {
+                EXPECT_EQ(m->stamp, last);
+                if (m->status == 0x90)
+                    ++accompaniment;
+                else if (m->data2 != 0)
+                    groups.emplace_back(b, m->data1);
+            }
+            EXPECT_EQ(accompaniment, 1);
+        }
+        EXPECT_EQ(groups,
+                  (std::vector<std::pair<int, int>>{{c.secondGroup, 49}, {c.secondGroup + 1, 52}}));
+    }
+
+    // With no beats running (the timer paused), the next beat plays group 2.
+    engine.beatGrid = [] { return std::optional<Engine::BeatGrid>(); };
+    engine.pickAction(1, true);
+    clearSent();
+    beat();
+    EXPECT_EQ(notesSent(), (std::vector<int>{49}));
 }
 
 // A strum: with a spread, the plucks of a group leave one after another over the spread time,

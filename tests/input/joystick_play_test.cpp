@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,20 @@ TEST_F(JoystickFixture, RangeLookupsWithOverlapsAndGaps) {
     info.buttons = bit(5);
     joy.poll(info);
     EXPECT_EQ(engine.ui.checkedFret, 2);
+
+    // Started at once, a selector held in its position plays the first group once, not on every
+    // poll; moved out and back, it plays again.
+    engine.ui.pickAtOnce = true;
+    engine.st.selPickSet = engine.st.selChordSet = engine.st.selChord = 1;
+    engine.st.chordMemory[1][1][1] = 40;
+    engine.st.pickMemory[1][2] = "0------0------";
+    const auto noteOns = [&] {
+        return std::count_if(port.sent.begin(), port.sent.end(),
+                             [](const auto& m) { return m.status == 0x91 && m.data2 != 0; });
+    };
+    for (std::uint32_t r : {150u, 0u, 150u, 150u, 150u, 30000u, 150u})
+        joy.poll((info.r = r, info));
+    EXPECT_EQ(noteOns(), 2);
 }
 
 TEST_F(JoystickFixture, BarsFollowTheirAxesAndUnmappedRolesRest) {
