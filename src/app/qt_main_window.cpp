@@ -231,10 +231,10 @@ constexpr const char* kPickStartAtOnce = "at once";
 
 void TForm1::PickStartClick(int item) {
     engine_.ui.pickAtOnce = item == 1;
-    if (auto error = settings_.setValue(
-            kPickStartKey,
-            engine_.ui.pickAtOnce ? std::optional<std::string>(kPickStartAtOnce) : std::nullopt))
-        services_.prompts.showMessage(*error);
+    // A settings file that cannot be written is said once on the tab, as for every choice.
+    settings_.setValue(kPickStartKey, engine_.ui.pickAtOnce
+                                          ? std::optional<std::string>(kPickStartAtOnce)
+                                          : std::nullopt);
 }
 
 void TForm1::Button12Click() {
