@@ -4,8 +4,8 @@
 // that sleeps to the same grid with clock_nanosleep, and percentiles of the errors.
 #include "cpu_time.h"
 #include "engine/clock.h"
-#include "engine/midi_outputs.h"
 #include "engine/midi_port.h"
+#include "platform/midi_outputs.h"
 
 #include <algorithm>
 #include <atomic>

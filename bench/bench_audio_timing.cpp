@@ -29,11 +29,11 @@
 #include "bench_ports.h"
 #include "cpu_time.h"
 #include "engine/clock.h"
-#include "engine/fluid_synth_port.h"
-#include "engine/midi_outputs.h"
 #include "engine/prompts.h"
 #include "engine/random.h"
 #include "input/joystick.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
+#include "platform/midi_outputs.h"
 
 #include <QApplication>
 #include <QTimer>

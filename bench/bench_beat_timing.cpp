@@ -16,11 +16,11 @@
 #include "beats/qt_beat_manager_page.h"
 #include "bench_ports.h"
 #include "engine/clock.h"
-#include "engine/midi_outputs.h"
 #include "engine/prompts.h"
 #include "engine/random.h"
 #include "input/joystick.h"
 #include "logs/qt_play_logs_page.h"
+#include "platform/midi_outputs.h"
 #include "toys/qt_music_toys_page.h"
 #include "ui/qt_widgets.h"
 

@@ -11,8 +11,8 @@
 #include "app/qt_main_window.h"
 #include "beat_error.h"
 #include "bench_ports.h"
-#include "engine/midi_outputs.h"
 #include "jack_rig.h"
+#include "platform/midi_outputs.h"
 #include "support/jack_midi_dump.h"
 #include "support/qt_harness.h"
 

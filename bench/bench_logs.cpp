@@ -3,13 +3,13 @@
 // and the WAV rendering of one minute of play.
 //   build/bin/bench_logs [--lines N] [--keep DIR]
 #include "cpu_time.h"
-#include "engine/fluid_synth_port.h"
 #include "engine/z2uvir.h"
 #include "logs/log_files.h"
 #include "logs/log_lines.h"
 #include "logs/merge_logs.h"
 #include "logs/midi_file.h"
 #include "logs/wav_render.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 
 #include <algorithm>
 #include <chrono>

@@ -17,9 +17,9 @@
 #include "beats/qt_beat_manager_page.h"
 #include "bench_ports.h"
 #include "engine/clock.h"
-#include "engine/midi_outputs.h"
 #include "engine/sound_settings.h"
-#include "input/sdl_joystick.h"
+#include "platform/midi_outputs.h"
+#include "platform/sdl/sdl_joystick.h"
 
 #include <QApplication>
 #include <QDir>

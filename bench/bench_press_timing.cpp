@@ -8,8 +8,8 @@
 #include "audio_recording.h"
 #include "beat_error.h"
 #include "controller_rig.h"
-#include "engine/fluid_synth_port.h"
 #include "input/qt_joystick_mapping_page.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 
 #include <QTimer>
 

@@ -10,7 +10,7 @@
 #include "app/qt_main_window.h"
 #include "beats/qt_beat_manager_page.h"
 #include "bench_ports.h"
-#include "engine/midi_outputs.h"
+#include "platform/midi_outputs.h"
 #include "realtime_watch.h"
 #include "support/jack_midi_dump.h"
 #include "support/qt_harness.h"

@@ -5,7 +5,7 @@
 // With --memory it says instead what moving the sound to JACK audio costs in resident memory.
 //   build/bin/bench_server_return [--jack] [--memory] [rounds]
 #include "engine/clock.h"
-#include "engine/fluid_synth_port.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 #include "support/sound_servers.h"
 
 #include <algorithm>

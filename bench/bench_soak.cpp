@@ -21,9 +21,9 @@
 #include "beat_error.h"
 #include "beats/qt_beat_manager_page.h"
 #include "controller_rig.h"
-#include "engine/fluid_synth_port.h"
 #include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 #include "toys/qt_music_toys_page.h"
 
 #include <QApplication>

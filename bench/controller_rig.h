@@ -5,8 +5,8 @@
 // script, so no message box waits for a click. It holds the program's QApplication too.
 #include "app/qt_main_window.h"
 #include "engine/clock.h"
-#include "engine/midi_outputs.h"
-#include "input/sdl_joystick.h"
+#include "platform/midi_outputs.h"
+#include "platform/sdl/sdl_joystick.h"
 #include "support/fakes.h"
 #include "support/virtual_joystick.h"
 

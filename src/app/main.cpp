@@ -5,10 +5,10 @@
 #include "app/qt_window_links.h"
 #include "engine/client_name.h"
 #include "engine/clock.h"
-#include "engine/midi_outputs.h"
 #include "engine/random.h"
-#include "input/sdl_joystick.h"
 #include "logs/qt_play_logs_page.h"
+#include "platform/midi_outputs.h"
+#include "platform/sdl/sdl_joystick.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -6,8 +6,6 @@
 #include "chords/chord_names.h"
 #include "config/qt_configuration_set_group.h"
 #include "engine/clock.h"
-#include "engine/fluid_synth_port.h"
-#include "engine/jack_midi_port.h"
 #include "engine/output_choice.h"
 #include "engine/prompts.h"
 #include "engine/qt_midi_sync_group.h"
@@ -15,6 +13,8 @@
 #include "input/qt_joystick_mapping_page.h"
 #include "input/qt_key_translate.h"
 #include "logs/qt_play_logs_page.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
+#include "platform/jack/jack_midi_port.h"
 
 #include <QCloseEvent>
 #include <QEvent>

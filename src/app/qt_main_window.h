@@ -3,11 +3,11 @@
 #include "app/qt_beat_timer.h"
 #include "engine/engine.h"
 #include "engine/midi_output.h"
-#include "engine/midi_outputs.h"
 #include "engine/qt_sound_group.h"
 #include "files/settings.h"
 #include "input/joystick.h"
 #include "input/joystick_poll.h"
+#include "platform/midi_outputs.h"
 #include "ui/qt_widgets.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/nsm_client.h"
+#include "platform/nsm/nsm_client.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,9 +1,9 @@
 #include "engine/qt_midi_sync_group.h"
 
 #include "engine/clock.h"
-#include "engine/jack_session.h"
 #include "engine/midi_output.h"
 #include "files/settings.h"
+#include "platform/jack/jack_session.h"
 
 #include <QGridLayout>
 #include <QSignalBlocker>

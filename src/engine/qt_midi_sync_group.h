@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/jack_transport.h"
 #include "engine/midi_clock.h"
-#include "engine/midi_inputs.h"
+#include "platform/jack/jack_transport.h"
+#include "platform/midi_inputs.h"
 
 #include <QByteArray>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #include "engine/qt_sound_group.h"
 
-#include "engine/fluid_synth_port.h"
 #include "engine/prompts.h"
 #include "engine/sound_settings.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 
 #include <QGridLayout>
 #include <QPointer>

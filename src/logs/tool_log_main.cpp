@@ -1,10 +1,10 @@
 // fretwright-log: the play log conversions of the "Play Logs" tab for batch work.
-#include "engine/fluid_synth_port.h"
 #include "logs/log_files.h"
 #include "logs/log_lines.h"
 #include "logs/merge_logs.h"
 #include "logs/midi_file.h"
 #include "logs/wav_render.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,10 +1,10 @@
 #include "logs/wav_render.h"
 
-#include "engine/fluid_synth_port.h"
 #include "engine/midi_port.h"
 #include "engine/z2uvir.h"
 #include "logs/log_files.h"
 #include "logs/log_lines.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 
 #include <algorithm>
 #include <bit>

@@ -2,7 +2,7 @@
 // PulseAudio server with a null sink, whose monitor is recorded with parec.
 #include "beats/beat_pattern.h"
 #include "engine/engine.h"
-#include "engine/fluid_synth_port.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The built-in synthesizer when the machine fails under it: a SoundFont deleted or cut short
 // while its samples load on demand, a sound server or JACK server that dies and comes back.
 // Every server here is the test's own.
-#include "engine/fluid_synth_port.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 #include "support/sound_servers.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "engine/clock.h"
 #include "engine/midi_output.h"
-#include "engine/midi_outputs.h"
 #include "engine/prompts.h"
+#include "platform/midi_outputs.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "engine/midi_outputs.h"
 #include "engine/output_choice.h"
 #include "files/line_file.h"
+#include "platform/midi_outputs.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>

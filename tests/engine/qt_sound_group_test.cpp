@@ -1,9 +1,9 @@
 // The "Sound" group with the real built-in synthesizer (never opened: no sound is needed to load
 // a SoundFont) and a real settings file, across a restart.
-#include "engine/fluid_synth_port.h"
 #include "engine/qt_sound_group.h"
 #include "engine/sound_settings.h"
 #include "files/settings.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 #include "support/fakes.h"
 
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 #include "engine/midi_port.h"
 #include "engine/stream_clock.h"
-#include "engine/synth_grid.h"
+#include "platform/fluidsynth/synth_grid.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "engine/fluid_synth_port.h"
 #include "engine/midi_port.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "input/joystick_poll.h"
 #include "input/keyboard_play.h"
 #include "input/qt_joystick_mapping_page.h"
-#include "input/sdl_joystick.h"
+#include "platform/sdl/sdl_joystick.h"
 #include "support/qt_harness.h"
 #include "support/virtual_joystick.h"
 

@@ -4,8 +4,8 @@
 #include "input/joy_file.h"
 #include "input/qt_joystick_calibration.h"
 #include "input/qt_joystick_mapping_page.h"
-#include "input/sdl_joystick.h"
 #include "picks/pick_sets.h"
+#include "platform/sdl/sdl_joystick.h"
 #include "support/qt_harness.h"
 #include "support/virtual_joystick.h"
 

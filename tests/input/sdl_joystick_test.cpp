@@ -1,7 +1,7 @@
 // The SDL capture against SDL's own virtual joystick: no hardware, the real read path.
 #include "input/joystick_poll.h"
-#include "input/sdl_joystick.h"
 #include "picks/pick_sets.h"
+#include "platform/sdl/sdl_joystick.h"
 #include "support/engine_rig.h"
 #include "support/virtual_joystick.h"
 

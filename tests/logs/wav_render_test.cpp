@@ -1,7 +1,7 @@
-#include "engine/fluid_synth_port.h"
 #include "logs/log_files.h"
 #include "logs/log_lines.h"
 #include "logs/wav_render.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "engine/fluid_synth_port.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
 
-#include "engine/alsa_quiet.h"
 #include "engine/audio_stream.h"
 #include "engine/clock.h"
 #include "engine/stream_clock.h"
-#include "engine/synth_grid.h"
+#include "platform/alsa/alsa_quiet.h"
+#include "platform/fluidsynth/synth_grid.h"
 
 #include <fluidsynth.h>
 

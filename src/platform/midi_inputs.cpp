@@ -1,10 +1,10 @@
-#include "engine/midi_inputs.h"
+#include "platform/midi_inputs.h"
 
 #include "engine/clock.h"
-#include "engine/jack_midi_input.h"
-#include "engine/midi_outputs.h"
 #include "engine/output_choice.h"
-#include "engine/rtmidi_port.h"
+#include "platform/alsa/rtmidi_port.h"
+#include "platform/jack/jack_midi_input.h"
+#include "platform/midi_outputs.h"
 
 #include <rtmidi/RtMidi.h>
 

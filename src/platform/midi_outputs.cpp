@@ -1,9 +1,9 @@
-#include "engine/midi_outputs.h"
+#include "platform/midi_outputs.h"
 
-#include "engine/fluid_synth_port.h"
-#include "engine/jack_midi_port.h"
 #include "engine/output_choice.h"
-#include "engine/rtmidi_port.h"
+#include "platform/alsa/rtmidi_port.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
+#include "platform/jack/jack_midi_port.h"
 
 #include <algorithm>
 

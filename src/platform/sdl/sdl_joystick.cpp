@@ -1,4 +1,4 @@
-#include "input/sdl_joystick.h"
+#include "platform/sdl/sdl_joystick.h"
 
 #include <SDL.h>
 

@@ -1,8 +1,8 @@
-#include "engine/jack_transport.h"
+#include "platform/jack/jack_transport.h"
 
 #include "engine/client_name.h"
-#include "engine/jack_session.h"
 #include "engine/realtime_scope.h"
+#include "platform/jack/jack_session.h"
 
 #include <jack/jack.h>
 #include <jack/ringbuffer.h>

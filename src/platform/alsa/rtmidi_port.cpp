@@ -1,9 +1,9 @@
-#include "engine/rtmidi_port.h"
+#include "platform/alsa/rtmidi_port.h"
 
-#include "engine/alsa_quiet.h"
 #include "engine/client_name.h"
 #include "engine/clock.h"
-#include "engine/jack_session.h"
+#include "platform/alsa/alsa_quiet.h"
+#include "platform/jack/jack_session.h"
 
 #include <rtmidi/RtMidi.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/midi_inputs.h"
+#include "platform/midi_inputs.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "engine/held_soundfont.h"
+#include "platform/fluidsynth/held_soundfont.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "engine/nsm_client.h"
+#include "platform/nsm/nsm_client.h"
 
 #include <lo/lo.h>
 

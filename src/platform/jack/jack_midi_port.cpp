@@ -1,9 +1,9 @@
-#include "engine/jack_midi_port.h"
+#include "platform/jack/jack_midi_port.h"
 
 #include "engine/clock.h"
-#include "engine/jack_session.h"
 #include "engine/realtime_scope.h"
-#include "engine/rtmidi_port.h"
+#include "platform/alsa/rtmidi_port.h"
+#include "platform/jack/jack_session.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>

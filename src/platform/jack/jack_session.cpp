@@ -1,4 +1,4 @@
-#include "engine/jack_session.h"
+#include "platform/jack/jack_session.h"
 
 #include "engine/clock.h"
 

@@ -1,4 +1,4 @@
-#include "engine/alsa_quiet.h"
+#include "platform/alsa/alsa_quiet.h"
 
 #include <alsa/asoundlib.h>
 

@@ -1,7 +1,7 @@
-#include "engine/synth_grid.h"
+#include "platform/fluidsynth/synth_grid.h"
 
-#include "engine/fluid_synth_port.h"
-#include "engine/held_soundfont.h"
+#include "platform/fluidsynth/fluid_synth_port.h"
+#include "platform/fluidsynth/held_soundfont.h"
 
 #include <fluidsynth.h>
 
