@@ -19,7 +19,7 @@ void MidiClockOut::setSending(bool on) {
         return;
     sending_ = on;
     if (on)
-        startOn(out_.port(), monotonicMicros());
+        startOn(out_.port(), out_.clock().stampMicros());
     else
         stopStarted();
 }
@@ -33,7 +33,7 @@ void MidiClockOut::stopStarted() {
     if (started_ && started_->usable()) {
         // Clocks still due would otherwise follow the Stop.
         started_->dropPending(kMidiClock);
-        started_->sendAt(packShortMessage(kMidiStop, 0, 0), monotonicMicros());
+        started_->sendAt(packShortMessage(kMidiStop, 0, 0), out_.clock().stampMicros());
     }
     started_ = nullptr;
 }
@@ -42,7 +42,7 @@ void MidiClockOut::outputChanged() {
     if (!sending_ || out_.port() == started_)
         return;
     stopStarted();
-    startOn(out_.port(), monotonicMicros());
+    startOn(out_.port(), out_.clock().stampMicros());
 }
 
 void MidiClockOut::beat(std::int64_t beatMicros, std::int64_t periodMicros) {

@@ -41,7 +41,7 @@ bool skipWithoutJack() {
 // The main window on fake ports but the real outputs and inputs, its timers stopped.
 struct JackRig {
     test::MidiDump dump;
-    test::ManualClock clock{500 * 10000};
+    test::ManualClock clock{500 * 10000, test::ManualClock::Stamps::System};
     test::ScriptedPrompts prompts;
     test::FakeJoystick joystick;
     SeededRandom random{1};

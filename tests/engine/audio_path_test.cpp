@@ -173,7 +173,7 @@ void expectPitchOf(const std::vector<std::int16_t>& s, std::size_t onset, int no
 // The play engine on the built-in synthesizer; log times come from a manual clock.
 struct SynthRig {
     FluidSynthPort port;
-    test::ManualClock clock;
+    test::ManualClock clock{0, test::ManualClock::Stamps::System};
     test::ScriptedPrompts prompts;
     VectorLog log;
     MidiOutput out{clock, log, prompts};
