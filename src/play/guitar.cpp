@@ -151,11 +151,21 @@ std::string Guitar::outputState() const {
 void Guitar::sendStateToNewOutput() {
     // The new output starts from nothing: it hears the beat channel's and the guitar's
     // instruments and the bend at once, logged as every message is.
-    if (announceBeatInstrument)
-        announceBeatInstrument();
+    tellBeatInstrument();
     engine_.st.sentInstrument = -1;
     engine_.st.sentBend = -1;
     engine_.pitchUpdaterTick();
+}
+
+void Guitar::newTake() {
+    output_.logStartTime = output_.clockReading();
+    engine_.st.sentInstrument = -1;
+    engine_.st.sentBend = -1;
+}
+
+void Guitar::tellBeatInstrument() {
+    if (announceBeatInstrument)
+        announceBeatInstrument();
 }
 
 void Guitar::checkOutput() {

@@ -78,6 +78,11 @@ public:
     std::string outputState() const;
     // The output starts from nothing: it hears the instruments and the bend anew.
     void sendStateToNewOutput();
+    // A new take: the log's times count from now, and the pitch updater sends (and so logs) the
+    // instrument and the bend again on its next tick.
+    void newTake();
+    // Sends and logs the beat channel's instrument.
+    void tellBeatInstrument();
     // The slow check: an output that opened again after it was lost hears the state; the
     // instruments a button switches to are loaded ahead.
     void checkOutput();
