@@ -24,6 +24,10 @@ inline constexpr int kMidiStart = 0xFA;
 inline constexpr int kMidiContinue = 0xFB;
 inline constexpr int kMidiStop = 0xFC;
 
+// The channel mode controllers that silence a channel.
+inline constexpr int kAllSoundOff = 120;
+inline constexpr int kAllNotesOff = 123;
+
 // The pitch bend at rest, and its greatest value: fourteen bits.
 inline constexpr int kPitchBendCentre = 0x2000;
 inline constexpr int kPitchBendMax = 0x3FFF;
