@@ -121,4 +121,12 @@ private:
     std::uint8_t data2_ = 0;
 };
 
+// True when the three values form a channel message that may go to a MIDI port: a status byte
+// from 0x80 to 0xEF and data bytes from 0 to 0x7F. Checked before they become bytes, so that a
+// note of 300 is refused rather than sent as 44.
+constexpr bool isValidChannelMessage(int status, int data1, int data2) {
+    return status >= 0x80 && status <= 0xEF && data1 >= 0 && data1 < 0x80 && data2 >= 0 &&
+           data2 < 0x80;
+}
+
 } // namespace fw

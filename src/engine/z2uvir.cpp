@@ -81,9 +81,4 @@ std::optional<MidiMessage> channelMessageOf(std::string_view line) {
     return MidiMessage(bytes[0], bytes[1], bytes[2]);
 }
 
-bool isValidChannelMessage(int status, int data1, int data2) {
-    return status >= 0x80 && status <= 0xEF && data1 >= 0 && data1 < 0x80 && data2 >= 0 &&
-           data2 < 0x80;
-}
-
 } // namespace fw

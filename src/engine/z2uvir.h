@@ -40,8 +40,4 @@ int z2uvirTime(std::string_view line);
 // lines through this, so a line is either read as written or refused, never read as other bytes.
 std::optional<MidiMessage> channelMessageOf(std::string_view line);
 
-// True when the three bytes form a channel message that may go to a MIDI port: a status byte
-// from 0x80 to 0xEF and data bytes below 0x80.
-bool isValidChannelMessage(int status, int data1, int data2);
-
 } // namespace fw
