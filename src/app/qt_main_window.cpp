@@ -24,39 +24,6 @@
 
 namespace fw {
 
-namespace {
-void setText(QLineEdit* box, const QString& text) {
-    if (box && box->text() != text)
-        box->setText(text);
-}
-
-void setLabel(QLabel* label, const QString& text) {
-    if (label->text() != text)
-        label->setText(text);
-}
-
-void setSlider(QSlider* bar, int value) {
-    if (bar && bar->value() != value) {
-        const QSignalBlocker block(bar);
-        bar->setValue(value);
-    }
-}
-
-void setChecked(QAbstractButton* box, bool on) {
-    if (box && box->isChecked() != on) {
-        const QSignalBlocker block(box);
-        box->setChecked(on);
-    }
-}
-
-void setRow(QListWidget* list, int row) {
-    if (list && list->currentRow() != row) {
-        const QSignalBlocker block(list);
-        list->setCurrentRow(row);
-    }
-}
-} // namespace
-
 TForm1::TForm1(Services services, QWidget* parent)
     : QWidget(parent), services_(services), output_(services.clock, playLog_, services.prompts),
       engine_(output_) {
@@ -317,7 +284,7 @@ void TForm1::Timer1Timer() {
     }
     if (r.picked)
         scheduleStrum();
-    setText(VolumePosition, QString::number(r.shownVelocity));
+    mirrorText(VolumePosition, QString::number(r.shownVelocity));
     // Most polls change nothing; the controls are touched only when something did.
     if (r.changed)
         syncControls();
@@ -362,9 +329,9 @@ void TForm1::PitchUpdaterTimer() {
     engine_.pitchUpdaterTick();
     Timer2->setInterval(engine_.sequencerIntervalMs());
     MidiSync->setOwnBeatMillis(engine_.sequencerIntervalMs());
-    setText(TempoModified,
-            QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText())));
-    setText(JoyStickYPos, QString::number(engine_.st.bendValue));
+    mirrorText(TempoModified,
+               QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText())));
+    mirrorText(JoyStickYPos, QString::number(engine_.st.bendValue));
 }
 
 void TForm1::Timer4Timer() {
@@ -395,28 +362,28 @@ int TForm1::heldFret() const {
 void TForm1::syncControls() {
     const ControlState& ui = engine_.ui;
     for (int n = 1; n <= 13; ++n)
-        setChecked(fretButtons[n], ui.checkedFret == n);
-    setChecked(CheckBox1, ui.alt);
-    setChecked(CheckBox3, ui.accompBeat);
-    setChecked(CheckBox4, ui.realtimeFrets);
-    setChecked(CheckBox5, ui.mergeModes);
+        mirrorChecked(fretButtons[n], ui.checkedFret == n);
+    mirrorChecked(CheckBox1, ui.alt);
+    mirrorChecked(CheckBox3, ui.accompBeat);
+    mirrorChecked(CheckBox4, ui.realtimeFrets);
+    mirrorChecked(CheckBox5, ui.mergeModes);
     TrackRadioGroup->setItemIndex(ui.track);
     RadioGroup3->setItemIndex(ui.pickItem);
     RadioGroup5->setItemIndex(ui.pickSetItem);
     RadioGroup1->setItemIndex(ui.metronomeItem);
     RadioGroup2->setItemIndex(ui.cyclesPerDigitItem);
-    setText(Edit123, QString::fromStdString(ui.remainingSequence));
+    mirrorText(Edit123, QString::fromStdString(ui.remainingSequence));
     const QString selection = QString::fromStdString(engine_.selectionText());
     if (Panel65->caption() != selection)
         Panel65->setCaption(selection);
-    setLabel(ChordNames, QString::fromStdString(chordNamesLine(engine_.st, heldFret())));
-    setRow(ListBox1, ui.instrumentItem);
-    setRow(ListBox7, ui.alternateItem1);
-    setRow(ListBox6, ui.alternateItem2);
-    setRow(ListBox8, ui.alternateItem3);
-    setSlider(TremTracker, ui.tremPosition);
-    setSlider(TempTracker, ui.tempPosition);
-    setSlider(VTracker, ui.vPosition);
+    mirrorText(ChordNames, QString::fromStdString(chordNamesLine(engine_.st, heldFret())));
+    mirrorRow(ListBox1, ui.instrumentItem);
+    mirrorRow(ListBox7, ui.alternateItem1);
+    mirrorRow(ListBox6, ui.alternateItem2);
+    mirrorRow(ListBox8, ui.alternateItem3);
+    mirrorValue(TremTracker, ui.tremPosition);
+    mirrorValue(TempTracker, ui.tempPosition);
+    mirrorValue(VTracker, ui.vPosition);
     emit controlsSynced();
 }
 

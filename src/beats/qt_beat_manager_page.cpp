@@ -15,7 +15,6 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -184,10 +183,7 @@ void BeatManagerPage::showPattern(const BeatPattern& p) {
         rowBoxes[r]->setEditText(fromBytes(p.rows[r]));
     // A beat that names its instrument sounds with it at once; older files keep the one chosen.
     if (p.instrument && *p.instrument != ListBox5->currentRow()) {
-        {
-            const QSignalBlocker block(ListBox5);
-            ListBox5->setCurrentRow(*p.instrument);
-        }
+        mirrorRow(ListBox5, *p.instrument);
         ListBox5Click();
     }
 }

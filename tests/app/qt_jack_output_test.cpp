@@ -109,8 +109,8 @@ TEST(JackOutput, AJackClientHearsExactlyThePlayLog) {
     for (const QString& line : log.split('\n', Qt::SkipEmptyParts)) {
         const auto msg = channelMessageOf(line.toStdString());
         ASSERT_TRUE(msg) << line.toStdString();
-        logged.push_back(byteToHex(msg->status) + byteToHex(msg->data1) +
-                         (channelMessageDataBytes(msg->status) == 2 ? byteToHex(msg->data2) : ""));
+        logged.push_back(byteToHex(msg->status()) + byteToHex(msg->data1()) +
+                         (msg->size() == 3 ? byteToHex(msg->data2()) : ""));
     }
     ASSERT_GE(logged.size(), 10u);
     // JACK delivers at its next period; give it a few.
@@ -151,8 +151,8 @@ TEST(JackOutput, AJackMidiOutputThatComesBackWithItsServerHearsTheInstrumentsAga
     std::vector<std::string> programs;
     for (const QString& line : form.R2IMemo->toPlainText().split('\n', Qt::SkipEmptyParts)) {
         const auto msg = channelMessageOf(line.toStdString());
-        if (msg && (msg->status & 0xF0) == 0xC0)
-            programs.push_back(byteToHex(msg->status) + byteToHex(msg->data1));
+        if (msg && msg->kind() == MidiKind::ProgramChange)
+            programs.push_back(byteToHex(msg->status()) + byteToHex(msg->data1()));
     }
     ASSERT_GE(programs.size(), 2u);
     ASSERT_TRUE(test::waitUntil([&] { return rig.dump.messages().size() >= programs.size(); }));
