@@ -4,8 +4,10 @@
 #include "platform/alsa/rtmidi_port.h"
 #include "platform/fluidsynth/fluid_synth_port.h"
 #include "platform/jack/jack_midi_port.h"
+#include "platform/jack/jack_session.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace fw {
 
@@ -13,17 +15,19 @@ namespace {
 constexpr const char* kBuiltinKey = "builtin:";
 } // namespace
 
+namespace {
+std::vector<std::string> systemPortKeys(bool withJack) {
+    std::vector<std::string> keys;
+    for (const auto& p : listSystemMidiPorts(withJack))
+        keys.push_back((p.system == MidiSystem::Jack ? kJackPortKey : kAlsaPortKey) + p.name);
+    keys.emplace_back(kVirtualPortKey);
+    return keys;
+}
+} // namespace
+
 MidiOutputs::MidiOutputs()
     : MidiOutputs(
-          kBuiltinKey,
-          [] {
-              std::vector<std::string> keys;
-              for (const auto& p : listSystemMidiPorts())
-                  keys.push_back((p.system == MidiSystem::Jack ? kJackPortKey : kAlsaPortKey) +
-                                 p.name);
-              keys.emplace_back(kVirtualPortKey);
-              return keys;
-          },
+          kBuiltinKey, [] { return systemPortKeys(true); },
           [](const std::string& key) -> std::unique_ptr<MidiPort> {
               if (key == kBuiltinKey)
                   return std::make_unique<FluidSynthPort>();
@@ -32,7 +36,11 @@ MidiOutputs::MidiOutputs()
               if (isPortKeyOf(key, kJackPortKey))
                   return std::make_unique<JackMidiPort>(portNameOfKey(key));
               return std::make_unique<RtMidiPort>(MidiSystem::Alsa, portNameOfKey(key));
-          }) {}
+          }) {
+    quickLister_ = [] { return systemPortKeys(false); };
+    if (jackServerMayRun())
+        early_ = std::async(std::launch::async, [] { return systemPortKeys(true); });
+}
 
 MidiOutputs::MidiOutputs(std::string firstKey, PortLister lister, PortFactory factory)
     : lister_(std::move(lister)), factory_(std::move(factory)), firstKey_(std::move(firstKey)) {
@@ -40,8 +48,25 @@ MidiOutputs::MidiOutputs(std::string firstKey, PortLister lister, PortFactory fa
 }
 
 void MidiOutputs::rescan() {
+    takeKeys(lister_());
+    complete_ = true;
+}
+
+void MidiOutputs::rescanQuickly() {
+    if (early_.valid() && early_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        takeKeys(early_.get());
+        complete_ = true;
+    } else if (quickLister_) {
+        takeKeys(quickLister_());
+        complete_ = !jackServerMayRun();
+    } else {
+        rescan();
+    }
+}
+
+void MidiOutputs::takeKeys(std::vector<std::string> listed) {
     keys_.assign(1, firstKey_);
-    for (auto& k : lister_())
+    for (auto& k : listed)
         if (k != firstKey_)
             keys_.push_back(std::move(k));
 }
