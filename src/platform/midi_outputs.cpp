@@ -53,15 +53,25 @@ void MidiOutputs::rescan() {
 }
 
 void MidiOutputs::rescanQuickly() {
-    if (early_.valid() && early_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
-        takeKeys(early_.get());
-        complete_ = true;
-    } else if (quickLister_) {
-        takeKeys(quickLister_());
-        complete_ = !jackServerMayRun();
-    } else {
+    if (!quickLister_) {
         rescan();
+        return;
     }
+    if (early_.valid()) {
+        complete_ = early_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        takeKeys(complete_ ? early_.get() : quickLister_());
+        return;
+    }
+    // Once the thread's list is taken, JACK's ports stay as it found them (a JACK server that
+    // was not there then is asked at a rescan); the rest is listed again.
+    std::vector<std::string> keys = quickLister_();
+    // Before the virtual port, which ends the list.
+    auto at = static_cast<std::ptrdiff_t>(keys.empty() ? 0 : keys.size() - 1);
+    for (const auto& k : keys_)
+        if (isPortKeyOf(k, kJackPortKey))
+            keys.insert(keys.begin() + at++, k);
+    takeKeys(std::move(keys));
+    complete_ = true;
 }
 
 void MidiOutputs::takeKeys(std::vector<std::string> listed) {
