@@ -35,7 +35,9 @@ TForm1::TForm1(Services services, QWidget* parent)
     // pick memory is empty; now the controls that show it.
     buildWindow();
     playLog_.setView(R2IMemo);
-    refreshMidiOutputs();
+    // JACK's ports may follow once the window is up: listing them takes a JACK client, opened
+    // and closed on a thread of the outputs' own.
+    refreshMidiOutputs(false);
     connectControls();
     syncControls();
 
@@ -59,11 +61,13 @@ TForm1::TForm1(Services services, QWidget* parent)
     StrumTimer->setTimerType(Qt::PreciseTimer);
     connect(StrumTimer, &QTimer::timeout, this, &TForm1::releasePlucks);
 
-    PitchUpdater = new QTimer(this);
+    // The pitch updater's tick does something only after a change of what it reads, so it runs
+    // when one is announced rather than every 5 ms: the same messages, and an idle thread.
+    PitchUpdater = new ChangeTimer(this);
     PitchUpdater->setObjectName("PitchUpdater");
-    PitchUpdater->setTimerType(Qt::PreciseTimer);
     PitchUpdater->setInterval(5);
-    connect(PitchUpdater, &QTimer::timeout, this, &TForm1::PitchUpdaterTimer);
+    connect(PitchUpdater, &ChangeTimer::timeout, this, &TForm1::PitchUpdaterTimer);
+    connect(this, &TForm1::controlsSynced, this, &TForm1::notePitchInputs);
     PitchUpdater->start();
 
     Timer4 = new QTimer(this);
@@ -99,7 +103,10 @@ void TForm1::connectMidiSync() {
         Timer2->setFollowing(on);
         PitchUpdaterTimer(); // the "Tempo" box changes at once
     });
-    connect(MidiSync, &MidiSyncGroup::beatDue, this, [this](qint64 due) { Timer2->beatAt(due); });
+    connect(MidiSync, &MidiSyncGroup::beatDue, this, [this](qint64 due) {
+        Timer2->beatAt(due);
+        notePitchInputs(); // the followed tempo
+    });
     connect(MidiSync, &MidiSyncGroup::beatWithdrawn, Timer2, &BeatTimer::cancelBeat);
     connect(MidiSync, &MidiSyncGroup::clockStopped, this, [this] {
         Timer2->cancelBeat();
@@ -163,8 +170,10 @@ void TForm1::connectControls() {
     connect(Button6, &QPushButton::clicked, this, [this] { showModal(4); });
     connect(Button74, &QPushButton::clicked, this, [this] { showModal(6); });
     connect(Button106, &QPushButton::clicked, this, [this] { showModal(7); });
-    connect(ListBox1, &QListWidget::currentRowChanged, this,
-            [this](int row) { engine_.ui.instrumentItem = row; });
+    connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
+        engine_.ui.instrumentItem = row;
+        notePitchInputs();
+    });
     connect(ListBox7, &QListWidget::currentRowChanged, this,
             [this](int row) { engine_.ui.alternateItem1 = row; });
     connect(ListBox6, &QListWidget::currentRowChanged, this,
@@ -176,7 +185,7 @@ void TForm1::connectControls() {
     connect(VTracker, &QSlider::valueChanged, this, &TForm1::VTrackerChange);
     connect(MidiOutputList, &QListWidget::currentRowChanged, this, &TForm1::chooseMidiOutput);
     Edit22->installEventFilter(this);
-    connect(MidiRescanButton, &QPushButton::clicked, this, &TForm1::refreshMidiOutputs);
+    connect(MidiRescanButton, &QPushButton::clicked, this, [this] { refreshMidiOutputs(); });
     connect(PickStart, &RadioGroup::itemClicked, this, &TForm1::PickStartClick);
 }
 
@@ -334,7 +343,30 @@ void TForm1::PitchUpdaterTimer() {
     mirrorText(JoyStickYPos, QString::number(engine_.st.bendValue));
 }
 
+bool TForm1::pitchUpdateDue() {
+    if (engine_.ui.tremPosition != engine_.st.bendValue ||
+        Timer2->interval() != engine_.sequencerIntervalMs())
+        return true;
+    // Sends that wait for the output to open, and a followed clock's tempo, come about with no
+    // change of a control.
+    const MidiPort* port = output_.port();
+    const PlayState& st = engine_.st;
+    const bool unsent =
+        engine_.ui.instrumentItem != st.sentInstrument || engine_.ui.tremPosition != st.sentBend;
+    if (unsent && port && port->usable())
+        return true;
+    const QString tempo =
+        QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText()));
+    return TempoModified->text() != tempo;
+}
+
+void TForm1::notePitchInputs() {
+    if (PitchUpdater && pitchUpdateDue())
+        PitchUpdater->changed();
+}
+
 void TForm1::Timer4Timer() {
+    notePitchInputs();
     updateMidiOutputState();
     if (MidiPort* port = output_.port()) {
         const int reopenings = port->reopenings();
@@ -389,9 +421,12 @@ void TForm1::syncControls() {
 
 // ---- MIDI output choice ---------------------------------------------------------------------
 
-void TForm1::refreshMidiOutputs() {
+void TForm1::refreshMidiOutputs(bool withJack) {
     MidiOutputs& outputs = services_.outputs;
-    outputs.rescan();
+    if (withJack)
+        outputs.rescan();
+    else
+        outputs.rescanQuickly();
     int row = chosenOutputKey_.empty() ? 0 : outputs.indexOfKey(chosenOutputKey_);
     const bool gone = row < 0;
     if (gone)
@@ -467,7 +502,10 @@ void TForm1::restoreMidiOutput() {
     if (!key)
         return;
     MidiOutputs& outputs = services_.outputs;
-    outputs.rescan();
+    // Only a JACK port chosen last time needs JACK's ports before the window is up.
+    outputs.rescanQuickly();
+    if (!outputs.complete() && isPortKeyOf(*key, kJackPortKey))
+        outputs.rescan();
     const int row = outputs.indexOfRemembered(*key);
     if (row < 0) {
         MidiOutputNote->show();
@@ -545,6 +583,27 @@ void TForm1::updateMidiOutputState() {
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     move(0, 0);
+}
+
+namespace {
+// How often the window looks whether the outputs' thread has listed JACK's ports, at the start.
+constexpr int kListingCheckMs = 20;
+} // namespace
+
+void TForm1::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!painted_) {
+        painted_ = true;
+        QTimer::singleShot(0, this, &TForm1::takeUpListedOutputs);
+    }
+}
+
+void TForm1::takeUpListedOutputs() {
+    if (services_.outputs.complete())
+        return;
+    refreshMidiOutputs(false);
+    if (!services_.outputs.complete())
+        QTimer::singleShot(kListingCheckMs, this, &TForm1::takeUpListedOutputs);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -141,9 +141,11 @@ void RtMidiPort::dropPending(int status) {
     });
 }
 
-std::vector<SystemPortName> listSystemMidiPorts() {
+std::vector<SystemPortName> listSystemMidiPorts(bool withJack) {
     std::vector<SystemPortName> names;
     for (MidiSystem system : {MidiSystem::Alsa, MidiSystem::Jack}) {
+        if (system == MidiSystem::Jack && !withJack)
+            continue;
         auto client = makeClient<RtMidiOut>(system);
         if (!client)
             continue;
