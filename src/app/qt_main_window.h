@@ -9,6 +9,7 @@
 #include "input/joystick_poll.h"
 #include "platform/midi_outputs.h"
 #include "play/guitar.h"
+#include "ui/qt_change_timer.h"
 #include "ui/qt_widgets.h"
 
 #include <QCheckBox>
@@ -105,6 +106,8 @@ public:
     void Timer1Timer();
     void Timer2Timer();
     void PitchUpdaterTimer();
+    // Something the pitch updater reads may have changed: its tick is armed if it has work.
+    void notePitchInputs();
     void Timer4Timer();
     void VTrackerChange();
     void TempTrackerChange();
@@ -196,7 +199,8 @@ public:
     QTimer* Timer1 = nullptr;
     BeatTimer* Timer2 = nullptr;
     QTimer* StrumTimer = nullptr; // the later plucks of a spread strum
-    QTimer* PitchUpdater = nullptr;
+    // Runs 5 ms after a bar, the instrument list or the output changed; idle otherwise.
+    ChangeTimer* PitchUpdater = nullptr;
     QTimer* Timer4 = nullptr;
 
 signals:
@@ -205,6 +209,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -227,7 +232,10 @@ private:
     void showModal(int formNumber);
     void pickClick(int k);
     void alternateClick(int k);
-    void refreshMidiOutputs();
+    // Lists the outputs again; at the start, what can be listed at once.
+    void refreshMidiOutputs(bool withJack = true);
+    // After the first paint: JACK's ports, once the outputs' thread has listed them.
+    void takeUpListedOutputs();
     void chooseMidiOutput(int row);
     void showMidiOutputRow(int row);
     void updateMidiOutputState();
@@ -235,6 +243,8 @@ private:
     void scheduleStrum();
     void connectMidiSync();
     void PickStartClick(int item);
+    // Whether a pitch-updater tick now would change or send anything.
+    bool pitchUpdateDue();
 
     Services services_;
     MemoLog playLog_;
@@ -246,6 +256,7 @@ private:
     Settings& settings_ = guitar_.settings();
     std::array<QDialog*, 8> forms_{};
     std::unique_ptr<PlayLogsHost> playLogsHost_;
+    bool painted_ = false;
 };
 
 } // namespace fw

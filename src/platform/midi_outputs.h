@@ -3,6 +3,7 @@
 #include "engine/midi_port.h"
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,12 @@ public:
 
     // Asks the system again which ports exist.
     void rescan();
+    // What can be listed at once, for the start: the full list a thread has made since the
+    // outputs were created, once it is done, else the ports but JACK's, whose listing opens and
+    // closes a client of the server (tens of milliseconds).
+    void rescanQuickly();
+    // The list holds JACK's ports too.
+    bool complete() const { return complete_; }
     // Display names, in list order.
     std::vector<std::string> names() const;
     int count() const { return static_cast<int>(keys_.size()); }
@@ -60,7 +67,12 @@ public:
     void preload(const std::vector<int>& programs);
 
 private:
+    void takeKeys(std::vector<std::string> listed);
+
     PortLister lister_;
+    PortLister quickLister_;
+    std::future<std::vector<std::string>> early_;
+    bool complete_ = true;
     PortFactory factory_;
     std::string firstKey_;
     std::vector<std::string> keys_;

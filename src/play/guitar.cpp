@@ -32,7 +32,10 @@ std::optional<std::string> Guitar::restoreSettings(Settings settings) {
     const std::optional<std::string> key = readOutputChoice(settings_);
     if (!key)
         return std::nullopt;
-    outputs_.rescan();
+    // Only a JACK port chosen last time needs JACK's ports before the window is up.
+    outputs_.rescanQuickly();
+    if (!outputs_.complete() && isPortKeyOf(*key, kJackPortKey))
+        outputs_.rescan();
     const int row = outputs_.indexOfRemembered(*key);
     applyOutput(std::max(row, 0));
     if (row < 0)
@@ -117,8 +120,11 @@ std::optional<Engine::BeatGrid> Guitar::beatSpan() const {
 
 // ---- the MIDI output ------------------------------------------------------------------------
 
-int Guitar::rescanOutputs() {
-    outputs_.rescan();
+int Guitar::rescanOutputs(bool withJack) {
+    if (withJack)
+        outputs_.rescan();
+    else
+        outputs_.rescanQuickly();
     int row = chosenOutputKey_.empty() ? 0 : outputs_.indexOfKey(chosenOutputKey_);
     const bool gone = row < 0;
     if (gone)
@@ -161,6 +167,8 @@ void Guitar::newTake() {
     output_.logStartTime = output_.clockReading();
     engine_.st.sentInstrument = -1;
     engine_.st.sentBend = -1;
+    if (resendAsked)
+        resendAsked();
 }
 
 void Guitar::tellBeatInstrument() {

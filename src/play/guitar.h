@@ -68,8 +68,9 @@ public:
 
     // ---- the MIDI output
     // Lists the outputs again; the chosen one stays, or the built-in synthesizer stands in for
-    // one that went (and hears the state). Returns the row in use.
-    int rescanOutputs();
+    // one that went (and hears the state). Returns the row in use. Without JACK: what can be
+    // listed at once, as at the start (JACK's ports follow once a thread has listed them).
+    int rescanOutputs(bool withJack = true);
     // The player's choice of a row: used at once and remembered. False when it changes nothing.
     bool chooseOutput(int row);
     // The row in use.
@@ -90,6 +91,8 @@ public:
     // the beat channel's instrument.
     std::function<void()> outputChanged;
     std::function<void()> announceBeatInstrument;
+    // Told when the instrument and the bend are to be sent again on the pitch updater's tick.
+    std::function<void()> resendAsked;
 
 private:
     void applyOutput(int row);
