@@ -30,8 +30,8 @@ TForm1::TForm1(Services services, QWidget* parent)
     setObjectName("TForm1");
     setWindowTitle("Fretwright");
     resize(779, 569);
-    // The capture message is the first window a player sees: it goes up before the window is
-    // built, which prompts that hold a message build while it is read.
+    // The capture message is the first window a player sees, so it goes up before the window is
+    // built; prompts that hold it let the building go on while it is read.
     Button69Click();
 
     // The play state already holds its start values (sequencer idle, everything at 1), and the
