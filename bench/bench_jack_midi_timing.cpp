@@ -11,10 +11,10 @@
 #include "app/qt_main_window.h"
 #include "beat_error.h"
 #include "bench_ports.h"
+#include "jack_midi_choice.h"
 #include "jack_rig.h"
 #include "platform/midi_outputs.h"
 #include "support/jack_midi_dump.h"
-#include "support/qt_harness.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -120,13 +120,8 @@ int main(int argc, char** argv) {
     fw::bench::WindowPorts ports;
     fw::TForm1 form(ports.with(outputs));
 
-    const QString wanted = QString::fromStdString("JACK: " + dump.port());
-    const int row = fw::test::waitForMidiOutput(form, wanted);
-    if (row < 0) {
-        std::fprintf(stderr, "%s never showed in the MIDI Output list\n", wanted.toUtf8().data());
+    if (!fw::bench::chooseJackMidiOutput(form, dump.port()))
         return 1;
-    }
-    form.MidiOutputList->setCurrentRow(row);
     if (clock) {
         auto* box = form.findChild<QAbstractButton*>("SendMidiClock");
         if (!box) {

@@ -10,12 +10,12 @@
 #include "beat_error.h"
 #include "bench_ports.h"
 #include "engine/qt_midi_sync_group.h"
+#include "jack_midi_choice.h"
 #include "jack_rig.h"
 #include "platform/jack/jack_midi_port.h"
 #include "platform/midi_outputs.h"
 #include "support/jack_midi_dump.h"
 #include "support/private_jack.h"
-#include "support/qt_harness.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -182,13 +182,8 @@ int main(int argc, char** argv) {
         }};
     fw::bench::WindowPorts ports;
     fw::TForm1 form(ports.with(outputs));
-    const QString wanted = QString::fromStdString("JACK: " + dump.port());
-    const int row = fw::test::waitForMidiOutput(form, wanted);
-    if (row < 0) {
-        std::fprintf(stderr, "%s never showed in the MIDI Output list\n", wanted.toUtf8().data());
+    if (!fw::bench::chooseJackMidiOutput(form, dump.port()))
         return 1;
-    }
-    form.MidiOutputList->setCurrentRow(row);
     // Open before the transport rolls, as after any note played before: the first beat should
     // not wait for the port's client to start.
     if (fw::MidiPort* port = form.output().port())

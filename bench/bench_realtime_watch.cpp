@@ -12,10 +12,10 @@
 #include "beats/qt_beat_manager_page.h"
 #include "bench_ports.h"
 #include "engine/qt_sound_group.h"
+#include "jack_midi_choice.h"
 #include "platform/midi_outputs.h"
 #include "realtime_watch.h"
 #include "support/jack_midi_dump.h"
-#include "support/qt_harness.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -112,12 +112,7 @@ int main(int argc, char** argv) {
              if (!std::getenv("FW_TEST_JACK"))
                  return false;
              dump = std::make_unique<fw::test::MidiDump>("fwwatch_dump");
-             const int row =
-                 fw::test::waitForMidiOutput(f, QString::fromStdString("JACK: " + dump->port()));
-             if (row < 0)
-                 return false;
-             f.MidiOutputList->setCurrentRow(row);
-             return true;
+             return fw::bench::chooseJackMidiOutput(f, dump->port());
          }},
     };
 

@@ -63,8 +63,8 @@ public:
             const auto& m = port.sent[i];
             FW_CHECK(isValidChannelMessage(m.status, m.data1, m.data2));
             const auto logged = channelMessageOf(log.lines[i]);
-            FW_CHECK(logged && logged->status == m.status && logged->data1 == m.data1 &&
-                     logged->data2 == m.data2);
+            FW_CHECK(logged && logged->status() == m.status && logged->data1() == m.data1 &&
+                     logged->data2() == m.data2);
         }
         checked_ = port.sent.size();
     }

@@ -63,18 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FW_CHECK(invalidMessageText(line, 0).size() <= 100);
         return 0;
     }
-    FW_CHECK(msg->status == upper->status && msg->data1 == upper->data1 &&
-             msg->data2 == upper->data2);
-    FW_CHECK(msg->status == lower->status && msg->data1 == lower->data1 &&
-             msg->data2 == lower->data2);
-    FW_CHECK(isValidChannelMessage(msg->status, msg->data1, msg->data2));
+    FW_CHECK(*msg == *upper && *msg == *lower);
+    FW_CHECK(msg->isValidChannelMessage());
     const std::string bytes = withCase(line.substr(0, 6), ::toupper);
-    FW_CHECK(bytes == byteToHex(msg->status) + byteToHex(msg->data1) + byteToHex(msg->data2));
+    FW_CHECK(bytes == byteToHex(msg->status()) + byteToHex(msg->data1()) + byteToHex(msg->data2()));
     if (time) {
-        const std::string again = formatZ2uvirLine(msg->status, msg->data1, msg->data2, *time);
+        const std::string again =
+            formatZ2uvirLine(msg->status(), msg->data1(), msg->data2(), *time);
         const Z2uvirLine read = parseZ2uvirLine(again);
-        FW_CHECK(read.status == msg->status && read.data1 == msg->data1 &&
-                 read.data2 == msg->data2 && read.time == *time);
+        FW_CHECK(read.status == msg->status() && read.data1 == msg->data1() &&
+                 read.data2 == msg->data2() && read.time == *time);
     }
     return 0;
 }

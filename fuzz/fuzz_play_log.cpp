@@ -84,9 +84,9 @@ void checkMidiExport(const Lines& lines, const std::vector<int>& times) {
     std::int64_t written = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const auto msg = fw::channelMessageOf(lines[i]);
-        FW_CHECK(msg && msg->status == events[i].status && msg->data1 == events[i].data1);
-        if (fw::channelMessageDataBytes(msg->status) == 2)
-            FW_CHECK(msg->data2 == events[i].data2);
+        FW_CHECK(msg && msg->status() == events[i].status && msg->data1() == events[i].data1);
+        if (msg->size() == 3)
+            FW_CHECK(msg->data2() == events[i].data2);
         FW_CHECK(events[i].delta == std::max<std::int64_t>(times[i] - written, 0));
         written = std::max<std::int64_t>(written, times[i]);
     }
@@ -130,8 +130,7 @@ void checkWavPlan(const Lines& lines, const std::vector<int>& times) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const auto msg = fw::channelMessageOf(lines[i]);
         FW_CHECK(msg);
-        FW_CHECK(plan.events[i].packed ==
-                 fw::packShortMessage(msg->status, msg->data1, msg->data2));
+        FW_CHECK(plan.events[i].packed == msg->packed());
         FW_CHECK(plan.events[i].frame >= frame);
         frame = plan.events[i].frame;
         // Never later than the line's own time from the first line.

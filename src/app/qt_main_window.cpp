@@ -24,39 +24,6 @@
 
 namespace fw {
 
-namespace {
-void setText(QLineEdit* box, const QString& text) {
-    if (box && box->text() != text)
-        box->setText(text);
-}
-
-void setLabel(QLabel* label, const QString& text) {
-    if (label->text() != text)
-        label->setText(text);
-}
-
-void setSlider(QSlider* bar, int value) {
-    if (bar && bar->value() != value) {
-        const QSignalBlocker block(bar);
-        bar->setValue(value);
-    }
-}
-
-void setChecked(QAbstractButton* box, bool on) {
-    if (box && box->isChecked() != on) {
-        const QSignalBlocker block(box);
-        box->setChecked(on);
-    }
-}
-
-void setRow(QListWidget* list, int row) {
-    if (list && list->currentRow() != row) {
-        const QSignalBlocker block(list);
-        list->setCurrentRow(row);
-    }
-}
-} // namespace
-
 TForm1::TForm1(Services services, QWidget* parent)
     : QWidget(parent), services_(services), output_(services.clock, playLog_, services.prompts),
       engine_(output_) {
@@ -68,7 +35,9 @@ TForm1::TForm1(Services services, QWidget* parent)
     // pick memory is empty; now the controls that show it.
     buildWindow();
     playLog_.setView(R2IMemo);
-    refreshMidiOutputs();
+    // JACK's ports may follow once the window is up: listing them takes a JACK client, opened
+    // and closed on a thread of the outputs' own.
+    refreshMidiOutputs(false);
     connectControls();
     syncControls();
 
@@ -92,11 +61,13 @@ TForm1::TForm1(Services services, QWidget* parent)
     StrumTimer->setTimerType(Qt::PreciseTimer);
     connect(StrumTimer, &QTimer::timeout, this, &TForm1::releasePlucks);
 
-    PitchUpdater = new QTimer(this);
+    // The pitch updater's tick does something only after a change of what it reads, so it runs
+    // when one is announced rather than every 5 ms: the same messages, and an idle thread.
+    PitchUpdater = new ChangeTimer(this);
     PitchUpdater->setObjectName("PitchUpdater");
-    PitchUpdater->setTimerType(Qt::PreciseTimer);
     PitchUpdater->setInterval(5);
-    connect(PitchUpdater, &QTimer::timeout, this, &TForm1::PitchUpdaterTimer);
+    connect(PitchUpdater, &ChangeTimer::timeout, this, &TForm1::PitchUpdaterTimer);
+    connect(this, &TForm1::controlsSynced, this, &TForm1::notePitchInputs);
     PitchUpdater->start();
 
     Timer4 = new QTimer(this);
@@ -132,7 +103,10 @@ void TForm1::connectMidiSync() {
         Timer2->setFollowing(on);
         PitchUpdaterTimer(); // the "Tempo" box changes at once
     });
-    connect(MidiSync, &MidiSyncGroup::beatDue, this, [this](qint64 due) { Timer2->beatAt(due); });
+    connect(MidiSync, &MidiSyncGroup::beatDue, this, [this](qint64 due) {
+        Timer2->beatAt(due);
+        notePitchInputs(); // the followed tempo
+    });
     connect(MidiSync, &MidiSyncGroup::beatWithdrawn, Timer2, &BeatTimer::cancelBeat);
     connect(MidiSync, &MidiSyncGroup::clockStopped, this, [this] {
         Timer2->cancelBeat();
@@ -196,8 +170,10 @@ void TForm1::connectControls() {
     connect(Button6, &QPushButton::clicked, this, [this] { showModal(4); });
     connect(Button74, &QPushButton::clicked, this, [this] { showModal(6); });
     connect(Button106, &QPushButton::clicked, this, [this] { showModal(7); });
-    connect(ListBox1, &QListWidget::currentRowChanged, this,
-            [this](int row) { engine_.ui.instrumentItem = row; });
+    connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
+        engine_.ui.instrumentItem = row;
+        notePitchInputs();
+    });
     connect(ListBox7, &QListWidget::currentRowChanged, this,
             [this](int row) { engine_.ui.alternateItem1 = row; });
     connect(ListBox6, &QListWidget::currentRowChanged, this,
@@ -209,7 +185,7 @@ void TForm1::connectControls() {
     connect(VTracker, &QSlider::valueChanged, this, &TForm1::VTrackerChange);
     connect(MidiOutputList, &QListWidget::currentRowChanged, this, &TForm1::chooseMidiOutput);
     Edit22->installEventFilter(this);
-    connect(MidiRescanButton, &QPushButton::clicked, this, &TForm1::refreshMidiOutputs);
+    connect(MidiRescanButton, &QPushButton::clicked, this, [this] { refreshMidiOutputs(); });
     connect(PickStart, &RadioGroup::itemClicked, this, &TForm1::PickStartClick);
 }
 
@@ -317,7 +293,7 @@ void TForm1::Timer1Timer() {
     }
     if (r.picked)
         scheduleStrum();
-    setText(VolumePosition, QString::number(r.shownVelocity));
+    mirrorText(VolumePosition, QString::number(r.shownVelocity));
     // Most polls change nothing; the controls are touched only when something did.
     if (r.changed)
         syncControls();
@@ -362,12 +338,35 @@ void TForm1::PitchUpdaterTimer() {
     engine_.pitchUpdaterTick();
     Timer2->setInterval(engine_.sequencerIntervalMs());
     MidiSync->setOwnBeatMillis(engine_.sequencerIntervalMs());
-    setText(TempoModified,
-            QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText())));
-    setText(JoyStickYPos, QString::number(engine_.st.bendValue));
+    mirrorText(TempoModified,
+               QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText())));
+    mirrorText(JoyStickYPos, QString::number(engine_.st.bendValue));
+}
+
+bool TForm1::pitchUpdateDue() {
+    if (engine_.ui.tremPosition != engine_.st.bendValue ||
+        Timer2->interval() != engine_.sequencerIntervalMs())
+        return true;
+    // Sends that wait for the output to open, and a followed clock's tempo, come about with no
+    // change of a control.
+    const MidiPort* port = output_.port();
+    const PlayState& st = engine_.st;
+    const bool unsent =
+        engine_.ui.instrumentItem != st.sentInstrument || engine_.ui.tremPosition != st.sentBend;
+    if (unsent && port && port->usable())
+        return true;
+    const QString tempo =
+        QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText()));
+    return TempoModified->text() != tempo;
+}
+
+void TForm1::notePitchInputs() {
+    if (PitchUpdater && pitchUpdateDue())
+        PitchUpdater->changed();
 }
 
 void TForm1::Timer4Timer() {
+    notePitchInputs();
     updateMidiOutputState();
     if (MidiPort* port = output_.port()) {
         const int reopenings = port->reopenings();
@@ -395,36 +394,39 @@ int TForm1::heldFret() const {
 void TForm1::syncControls() {
     const ControlState& ui = engine_.ui;
     for (int n = 1; n <= 13; ++n)
-        setChecked(fretButtons[n], ui.checkedFret == n);
-    setChecked(CheckBox1, ui.alt);
-    setChecked(CheckBox3, ui.accompBeat);
-    setChecked(CheckBox4, ui.realtimeFrets);
-    setChecked(CheckBox5, ui.mergeModes);
+        mirrorChecked(fretButtons[n], ui.checkedFret == n);
+    mirrorChecked(CheckBox1, ui.alt);
+    mirrorChecked(CheckBox3, ui.accompBeat);
+    mirrorChecked(CheckBox4, ui.realtimeFrets);
+    mirrorChecked(CheckBox5, ui.mergeModes);
     TrackRadioGroup->setItemIndex(ui.track);
     RadioGroup3->setItemIndex(ui.pickItem);
     RadioGroup5->setItemIndex(ui.pickSetItem);
     RadioGroup1->setItemIndex(ui.metronomeItem);
     RadioGroup2->setItemIndex(ui.cyclesPerDigitItem);
-    setText(Edit123, QString::fromStdString(ui.remainingSequence));
+    mirrorText(Edit123, QString::fromStdString(ui.remainingSequence));
     const QString selection = QString::fromStdString(engine_.selectionText());
     if (Panel65->caption() != selection)
         Panel65->setCaption(selection);
-    setLabel(ChordNames, QString::fromStdString(chordNamesLine(engine_.st, heldFret())));
-    setRow(ListBox1, ui.instrumentItem);
-    setRow(ListBox7, ui.alternateItem1);
-    setRow(ListBox6, ui.alternateItem2);
-    setRow(ListBox8, ui.alternateItem3);
-    setSlider(TremTracker, ui.tremPosition);
-    setSlider(TempTracker, ui.tempPosition);
-    setSlider(VTracker, ui.vPosition);
+    mirrorText(ChordNames, QString::fromStdString(chordNamesLine(engine_.st, heldFret())));
+    mirrorRow(ListBox1, ui.instrumentItem);
+    mirrorRow(ListBox7, ui.alternateItem1);
+    mirrorRow(ListBox6, ui.alternateItem2);
+    mirrorRow(ListBox8, ui.alternateItem3);
+    mirrorValue(TremTracker, ui.tremPosition);
+    mirrorValue(TempTracker, ui.tempPosition);
+    mirrorValue(VTracker, ui.vPosition);
     emit controlsSynced();
 }
 
 // ---- MIDI output choice ---------------------------------------------------------------------
 
-void TForm1::refreshMidiOutputs() {
+void TForm1::refreshMidiOutputs(bool withJack) {
     MidiOutputs& outputs = services_.outputs;
-    outputs.rescan();
+    if (withJack)
+        outputs.rescan();
+    else
+        outputs.rescanQuickly();
     int row = chosenOutputKey_.empty() ? 0 : outputs.indexOfKey(chosenOutputKey_);
     const bool gone = row < 0;
     if (gone)
@@ -500,7 +502,10 @@ void TForm1::restoreMidiOutput() {
     if (!key)
         return;
     MidiOutputs& outputs = services_.outputs;
-    outputs.rescan();
+    // Only a JACK port chosen last time needs JACK's ports before the window is up.
+    outputs.rescanQuickly();
+    if (!outputs.complete() && isPortKeyOf(*key, kJackPortKey))
+        outputs.rescan();
     const int row = outputs.indexOfRemembered(*key);
     if (row < 0) {
         MidiOutputNote->show();
@@ -578,6 +583,27 @@ void TForm1::updateMidiOutputState() {
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     move(0, 0);
+}
+
+namespace {
+// How often the window looks whether the outputs' thread has listed JACK's ports, at the start.
+constexpr int kListingCheckMs = 20;
+} // namespace
+
+void TForm1::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!painted_) {
+        painted_ = true;
+        QTimer::singleShot(0, this, &TForm1::takeUpListedOutputs);
+    }
+}
+
+void TForm1::takeUpListedOutputs() {
+    if (services_.outputs.complete())
+        return;
+    refreshMidiOutputs(false);
+    if (!services_.outputs.complete())
+        QTimer::singleShot(kListingCheckMs, this, &TForm1::takeUpListedOutputs);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

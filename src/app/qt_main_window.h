@@ -8,6 +8,7 @@
 #include "input/joystick.h"
 #include "input/joystick_poll.h"
 #include "platform/midi_outputs.h"
+#include "ui/qt_change_timer.h"
 #include "ui/qt_widgets.h"
 
 #include <QCheckBox>
@@ -102,6 +103,8 @@ public:
     void Timer1Timer();
     void Timer2Timer();
     void PitchUpdaterTimer();
+    // Something the pitch updater reads may have changed: its tick is armed if it has work.
+    void notePitchInputs();
     void Timer4Timer();
     void VTrackerChange();
     void TempTrackerChange();
@@ -193,7 +196,8 @@ public:
     QTimer* Timer1 = nullptr;
     BeatTimer* Timer2 = nullptr;
     QTimer* StrumTimer = nullptr; // the later plucks of a spread strum
-    QTimer* PitchUpdater = nullptr;
+    // Runs 5 ms after a bar, the instrument list or the output changed; idle otherwise.
+    ChangeTimer* PitchUpdater = nullptr;
     QTimer* Timer4 = nullptr;
 
 signals:
@@ -202,6 +206,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -224,7 +229,10 @@ private:
     void showModal(int formNumber);
     void pickClick(int k);
     void alternateClick(int k);
-    void refreshMidiOutputs();
+    // Lists the outputs again; at the start, what can be listed at once.
+    void refreshMidiOutputs(bool withJack = true);
+    // After the first paint: JACK's ports, once the outputs' thread has listed them.
+    void takeUpListedOutputs();
     void restoreMidiOutput();
     void chooseMidiOutput(int row);
     void applyMidiOutput(int row);
@@ -237,6 +245,8 @@ private:
     void scheduleStrum();
     void connectMidiSync();
     void PickStartClick(int item);
+    // Whether a pitch-updater tick now would change or send anything.
+    bool pitchUpdateDue();
     std::optional<Engine::BeatGrid> beatGrid() const;
 
     Services services_;
@@ -252,6 +262,7 @@ private:
     Settings settings_;
     std::array<int, 4> preloaded_{-1, -1, -1, -1};
     std::unique_ptr<PlayLogsHost> playLogsHost_;
+    bool painted_ = false;
 };
 
 } // namespace fw

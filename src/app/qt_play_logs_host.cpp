@@ -24,6 +24,7 @@ QWidget& MainWindowLogsHost::mainWindow() {
 void MainWindowLogsHost::resendInstrumentAndBend() {
     form_.engine().st.sentInstrument = -1;
     form_.engine().st.sentBend = -1;
+    form_.notePitchInputs();
 }
 
 void MainWindowLogsHost::announceBeatInstrument() {

@@ -8,7 +8,7 @@ bool announceBeatInstrument(MidiOutput& out, int selectedIndex) {
     out.ensureOpenSilent();
     if (selectedIndex < 0 || selectedIndex > 127)
         return false;
-    return out.sendAndLog(0xC0, selectedIndex, 0);
+    return out.sendAndLog(MidiMessage::programChange(0, selectedIndex));
 }
 
 } // namespace fw

@@ -15,7 +15,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QSignalBlocker>
+#include <QStringListModel>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -113,6 +113,9 @@ QWidget* BeatManagerPage::buildRows() {
     QStringList numbers;
     for (int n = 1; n <= 128; ++n)
         numbers << QString::number(n);
+    // One list of the note numbers serves every row: items of their own for 25 boxes would be
+    // 3200 to build at every start.
+    auto* noteNumbers = new QStringListModel(numbers, rows);
     for (int r = 0; r < kBeatRows; ++r) {
         const QString letter(QChar(beatRowLetter(r)));
         auto* label = new QLabel(letter, rows);
@@ -122,7 +125,7 @@ QWidget* BeatManagerPage::buildRows() {
         box->setObjectName(QString("ComboBox%1").arg(11 + r));
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
-        box->addItems(numbers);
+        box->setModel(noteNumbers);
         box->setCurrentIndex(r);
         box->setFixedWidth(54);
         box->setToolTip(QString("The MIDI note number that %1 plays").arg(letter));
@@ -184,10 +187,7 @@ void BeatManagerPage::showPattern(const BeatPattern& p) {
         rowBoxes[r]->setEditText(fromBytes(p.rows[r]));
     // A beat that names its instrument sounds with it at once; older files keep the one chosen.
     if (p.instrument && *p.instrument != ListBox5->currentRow()) {
-        {
-            const QSignalBlocker block(ListBox5);
-            ListBox5->setCurrentRow(*p.instrument);
-        }
+        mirrorRow(ListBox5, *p.instrument);
         ListBox5Click();
     }
 }

@@ -1,5 +1,6 @@
 #include "chords/qt_note_preview.h"
 
+#include "engine/midi_message.h"
 #include "engine/midi_output.h"
 
 #include <QTimer>
@@ -14,7 +15,7 @@ bool NotePreview::play(int status, int note, int velocity) {
         return false;
     output_.setMessage(status, note, velocity);
     output_.send();
-    const int key = (status << 8) | note;
+    const std::uint32_t key = MidiMessage(status, note).packed();
     const quint64 id = ++counter_;
     latest_.insert(key, id);
     QTimer::singleShot(holdMillis, this, [this, key, id, status, note] {

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QObject>
 
+#include <cstdint>
+
 namespace fw {
 
 class MidiOutput;
@@ -26,7 +28,7 @@ private:
     MidiOutput& output_;
     // The latest preview of each channel and note; an older preview's note-off must not cut a
     // newer one short.
-    QHash<int, quint64> latest_;
+    QHash<std::uint32_t, quint64> latest_;
     quint64 counter_ = 0;
 };
 

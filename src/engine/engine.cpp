@@ -171,6 +171,7 @@ void Engine::playGroup(int noteOn) {
         const auto start = static_cast<std::size_t>(kGroup * st.pickStep);
         ui.remainingSequence = seq.substr(start);
         std::vector<std::pair<int, int>> plucks; // (string, note) in the group's order
+        const int velocity = st.velocity & 0xFF; // its low byte, as a message carries it
         for (std::size_t i = 0; i < kGroup && start + i < seq.size(); ++i) {
             const char ch = seq[start + i];
             // Anything but a digit rests, so a hand-edited sequence cannot stall the beat.
@@ -178,7 +179,7 @@ void Engine::playGroup(int noteOn) {
                 continue;
             const int string = ch - '0' + 1;
             const int note = noteOf(string);
-            if (note != kNoNote && isValidChannelMessage(noteOn, note, st.velocity & 0xFF))
+            if (note != kNoNote && isValidChannelMessage(noteOn, note, velocity))
                 plucks.emplace_back(string, note);
         }
         // A strum moves at a hand's pace: the first pluck leaves on the beat and a six-string
@@ -191,12 +192,12 @@ void Engine::playGroup(int noteOn) {
         for (std::size_t k = 0; k < plucks.size(); ++k) {
             const auto [string, note] = plucks[k];
             if (k == 0 || ui.strumSpreadMs <= 0) {
-                pluck(noteOn, string, note, st.velocity & 0xFF, std::nullopt);
+                pluck(noteOn, string, note, velocity, std::nullopt);
                 continue;
             }
             const std::int64_t due =
                 beat + static_cast<std::int64_t>(k) * ui.strumSpreadMs * 1000 / gaps;
-            waitingPlucks_.push_back({due, noteOn, string, note, st.velocity & 0xFF});
+            waitingPlucks_.push_back({due, noteOn, string, note, velocity});
         }
     } else {
         st.pickStep = 0xFFFE;
@@ -251,7 +252,7 @@ void Engine::beatStep() {
 }
 
 int Engine::pitchBendFor(int position) {
-    return std::clamp(8192 + (position - kBarCentre) * 64, 0, 16383);
+    return std::clamp(kPitchBendCentre + (position - kBarCentre) * 64, 0, kPitchBendMax);
 }
 
 void Engine::pitchUpdaterTick() {
@@ -259,14 +260,15 @@ void Engine::pitchUpdaterTick() {
     if (!out.probeOnly())
         return;
     st.instrument = ui.instrumentItem;
+    // Tracks 0..7 play on channels 1..8.
+    const int trackChannel = 1 + ui.track;
     if (st.instrument != st.sentInstrument) {
         st.sentInstrument = st.instrument;
-        out.sendAndLog(0xC1 + ui.track, st.instrument & 0xFF, 0);
+        out.sendAndLog(MidiMessage::programChange(trackChannel, st.instrument));
     }
     if (st.bendValue != st.sentBend) {
         st.sentBend = st.bendValue;
-        const int bend = pitchBendFor(st.bendValue);
-        out.sendAndLog(0xE1 + ui.track, bend & 0x7F, bend >> 7);
+        out.sendAndLog(MidiMessage::pitchBend(trackChannel, pitchBendFor(st.bendValue)));
     }
 }
 

@@ -25,7 +25,8 @@ void MidiClockOut::setSending(bool on) {
 }
 
 void MidiClockOut::startOn(MidiPort* port, std::int64_t at) {
-    if (port && port->usable() && port->sendAt(packShortMessage(kMidiStart, 0, 0), at))
+    if (port && port->usable() &&
+        port->sendAt(MidiMessage::systemRealtime(kMidiStart).packed(), at))
         started_ = port;
 }
 
@@ -33,7 +34,7 @@ void MidiClockOut::stopStarted() {
     if (started_ && started_->usable()) {
         // Clocks still due would otherwise follow the Stop.
         started_->dropPending(kMidiClock);
-        started_->sendAt(packShortMessage(kMidiStop, 0, 0), monotonicMicros());
+        started_->sendAt(MidiMessage::systemRealtime(kMidiStop).packed(), monotonicMicros());
     }
     started_ = nullptr;
 }
@@ -56,7 +57,7 @@ void MidiClockOut::beat(std::int64_t beatMicros, std::int64_t periodMicros) {
     if (!started_)
         return;
     for (int i = 0; i < kClocksPerBeat; ++i)
-        started_->sendAt(packShortMessage(kMidiClock, 0, 0),
+        started_->sendAt(MidiMessage::systemRealtime(kMidiClock).packed(),
                          beatMicros + periodMicros * i / kClocksPerBeat);
 }
 

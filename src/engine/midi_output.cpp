@@ -25,15 +25,6 @@ void MidiOutput::setPort(MidiPort* port) {
     midiOut_ = port;
 }
 
-void MidiOutput::setMessage(int status, int data1, int data2) {
-    midiMsg = {static_cast<std::uint8_t>(status), static_cast<std::uint8_t>(data1),
-               static_cast<std::uint8_t>(data2), 0};
-}
-
-std::uint32_t MidiOutput::packedMessage() const {
-    return packShortMessage(midiMsg[0], midiMsg[1], midiMsg[2]);
-}
-
 bool MidiOutput::waitUntil(int target, EventPump& pump, const std::function<bool()>& cancelled) {
     return waitUntilMicros(static_cast<std::int64_t>(target) * 10000, pump, cancelled);
 }

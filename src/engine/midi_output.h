@@ -3,9 +3,9 @@
 #include "engine/clock.h"
 #include "engine/event_pump.h"
 #include "engine/log_sink.h"
+#include "engine/midi_message.h"
 #include "engine/midi_port.h"
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -27,10 +27,13 @@ public:
     void setPort(MidiPort* port);
     MidiPort* port() const { return midiOut_; }
 
-    // The shared outgoing message: status, data 1, data 2, and a zero fourth byte.
-    std::array<std::uint8_t, 4> midiMsg{};
-    void setMessage(int status, int data1, int data2);
-    std::uint32_t packedMessage() const;
+    // The shared outgoing message.
+    MidiMessage midiMsg;
+    void setMessage(int status, int data1, int data2) {
+        midiMsg = MidiMessage(status, data1, data2);
+    }
+    void setMessage(MidiMessage msg) { midiMsg = msg; }
+    std::uint32_t packedMessage() const { return midiMsg.packed(); }
 
     // Clock readings in centiseconds.
     int clockReading() const { return clock_.reading(); }
@@ -57,6 +60,7 @@ public:
     // A message that is not a valid channel message (a data byte of 0x80 or more, say a note
     // above 127) is neither sent nor logged; returns false then.
     bool sendAndLog(int status, int data1, int data2);
+    bool sendAndLog(MidiMessage msg) { return sendAndLog(msg.status(), msg.data1(), msg.data2()); }
     // As sendAndLog, for a message due at a monotonic time that may lie a little ahead: it is
     // stamped with that time and logged with it, so an output that keeps time by stamps sounds
     // it exactly then, and the log holds the time it leaves.

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "engine/midi_message.h"
+
 #include <cstdint>
 #include <string>
 
 namespace fw {
 
 // One MIDI output: the built-in synthesizer, a system MIDI port, or a test double.
-// Messages are short messages packed as the output layer keeps them: status in the lowest byte,
-// then data 1, data 2, and a zero fourth byte.
+// Messages travel in the packed form of MidiMessage: status in the lowest byte, then data 1,
+// data 2, and a zero fourth byte.
 class MidiPort {
 public:
     virtual ~MidiPort() = default;
@@ -41,37 +43,16 @@ public:
     virtual std::int64_t latencyMicros() const { return 0; }
 };
 
-inline std::uint32_t packShortMessage(int status, int data1, int data2) {
-    return (static_cast<std::uint32_t>(status) & 0xFFu) |
-           ((static_cast<std::uint32_t>(data1) & 0xFFu) << 8) |
-           ((static_cast<std::uint32_t>(data2) & 0xFFu) << 16);
+// The packed form of a message, and what a status byte alone tells: the outputs pass messages
+// packed, as MidiPort sends them.
+constexpr std::uint32_t packShortMessage(int status, int data1, int data2) {
+    return MidiMessage(status, data1, data2).packed();
 }
-
-// Number of data bytes that follow a status byte in a channel message.
-inline int channelMessageDataBytes(int status) {
-    const int kind = status & 0xF0;
-    return (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
+constexpr bool isSystemRealtime(int status) {
+    return MidiMessage(status).isSystemRealtime();
 }
-
-// System real-time messages (clock, start, continue, stop, ...) are the one status byte alone.
-inline bool isSystemRealtime(int status) {
-    return status >= 0xF8 && status <= 0xFF;
+constexpr int shortMessageSize(int status) {
+    return MidiMessage(status).size();
 }
-
-// Bytes on the wire of a short message the outputs send: a channel message or a system
-// real-time message; 0 for anything else.
-inline int shortMessageSize(int status) {
-    if (isSystemRealtime(status))
-        return 1;
-    if (status >= 0x80 && status < 0xF0)
-        return 1 + channelMessageDataBytes(status);
-    return 0;
-}
-
-// The system real-time messages of MIDI clock.
-inline constexpr int kMidiClock = 0xF8;
-inline constexpr int kMidiStart = 0xFA;
-inline constexpr int kMidiContinue = 0xFB;
-inline constexpr int kMidiStop = 0xFC;
 
 } // namespace fw

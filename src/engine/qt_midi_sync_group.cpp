@@ -4,6 +4,7 @@
 #include "engine/midi_output.h"
 #include "files/settings.h"
 #include "platform/jack/jack_session.h"
+#include "ui/qt_widgets.h"
 
 #include <QGridLayout>
 #include <QSignalBlocker>
@@ -116,19 +117,13 @@ void MidiSyncGroup::build() {
 }
 
 void MidiSyncGroup::setFollowMidiClock(bool on) {
-    {
-        const QSignalBlocker block(FollowMidiClock);
-        FollowMidiClock->setChecked(on);
-    }
+    mirrorChecked(FollowMidiClock, on);
     follower_ = MidiClockFollower{};
     updateTransport();
 }
 
 void MidiSyncGroup::setFollowJackTransport(bool on) {
-    {
-        const QSignalBlocker block(FollowJackTransport);
-        FollowJackTransport->setChecked(on);
-    }
+    mirrorChecked(FollowJackTransport, on);
     updateTransport();
 }
 

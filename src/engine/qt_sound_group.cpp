@@ -3,10 +3,10 @@
 #include "engine/prompts.h"
 #include "engine/sound_settings.h"
 #include "platform/fluidsynth/fluid_synth_port.h"
+#include "ui/qt_widgets.h"
 
 #include <QGridLayout>
 #include <QPointer>
-#include <QSignalBlocker>
 
 #include <filesystem>
 
@@ -95,21 +95,17 @@ SoundGroup::SoundGroup(Settings& settings, Prompts& prompts, Hooks hooks, QWidge
 }
 
 void SoundGroup::restore() {
-    const auto block = [](QWidget* w) { return QSignalBlocker(w); };
     if (auto percent = settingInRange(settings_, kVolumeKey, 0, 100)) {
-        const QSignalBlocker b = block(SynthVolume);
-        SynthVolume->setValue(*percent);
+        mirrorValue(SynthVolume, *percent);
         if (FluidSynthPort* synth = hooks_.synth())
             synth->setVolume(*percent);
     }
     if (auto ms = settingInRange(settings_, kStrumKey, 0, kMaxSpread)) {
-        const QSignalBlocker b = block(StrumSpread);
-        StrumSpread->setValue(*ms);
+        mirrorValue(StrumSpread, *ms);
         hooks_.setStrumSpread(*ms);
     }
     if (settings_.value(kAudioKey) == std::optional<std::string>("jack")) {
-        const QSignalBlocker b = block(JackAudio);
-        JackAudio->setChecked(true);
+        mirrorChecked(JackAudio, true);
         chooseAudioSystem(true);
     }
     if (auto path = settings_.value(kSoundFontKey))
@@ -119,8 +115,7 @@ void SoundGroup::restore() {
 bool SoundGroup::offerStrumSpread(int ms) {
     if (settings_.value(kStrumKey) || ms < 0 || ms > kMaxSpread)
         return false;
-    const QSignalBlocker b(StrumSpread);
-    StrumSpread->setValue(ms);
+    mirrorValue(StrumSpread, ms);
     hooks_.setStrumSpread(ms);
     return true;
 }

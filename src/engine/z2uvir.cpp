@@ -65,7 +65,7 @@ Z2uvirLine parseZ2uvirLine(std::string_view line) {
     return out;
 }
 
-std::optional<ChannelBytes> channelMessageOf(std::string_view line) {
+std::optional<MidiMessage> channelMessageOf(std::string_view line) {
     if (line.size() < 6)
         return std::nullopt;
     int bytes[3];
@@ -78,12 +78,7 @@ std::optional<ChannelBytes> channelMessageOf(std::string_view line) {
     }
     if (!isValidChannelMessage(bytes[0], bytes[1], bytes[2]))
         return std::nullopt;
-    return ChannelBytes{bytes[0], bytes[1], bytes[2]};
-}
-
-bool isValidChannelMessage(int status, int data1, int data2) {
-    return status >= 0x80 && status <= 0xEF && data1 >= 0 && data1 < 0x80 && data2 >= 0 &&
-           data2 < 0x80;
+    return MidiMessage(bytes[0], bytes[1], bytes[2]);
 }
 
 } // namespace fw

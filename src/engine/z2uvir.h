@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/midi_message.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,15 +38,6 @@ int z2uvirTime(std::string_view line);
 // The three bytes of a log line (characters 1-6) when they are six hexadecimal digits, in either
 // case, forming a valid channel message; nothing otherwise. Players, exporters and renderers read
 // lines through this, so a line is either read as written or refused, never read as other bytes.
-struct ChannelBytes {
-    int status = 0;
-    int data1 = 0;
-    int data2 = 0;
-};
-std::optional<ChannelBytes> channelMessageOf(std::string_view line);
-
-// True when the three bytes form a channel message that may go to a MIDI port: a status byte
-// from 0x80 to 0xEF and data bytes below 0x80.
-bool isValidChannelMessage(int status, int data1, int data2);
+std::optional<MidiMessage> channelMessageOf(std::string_view line);
 
 } // namespace fw

@@ -14,7 +14,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace fw {

@@ -6,7 +6,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -34,20 +33,6 @@ QCheckBox* checkBox(const QString& name, const QString& caption, QWidget* parent
     return c;
 }
 
-void setSlider(QSlider* s, int value) {
-    value = std::clamp(value, s->minimum(), s->maximum());
-    if (s->value() != value) {
-        const QSignalBlocker block(s);
-        s->setValue(value);
-    }
-}
-
-void setChecked(QCheckBox* box, bool on) {
-    if (box->isChecked() != on) {
-        const QSignalBlocker block(box);
-        box->setChecked(on);
-    }
-}
 } // namespace
 
 TForm5::TForm5(KeyboardPlayHost& host, QWidget* parent) : QDialog(parent), host_(host) {
@@ -221,11 +206,11 @@ void TForm5::Button33Click() {
 
 void TForm5::followMain() {
     const ControlState& ui = host_.controls();
-    setSlider(TremTracker, ui.tremPosition);
-    setSlider(TempTracker, ui.tempPosition);
-    setSlider(VTracker, ui.vPosition);
-    setChecked(CheckBox4, ui.realtimeFrets);
-    setChecked(CheckBox5, ui.mergeModes);
+    mirrorValue(TremTracker, ui.tremPosition);
+    mirrorValue(TempTracker, ui.tempPosition);
+    mirrorValue(VTracker, ui.vPosition);
+    mirrorChecked(CheckBox4, ui.realtimeFrets);
+    mirrorChecked(CheckBox5, ui.mergeModes);
     TrackRadioGroup->setItemIndex(ui.track);
     const QString names = QString::fromStdString(host_.chordNamesText());
     if (ChordNames->text() != names)

@@ -18,8 +18,8 @@ constexpr const char* kNotText = "It holds bytes that are not text.";
 
 bool holdsPlayedNotes(const std::vector<std::string_view>& lines) {
     for (std::string_view line : lines) {
-        const auto bytes = channelMessageOf(line);
-        if (bytes && (bytes->status & 0xF0) == 0x90 && bytes->data2 > 0)
+        const auto msg = channelMessageOf(line);
+        if (msg && msg->isNoteOn())
             return true;
     }
     return false;

@@ -56,7 +56,7 @@ void LogPlayer::advance() {
             ++result_.skipped;
             continue;
         }
-        out_.setMessage(msg->status, msg->data1, msg->data2);
+        out_.setMessage(*msg);
         out_.send();
         ++result_.sent;
     }

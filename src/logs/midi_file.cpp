@@ -1,6 +1,6 @@
 #include "logs/midi_file.h"
 
-#include "engine/midi_port.h"
+#include "engine/midi_message.h"
 #include "engine/z2uvir.h"
 #include "logs/log_lines.h"
 
@@ -68,10 +68,10 @@ std::string midiFileFromLog(const std::vector<std::string_view>& lines) {
         previous += d;
         // The data byte count follows the status byte; for a valid status this is the same as
         // looking at the line's first character ("C" and "D" carry one data byte).
-        const bool two = channelMessageDataBytes(msg->status) == 2;
-        events.push_back({static_cast<std::uint32_t>(d), static_cast<std::uint8_t>(msg->status),
-                          static_cast<std::uint8_t>(msg->data1),
-                          static_cast<std::uint8_t>(msg->data2), two});
+        const bool two = msg->size() == 3;
+        events.push_back({static_cast<std::uint32_t>(d), static_cast<std::uint8_t>(msg->status()),
+                          static_cast<std::uint8_t>(msg->data1()),
+                          static_cast<std::uint8_t>(msg->data2()), two});
         trackLength +=
             static_cast<std::uint64_t>(variableLengthSize(events.back().delta)) + (two ? 3 : 2);
     }

@@ -42,28 +42,28 @@ void PianoRoll::appendLine(std::string_view line) {
     }
     last_ = std::max<std::int64_t>(last_, t);
     const std::int64_t now = last_;
-    const auto channel = static_cast<std::uint8_t>(msg->status & 0x0F);
-    const int kind = msg->status & 0xF0;
-    if (kind == 0xE0) {
-        bends_.push_back(
-            {now, index, static_cast<std::uint16_t>(msg->data1 | (msg->data2 << 7)), channel});
+    const auto channel = static_cast<std::uint8_t>(msg->channel());
+    const MidiKind kind = msg->kind();
+    if (kind == MidiKind::PitchBend) {
+        bends_.push_back({now, index, static_cast<std::uint16_t>(msg->bend()), channel});
         return;
     }
-    if (kind != 0x80 && kind != 0x90)
+    if (kind != MidiKind::NoteOff && kind != MidiKind::NoteOn)
         return;
-    const std::size_t key = static_cast<std::size_t>(channel) * 128 + msg->data1;
+    const std::size_t key =
+        static_cast<std::size_t>(channel) * 128 + static_cast<std::size_t>(msg->data1());
     // A note-off, or a note-on of a note already sounding, ends the note before.
     if (open_[key] >= 0) {
         endNote(open_[key], now);
         open_[key] = -1;
     }
-    if (kind == 0x90 && msg->data2 > 0) {
+    if (msg->isNoteOn()) {
         open_[key] = static_cast<int>(notes_.size());
         sounding_.push_back(open_[key]);
-        notes_.push_back({now, -1, index, static_cast<std::uint8_t>(msg->data1), channel,
-                          static_cast<std::uint8_t>(msg->data2)});
-        lowest_ = std::min(lowest_, msg->data1);
-        highest_ = std::max(highest_, msg->data1);
+        notes_.push_back({now, -1, index, static_cast<std::uint8_t>(msg->data1()), channel,
+                          static_cast<std::uint8_t>(msg->data2())});
+        lowest_ = std::min(lowest_, msg->data1());
+        highest_ = std::max(highest_, msg->data1());
     }
 }
 

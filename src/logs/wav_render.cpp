@@ -44,7 +44,7 @@ LogRender planLogRender(const std::vector<std::string_view>& lines, int sampleRa
         if (i == 0)
             origin = t;
         now = std::max(now, (t - origin) * sampleRate / 100);
-        plan.events.push_back({now, packShortMessage(msg->status, msg->data1, msg->data2)});
+        plan.events.push_back({now, msg->packed()});
     }
     plan.totalFrames = now + static_cast<std::int64_t>(kWavTailCentis) * sampleRate / 100;
     if (static_cast<std::uint64_t>(plan.totalFrames) * 4 > kLargestWavData)

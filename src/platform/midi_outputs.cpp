@@ -4,8 +4,10 @@
 #include "platform/alsa/rtmidi_port.h"
 #include "platform/fluidsynth/fluid_synth_port.h"
 #include "platform/jack/jack_midi_port.h"
+#include "platform/jack/jack_session.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace fw {
 
@@ -13,17 +15,19 @@ namespace {
 constexpr const char* kBuiltinKey = "builtin:";
 } // namespace
 
+namespace {
+std::vector<std::string> systemPortKeys(bool withJack) {
+    std::vector<std::string> keys;
+    for (const auto& p : listSystemMidiPorts(withJack))
+        keys.push_back((p.system == MidiSystem::Jack ? kJackPortKey : kAlsaPortKey) + p.name);
+    keys.emplace_back(kVirtualPortKey);
+    return keys;
+}
+} // namespace
+
 MidiOutputs::MidiOutputs()
     : MidiOutputs(
-          kBuiltinKey,
-          [] {
-              std::vector<std::string> keys;
-              for (const auto& p : listSystemMidiPorts())
-                  keys.push_back((p.system == MidiSystem::Jack ? kJackPortKey : kAlsaPortKey) +
-                                 p.name);
-              keys.emplace_back(kVirtualPortKey);
-              return keys;
-          },
+          kBuiltinKey, [] { return systemPortKeys(true); },
           [](const std::string& key) -> std::unique_ptr<MidiPort> {
               if (key == kBuiltinKey)
                   return std::make_unique<FluidSynthPort>();
@@ -32,7 +36,11 @@ MidiOutputs::MidiOutputs()
               if (isPortKeyOf(key, kJackPortKey))
                   return std::make_unique<JackMidiPort>(portNameOfKey(key));
               return std::make_unique<RtMidiPort>(MidiSystem::Alsa, portNameOfKey(key));
-          }) {}
+          }) {
+    quickLister_ = [] { return systemPortKeys(false); };
+    if (jackServerMayRun())
+        early_ = std::async(std::launch::async, [] { return systemPortKeys(true); });
+}
 
 MidiOutputs::MidiOutputs(std::string firstKey, PortLister lister, PortFactory factory)
     : lister_(std::move(lister)), factory_(std::move(factory)), firstKey_(std::move(firstKey)) {
@@ -40,8 +48,35 @@ MidiOutputs::MidiOutputs(std::string firstKey, PortLister lister, PortFactory fa
 }
 
 void MidiOutputs::rescan() {
+    takeKeys(lister_());
+    complete_ = true;
+}
+
+void MidiOutputs::rescanQuickly() {
+    if (!quickLister_) {
+        rescan();
+        return;
+    }
+    if (early_.valid()) {
+        complete_ = early_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        takeKeys(complete_ ? early_.get() : quickLister_());
+        return;
+    }
+    // Once the thread's list is taken, JACK's ports stay as it found them (a JACK server that
+    // was not there then is asked at a rescan); the rest is listed again.
+    std::vector<std::string> keys = quickLister_();
+    // Before the virtual port, which ends the list.
+    auto at = static_cast<std::ptrdiff_t>(keys.empty() ? 0 : keys.size() - 1);
+    for (const auto& k : keys_)
+        if (isPortKeyOf(k, kJackPortKey))
+            keys.insert(keys.begin() + at++, k);
+    takeKeys(std::move(keys));
+    complete_ = true;
+}
+
+void MidiOutputs::takeKeys(std::vector<std::string> listed) {
     keys_.assign(1, firstKey_);
-    for (auto& k : lister_())
+    for (auto& k : listed)
         if (k != firstKey_)
             keys_.push_back(std::move(k));
 }

@@ -3,6 +3,7 @@
 #include "engine/midi_port.h"
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,12 @@ public:
 
     // Asks the system again which ports exist.
     void rescan();
+    // What can be listed at once, for the start: the full list a thread has made since the
+    // outputs were created, once it is done, else the ports but JACK's, whose listing opens and
+    // closes a client of the server (tens of milliseconds).
+    void rescanQuickly();
+    // The list holds JACK's ports too.
+    bool complete() const { return complete_; }
     // Display names, in list order.
     std::vector<std::string> names() const;
     int count() const { return static_cast<int>(keys_.size()); }
@@ -54,7 +61,12 @@ public:
     const std::string& key(int index) const { return keys_.at(static_cast<std::size_t>(index)); }
 
 private:
+    void takeKeys(std::vector<std::string> listed);
+
     PortLister lister_;
+    PortLister quickLister_;
+    std::future<std::vector<std::string>> early_;
+    bool complete_ = true;
     PortFactory factory_;
     std::string firstKey_;
     std::vector<std::string> keys_;

@@ -6,9 +6,13 @@
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -155,6 +159,50 @@ QGridLayout* makeBarRow(std::initializer_list<std::pair<const char*, QSlider*>> 
         ++column;
     }
     return grid;
+}
+
+void mirrorChecked(QAbstractButton* button, bool on) {
+    if (button && button->isChecked() != on) {
+        const QSignalBlocker block(button);
+        button->setChecked(on);
+    }
+}
+
+namespace {
+template <typename Control> void mirrorClampedValue(Control* control, int value) {
+    if (!control)
+        return;
+    value = std::clamp(value, control->minimum(), control->maximum());
+    if (control->value() != value) {
+        const QSignalBlocker block(control);
+        control->setValue(value);
+    }
+}
+} // namespace
+
+void mirrorValue(QSlider* bar, int value) {
+    mirrorClampedValue(bar, value);
+}
+
+void mirrorValue(QSpinBox* box, int value) {
+    mirrorClampedValue(box, value);
+}
+
+void mirrorRow(QListWidget* list, int row) {
+    if (list && list->currentRow() != row) {
+        const QSignalBlocker block(list);
+        list->setCurrentRow(row);
+    }
+}
+
+void mirrorText(QLineEdit* box, const QString& text) {
+    if (box && box->text() != text)
+        box->setText(text);
+}
+
+void mirrorText(QLabel* label, const QString& text) {
+    if (label && label->text() != text)
+        label->setText(text);
 }
 
 } // namespace fw

@@ -13,11 +13,15 @@
 #include <initializer_list>
 #include <utility>
 
+class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QGridLayout;
+class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QSlider;
+class QSpinBox;
 
 namespace fw {
 
@@ -112,5 +116,18 @@ QSlider* makeVerticalBar(const QString& name, int min, int max, int position, QW
 // The bars side by side, each under its one-letter caption ("P", "T", "V").
 QGridLayout* makeBarRow(std::initializer_list<std::pair<const char*, QSlider*>> bars,
                         QWidget* parent);
+
+// Controls show the core's state through these, so that a change made by code never echoes
+// back as a user action: signals are blocked while the control is set, and a control that
+// already shows the value is left alone. A null control is skipped.
+void mirrorChecked(QAbstractButton* button, bool on);
+// The value is brought into the control's range first.
+void mirrorValue(QSlider* bar, int value);
+void mirrorValue(QSpinBox* box, int value);
+void mirrorRow(QListWidget* list, int row);
+// A label has no signals, and a line edit's user signal (textEdited) is never raised by code:
+// text is only left alone when it is already shown.
+void mirrorText(QLineEdit* box, const QString& text);
+void mirrorText(QLabel* label, const QString& text);
 
 } // namespace fw

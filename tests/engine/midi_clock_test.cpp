@@ -47,7 +47,7 @@ TEST(MidiClockOut, StartsSendsTwentyFourClocksABeatAfterTheNotesAndStops) {
     EXPECT_EQ(realtime(rig.port).size(), 26u) << "nothing after Stop";
     // The play log has the note only, and the shared message is the note's.
     EXPECT_EQ(rig.log.lines.size(), 1u);
-    EXPECT_EQ(rig.out.midiMsg[0], 0x91);
+    EXPECT_EQ(rig.out.midiMsg.status(), 0x91);
 }
 
 TEST(MidiClockOut, AnOutputOpenedLaterOrChosenAnewHearsStartAndStartUpBeatsSendNoClocks) {

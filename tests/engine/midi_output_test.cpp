@@ -23,7 +23,7 @@ TEST_F(OutputFixture, SilentEnsureOpenOpensWhenTheProbeFailsAndPutsNothingOnTheW
     out.ensureOpenSilent();
     EXPECT_EQ(port.openCalls, 1);
     EXPECT_TRUE(port.usable());
-    EXPECT_EQ(out.midiMsg, (std::array<std::uint8_t, 4>{0x90, 0, 0, 0}));
+    EXPECT_EQ(out.midiMsg, MidiMessage(0x90));
     // Open already: the probe is a check, it neither reopens nor sends.
     out.ensureOpenSilent();
     EXPECT_EQ(port.openCalls, 1);
@@ -50,7 +50,7 @@ TEST_F(OutputFixture, ReportingEnsureOpenShowsTheErrorOnlyWhenTheOpenFails) {
     EXPECT_EQ(port.openCalls, 1);
     EXPECT_TRUE(prompts.messages.empty());
     // It leaves the shared message as it was.
-    EXPECT_EQ(out.midiMsg[0], 0xC1);
+    EXPECT_EQ(out.midiMsg.status(), 0xC1);
     out.ensureOpenReporting();
     EXPECT_EQ(port.openCalls, 1);
 
@@ -66,7 +66,7 @@ TEST_F(OutputFixture, ReportingEnsureOpenShowsTheErrorOnlyWhenTheOpenFails) {
 TEST_F(OutputFixture, ProbeOnlyNeverOpens) {
     EXPECT_FALSE(out.probeOnly());
     EXPECT_EQ(port.openCalls, 0);
-    EXPECT_EQ(out.midiMsg, (std::array<std::uint8_t, 4>{0x90, 0, 0, 0}));
+    EXPECT_EQ(out.midiMsg, MidiMessage(0x90));
     port.open();
     EXPECT_TRUE(out.probeOnly());
     port.failSend = true;

@@ -90,7 +90,7 @@ TEST(Z2uvir, LineBytesAreSixHexDigitsInEitherCaseOrNothing) {
     };
     for (const auto& [line, expected] : cases) {
         const auto got = channelMessageOf(line);
-        const Bytes bytes = got ? Bytes({got->status, got->data1, got->data2}) : std::nullopt;
+        const Bytes bytes = got ? Bytes({got->status(), got->data1(), got->data2()}) : std::nullopt;
         EXPECT_EQ(bytes, expected) << line;
     }
 }

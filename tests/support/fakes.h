@@ -63,9 +63,8 @@ public:
         ++sendCalls;
         if (!usable())
             return false;
-        sent.push_back({clock_ ? clock_->micros() : 0, static_cast<int>(packed & 0xFF),
-                        static_cast<int>((packed >> 8) & 0xFF),
-                        static_cast<int>((packed >> 16) & 0xFF), stamp});
+        const MidiMessage m = MidiMessage::fromPacked(packed);
+        sent.push_back({clock_ ? clock_->micros() : 0, m.status(), m.data1(), m.data2(), stamp});
         return true;
     }
     void reset() override { ++resets; }

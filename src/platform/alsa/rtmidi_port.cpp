@@ -101,7 +101,7 @@ bool RtMidiPort::send(std::uint32_t packed) {
 bool RtMidiPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
     if (monoMicros <= monotonicMicros() + kSendAtOnceMicros)
         return sendNow(packed);
-    if (!usable() || shortMessageSize(static_cast<int>(packed & 0xFF)) == 0)
+    if (!usable() || MidiMessage::fromPacked(packed).size() == 0)
         return false;
     later_.add(monoMicros, packed);
     return true;
@@ -111,14 +111,13 @@ bool RtMidiPort::sendNow(std::uint32_t packed) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!out_ || !out_->isPortOpen())
         return false;
-    const unsigned char status = packed & 0xFF;
-    const int size = shortMessageSize(status);
+    const MidiMessage msg = MidiMessage::fromPacked(packed);
+    const int size = msg.size();
     if (size == 0)
         return false;
-    unsigned char bytes[3] = {status, static_cast<unsigned char>((packed >> 8) & 0x7F),
-                              static_cast<unsigned char>((packed >> 16) & 0x7F)};
+    const auto bytes = msg.wireBytes();
     try {
-        out_->sendMessage(bytes, static_cast<std::size_t>(size));
+        out_->sendMessage(bytes.data(), static_cast<std::size_t>(size));
     } catch (const RtMidiError&) {
         return false;
     }
@@ -126,22 +125,27 @@ bool RtMidiPort::sendNow(std::uint32_t packed) {
 }
 
 void RtMidiPort::reset() {
-    later_.dropIf([](std::uint32_t packed) { return (packed & 0xFF) < 0xF0; });
+    later_.dropIf([](std::uint32_t packed) {
+        return MidiMessage::fromPacked(packed).kind() != MidiKind::System;
+    });
     for (int ch = 0; ch < 16; ++ch) {
-        if (!sendNow(packShortMessage(0xB0 | ch, 120, 0)) ||
-            !sendNow(packShortMessage(0xB0 | ch, 123, 0)))
+        if (!sendNow(MidiMessage::controlChange(ch, kAllSoundOff, 0).packed()) ||
+            !sendNow(MidiMessage::controlChange(ch, kAllNotesOff, 0).packed()))
             return;
     }
 }
 
 void RtMidiPort::dropPending(int status) {
-    later_.dropIf(
-        [status](std::uint32_t packed) { return static_cast<int>(packed & 0xFF) == status; });
+    later_.dropIf([status](std::uint32_t packed) {
+        return MidiMessage::fromPacked(packed).status() == status;
+    });
 }
 
-std::vector<SystemPortName> listSystemMidiPorts() {
+std::vector<SystemPortName> listSystemMidiPorts(bool withJack) {
     std::vector<SystemPortName> names;
     for (MidiSystem system : {MidiSystem::Alsa, MidiSystem::Jack}) {
+        if (system == MidiSystem::Jack && !withJack)
+            continue;
         auto client = makeClient<RtMidiOut>(system);
         if (!client)
             continue;

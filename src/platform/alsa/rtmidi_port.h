@@ -61,7 +61,8 @@ bool openRtMidiPort(RtMidi& client, const std::string& portName, const std::stri
 std::unique_ptr<RtMidiIn> makeAlsaMidiIn();
 
 // The system's MIDI output ports, without the program's own virtual port: the ALSA sequencer's,
-// and JACK's when a JACK server runs. Empty when there is no MIDI system to ask.
-std::vector<SystemPortName> listSystemMidiPorts();
+// and JACK's when a JACK server runs and withJack. Empty when there is no MIDI system to ask.
+// JACK's take a client of their own, opened and closed (tens of milliseconds).
+std::vector<SystemPortName> listSystemMidiPorts(bool withJack = true);
 
 } // namespace fw

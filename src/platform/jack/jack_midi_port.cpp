@@ -102,14 +102,17 @@ struct JackMidiPort::Impl {
             if (e.kind == Kind::DropStatus) {
                 // Only what was due after the drop was asked for: the rest is already late.
                 const std::int64_t from = e.at + delay;
-                const auto status = e.packed;
+                const int status = MidiMessage::fromPacked(e.packed).status();
                 auto keep = std::remove_if(
-                    pending.begin(), pending.begin() + pendingCount,
-                    [&](const Entry& w) { return (w.packed & 0xFF) == status && w.at > from; });
+                    pending.begin(), pending.begin() + pendingCount, [&](const Entry& w) {
+                        return MidiMessage::fromPacked(w.packed).status() == status && w.at > from;
+                    });
                 pendingCount = static_cast<std::size_t>(keep - pending.begin());
             } else if (e.kind == Kind::DropNotes) {
-                auto keep = std::remove_if(pending.begin(), pending.begin() + pendingCount,
-                                           [](const Entry& w) { return (w.packed & 0xFF) < 0xF0; });
+                auto keep = std::remove_if(
+                    pending.begin(), pending.begin() + pendingCount, [](const Entry& w) {
+                        return MidiMessage::fromPacked(w.packed).kind() != MidiKind::System;
+                    });
                 pendingCount = static_cast<std::size_t>(keep - pending.begin());
             } else if (e.kind == Kind::AtOnce) {
                 e.at = start;
@@ -133,12 +136,9 @@ struct JackMidiPort::Impl {
             const auto at = static_cast<jack_nframes_t>(std::max<std::int64_t>(
                 (w.at - start) * static_cast<std::int64_t>(frames) / (end - start), 0));
             lastFrame = std::clamp(at, lastFrame, frames - 1);
-            const jack_midi_data_t bytes[3] = {
-                static_cast<jack_midi_data_t>(w.packed & 0xFF),
-                static_cast<jack_midi_data_t>((w.packed >> 8) & 0x7F),
-                static_cast<jack_midi_data_t>((w.packed >> 16) & 0x7F)};
-            if (jack_midi_event_write(buffer, lastFrame, bytes,
-                                      static_cast<std::size_t>(shortMessageSize(bytes[0]))) != 0)
+            const MidiMessage msg = MidiMessage::fromPacked(w.packed);
+            if (jack_midi_event_write(buffer, lastFrame, msg.wireBytes().data(),
+                                      static_cast<std::size_t>(msg.size())) != 0)
                 break; // the buffer is full: the rest waits for the next period
         }
         std::copy(pending.begin() + written, pending.begin() + pendingCount, pending.begin());
@@ -225,7 +225,7 @@ bool JackMidiPort::send(std::uint32_t packed) {
 }
 
 bool JackMidiPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
-    if (!usable() || shortMessageSize(static_cast<int>(packed & 0xFF)) == 0)
+    if (!usable() || MidiMessage::fromPacked(packed).size() == 0)
         return false;
     return impl_->push({monoMicros, packed, Kind::Message});
 }
@@ -236,8 +236,8 @@ void JackMidiPort::reset() {
     impl_->push({0, 0, Kind::DropNotes});
     const std::int64_t now = monotonicMicros();
     for (int ch = 0; ch < 16; ++ch) {
-        impl_->push({now, packShortMessage(0xB0 | ch, 120, 0), Kind::AtOnce});
-        impl_->push({now, packShortMessage(0xB0 | ch, 123, 0), Kind::AtOnce});
+        impl_->push({now, MidiMessage::controlChange(ch, kAllSoundOff, 0).packed(), Kind::AtOnce});
+        impl_->push({now, MidiMessage::controlChange(ch, kAllNotesOff, 0).packed(), Kind::AtOnce});
     }
 }
 
@@ -247,8 +247,7 @@ std::int64_t JackMidiPort::latencyMicros() const {
 
 void JackMidiPort::dropPending(int status) {
     if (usable())
-        impl_->push(
-            {monotonicMicros(), static_cast<std::uint32_t>(status & 0xFF), Kind::DropStatus});
+        impl_->push({monotonicMicros(), MidiMessage(status).packed(), Kind::DropStatus});
 }
 
 double JackMidiPort::latencyMillis() const {
