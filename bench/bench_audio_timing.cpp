@@ -105,6 +105,30 @@ std::map<std::string, double> threadCpu() {
     return out;
 }
 
+// Times each thread of this process has been switched to (woken or preempted), by thread name.
+std::map<std::string, long long> threadSwitches() {
+    std::map<std::string, long long> out;
+    DIR* dir = opendir("/proc/self/task");
+    if (!dir)
+        return out;
+    while (dirent* e = readdir(dir)) {
+        if (e->d_name[0] == '.')
+            continue;
+        std::ifstream status(std::string("/proc/self/task/") + e->d_name + "/status");
+        std::string name;
+        long long switches = 0;
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("Name:", 0) == 0)
+                name = line.substr(line.find_first_not_of(" \t", 5));
+            else if (line.find("ctxt_switches:") != std::string::npos)
+                switches += std::stoll(line.substr(line.find(':') + 1));
+        }
+        out[name + " [" + e->d_name + "]"] = switches;
+    }
+    closedir(dir);
+    return out;
+}
+
 struct Options {
     int idleSeconds = 20;
     int seconds = 60;
@@ -182,9 +206,10 @@ private:
         std::printf("\nIdle for %d s, synthesizer open, nothing playing...\n", o_.idleSeconds);
         std::fflush(stdout);
         const auto threads = threadCpu();
+        const auto switches = threadSwitches();
         const double cpu = fw::bench::cpuSeconds();
         const std::int64_t wall = monotonicMicros();
-        QTimer::singleShot(o_.idleSeconds * 1000, &form_, [this, threads, cpu, wall] {
+        QTimer::singleShot(o_.idleSeconds * 1000, &form_, [this, threads, switches, cpu, wall] {
             const double secs = static_cast<double>(monotonicMicros() - wall) / 1e6;
             idleCpu_ = 100.0 * (fw::bench::cpuSeconds() - cpu) / secs;
             std::printf("Idle CPU, whole process: %.2f %% of one core (target at most 6 %%)\n",
@@ -194,6 +219,14 @@ private:
                 const double used = after - (it == threads.end() ? 0.0 : it->second);
                 if (used / secs >= 0.0005)
                     std::printf("  thread %-28s %6.2f %%\n", name.c_str(), 100.0 * used / secs);
+            }
+            std::printf("Wake-ups per second while idle, by thread:\n");
+            for (const auto& [name, after] : threadSwitches()) {
+                const auto it = switches.find(name);
+                const double woke =
+                    static_cast<double>(after - (it == switches.end() ? 0 : it->second)) / secs;
+                if (woke >= 0.5)
+                    std::printf("  thread %-28s %8.1f /s\n", name.c_str(), woke);
             }
             std::printf("Machine load after the idle phase: %s", loadavg().c_str());
             runs_ = {{200, o_.seconds}};

@@ -3,12 +3,14 @@
 // sound server. bench/memory_startup.sh runs it on a virtual display with a null sink.
 //
 //   bench_memory_startup [--starts N] [--play-seconds N] [--idle-seconds N] [--soundfont FILE]
+//                        [--answer-after MS]
 //
 // Each figure comes from a fresh process (this program started again with --child):
 //   - time to first window: from the moment the process was started to the first paint of the
 //     joystick capture message (the first window a player sees), the median of N starts, beside
-//     the same figure for a bare Qt window; the message is answered as soon as it is painted,
-//     and the time from that answer to the main window's first paint is the second figure;
+//     the same figure for a bare Qt window; the message is answered as soon as it is painted
+//     (or --answer-after MS later, as a player who reads it first), and the time from that
+//     answer to the main window's first paint is the second figure;
 //   - resident memory one second after the first paint, at idle;
 //   - processor time and wake-ups per second of each thread at idle, over --idle-seconds after
 //     that;
@@ -27,6 +29,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QLayout>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -125,19 +128,20 @@ double threadCpuMs() {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-// Answers the start's message box the moment it is painted, as a quick click would, and notes
-// when it appeared and when it was answered.
+// Answers the start's message box the given time after it is painted, as a click would, and
+// notes when it appeared and when the click was made.
 class AnswerFirstBox : public QObject {
 public:
-    explicit AnswerFirstBox(std::int64_t startMicros) : start_(startMicros) {}
+    AnswerFirstBox(std::int64_t startMicros, int delayMs) : start_(startMicros), delay_(delayMs) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto* box = qobject_cast<QMessageBox*>(watched);
         if (box && answeredAt == 0 && event->type() == QEvent::Paint) {
-            answeredAt = monotonicMicros();
+            const std::int64_t now = monotonicMicros();
+            answeredAt = now + static_cast<std::int64_t>(delay_) * 1000;
             std::printf("first-window-ms %.1f\nfirst-window-cpu-ms %.1f\n",
-                        static_cast<double>(answeredAt - start_) / 1000.0, threadCpuMs());
+                        static_cast<double>(now - start_) / 1000.0, threadCpuMs());
             std::fflush(stdout);
-            QTimer::singleShot(0, box, [box] { box->accept(); });
+            QTimer::singleShot(delay_, box, [box] { box->accept(); });
         }
         return QObject::eventFilter(watched, event);
     }
@@ -145,6 +149,7 @@ public:
 
 private:
     std::int64_t start_;
+    int delay_;
 };
 
 // Reports the first paint of a window, in milliseconds since the process was started.
@@ -215,10 +220,12 @@ void startPlaying(fw::TForm1& form) {
 
 int windowChild(int argc, char** argv, std::int64_t start, int playSeconds, int idleSeconds) {
     QApplication app(argc, argv);
-    AnswerFirstBox answer(start);
+    const char* answerAfter = std::getenv("FW_BENCH_ANSWER_AFTER_MS");
+    AnswerFirstBox answer(start, answerAfter ? std::atoi(answerAfter) : 0);
     app.installEventFilter(&answer);
     fw::SystemClock clock;
     fw::QtPrompts prompts;
+    prompts.holdNextMessage();
     fw::MidiOutputs outputs;
     fw::SdlJoystick joystick;
     fw::SeededRandom random(1);
@@ -256,6 +263,11 @@ int windowChild(int argc, char** argv, std::int64_t start, int playSeconds, int 
         },
         &answer);
     form1.installEventFilter(&first);
+    // As the program readies the main window while the message is read.
+    form1.ensurePolished();
+    form1.layout()->activate();
+    form1.winId();
+    prompts.awaitAnswer();
     form1.show();
     return QApplication::exec();
 }
@@ -325,13 +337,15 @@ int main(int argc, char** argv) {
             playSeconds = std::max(1, std::atoi(argv[++i]));
         } else if (a == "--idle-seconds" && i + 1 < argc) {
             idleSeconds = std::max(1, std::atoi(argv[++i]));
+        } else if (a == "--answer-after" && i + 1 < argc) {
+            setenv("FW_BENCH_ANSWER_AFTER_MS", argv[++i], 1);
         } else if (a == "--soundfont" && i + 1 < argc) {
             // Handed to the children, which take it up as a remembered choice.
             setenv("FW_BENCH_SOUNDFONT", argv[++i], 1);
         } else {
             std::fprintf(stderr,
                          "usage: %s [--starts N] [--play-seconds N] [--idle-seconds N] "
-                         "[--soundfont FILE]\n",
+                         "[--soundfont FILE] [--answer-after MS]\n",
                          argv[0]);
             return 2;
         }

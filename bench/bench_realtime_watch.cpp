@@ -1,7 +1,8 @@
 // What the real-time callbacks of the program do that they must not. The real main window
 // (offscreen, its own timers) plays a dense pattern with the accompaniment at 1000 BPM, changes
-// the guitar's instrument three times, and strums; meanwhile every allocation, free and lock made
-// inside an audio or JACK callback is counted (realtime_watch.cpp). In turn through:
+// the guitar's instrument three times and the SoundFont twice, and strums; meanwhile every
+// allocation, free and lock made inside an audio or JACK callback is counted (realtime_watch.cpp).
+// In turn through:
 //   1. the built-in synthesizer on the sound server,
 //   2. the built-in synthesizer on JACK audio (where a JACK server runs),
 //   3. a JACK MIDI port (jack_midi_dump's).
@@ -10,6 +11,7 @@
 #include "app/qt_main_window.h"
 #include "beats/qt_beat_manager_page.h"
 #include "bench_ports.h"
+#include "engine/qt_sound_group.h"
 #include "jack_midi_choice.h"
 #include "platform/midi_outputs.h"
 #include "realtime_watch.h"
@@ -26,6 +28,19 @@
 #include <string>
 
 namespace {
+
+// The file dialog answers with the other SoundFont.
+class SoundFontPrompts final : public fw::Prompts {
+public:
+    void showMessage(const std::string& text) override {
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+    }
+    std::optional<std::string> openFileName(const fw::FileDialogSpec&) override {
+        return std::string("/usr/share/sounds/sf2/FluidR3_GM.sf2");
+    }
+    std::optional<std::string> saveFileName(const fw::FileDialogSpec&) override { return {}; }
+    bool askYesNo(const std::string&) override { return true; }
+};
 
 struct Phase {
     std::string name;
@@ -62,7 +77,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     fw::MidiOutputs outputs;
     fw::bench::WindowPorts ports;
-    fw::TForm1 form(ports.with(outputs));
+    SoundFontPrompts prompts;
+    fw::TForm1 form(fw::Services{ports.clock, prompts, outputs, ports.joystick, ports.random});
     std::unique_ptr<fw::test::MidiDump> dump;
 
     fw::Engine& engine = form.engine();
@@ -123,6 +139,11 @@ int main(int argc, char** argv) {
                 QTimer::singleShot(seconds * 250 * k, &form, [&form, k] {
                     form.ListBox1->setCurrentRow(24 + 3 * k); // guitars and basses
                 });
+            // To the other SoundFont and back.
+            QTimer::singleShot(seconds * 125 * 3, &form,
+                               [&form] { form.Sound->ChooseSoundFont->click(); });
+            QTimer::singleShot(seconds * 125 * 7, &form,
+                               [&form] { form.Sound->DefaultSoundFont->click(); });
             QTimer::singleShot(seconds * 1000, &form, [&, name] {
                 report(name);
                 runPhase();

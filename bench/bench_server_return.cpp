@@ -41,7 +41,7 @@ long residentKb() {
 
 int memory() {
     FluidSynthPort port;
-    if (!port.open())
+    if (!port.openAndWait())
         return 1;
     const auto play = [&] {
         port.send(packShortMessage(0xC1, 25, 0));
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     FluidSynthPort port;
     if (jack)
         port.setAudioSystem(FluidSynthPort::AudioSystem::Jack);
-    if (!port.open()) {
+    if (!port.openAndWait()) {
         std::fprintf(stderr, "the synthesizer did not open\n");
         return 1;
     }

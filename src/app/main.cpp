@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLayout>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QStandardPaths>
@@ -102,6 +103,8 @@ int main(int argc, char** argv) {
         fw::SystemClock clock;
         fw::QtPrompts prompts;
         prompts.logWhileHidden(session.has_value());
+        // The joystick capture message goes up at once; the windows are built while it is read.
+        prompts.holdNextMessage();
         fw::MidiOutputs outputs;
         fw::SdlJoystick joystick;
         fw::SeededRandom random(fw::freshSeed());
@@ -130,6 +133,12 @@ int main(int argc, char** argv) {
         // behind is offered back once the window is up.
         form1.PlayLogs->keepTakesIn(
             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+        // Laid out and given its native window while the message is read: it shows at once on
+        // the answer.
+        form1.ensurePolished();
+        form1.layout()->activate();
+        form1.winId();
+        prompts.awaitAnswer();
         form1.show();
         QTimer::singleShot(0, &form1, [&form1] { form1.PlayLogs->recoverTakes(); });
         return QApplication::exec();

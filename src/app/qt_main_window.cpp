@@ -29,6 +29,9 @@ TForm1::TForm1(Services services, QWidget* parent)
     setObjectName("TForm1");
     setWindowTitle("Fretwright");
     resize(779, 569);
+    // The capture message is the first window a player sees, so it goes up before the window is
+    // built; prompts that hold it let the building go on while it is read.
+    Button69Click();
 
     // The play state already holds its start values (sequencer idle, everything at 1), and the
     // pick memory is empty; now the controls that show it.
@@ -49,7 +52,6 @@ TForm1::TForm1(Services services, QWidget* parent)
     connectControls();
     syncControls();
 
-    Button69Click();
     JoystickMapping->Button7Click();
 
     Timer1 = new QTimer(this);

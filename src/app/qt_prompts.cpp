@@ -1,12 +1,16 @@
 #include "app/qt_prompts.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
+#include <utility>
 
 namespace fw {
 
@@ -18,18 +22,69 @@ std::string toQtFilter(const std::string& filter) {
     return out.join(";;").toStdString();
 }
 
+namespace {
+// Ends a wait once the box it watches has been painted.
+class PaintWatch final : public QObject {
+public:
+    explicit PaintWatch(QEventLoop& loop) : loop_(loop) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            loop_.quit();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QEventLoop& loop_;
+};
+
+// A display that never shows the box must not hold the start up for good.
+constexpr int kLongestPaintWaitMs = 2000;
+} // namespace
+
+QtPrompts::~QtPrompts() {
+    delete held_.data();
+}
+
+void QtPrompts::awaitAnswer() {
+    if (!held_)
+        return;
+    if (held_->isVisible()) {
+        QEventLoop loop;
+        QObject::connect(held_, &QDialog::finished, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::DialogExec);
+    }
+    delete held_.data();
+}
+
 bool QtPrompts::hidden() const {
     return logWhileHidden_ && (!parent_ || !parent_->isVisible());
 }
 
 void QtPrompts::showMessage(const std::string& text) {
+    const bool hold = std::exchange(holdNext_, false);
     if (hidden()) {
         std::fprintf(stderr, "fretwright: %s\n", text.c_str());
         std::fflush(stderr);
         return;
     }
-    QMessageBox::information(parent_, QApplication::applicationName(),
-                             QString::fromLocal8Bit(text.c_str()));
+    awaitAnswer();
+    if (!hold) {
+        QMessageBox::information(parent_, QApplication::applicationName(),
+                                 QString::fromLocal8Bit(text.c_str()));
+        return;
+    }
+    held_ = new QMessageBox(QMessageBox::Information, QApplication::applicationName(),
+                            QString::fromLocal8Bit(text.c_str()), QMessageBox::Ok, parent_);
+    held_->setWindowModality(Qt::ApplicationModal);
+    QEventLoop loop;
+    PaintWatch painted(loop);
+    held_->installEventFilter(&painted);
+    QObject::connect(held_, &QDialog::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kLongestPaintWaitMs, &loop, &QEventLoop::quit);
+    held_->show();
+    loop.exec(QEventLoop::DialogExec);
+    if (held_)
+        held_->removeEventFilter(&painted);
 }
 
 bool QtPrompts::askYesNo(const std::string& text) {
@@ -38,6 +93,7 @@ bool QtPrompts::askYesNo(const std::string& text) {
         std::fflush(stderr);
         return false;
     }
+    awaitAnswer();
     return QMessageBox::question(
                parent_, QApplication::applicationName(), QString::fromLocal8Bit(text.c_str()),
                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
@@ -59,10 +115,12 @@ std::optional<std::string> runDialog(QWidget* parent, const FileDialogSpec& requ
 } // namespace
 
 std::optional<std::string> QtPrompts::openFileName(const FileDialogSpec& request) {
+    awaitAnswer();
     return runDialog(parent_, request, false);
 }
 
 std::optional<std::string> QtPrompts::saveFileName(const FileDialogSpec& request) {
+    awaitAnswer();
     return runDialog(parent_, request, true);
 }
 

@@ -10,9 +10,11 @@ namespace fw {
 // A stream of stereo sound to the sound system, which asks for frames from a thread of its own.
 class AudioStream {
 public:
-    // Fills frames of left and right; nowMicros is the monotonic time the stream asked.
+    // Fills frames of left and right; nowMicros is the monotonic time the stream asked. Returns
+    // false while nothing sounds and nothing waits to: a stream may then pause until woken.
+    // Asked for no frames, it only takes in what waits and tells.
     using Render =
-        std::function<void(std::int64_t nowMicros, int frames, float* left, float* right)>;
+        std::function<bool(std::int64_t nowMicros, int frames, float* left, float* right)>;
 
     virtual ~AudioStream() = default;
     // The sound system it plays through ("pulseaudio", "alsa", ...).
@@ -24,11 +26,16 @@ public:
     // True once the sound system has gone (its server ended or dropped the stream): nothing
     // plays from this stream any more.
     virtual bool lost() const { return false; }
+    // Something is to sound: a paused stream plays again. Any thread; never waits.
+    virtual void wake() {}
+    // Times the stream paused while nothing sounded.
+    virtual std::int64_t pauses() const { return 0; }
 };
 
 // A PulseAudio stream (also served by PipeWire's PulseAudio service); none when no server runs.
 // The server asks for sound in pieces of requestMillis and keeps bufferMillis queued; after an
-// underrun the stream asks for a little more, up to 24 ms.
+// underrun the stream asks for a little more, up to 24 ms. While nothing sounds the stream is
+// paused (corked), so an idle program does not wake for sound.
 std::unique_ptr<AudioStream> openPulseAudioStream(int sampleRate, double bufferMillis,
                                                   double requestMillis, AudioStream::Render render);
 

@@ -58,7 +58,7 @@ void MidiOutput::ensureOpenSilent() {
 void MidiOutput::ensureOpenReporting() {
     if (midiOut_ && midiOut_->usable())
         return;
-    if (!midiOut_ || !midiOut_->open())
+    if (!midiOut_ || (!midiOut_->open() && !midiOut_->opening()))
         prompts_.showMessage(kMidiOpenError);
 }
 

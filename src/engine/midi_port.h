@@ -16,6 +16,8 @@ public:
     virtual std::string name() const = 0;
     // Opens the output. Returns false when it cannot be used; calling it again retries.
     virtual bool open() = 0;
+    // True while an output that opens in the background is on its way (open() said false).
+    virtual bool opening() const { return false; }
     // True when a message sent now would reach the output. Never puts anything on the wire.
     virtual bool usable() const = 0;
     // Sends one short message; false when the output is not usable.

@@ -8,18 +8,27 @@ namespace {
 constexpr std::int64_t kWindowMicros = 500000;
 } // namespace
 
+StreamClock::StreamClock(int sampleRate, std::int64_t marginMicros)
+    : rate_(sampleRate), margin_(marginMicros), window_(std::make_unique<Reading[]>(kReadings)) {}
+
 void StreamClock::update(std::int64_t nowMicros, std::int64_t endFrame) {
     const double reading =
         static_cast<double>(nowMicros) - static_cast<double>(endFrame) * 1e6 / rate_;
-    while (!window_.empty() && window_.back().second >= reading)
-        window_.pop_back();
-    window_.emplace_back(nowMicros, reading);
-    while (window_.front().first < nowMicros - kWindowMicros)
-        window_.pop_front();
+    while (count_ > 0 && slot(count_ - 1).origin >= reading)
+        --count_;
+    if (count_ == kReadings) { // the oldest gives way
+        first_ = (first_ + 1) % kReadings;
+        --count_;
+    }
+    slot(count_++) = {nowMicros, reading};
+    while (slot(0).at < nowMicros - kWindowMicros) {
+        first_ = (first_ + 1) % kReadings;
+        --count_;
+    }
 }
 
 std::int64_t StreamClock::frameFor(std::int64_t micros) const {
-    const double origin = window_.empty() ? 0.0 : window_.front().second;
+    const double origin = count_ == 0 ? 0.0 : slot(0).origin;
     return std::llround((static_cast<double>(micros + margin_) - origin) * rate_ / 1e6);
 }
 

@@ -131,7 +131,7 @@ TEST(AudioPath, BuiltInSynthesizerIsHeardThroughTheSoundServerAndSilenced) {
         GTEST_SKIP() << "no sound server: the no-device test below covers this machine";
     OwnSink sink;
     FluidSynthPort port;
-    ASSERT_TRUE(port.open()) << "the built-in synthesizer did not open an audio driver";
+    ASSERT_TRUE(port.openAndWait()) << "the built-in synthesizer did not open an audio driver";
     EXPECT_FALSE(port.driverName().empty());
     EXPECT_GT(port.latencyMillis(), 0.0);
     EXPECT_LE(port.latencyMillis(), 30.0);
@@ -226,7 +226,8 @@ TEST(AudioPath, APickIsHeardAtThePitchOfItsNote) {
     engine.ui.checkedFret = 3; // two semitones up: the fret is part of the pitch
     engine.st.pickMemory[1][1] = "0------";
 
-    engine.sequencerTick(); // opens the synthesizer
+    engine.sequencerTick(); // opens the synthesizer, in the background
+    rig.port.waitUntilSettled();
     ASSERT_TRUE(rig.port.usable());
     engine.pitchUpdaterTick(); // steel string guitar, no bend
     MonitorRecording rec("/tmp/fw-pick-" + std::to_string(getpid()) + ".raw", rig.sink);
@@ -260,6 +261,7 @@ TEST(AudioPath, TheAccompanimentIsHeardOnTheBeatChannel) {
     ASSERT_TRUE(line.has_value()) << error;
     engine.st.accompBeatLine = *line;
     engine.sequencerTick(); // opens the synthesizer; the guitar stays silent
+    rig.port.waitUntilSettled();
     ASSERT_TRUE(rig.port.usable());
 
     MonitorRecording rec("/tmp/fw-beat-" + std::to_string(getpid()) + ".raw", rig.sink);
@@ -348,7 +350,7 @@ TEST(AudioPath, TheGuitarIsHeardAtItsPitchThroughJackAudio) {
         GTEST_SKIP() << "no JACK server (scripts/test starts one on the dummy backend)";
     FluidSynthPort port;
     port.setAudioSystem(FluidSynthPort::AudioSystem::Jack);
-    ASSERT_TRUE(port.open());
+    ASSERT_TRUE(port.openAndWait());
     ASSERT_EQ(port.driverName(), "jack");
     JackRecording rec;
     ASSERT_TRUE(rec.ok());
@@ -390,6 +392,7 @@ TEST(AudioPath, WithoutAnyAudioOutputTheEngineKeepsLoggingQuietly) {
         engine.sequencerTick();
         engine.pitchUpdaterTick();
     }
+    rig.port.waitUntilSettled(); // the tries to open, on the port's worker
     const std::string err = testing::internal::GetCapturedStderr();
     const std::string outText = testing::internal::GetCapturedStdout();
     EXPECT_FALSE(rig.port.usable());

@@ -59,7 +59,7 @@ TEST(SoundFaults, ASoundFontDeletedOrCutShortUnderOnDemandLoadingNeverCrashes) {
         FluidSynthPort port(copy);
         Notices notices;
         notices.listen(port);
-        ASSERT_TRUE(port.open());
+        ASSERT_TRUE(port.openAndWait());
         port.send(packShortMessage(0xC1, 25, 0));
         port.send(packShortMessage(0x91, 52, 100));
         port.waitUntilSettled();
@@ -92,7 +92,7 @@ TEST(SoundFaults, TheSoundComesBackWhenTheSoundServerReturns) {
     FluidSynthPort port;
     Notices notices;
     notices.listen(port);
-    ASSERT_TRUE(port.open());
+    ASSERT_TRUE(port.openAndWait());
     ASSERT_EQ(port.driverName(), "pulseaudio");
     port.send(packShortMessage(0xC1, 25, 0));
 
@@ -104,7 +104,7 @@ TEST(SoundFaults, TheSoundComesBackWhenTheSoundServerReturns) {
     EXPECT_EQ(port.driverName(), "");
     // Play goes on meanwhile, never waiting for a server: messages are taken and kept.
     EXPECT_TRUE(port.usable());
-    EXPECT_TRUE(port.open());
+    EXPECT_TRUE(port.openAndWait());
     EXPECT_TRUE(port.send(packShortMessage(0xC1, 40, 0)));
     port.checkSoundPath(); // still away: nothing new to say
     EXPECT_EQ(notices.all().size(), 1u);
@@ -130,7 +130,7 @@ TEST(SoundFaults, JackAudioFallsBackToTheSoundServerAndReturnsToJack) {
     Notices notices;
     notices.listen(port);
     port.setAudioSystem(FluidSynthPort::AudioSystem::Jack);
-    ASSERT_TRUE(port.open());
+    ASSERT_TRUE(port.openAndWait());
     ASSERT_EQ(port.driverName(), "jack");
     port.send(packShortMessage(0xC1, 25, 0));
 

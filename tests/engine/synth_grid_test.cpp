@@ -98,5 +98,38 @@ TEST(StreamClock, MapsStampsToFramesThroughLateCallbacksAndTakesUpALastingShift)
     EXPECT_EQ(clock.frameFor(1000000), 441 + 176 - 882);
 }
 
+TEST(StreamClock, FollowsAPausedStreamAtOnceAndKeepsItsMapWhenAskedMoreOftenThanItHolds) {
+    StreamClock clock(44100, 0);
+    std::int64_t end = 0;
+    std::int64_t now = 1000000;
+    for (int i = 0; i < 20; ++i) {
+        end += 441;
+        clock.update(now, end);
+        now += 10000;
+    }
+    // The stream paused for two seconds: frame 0 now lies two seconds later. Restarted, the
+    // first callback is the map.
+    now += 2000000;
+    clock.restart();
+    end += 441;
+    clock.update(now, end);
+    EXPECT_EQ(clock.frameFor(now), end);
+
+    // A callback every 100 us, each writing a little less than that: every reading is later
+    // than the one before, so all of them stay in the window, more than the ring holds.
+    clock.restart();
+    const int callbacks = 3 * static_cast<int>(StreamClock::kReadings) / 2;
+    std::vector<double> origins;
+    for (int i = 0; i < callbacks; ++i) {
+        end += 4;
+        now += 100;
+        clock.update(now, end);
+        origins.push_back(static_cast<double>(now) - static_cast<double>(end) * 1e6 / 44100);
+    }
+    // The oldest that the ring still holds is the map.
+    const double origin = origins[origins.size() - StreamClock::kReadings];
+    EXPECT_EQ(clock.frameFor(now), std::llround((static_cast<double>(now) - origin) * 44100 / 1e6));
+}
+
 } // namespace
 } // namespace fw

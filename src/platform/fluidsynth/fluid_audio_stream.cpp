@@ -38,8 +38,9 @@ public:
 
 private:
     static int callback(void* self, int len, int, float*[], int nout, float* out[]) {
-        if (nout >= 2)
-            const RealtimeScope realtime(RealtimeWork::Sound);
+        if (nout < 2)
+            return FLUID_FAILED;
+        const RealtimeScope realtime(RealtimeWork::Sound);
         static_cast<FluidAudioStream*>(self)->render_(monotonicMicros(), len, out[0], out[1]);
         return FLUID_OK;
     }

@@ -2,6 +2,7 @@
 
 #include "engine/audio_stream.h"
 #include "engine/clock.h"
+#include "engine/realtime_ring.h"
 #include "engine/stream_clock.h"
 #include "platform/alsa/alsa_quiet.h"
 #include "platform/fluidsynth/synth_grid.h"
@@ -19,15 +20,19 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace fw {
 
 namespace {
 
-void quietLog(int, const char*, void*) {}
-
 constexpr int kSampleRate = 44100;
+// Messages on their way to the audio thread: far more than a dense pattern sends between two
+// of its callbacks, even with the accompaniment and a stall of the machine.
+constexpr std::size_t kInboxLength = 8192;
+// A gap between two callbacks this long means the stream was paused.
+constexpr std::int64_t kPausedMicros = 100000;
 // Sound queued at the server, to begin with: short enough that a pick is heard at once. A
 // machine too busy for it makes the stream ask for more after an underrun. The server asks for a
 // small piece at a time, so that the device itself keeps a few milliseconds; the program wakes
@@ -55,51 +60,6 @@ constexpr const char* kJackGone =
     "The JACK server has stopped: the built-in synthesizer is silent until a server comes back.";
 
 } // namespace
-
-void silenceFluidSynthLog() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
-            fluid_set_log_function(level, quietLog, nullptr);
-    });
-}
-
-bool applyToFluidSynth(void* synthPtr, std::uint32_t packed) {
-    auto* synth = static_cast<fluid_synth_t*>(synthPtr);
-    const int status = static_cast<int>(packed & 0xFF);
-    const int d1 = static_cast<int>((packed >> 8) & 0x7F);
-    const int d2 = static_cast<int>((packed >> 16) & 0x7F);
-    if (status < 0x80 || status >= 0xF0)
-        return false;
-    const int channel = status & 0x0F;
-    switch (status & 0xF0) {
-    case 0x80:
-        fluid_synth_noteoff(synth, channel, d1);
-        break;
-    case 0x90:
-        if (d2 == 0)
-            fluid_synth_noteoff(synth, channel, d1);
-        else
-            fluid_synth_noteon(synth, channel, d1, d2);
-        break;
-    case 0xA0:
-        fluid_synth_key_pressure(synth, channel, d1, d2);
-        break;
-    case 0xB0:
-        fluid_synth_cc(synth, channel, d1, d2);
-        break;
-    case 0xC0:
-        fluid_synth_program_change(synth, channel, d1);
-        break;
-    case 0xD0:
-        fluid_synth_channel_pressure(synth, channel, d1);
-        break;
-    case 0xE0:
-        fluid_synth_pitch_bend(synth, channel, d1 | (d2 << 7));
-        break;
-    }
-    return true;
-}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -257,13 +217,21 @@ struct FluidSynthPort::Impl {
     bool lossTold = false;
     Notice notice; // under configMutex
 
-    // Messages from the window thread, taken by the audio thread at its next callback, and the
-    // state of every channel as of the last message.
-    std::mutex inboxMutex;
-    std::vector<std::pair<std::int64_t, std::uint32_t>> inbox;
-    std::vector<std::pair<std::int64_t, std::uint32_t>> taken;
+    // Messages from the window thread (and the worker), taken by the audio thread at its next
+    // callback through a ring with no lock; the senders take turns under stateMutex, which also
+    // holds the state of every channel as of the last message. With no stream playing, the
+    // worker takes the audio thread's side.
+    std::mutex stateMutex;
+    RealtimeRing<std::pair<std::int64_t, std::uint32_t>> inbox{kInboxLength};
     std::array<ChannelState, 16> channels;
     std::atomic<std::int64_t> late{0};
+    std::atomic<std::int64_t> dropped{0};
+    // A start of the stream is on its way to the worker.
+    std::atomic<bool> opening{false};
+    // The stream to wake when a message is queued (senders use it under stateMutex), and when
+    // the audio thread last rendered.
+    std::atomic<AudioStream*> wakeable{nullptr};
+    std::int64_t lastRender = 0;
     std::atomic<int> voices{0};
 
     // Declared last: it stops (finishing its jobs) before anything above goes.
@@ -304,7 +272,7 @@ struct FluidSynthPort::Impl {
     void prepareFor(SynthGrid& made) {
         std::array<ChannelState, 16> now;
         {
-            std::lock_guard<std::mutex> lock(inboxMutex);
+            std::lock_guard<std::mutex> lock(stateMutex);
             now = channels;
         }
         for (int c = 0; c < 16; ++c) {
@@ -320,11 +288,11 @@ struct FluidSynthPort::Impl {
         prepareFor(*made);
         std::vector<std::uint32_t> state;
         {
-            std::lock_guard<std::mutex> lock(inboxMutex);
+            std::lock_guard<std::mutex> lock(stateMutex);
             for (int c = 0; c < 16; ++c)
                 channels[static_cast<std::size_t>(c)].replay(c, state);
             // What was on its way to the old synthesizer is over: the new one starts from the
-            // channels' state.
+            // channels' state. No stream plays meanwhile.
             inbox.clear();
         }
         // A program change since prepareFor waits for its instrument like any other.
@@ -440,16 +408,15 @@ struct FluidSynthPort::Impl {
     // A stream opened again plays from the channels' state: what sounded when the old one went
     // is over, and what was sent meanwhile is in force.
     void resumeChannels() {
-        std::lock_guard<std::mutex> lock(inboxMutex);
-        inbox.clear();
+        std::lock_guard<std::mutex> lock(stateMutex);
         const std::int64_t now = monotonicMicros();
-        inbox.emplace_back(now, SynthGrid::kAllSoundsOff);
-        inbox.emplace_back(now, SynthGrid::volumeMessage(volume.load()));
+        inbox.push({now, SynthGrid::kAllSoundsOff});
+        inbox.push({now, SynthGrid::volumeMessage(volume.load())});
         std::vector<std::uint32_t> state;
         for (int c = 0; c < 16; ++c)
             channels[static_cast<std::size_t>(c)].replay(c, state);
         for (std::uint32_t packed : state)
-            inbox.emplace_back(now, packed);
+            inbox.push({now, packed});
     }
 
     // On the worker: opens the chosen sound system (the sound server when JACK is not there;
@@ -470,7 +437,7 @@ struct FluidSynthPort::Impl {
                 clock = std::make_unique<StreamClock>(rate, margin);
                 return [this, g = grid.get(), c = clock.get()](std::int64_t now, int frames,
                                                                float* left, float* right) {
-                    render(*g, *c, now, frames, left, right);
+                    return render(*g, *c, now, frames, left, right);
                 };
             };
         };
@@ -494,6 +461,7 @@ struct FluidSynthPort::Impl {
         std::lock_guard<std::mutex> lock(pathMutex);
         streamClock = std::move(clock);
         stream = std::move(made);
+        wakeable.store(stream.get());
         playing.store(true);
     }
 
@@ -502,42 +470,56 @@ struct FluidSynthPort::Impl {
         {
             std::lock_guard<std::mutex> lock(pathMutex);
             playing.store(false);
+            wakeable.store(nullptr);
             old = std::move(stream);
         }
+        {
+            // A sender that found the stream to wake is done with it.
+            std::lock_guard<std::mutex> lock(stateMutex);
+        }
         old.reset(); // its thread stops here, before the grid it renders from may change
+        // What it left in the inbox never sounds: a stream opened later starts from the
+        // channels' state.
+        std::lock_guard<std::mutex> lock(stateMutex);
+        inbox.clear();
     }
 
-    // On the audio thread.
-    void render(SynthGrid& g, StreamClock& clock, std::int64_t now, int frames, float* left,
+    // On the audio thread: true while something sounds or waits to.
+    bool render(SynthGrid& g, StreamClock& clock, std::int64_t now, int frames, float* left,
                 float* right) {
+        // After a pause of the stream, frame 0 lies elsewhere on the clock.
+        if (now - lastRender > kPausedMicros)
+            clock.restart();
+        lastRender = now;
         clock.update(now, g.position() + frames);
-        {
-            std::lock_guard<std::mutex> lock(inboxMutex);
-            taken.swap(inbox);
-        }
-        for (const auto& [stamp, packed] : taken)
-            g.post(clock.frameFor(stamp), packed);
-        taken.clear();
+        std::pair<std::int64_t, std::uint32_t> message;
+        while (inbox.pop(message))
+            g.post(clock.frameFor(message.first), message.second);
         g.render(frames, left, right);
         late.store(g.lateMessages(), std::memory_order_relaxed);
+        dropped.store(g.droppedMessages(), std::memory_order_relaxed);
         voices.store(g.activeVoices(), std::memory_order_relaxed);
+        return !g.idle();
     }
 
     void post(std::int64_t stamp, std::uint32_t packed) {
-        std::lock_guard<std::mutex> lock(inboxMutex);
+        std::lock_guard<std::mutex> lock(stateMutex);
         const int status = static_cast<int>(packed & 0xFF);
         if (status >= 0x80 && status < 0xF0)
             channels[static_cast<std::size_t>(status & 0x0F)].note(packed);
         // With the server away nothing takes them: the channels' state is replayed instead.
-        if (playing.load())
-            inbox.emplace_back(stamp, packed);
+        if (!playing.load())
+            return;
+        inbox.push({stamp, packed});
+        if (AudioStream* s = wakeable.load())
+            s->wake();
     }
 
     // Asks the worker for the instrument a program change on this channel selects.
     void prepareProgram(int channel, int program) {
         int bank = 0;
         {
-            std::lock_guard<std::mutex> lock(inboxMutex);
+            std::lock_guard<std::mutex> lock(stateMutex);
             bank = channels[static_cast<std::size_t>(channel)].bankSelect;
         }
         worker->post([this, bank = presetBank(channel, bank), program] {
@@ -587,9 +569,24 @@ bool FluidSynthPort::open() {
     // window does not wait for that.
     if (impl_->switching.load())
         return false;
-    impl_->worker->post([impl = impl_.get()] { impl->startStream(); });
-    impl_->worker->waitUntilIdle();
+    // Opening takes the worker a while (behind a SoundFont still loading, perhaps): the window
+    // goes on, and a later call finds the port open.
+    if (!impl_->opening.exchange(true))
+        impl_->worker->post([impl = impl_.get()] {
+            impl->startStream();
+            impl->opening.store(false);
+        });
     return impl_->playing.load();
+}
+
+bool FluidSynthPort::opening() const {
+    return impl_->opening.load();
+}
+
+bool FluidSynthPort::openAndWait() {
+    open();
+    waitUntilSettled();
+    return usable();
 }
 
 bool FluidSynthPort::usable() const {
@@ -613,7 +610,7 @@ bool FluidSynthPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
     } else if ((status & 0xF0) == 0x90 && ((packed >> 16) & 0x7F) != 0) {
         bool fresh = false;
         {
-            std::lock_guard<std::mutex> lock(impl_->inboxMutex);
+            std::lock_guard<std::mutex> lock(impl_->stateMutex);
             fresh = impl_->channels[static_cast<std::size_t>(channel)].program < 0;
         }
         // A channel never given an instrument plays the first one of its bank, as every
@@ -743,6 +740,10 @@ double FluidSynthPort::latencyMillis() const {
 
 std::int64_t FluidSynthPort::lateMessages() const {
     return impl_->late.load(std::memory_order_relaxed);
+}
+
+std::int64_t FluidSynthPort::droppedMessages() const {
+    return impl_->inbox.dropped() + impl_->dropped.load(std::memory_order_relaxed);
 }
 
 std::int64_t FluidSynthPort::underruns() const {

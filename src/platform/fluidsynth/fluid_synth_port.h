@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/midi_port.h"
+#include "platform/fluidsynth/fluid_calls.h"
 
 #include <functional>
 #include <memory>
@@ -58,7 +59,11 @@ public:
     void checkSoundPath();
 
     std::string name() const override;
+    // Starts opening the sound on the port's worker and returns at once: true once it is open.
     bool open() override;
+    bool opening() const override;
+    // Opens and waits until it is open or has failed (tests, benches).
+    bool openAndWait();
     bool usable() const override;
     bool send(std::uint32_t packed) override;
     bool sendAt(std::uint32_t packed, std::int64_t monoMicros) override;
@@ -71,6 +76,8 @@ public:
     double latencyMillis() const;
     // Messages that came too late for their frame, and times the sound system ran dry.
     std::int64_t lateMessages() const;
+    // Messages dropped on their way to the sound because a queue was full.
+    std::int64_t droppedMessages() const;
     std::int64_t underruns() const;
     // Voices sounding as of the last piece of sound rendered; 0 while closed.
     int soundingVoices() const;
@@ -105,12 +112,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
-
-// Applies one packed short message to a FluidSynth synthesizer. Returns false for messages the
-// synthesizer does not take (a status below 0x80 or a system message).
-bool applyToFluidSynth(void* synth, std::uint32_t packed);
-
-// Keeps FluidSynth quiet on the terminal: errors are reported by the callers instead.
-void silenceFluidSynthLog();
 
 } // namespace fw

@@ -1,6 +1,7 @@
 #include "platform/fluidsynth/synth_grid.h"
 
-#include "platform/fluidsynth/fluid_synth_port.h"
+#include "engine/midi_port.h"
+#include "platform/fluidsynth/fluid_calls.h"
 #include "platform/fluidsynth/held_soundfont.h"
 
 #include <fluidsynth.h>
@@ -8,7 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <deque>
+#include <thread>
 #include <utility>
 
 namespace fw {
@@ -21,6 +22,10 @@ constexpr double kQuietSecondsToSleep = 0.5;
 // FluidSynth's own default (0.2) leaves a picked guitar some 30 dB below full scale, too quiet
 // beside other programs and in exported audio; seven strings at once still do not clip.
 constexpr double kGain = 0.6;
+constexpr int kLanePolyphony = 64;
+// Messages a lane holds for later blocks: some milliseconds' worth, or all that comes while a
+// program change waits for its instrument to load.
+constexpr std::size_t kQueueLength = 4096;
 
 fluid_settings_t* newSynthSettings(int sampleRate, SynthGrid::Samples samples) {
     fluid_settings_t* settings = new_fluid_settings();
@@ -33,8 +38,13 @@ fluid_settings_t* newSynthSettings(int sampleRate, SynthGrid::Samples samples) {
     fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);
     fluid_settings_setint(settings, "synth.reverb.active", 1);
     fluid_settings_setint(settings, "synth.chorus.active", 0);
-    fluid_settings_setint(settings, "synth.polyphony", 128);
+    // A lane sounds only the notes that start in its quarter of the block: 64 voices each, 256
+    // in all, the polyphony FluidSynth gives a single synthesizer. Each voice costs some 10 kB.
+    fluid_settings_setint(settings, "synth.polyphony", kLanePolyphony);
     fluid_settings_setnum(settings, "synth.gain", kGain);
+    // Each synthesizer is called from one thread at a time (the audio thread once it plays), so
+    // FluidSynth's own lock around every call is not needed.
+    fluid_settings_setint(settings, "synth.threadsafe-api", 0);
     return settings;
 }
 
@@ -57,8 +67,38 @@ struct SynthGrid::Keeper {
     }
 };
 
+// The messages of a lane in the order of their blocks, in storage taken at construction, so that
+// the audio thread never allocates for them.
+class SynthGrid::LaneQueue {
+public:
+    LaneQueue() : slots_(std::make_unique<Entry[]>(kQueueLength)) {}
+    bool empty() const { return count_ == 0; }
+    const std::pair<std::int64_t, std::uint32_t>& front() const { return slots_[head_]; }
+    void popFront() {
+        head_ = (head_ + 1) % kQueueLength;
+        --count_;
+    }
+    // After the messages due at the same block or before; false when full.
+    bool insert(std::int64_t at, std::uint32_t packed) {
+        if (count_ == kQueueLength)
+            return false;
+        std::size_t k = count_;
+        for (; k > 0 && slot(k - 1).first > at; --k)
+            slot(k) = slot(k - 1);
+        slot(k) = {at, packed};
+        ++count_;
+        return true;
+    }
+
+private:
+    using Entry = std::pair<std::int64_t, std::uint32_t>;
+    Entry& slot(std::size_t k) { return slots_[(head_ + k) % kQueueLength]; }
+    std::unique_ptr<Entry[]> slots_;
+    std::size_t head_ = 0;
+    std::size_t count_ = 0;
+};
+
 struct SynthGrid::Lane {
-    fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
     std::int64_t blockStart = 0; // output frame of the block in left/right
     std::array<float, kBlock> left{};
@@ -66,7 +106,7 @@ struct SynthGrid::Lane {
     bool silent = true; // the block holds nothing
     bool awake = false;
     int quietBlocks = 0;
-    std::deque<std::pair<std::int64_t, std::uint32_t>> queue; // (block start, message)
+    LaneQueue queue; // (block start, message)
     int sfontId = FLUID_FAILED;
     bool holding = false; // a program change waits at the head of the queue
 };
@@ -99,8 +139,11 @@ SynthGrid::SynthGrid(int sampleRate, const std::string& soundFont, Samples sampl
 
 bool SynthGrid::makeLane(int i) {
     Lane& lane = lanes_[i];
-    lane.settings = newSynthSettings(sampleRate_, samples_);
-    lane.synth = new_fluid_synth(lane.settings);
+    // One settings object for all the lanes: each one made probes the MIDI devices again. The
+    // lanes never change a setting after they are made, so none hears of another's change.
+    if (!laneSettings_)
+        laneSettings_ = newSynthSettings(sampleRate_, samples_);
+    lane.synth = new_fluid_synth(laneSettings_);
     // Lane i's blocks start at frames 16 i + 64 k; the first one is still to come.
     lane.blockStart = i * (kBlock / kLanes) - kBlock;
     return lane.synth != nullptr;
@@ -115,6 +158,8 @@ void SynthGrid::loadOnDemand(const std::string& soundFont) {
     // The keeper never sounds: one voice and no effects keep it small.
     fluid_settings_setint(keeper_->settings, "synth.polyphony", 1);
     fluid_settings_setint(keeper_->settings, "synth.reverb.active", 0);
+    // Loads come from whichever thread prepares.
+    fluid_settings_setint(keeper_->settings, "synth.threadsafe-api", 1);
     keeper_->synth = new_fluid_synth(keeper_->settings);
     if (!keeper_->synth)
         return;
@@ -156,9 +201,9 @@ SynthGrid::~SynthGrid() {
                 fluid_synth_remove_sfont(lane.synth, sfont);
             delete_fluid_synth(lane.synth);
         }
-        if (lane.settings)
-            delete_fluid_settings(lane.settings);
     }
+    if (laneSettings_)
+        delete_fluid_settings(laneSettings_);
     keeper_.reset();
 }
 
@@ -189,8 +234,9 @@ bool SynthGrid::prepare(int bank, int program) {
     }
     if (choice != kNoInstrument) {
         // Loading takes a while; the audio thread meanwhile renders and lets program changes
-        // wait rather than wait for this lock.
+        // wait rather than wait for the load.
         std::lock_guard<std::mutex> lock(presetMutex_);
+        const PinGuard pin(*this);
         const bool pinned = fluid_synth_pin_preset(keeper_->synth, keeper_->sfontId, choice >> 8,
                                                    choice & 0xFF) == FLUID_OK;
         // A load that failed part way leaves samples marked as loaded that hold nothing: no
@@ -222,13 +268,19 @@ bool SynthGrid::selectProgram(Lane& lane, std::uint32_t packed) {
                       : kNoInstrument;
     if (choice == kNotPrepared)
         return false;
-    std::unique_lock<std::mutex> lock(presetMutex_, std::try_to_lock);
-    if (!lock.owns_lock())
+    // Selecting counts the instrument's samples in use, as loading one does: the two never run
+    // at once. Whoever finds the other under way gives way, the audio thread by trying again at
+    // a later block, a loader by waiting the few microseconds a selection takes.
+    selecting_.store(true, std::memory_order_seq_cst);
+    if (pinning_.load(std::memory_order_seq_cst)) {
+        selecting_.store(false, std::memory_order_release);
         return false;
+    }
     if (choice == kNoInstrument)
         fluid_synth_unset_program(lane.synth, channel);
     else
         fluid_synth_program_select(lane.synth, channel, lane.sfontId, choice >> 8, choice & 0xFF);
+    selecting_.store(false, std::memory_order_release);
     return true;
 }
 
@@ -239,10 +291,8 @@ std::int64_t SynthGrid::boundaryAtOrAfter(const Lane& lane, std::int64_t frame) 
 }
 
 void SynthGrid::enqueue(Lane& lane, std::int64_t frame, std::uint32_t packed) {
-    const std::int64_t at = boundaryAtOrAfter(lane, frame);
-    auto pos = std::upper_bound(lane.queue.begin(), lane.queue.end(), at,
-                                [](std::int64_t f, const auto& e) { return f < e.first; });
-    lane.queue.insert(pos, {at, packed});
+    if (!lane.queue.insert(boundaryAtOrAfter(lane, frame), packed))
+        ++dropped_;
 }
 
 void SynthGrid::post(std::int64_t frame, std::uint32_t packed) {
@@ -296,10 +346,10 @@ void SynthGrid::nextBlock(Lane& lane) {
                 break;
             }
             lane.holding = false;
-            lane.queue.pop_front();
+            lane.queue.popFront();
             continue;
         }
-        lane.queue.pop_front();
+        lane.queue.popFront();
         if (packed == kAllSoundsOff) {
             fluid_synth_all_sounds_off(lane.synth, -1);
             continue;
@@ -358,11 +408,28 @@ void SynthGrid::render(int frames, float* left, float* right) {
     position_ = end;
 }
 
+SynthGrid::PinGuard::PinGuard(SynthGrid& grid) : grid_(grid) {
+    grid_.pinning_.store(true, std::memory_order_seq_cst);
+    while (grid_.selecting_.load(std::memory_order_seq_cst))
+        std::this_thread::yield();
+}
+
+SynthGrid::PinGuard::~PinGuard() {
+    grid_.pinning_.store(false, std::memory_order_release);
+}
+
 int SynthGrid::awakeLanes() const {
     int n = 0;
     for (int i = 0; i < kLanes; ++i)
         n += lanes_[i].awake ? 1 : 0;
     return n;
+}
+
+bool SynthGrid::idle() const {
+    for (int i = 0; i < kLanes; ++i)
+        if (lanes_[i].awake || !lanes_[i].queue.empty())
+            return false;
+    return true;
 }
 
 int SynthGrid::activeVoices() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <fluidsynth.h>
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -25,6 +27,9 @@ class HeldSoundFont;
 // The file stays open while the grid lives, so that one deleted meanwhile still serves. Once it
 // has changed (cut short, rewritten), nothing more is loaded from it: the instruments loaded
 // play on, others select no instrument, and soundFontLost() tells the owner to replace the grid.
+//
+// All but prepare() and prepared() come from one thread at a time, the audio thread while it
+// plays: FluidSynth's own locks are off, and the audio thread never allocates, frees or locks.
 class SynthGrid {
 public:
     static constexpr int kLanes = 4;
@@ -57,7 +62,11 @@ public:
     // Synthesizers rendering now, and messages that came after their frame had been rendered (or
     // program changes held back past it while their instrument loaded).
     int awakeLanes() const;
+    // Nothing sounds and no message waits for a later block.
+    bool idle() const;
     std::int64_t lateMessages() const { return late_; }
+    // Messages dropped because a lane held as many as it can.
+    std::int64_t droppedMessages() const { return dropped_; }
     // Voices sounding in all the synthesizers, released ones included until they end.
     int activeVoices() const;
 
@@ -69,7 +78,19 @@ public:
     bool soundFontLost() const { return lost_.load(std::memory_order_acquire); }
 
 private:
+    class LaneQueue;
     struct Lane;
+    // Marks an instrument being loaded, once no selection is under way.
+    class PinGuard {
+    public:
+        explicit PinGuard(SynthGrid& grid);
+        ~PinGuard();
+        PinGuard(const PinGuard&) = delete;
+        PinGuard& operator=(const PinGuard&) = delete;
+
+    private:
+        SynthGrid& grid_;
+    };
     bool makeLane(int i);
     void loadOnDemand(const std::string& soundFont);
     void nextBlock(Lane& lane);
@@ -91,12 +112,16 @@ private:
     std::atomic<bool> lost_{false};
     struct Keeper;
     std::unique_ptr<Keeper> keeper_;
-    std::mutex presetMutex_; // SoundFont bookkeeping, shared by the keeper and the lanes
+    std::mutex presetMutex_; // one load at a time, among the threads that prepare
+    std::atomic<bool> pinning_{false};
+    std::atomic<bool> selecting_{false}; // the audio thread is selecting an instrument
+    fluid_settings_t* laneSettings_ = nullptr;
     // Per bank * 128 + program: the instrument selected, as bank << 8 | program, once prepared.
     std::unique_ptr<std::atomic<std::int32_t>[]> selected_;
     std::array<int, 16> bankSelect_{}; // the last bank select (controller 0) of each channel
     std::int64_t position_ = 0;
     std::int64_t late_ = 0;
+    std::int64_t dropped_ = 0;
     std::unique_ptr<Lane[]> lanes_;
 };
 

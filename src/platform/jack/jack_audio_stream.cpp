@@ -75,6 +75,7 @@ private:
         auto* left = static_cast<float*>(jack_port_get_buffer(me->left_, frames));
         auto* right = static_cast<float*>(jack_port_get_buffer(me->right_, frames));
         const RealtimeScope realtime(RealtimeWork::Sound);
+        // JACK runs its graph whether or not we sound: the period goes on.
         me->render_(monotonicMicros(), static_cast<int>(frames), left, right);
         return 0;
     }

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fw {
@@ -16,7 +18,9 @@ namespace {
 
 // The whole stream runs on PulseAudio's own thread: the server asks for sound, the callback
 // renders it straight into the server's buffer. No second thread hands blocks over, which
-// halves the wake-ups that an idle program pays for.
+// halves the wake-ups that an idle program pays for; and once nothing has sounded for a moment
+// the stream is corked, so that an idle program is not woken at all. A message on its way wakes
+// it through an event the loop listens to, which costs the sender no lock.
 class PulseAudioStream final : public AudioStream {
 public:
     PulseAudioStream(int rate, double bufferMillis, double requestMillis, Render render)
@@ -24,9 +28,16 @@ public:
           render_(std::move(render)), grantedMillis_(bufferMillis) {}
 
     ~PulseAudioStream() override {
-        if (!loop_)
+        if (!loop_) {
+            if (wakeFd_ >= 0)
+                ::close(wakeFd_);
             return;
+        }
         pa_threaded_mainloop_stop(loop_);
+        if (wakeEvent_)
+            pa_threaded_mainloop_get_api(loop_)->io_free(wakeEvent_);
+        if (wakeFd_ >= 0)
+            ::close(wakeFd_);
         if (stream_) {
             pa_stream_disconnect(stream_);
             pa_stream_unref(stream_);
@@ -42,9 +53,14 @@ public:
         loop_ = pa_threaded_mainloop_new();
         if (!loop_)
             return false;
-        context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Fretwright");
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+        context_ = pa_context_new(api, "Fretwright");
         if (!context_)
             return false;
+        wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (wakeFd_ < 0)
+            return false;
+        wakeEvent_ = api->io_new(api, wakeFd_, PA_IO_EVENT_INPUT, &PulseAudioStream::woken, this);
         pa_context_set_state_callback(context_, &PulseAudioStream::signal, this);
         // Never start a server: without one the program plays silently.
         if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
@@ -62,8 +78,56 @@ public:
     double bufferMillis() const override { return grantedMillis_.load(); }
     std::int64_t underruns() const override { return underruns_.load(); }
     bool lost() const override { return lost_.load(); }
+    std::int64_t pauses() const override { return pauses_.load(); }
+
+    void wake() override {
+        // Pairs with pause(): either it sees what was queued before this, or this sees it pausing.
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        if (state_.load(std::memory_order_seq_cst) == kRunning)
+            return;
+        const std::uint64_t one = 1;
+        const ssize_t written = ::write(wakeFd_, &one, sizeof one);
+        (void)written; // a full counter is a wake-up already on its way
+    }
 
 private:
+    enum State { kRunning, kPausing, kPaused };
+
+    static void woken(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self) {
+        auto* me = static_cast<PulseAudioStream*>(self);
+        std::uint64_t count = 0;
+        const ssize_t got = ::read(fd, &count, sizeof count);
+        (void)got;
+        if (me->state_.load() != kPaused || !me->stream_)
+            return;
+        me->state_.store(kRunning);
+        me->idleFrames_ = 0;
+        // The server asks for a whole buffer at once: that is no underrun.
+        me->resumedAt_ = me->written_;
+        if (pa_operation* op = pa_stream_cork(me->stream_, 0, nullptr, nullptr))
+            pa_operation_unref(op);
+    }
+
+    // On the stream's thread, after a callback that rendered nothing to hear.
+    void pause(pa_stream* s) {
+        state_.store(kPausing, std::memory_order_seq_cst);
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        bool waiting = false;
+        {
+            const RealtimeScope realtime(RealtimeWork::Sound);
+            waiting = render_(monotonicMicros(), 0, left_.data(), right_.data());
+        }
+        if (waiting) {
+            state_.store(kRunning);
+            idleFrames_ = 0;
+            return;
+        }
+        if (pa_operation* op = pa_stream_cork(s, 1, nullptr, nullptr))
+            pa_operation_unref(op);
+        state_.store(kPaused);
+        ++pauses_;
+    }
+
     static void signal(pa_context* c, void* self) {
         auto* me = static_cast<PulseAudioStream*>(self);
         if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(c)))
@@ -78,8 +142,9 @@ private:
     }
     static void underflow(pa_stream*, void* self) {
         auto* me = static_cast<PulseAudioStream*>(self);
-        // A stream that starts without prebuffering is empty for a moment at its start.
-        if (me->written_ > 2 * me->bytesFor(me->askedMillis_)) {
+        // A stream that starts without prebuffering is empty for a moment at its start, and
+        // again when it plays after a pause.
+        if (me->written_ > me->resumedAt_ + 2 * me->bytesFor(me->askedMillis_)) {
             ++me->underruns_;
             me->grow();
         }
@@ -207,9 +272,10 @@ private:
             left_.resize(frames);
             right_.resize(frames);
         }
+        bool sounding = true;
         {
             const RealtimeScope realtime(RealtimeWork::Sound);
-            render_(now, static_cast<int>(frames), left_.data(), right_.data());
+            sounding = render_(now, static_cast<int>(frames), left_.data(), right_.data());
         }
         std::size_t done = 0;
         while (done < frames) {
@@ -227,12 +293,18 @@ private:
             done += n;
             written_ += n * kFrameBytes;
         }
+        if (sounding)
+            idleFrames_ = 0;
+        else if ((idleFrames_ += frames) >= static_cast<std::size_t>(rate_ * kIdleMillis / 1000))
+            pause(s);
     }
 
     static constexpr std::size_t kFrameBytes = 2 * sizeof(float);
     static constexpr int kRealtimePriority = 20;
     static constexpr double kGrowMillis = 2;
     static constexpr double kMostMillis = 24;
+    // Silence rendered before the stream pauses.
+    static constexpr int kIdleMillis = 200;
 
     int rate_;
     double askedMillis_; // on the stream's thread once open
@@ -250,6 +322,12 @@ private:
     std::atomic<bool> lost_{false};
     std::uint64_t written_ = 0; // bytes, on the stream's thread
     bool priorityAsked_ = false;
+    int wakeFd_ = -1;
+    pa_io_event* wakeEvent_ = nullptr;
+    std::atomic<int> state_{kRunning};
+    std::size_t idleFrames_ = 0;  // on the stream's thread
+    std::uint64_t resumedAt_ = 0; // bytes written when it last played again
+    std::atomic<std::int64_t> pauses_{0};
 };
 
 } // namespace

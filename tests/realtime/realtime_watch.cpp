@@ -3,11 +3,16 @@
 #include "engine/realtime_scope.h"
 
 #include <dlfcn.h>
+#include <execinfo.h>
 #include <pthread.h>
 #include <semaphore.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -17,9 +22,31 @@ std::atomic<std::int64_t> frees[kKinds];
 std::atomic<std::int64_t> locks[kKinds];
 std::int64_t runsAtReset[kKinds];
 
-inline void count(std::atomic<std::int64_t> (&n)[kKinds]) {
-    if (fw::realtimeWork >= 0)
-        n[fw::realtimeWork].fetch_add(1, std::memory_order_relaxed);
+// FW_REALTIME_TRACE=N prints where the first N counted calls came from, to find a culprit.
+std::atomic<int> tracesLeft{-1};
+thread_local bool tracing = false;
+
+void trace(const char* what) {
+    if (tracesLeft.load(std::memory_order_relaxed) < 0) {
+        const char* n = std::getenv("FW_REALTIME_TRACE");
+        tracesLeft.store(n ? std::atoi(n) : 0);
+    }
+    if (tracesLeft.fetch_sub(1) <= 0)
+        return;
+    void* frames[24];
+    const int n = backtrace(frames, 24);
+    const ssize_t written = write(STDERR_FILENO, what, std::strlen(what));
+    (void)written;
+    backtrace_symbols_fd(frames, n, STDERR_FILENO);
+}
+
+inline void count(std::atomic<std::int64_t> (&n)[kKinds], const char* what) {
+    if (fw::realtimeWork < 0 || tracing)
+        return;
+    n[fw::realtimeWork].fetch_add(1, std::memory_order_relaxed);
+    tracing = true; // what the trace itself calls is not counted
+    trace(what);
+    tracing = false;
 }
 
 template <typename F> F next(const char* name) {
@@ -34,37 +61,37 @@ extern "C" {
 
 int pthread_mutex_lock(pthread_mutex_t* m) {
     static auto real = next<int (*)(pthread_mutex_t*)>("pthread_mutex_lock");
-    count(locks);
+    count(locks, "-- lock in a real-time callback:\n");
     return real(m);
 }
 int pthread_mutex_trylock(pthread_mutex_t* m) {
     static auto real = next<int (*)(pthread_mutex_t*)>("pthread_mutex_trylock");
-    count(locks);
+    count(locks, "-- lock in a real-time callback:\n");
     return real(m);
 }
 int pthread_rwlock_rdlock(pthread_rwlock_t* l) {
     static auto real = next<int (*)(pthread_rwlock_t*)>("pthread_rwlock_rdlock");
-    count(locks);
+    count(locks, "-- lock in a real-time callback:\n");
     return real(l);
 }
 int pthread_rwlock_wrlock(pthread_rwlock_t* l) {
     static auto real = next<int (*)(pthread_rwlock_t*)>("pthread_rwlock_wrlock");
-    count(locks);
+    count(locks, "-- lock in a real-time callback:\n");
     return real(l);
 }
 int sem_wait(sem_t* s) {
     static auto real = next<int (*)(sem_t*)>("sem_wait");
-    count(locks);
+    count(locks, "-- lock in a real-time callback:\n");
     return real(s);
 }
 void g_mutex_lock(void* m) {
     static auto real = next<void (*)(void*)>("g_mutex_lock");
-    count(locks);
+    count(locks, "-- lock in a real-time callback:\n");
     real(m);
 }
 void g_rec_mutex_lock(void* m) {
     static auto real = next<void (*)(void*)>("g_rec_mutex_lock");
-    count(locks);
+    count(locks, "-- lock in a real-time callback:\n");
     real(m);
 }
 
@@ -78,10 +105,10 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const 
 
 namespace {
 void onMalloc(const volatile void*, std::size_t) {
-    count(allocations);
+    count(allocations, "-- allocation in a real-time callback:\n");
 }
 void onFree(const volatile void*) {
-    count(frees);
+    count(frees, "-- free in a real-time callback:\n");
 }
 const int installed = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
 } // namespace
@@ -96,33 +123,33 @@ void* __libc_memalign(std::size_t, std::size_t);
 void __libc_free(void*);
 
 void* malloc(std::size_t n) {
-    count(allocations);
+    count(allocations, "-- allocation in a real-time callback:\n");
     return __libc_malloc(n);
 }
 void* calloc(std::size_t n, std::size_t size) {
-    count(allocations);
+    count(allocations, "-- allocation in a real-time callback:\n");
     return __libc_calloc(n, size);
 }
 void* realloc(void* p, std::size_t n) {
-    count(allocations);
+    count(allocations, "-- allocation in a real-time callback:\n");
     return __libc_realloc(p, n);
 }
 void* memalign(std::size_t align, std::size_t n) {
-    count(allocations);
+    count(allocations, "-- allocation in a real-time callback:\n");
     return __libc_memalign(align, n);
 }
 void* aligned_alloc(std::size_t align, std::size_t n) {
-    count(allocations);
+    count(allocations, "-- allocation in a real-time callback:\n");
     return __libc_memalign(align, n);
 }
 int posix_memalign(void** out, std::size_t align, std::size_t n) {
-    count(allocations);
+    count(allocations, "-- allocation in a real-time callback:\n");
     *out = __libc_memalign(align, n);
     return *out ? 0 : 12; // ENOMEM
 }
 void free(void* p) {
     if (p)
-        count(frees);
+        count(frees, "-- free in a real-time callback:\n");
     __libc_free(p);
 }
 } // extern "C"
@@ -141,6 +168,9 @@ RealtimeCounts realtimeCounts(RealtimeWork work) {
 }
 
 void resetRealtimeCounts() {
+    // The first backtrace loads the unwinder, which allocates: done here, outside any callback.
+    void* frame[1];
+    backtrace(frame, 1);
     for (int k = 0; k < kKinds; ++k) {
         allocations[k] = 0;
         frees[k] = 0;

@@ -1,9 +1,9 @@
 #pragma once
 
 // Counts what real-time callbacks do that they must not: allocate, free, lock or wait. Linked
-// into a bench, it takes the place of malloc and free (or hooks the address sanitizer's) and of
-// the locking calls of the C library and GLib, and counts a call only while the calling thread
-// is inside a fw::RealtimeScope, by the kind of callback.
+// into a test or a bench (the library fw_realtime_watch), it takes the place of malloc and free (or
+// hooks the address sanitizer's) and of the locking calls of the C library and GLib, and counts a
+// call only while the calling thread is inside a fw::RealtimeScope, by the kind of callback.
 #include "engine/realtime_scope.h"
 
 #include <cstdint>
