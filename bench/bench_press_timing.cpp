@@ -4,13 +4,18 @@
 // 600 BPM, each "At once" (the preset's "Play on press") and "On the beat" (A mapped to "Strum
 // Down" instead, which starts the pick on the next beat, as picks always did).
 // Needs a PulseAudio server with a null sink (scripts/audio-server starts one).
-//   bench_press_timing [--presses N] [--monitor SOURCE]
+//   bench_press_timing [--presses N] [--monitor SOURCE] [--trace] [--at-once]
+// --trace lists, for every press whose note-on came more than 2 ms after it, the events the
+// window thread handled in between (when each began, to whom), to find what held the poll back.
+// --at-once leaves out the "On the beat" runs.
 #include "audio_recording.h"
 #include "beat_error.h"
 #include "controller_rig.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "platform/fluidsynth/fluid_synth_port.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QTimer>
 
 #include <algorithm>
@@ -36,17 +41,52 @@ struct Run {
 };
 
 struct Press {
-    std::int64_t at = 0;     // the button went down
-    std::int64_t sent = 0;   // its note-on reached the output
-    std::int64_t stamp = 0;  // the time the note-on carries
-    double onsetMicros = -1; // heard
+    std::int64_t at = 0;        // the button went down
+    std::int64_t sent = 0;      // its note-on reached the output
+    std::int64_t stamp = 0;     // the time the note-on carries
+    double onsetMicros = -1;    // heard
+    std::int64_t sinceBeat = 0; // from the beat before the press
+};
+
+// Every event the window thread starts to handle, with its time and its receiver.
+class EventTrace final : public QObject {
+public:
+    struct Entry {
+        std::int64_t at;
+        const QObject* receiver;
+        int type;
+    };
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        entries.push_back({monotonicMicros(), watched, static_cast<int>(event->type())});
+        return false;
+    }
+    // The events from one time to another, one a line, with the time each took until the next.
+    void print(std::int64_t from, std::int64_t to) const {
+        auto it = std::lower_bound(entries.begin(), entries.end(), from,
+                                   [](const Entry& e, std::int64_t t) { return e.at < t; });
+        for (; it != entries.end() && it->at <= to; ++it) {
+            const std::int64_t until = it + 1 != entries.end() ? (it + 1)->at : it->at;
+            const QObject* named = it->receiver;
+            while (named && named->objectName().isEmpty())
+                named = named->parent();
+            std::printf("      +%7.2f ms  %6.2f ms  event %3d  %s (%s)\n",
+                        static_cast<double>(it->at - from) / 1000.0,
+                        static_cast<double>(until - it->at) / 1000.0, it->type,
+                        it->receiver->metaObject()->className(),
+                        named ? named->objectName().toUtf8().constData() : "-");
+        }
+    }
+    std::vector<Entry> entries;
 };
 
 class Bench {
 public:
     Bench(fw::bench::ControllerRig& rig, fw::bench::StampingPort*& port, int presses,
-          std::string monitor)
-        : rig_(rig), port_(port), presses_(presses), monitor_(std::move(monitor)) {}
+          std::string monitor, bool trace)
+        : rig_(rig), port_(port), presses_(presses), monitor_(std::move(monitor)), trace_(trace) {
+        if (trace)
+            QCoreApplication::instance()->installEventFilter(&events_);
+    }
 
     void start() {
         fw::Engine& e = rig_.form.engine();
@@ -57,6 +97,10 @@ public:
         rig_.form.Button70Click(); // "Init Play Mode"
         rig_.form.Timer2Timer();   // opens the output
         waitForOutput();
+    }
+
+    void onlyAtOnce() {
+        std::erase_if(runs_, [](const Run& r) { return !r.atOnce; });
     }
 
 private:
@@ -122,6 +166,7 @@ private:
         Press p;
         seen_ = port_->stamps.size();
         p.at = monotonicMicros();
+        p.sinceBeat = p.at - rig_.form.Timer2->lastBeatDue();
         rig_.pad.setButton(kButtonA, true);
         pressesDone_.push_back(p);
         QTimer::singleShot(30, Qt::PreciseTimer, [this] { rig_.pad.setButton(kButtonA, false); });
@@ -174,6 +219,17 @@ private:
             if (after != sounded.begin())
                 toSound.push_back((onset - static_cast<double>((*(after - 1))->at)) / 1000.0);
         }
+        if (trace_) {
+            for (Press* p : sounded) {
+                if (p->sent - p->at <= 2000)
+                    continue;
+                std::printf("    press %.2f ms after a beat, note-on %.2f ms after the press:\n",
+                            static_cast<double>(p->sinceBeat) / 1000.0,
+                            static_cast<double>(p->sent - p->at) / 1000.0);
+                events_.print(p->at, p->sent);
+            }
+            events_.entries.clear();
+        }
         const sound::Stats send = sound::statsOf(toSend, false);
         const sound::Stats heard = sound::statsOf(toSound, false);
         const sound::Stats latency = sound::statsOf(r.latencies, false);
@@ -207,12 +263,20 @@ private:
     std::size_t seen_ = 0;
     std::unique_ptr<sound::Recorder> recorder_;
     std::mt19937 random_{20261209};
+    bool trace_ = false;
+    EventTrace events_;
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
     int presses = 200;
+    bool trace = false;
+    bool atOnceOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        trace = trace || std::string(argv[i]) == "--trace";
+        atOnceOnly = atOnceOnly || std::string(argv[i]) == "--at-once";
+    }
     const char* sink = std::getenv("FW_TEST_SINK");
     std::string monitor = std::string(sink && *sink ? sink : "fw_null") + ".monitor";
     for (int i = 1; i + 1 < argc; ++i) {
@@ -240,7 +304,9 @@ int main(int argc, char** argv) {
         std::printf("the virtual pad is not known as a gamepad\n");
         return 1;
     }
-    Bench bench(rig, port, presses, monitor);
+    Bench bench(rig, port, presses, monitor, trace);
+    if (atOnceOnly)
+        bench.onlyAtOnce();
     QTimer::singleShot(0, [&] { bench.start(); });
     return QApplication::exec();
 }

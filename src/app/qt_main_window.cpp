@@ -14,7 +14,6 @@
 #include "input/qt_key_translate.h"
 #include "logs/qt_play_logs_page.h"
 #include "platform/fluidsynth/fluid_synth_port.h"
-#include "platform/jack/jack_midi_port.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -25,8 +24,8 @@
 namespace fw {
 
 TForm1::TForm1(Services services, QWidget* parent)
-    : QWidget(parent), services_(services), output_(services.clock, playLog_, services.prompts),
-      engine_(output_) {
+    : QWidget(parent), services_(services),
+      guitar_(services.clock, playLog_, services.prompts, services.outputs) {
     setObjectName("TForm1");
     setWindowTitle("Fretwright");
     resize(779, 569);
@@ -38,6 +37,15 @@ TForm1::TForm1(Services services, QWidget* parent)
     // pick memory is empty; now the controls that show it.
     buildWindow();
     playLog_.setView(R2IMemo);
+    guitar_.outputChanged = [this] {
+        if (MidiSync)
+            MidiSync->outputChanged();
+    };
+    guitar_.announceBeatInstrument = [this] {
+        if (BeatManager)
+            BeatManager->ListBox5Click();
+    };
+    guitar_.resendAsked = [this] { notePitchInputs(); };
     // JACK's ports may follow once the window is up: listing them takes a JACK client, opened
     // and closed on a thread of the outputs' own.
     refreshMidiOutputs(false);
@@ -52,16 +60,23 @@ TForm1::TForm1(Services services, QWidget* parent)
     Timer1->setInterval(1);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
 
-    Timer2 = new BeatTimer(this);
+    Timer2 = new BeatTimer(guitar_.beats(), this);
     Timer2->setObjectName("Timer2");
     Timer2->setInterval(1);
-    connect(Timer2, &BeatTimer::timeout, this, &TForm1::Timer2Timer);
+    guitar_.afterBeat = [this](std::int64_t due) {
+        MidiSync->afterBeat(due, guitar_.beats().periodMicros());
+        syncControls();
+        // The beats of the grid, as the window layer sees them.
+        if (guitar_.beats().beatUnderWay())
+            emit Timer2->timeout();
+    };
 
     StrumTimer = new QTimer(this);
     StrumTimer->setObjectName("StrumTimer");
     StrumTimer->setSingleShot(true);
     StrumTimer->setTimerType(Qt::PreciseTimer);
-    connect(StrumTimer, &QTimer::timeout, this, &TForm1::releasePlucks);
+    connect(StrumTimer, &QTimer::timeout, this, [this] { guitar_.releasePlucks(); });
+    guitar_.strumChanged = [this] { scheduleStrum(); };
 
     // The pitch updater's tick does something only after a change of what it reads, so it runs
     // when one is announced rather than every 5 ms: the same messages, and an idle thread.
@@ -79,7 +94,6 @@ TForm1::TForm1(Services services, QWidget* parent)
     Timer4->start();
 
     connectMidiSync();
-    engine_.beatGrid = [this] { return beatGrid(); };
     Timer2->start();
     JoystickMapping->takeUpController();
 }
@@ -87,31 +101,25 @@ TForm1::TForm1(Services services, QWidget* parent)
 TForm1::~TForm1() {
     // Other programs following our clock hear Stop.
     MidiSync->shutDown();
-}
-
-std::optional<Engine::BeatGrid> TForm1::beatGrid() const {
-    if (!Timer2->isEnabled())
-        return std::nullopt;
-    Engine::BeatGrid grid{Timer2->lastBeatDue(), Timer2->nextDeadline()};
-    // Following another clock, the next beat is known only once it is asked for.
-    if (grid.nextDue <= grid.lastDue)
-        grid.nextDue = grid.lastDue + static_cast<std::int64_t>(Timer2->interval()) * 1000;
-    return grid;
+    // The waker goes before the grid it wakes.
+    delete Timer2;
 }
 
 void TForm1::connectMidiSync() {
-    connect(MidiSync, &MidiSyncGroup::sendingChanged, Timer2, &BeatTimer::setTempoFromNextBeat);
-    connect(MidiSync, &MidiSyncGroup::followingChanged, this, [this](bool on) {
-        Timer2->setFollowing(on);
+    BeatGrid& beats = guitar_.beats();
+    connect(MidiSync, &MidiSyncGroup::sendingChanged, this,
+            [&beats](bool on) { beats.setTempoFromNextBeat(on); });
+    connect(MidiSync, &MidiSyncGroup::followingChanged, this, [this, &beats](bool on) {
+        beats.setFollowing(on);
         PitchUpdaterTimer(); // the "Tempo" box changes at once
     });
-    connect(MidiSync, &MidiSyncGroup::beatDue, this, [this](qint64 due) {
-        Timer2->beatAt(due);
+    connect(MidiSync, &MidiSyncGroup::beatDue, this, [this, &beats](qint64 due) {
+        beats.beatAt(due);
         notePitchInputs(); // the followed tempo
     });
-    connect(MidiSync, &MidiSyncGroup::beatWithdrawn, Timer2, &BeatTimer::cancelBeat);
-    connect(MidiSync, &MidiSyncGroup::clockStopped, this, [this] {
-        Timer2->cancelBeat();
+    connect(MidiSync, &MidiSyncGroup::beatWithdrawn, this, [&beats] { beats.cancelBeat(); });
+    connect(MidiSync, &MidiSyncGroup::clockStopped, this, [this, &beats] {
+        beats.cancelBeat();
         engine_.silence();
     });
 }
@@ -194,25 +202,12 @@ void TForm1::connectControls() {
 // ---- handlers -------------------------------------------------------------------------------
 
 void TForm1::pickClick(int k) {
-    {
-        const MemoLog::Batch lines(playLog_);
-        engine_.pickAction(k);
-    }
-    scheduleStrum();
+    guitar_.pick(k);
     syncControls();
 }
 
-namespace {
-constexpr const char* kPickStartKey = "pick-start"; // "at once", or absent
-constexpr const char* kPickStartAtOnce = "at once";
-} // namespace
-
 void TForm1::PickStartClick(int item) {
-    engine_.ui.pickAtOnce = item == 1;
-    // A settings file that cannot be written is said once on the tab, as for every choice.
-    settings_.setValue(kPickStartKey, engine_.ui.pickAtOnce
-                                          ? std::optional<std::string>(kPickStartAtOnce)
-                                          : std::nullopt);
+    guitar_.setPickAtOnce(item == 1);
 }
 
 void TForm1::Button12Click() {
@@ -261,11 +256,7 @@ void TForm1::FretButtonMouseMove(int n) {
 }
 
 void TForm1::Edit22KeyDown(int& key, Qt::KeyboardModifiers) {
-    {
-        const MemoLog::Batch lines(playLog_);
-        keyboardPlayKey(engine_, key);
-    }
-    scheduleStrum();
+    guitar_.keyboardKey(key);
     syncControls();
 }
 
@@ -288,13 +279,7 @@ void TForm1::TremTrackerChange() {
 // ---- timers ---------------------------------------------------------------------------------
 
 void TForm1::Timer1Timer() {
-    JoystickPlay::PollResult r;
-    {
-        const MemoLog::Batch lines(playLog_);
-        r = joystickPlay_.readAndPoll(services_.joystick, joyInfo);
-    }
-    if (r.picked)
-        scheduleStrum();
+    const JoystickPlay::PollResult r = guitar_.pollJoystick(services_.joystick, joyInfo);
     mirrorText(VolumePosition, QString::number(r.shownVelocity));
     // Most polls change nothing; the controls are touched only when something did.
     if (r.changed)
@@ -302,43 +287,22 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::Timer2Timer() {
-    // A tick run by hand rather than by the timer belongs to the time it runs.
-    const std::int64_t due = Timer2->beatUnderWay().value_or(monotonicMicros());
-    {
-        const MemoLog::Batch beatLines(playLog_);
-        const MidiOutput::HeldStamp beatTime(output_, due);
-        engine_.sequencerTick();
-    }
-    scheduleStrum();
-    // The beat's notes first, then its clocks.
-    MidiSync->afterBeat(due, static_cast<std::int64_t>(Timer2->interval()) * 1000);
-    syncControls();
-}
-
-namespace {
-// A strum's later plucks are handed over this much before they are due: they carry their exact
-// time, so an output that keeps time by stamps sounds them on time even when the timer is late.
-constexpr std::int64_t kStrumEarlyMicros = 1500;
-} // namespace
-
-void TForm1::releasePlucks() {
-    engine_.releasePlucks(monotonicMicros() + kStrumEarlyMicros);
-    scheduleStrum();
+    guitar_.beat();
 }
 
 void TForm1::scheduleStrum() {
-    const std::optional<std::int64_t> due = engine_.nextPluckDue();
+    const std::optional<std::int64_t> due = guitar_.strumWakeDue();
     if (!due) {
         StrumTimer->stop();
         return;
     }
-    const std::int64_t wait = *due - kStrumEarlyMicros - monotonicMicros();
+    const std::int64_t wait = *due - services_.clock.stampMicros();
     StrumTimer->start(static_cast<int>(std::max<std::int64_t>(wait / 1000, 0)));
 }
 
 void TForm1::PitchUpdaterTimer() {
     engine_.pitchUpdaterTick();
-    Timer2->setInterval(engine_.sequencerIntervalMs());
+    guitar_.beats().setInterval(engine_.sequencerIntervalMs());
     MidiSync->setOwnBeatMillis(engine_.sequencerIntervalMs());
     mirrorText(TempoModified,
                QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText())));
@@ -370,14 +334,7 @@ void TForm1::notePitchInputs() {
 void TForm1::Timer4Timer() {
     notePitchInputs();
     updateMidiOutputState();
-    if (MidiPort* port = output_.port()) {
-        const int reopenings = port->reopenings();
-        if (port == seenPort_ && reopenings != seenReopenings_)
-            sendStateToNewOutput();
-        seenPort_ = port;
-        seenReopenings_ = reopenings;
-    }
-    preloadInstruments();
+    guitar_.checkOutput();
     services_.joystick.getPosEx(joyInfo);
     JoystickMapping->Timer4Timer(joyInfo);
 }
@@ -424,20 +381,8 @@ void TForm1::syncControls() {
 // ---- MIDI output choice ---------------------------------------------------------------------
 
 void TForm1::refreshMidiOutputs(bool withJack) {
-    MidiOutputs& outputs = services_.outputs;
-    if (withJack)
-        outputs.rescan();
-    else
-        outputs.rescanQuickly();
-    int row = chosenOutputKey_.empty() ? 0 : outputs.indexOfKey(chosenOutputKey_);
-    const bool gone = row < 0;
-    if (gone)
-        row = 0;
-    showMidiOutputRow(row);
-    applyMidiOutput(row);
-    // The chosen output went away and the built-in synthesizer stands in for it.
-    if (gone)
-        sendStateToNewOutput();
+    showMidiOutputRow(guitar_.rescanOutputs(withJack));
+    updateMidiOutputState();
 }
 
 void TForm1::showMidiOutputRow(int row) {
@@ -456,17 +401,23 @@ void TForm1::restoreSettings(const std::string& settingsFile) {
 }
 
 void TForm1::restoreSettings(Settings settings) {
-    settings_ = std::move(settings);
-    settings_.setOnWriteError([this](const std::string& error) {
+    settings.setOnWriteError([this](const std::string& error) {
         SettingsNote->setText(QString::fromStdString(
             error + "\nChoices made now (output, SoundFont, volume, ...) hold until Fretwright "
                     "closes but are not kept for its next start."));
         SettingsNote->show();
     });
-    restoreMidiOutput();
+    if (const std::optional<std::string> gone = guitar_.restoreSettings(std::move(settings))) {
+        MidiOutputNote->show();
+        MidiOutputNote->setText(
+            QString("The MIDI output chosen last time, \"%1\", is not there now: playing "
+                    "through the built-in synthesizer.")
+                .arg(QString::fromStdString(*gone)));
+    }
+    showMidiOutputRow(guitar_.outputRow());
+    updateMidiOutputState();
     Sound->restore();
     MidiSync->restoreSettings();
-    engine_.ui.pickAtOnce = settings_.value(kPickStartKey) == kPickStartAtOnce;
     PickStart->setItemIndex(engine_.ui.pickAtOnce ? 1 : 0);
     JoystickMapping->takeUpController(true);
     // The very first start opens on the tab with "Load Starter Set": one click from a chord.
@@ -474,20 +425,6 @@ void TForm1::restoreSettings(Settings settings) {
         PageControl1->setCurrentWidget(ConfigSet->parentWidget());
         settings_.setValue("started", "1");
     }
-}
-
-void TForm1::preloadInstruments() {
-    // The instruments a button press switches to are loaded before they are chosen.
-    const ControlState& ui = engine_.ui;
-    const std::array<int, 4> wanted = {ui.instrumentItem, ui.alternateItem1, ui.alternateItem2,
-                                       ui.alternateItem3};
-    if (wanted == preloaded_)
-        return;
-    if (auto* synth = dynamic_cast<FluidSynthPort*>(services_.outputs.port(0))) {
-        for (int program : wanted)
-            synth->preload(program);
-    }
-    preloaded_ = wanted;
 }
 
 SoundGroup::Hooks TForm1::soundHooks() {
@@ -499,83 +436,16 @@ SoundGroup::Hooks TForm1::soundHooks() {
             }};
 }
 
-void TForm1::restoreMidiOutput() {
-    const std::optional<std::string> key = readOutputChoice(settings_);
-    if (!key)
-        return;
-    MidiOutputs& outputs = services_.outputs;
-    // Only a JACK port chosen last time needs JACK's ports before the window is up.
-    outputs.rescanQuickly();
-    if (!outputs.complete() && isPortKeyOf(*key, kJackPortKey))
-        outputs.rescan();
-    const int row = outputs.indexOfRemembered(*key);
-    if (row < 0) {
-        MidiOutputNote->show();
-        MidiOutputNote->setText(
-            QString("The MIDI output chosen last time, \"%1\", is not there now: playing "
-                    "through the built-in synthesizer.")
-                .arg(QString::fromStdString(MidiOutputs::displayName(*key))));
-    }
-    showMidiOutputRow(std::max(row, 0));
-    applyMidiOutput(std::max(row, 0));
-}
-
 void TForm1::chooseMidiOutput(int row) {
-    MidiOutputs& outputs = services_.outputs;
-    if (row < 0 || row >= outputs.count() || outputs.key(row) == chosenOutputKey_)
+    if (!guitar_.chooseOutput(row))
         return;
-    applyMidiOutput(row);
-    MidiOutputNote->clear();
-    // A choice that cannot be kept is said once, under the tab, for every setting alike.
-    writeOutputChoice(settings_, chosenOutputKey_);
-    MidiOutputNote->setVisible(false);
-    sendStateToNewOutput();
-}
-
-void TForm1::sendStateToNewOutput() {
-    // The new output starts from nothing: it hears the beat channel's and the guitar's
-    // instruments and the bend at once, logged as every message is.
-    if (BeatManager)
-        BeatManager->ListBox5Click();
-    engine_.st.sentInstrument = -1;
-    engine_.st.sentBend = -1;
-    engine_.pitchUpdaterTick();
-}
-
-void TForm1::applyMidiOutput(int row) {
-    MidiOutputs& outputs = services_.outputs;
-    if (row < 0 || row >= outputs.count())
-        return;
-    chosenOutputKey_ = outputs.key(row);
-    output_.setPort(outputs.port(row));
-    if (MidiSync)
-        MidiSync->outputChanged();
     updateMidiOutputState();
+    MidiOutputNote->clear();
+    MidiOutputNote->setVisible(false);
 }
 
 void TForm1::updateMidiOutputState() {
-    MidiPort* port = output_.port();
-    QString state;
-    if (!port) {
-        state = "No output chosen.";
-    } else if (!port->usable()) {
-        state = "Not open yet: it opens at the next beat. If it stays closed, the output is not "
-                "available (no sound server or MIDI system).";
-    } else if (auto* synth = dynamic_cast<FluidSynthPort*>(port);
-               synth && synth->driverName().empty()) {
-        state =
-            "Silent: no sound server answers now. The sound comes back by itself when one returns.";
-    } else if (synth) {
-        // The buffer the sound system granted, and the synthesizer's own room for late wake-ups.
-        state = QString("Through %1, as granted: every note sounds %2 ms after it is sent.")
-                    .arg(QString::fromStdString(synth->driverName()))
-                    .arg(synth->latencyMillis(), 0, 'f', 0);
-    } else if (auto* jack = dynamic_cast<JackMidiPort*>(port)) {
-        state = QString("Open; each message reaches JACK at its own frame, %1 ms after it is sent.")
-                    .arg(jack->latencyMillis(), 0, 'f', 1);
-    } else {
-        state = "Open.";
-    }
+    const QString state = QString::fromStdString(guitar_.outputState());
     if (MidiOutputState->text() != state)
         MidiOutputState->setText(state);
 }

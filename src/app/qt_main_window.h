@@ -8,6 +8,7 @@
 #include "input/joystick.h"
 #include "input/joystick_poll.h"
 #include "platform/midi_outputs.h"
+#include "play/guitar.h"
 #include "ui/qt_change_timer.h"
 #include "ui/qt_widgets.h"
 
@@ -69,6 +70,8 @@ public:
     void setSecondaryForms(QDialog* form2, QDialog* form3, QDialog* form4, QDialog* form5,
                            QDialog* form6, QDialog* form7);
 
+    // The running instrument this window plays and mirrors.
+    Guitar& guitar() { return guitar_; }
     Engine& engine() { return engine_; }
     MidiOutput& output() { return output_; }
     // The play log view's sink, which every logged message reaches.
@@ -233,34 +236,25 @@ private:
     void refreshMidiOutputs(bool withJack = true);
     // After the first paint: JACK's ports, once the outputs' thread has listed them.
     void takeUpListedOutputs();
-    void restoreMidiOutput();
     void chooseMidiOutput(int row);
-    void applyMidiOutput(int row);
-    void sendStateToNewOutput();
     void showMidiOutputRow(int row);
     void updateMidiOutputState();
-    void releasePlucks();
-    void preloadInstruments();
     SoundGroup::Hooks soundHooks();
     void scheduleStrum();
     void connectMidiSync();
     void PickStartClick(int item);
     // Whether a pitch-updater tick now would change or send anything.
     bool pitchUpdateDue();
-    std::optional<Engine::BeatGrid> beatGrid() const;
 
     Services services_;
     MemoLog playLog_;
-    MidiOutput output_;
-    Engine engine_;
-    JoystickPlay joystickPlay_{engine_};
+    Guitar guitar_;
+    // The guitar's parts, as the page builders hand them on.
+    MidiOutput& output_ = guitar_.output();
+    Engine& engine_ = guitar_.engine();
+    JoystickPlay& joystickPlay_ = guitar_.joystickPlay();
+    Settings& settings_ = guitar_.settings();
     std::array<QDialog*, 8> forms_{};
-    std::string chosenOutputKey_;
-    // The output last seen and how often it had opened again, to tell it the instruments anew.
-    const MidiPort* seenPort_ = nullptr;
-    int seenReopenings_ = 0;
-    Settings settings_;
-    std::array<int, 4> preloaded_{-1, -1, -1, -1};
     std::unique_ptr<PlayLogsHost> playLogsHost_;
     bool painted_ = false;
 };

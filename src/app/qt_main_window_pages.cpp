@@ -192,7 +192,7 @@ QWidget* TForm1::buildMemoryPage() {
 
 QWidget* TForm1::buildPlayLogsPage() {
     playLogsHost_ = std::make_unique<MainWindowLogsHost>(*this);
-    PlayLogs = new PlayLogsPage(*playLogsHost_, PageControl1);
+    PlayLogs = new PlayLogsPage(guitar_, *playLogsHost_, PageControl1);
     R2IMemo = PlayLogs->R2IMemo;
     return PlayLogs;
 }

@@ -1,13 +1,8 @@
 #include "app/qt_play_logs_host.h"
 
 #include "app/qt_main_window.h"
-#include "beats/qt_beat_manager_page.h"
 
 namespace fw {
-
-MidiOutput& MainWindowLogsHost::output() {
-    return form_.output();
-}
 
 Prompts& MainWindowLogsHost::prompts() {
     return form_.prompts();
@@ -19,17 +14,6 @@ MemoLog& MainWindowLogsHost::playLog() {
 
 QWidget& MainWindowLogsHost::mainWindow() {
     return form_;
-}
-
-void MainWindowLogsHost::resendInstrumentAndBend() {
-    form_.engine().st.sentInstrument = -1;
-    form_.engine().st.sentBend = -1;
-    form_.notePitchInputs();
-}
-
-void MainWindowLogsHost::announceBeatInstrument() {
-    if (form_.BeatManager)
-        form_.BeatManager->ListBox5Click();
 }
 
 PlayLogsHost::LiveTimers MainWindowLogsHost::pauseLiveTimers() {

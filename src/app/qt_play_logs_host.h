@@ -10,12 +10,9 @@ class TForm1;
 class MainWindowLogsHost final : public PlayLogsHost {
 public:
     explicit MainWindowLogsHost(TForm1& form) : form_(form) {}
-    MidiOutput& output() override;
     Prompts& prompts() override;
     MemoLog& playLog() override;
     QWidget& mainWindow() override;
-    void resendInstrumentAndBend() override;
-    void announceBeatInstrument() override;
     LiveTimers pauseLiveTimers() override;
     void resumeLiveTimers(LiveTimers running) override;
     void stopJoystickPlay() override;

@@ -49,8 +49,12 @@ void Engine::pickAction(int k, bool atOnce) {
     groupAhead_ = false;
     if (!atOnce)
         return;
-    // The first group goes the way a beat's group goes, stamped with the press.
-    const std::int64_t press = out.sendStamp();
+    // The first group goes the way a beat's group goes, stamped with the press; never before a
+    // beat already handed over ahead of its time, so the two sound in the order they were played.
+    std::int64_t press = out.sendStamp();
+    if (const std::optional<BeatGrid> grid = beatGrid ? beatGrid() : std::nullopt)
+        press = std::max(press, grid->lastDue);
+    const MidiOutput::HeldStamp pressTime(out, press);
     releasePlucks(INT64_MAX);
     out.ensureOpenSilent();
     const int noteOn = 0x91 + ui.track;

@@ -19,7 +19,7 @@ void MidiClockOut::setSending(bool on) {
         return;
     sending_ = on;
     if (on)
-        startOn(out_.port(), monotonicMicros());
+        startOn(out_.port(), out_.clock().stampMicros());
     else
         stopStarted();
 }
@@ -34,7 +34,8 @@ void MidiClockOut::stopStarted() {
     if (started_ && started_->usable()) {
         // Clocks still due would otherwise follow the Stop.
         started_->dropPending(kMidiClock);
-        started_->sendAt(MidiMessage::systemRealtime(kMidiStop).packed(), monotonicMicros());
+        started_->sendAt(MidiMessage::systemRealtime(kMidiStop).packed(),
+                         out_.clock().stampMicros());
     }
     started_ = nullptr;
 }
@@ -43,7 +44,7 @@ void MidiClockOut::outputChanged() {
     if (!sending_ || out_.port() == started_)
         return;
     stopStarted();
-    startOn(out_.port(), monotonicMicros());
+    startOn(out_.port(), out_.clock().stampMicros());
 }
 
 void MidiClockOut::beat(std::int64_t beatMicros, std::int64_t periodMicros) {

@@ -76,8 +76,14 @@ bool MidiOutput::sendAndLog(int status, int data1, int data2) {
         return false;
     setMessage(status, data1, data2);
     send();
-    playLog_.appendLine(formatZ2uvirLine(status, data1, data2, elapsedSince(logStartTime)));
+    playLog_.appendLine(formatZ2uvirLine(status, data1, data2, logTime(sendStamp())));
     return true;
+}
+
+int MidiOutput::logTime(std::int64_t stamp) const {
+    const std::int64_t now = clock_.micros();
+    const std::int64_t ahead = std::max<std::int64_t>(stamp - (now - clock_.stampOffset()), 0);
+    return static_cast<int>((now + ahead) / 10000) - logStartTime;
 }
 
 bool MidiOutput::sendAndLogAt(int status, int data1, int data2, std::int64_t dueMicros) {
@@ -86,9 +92,7 @@ bool MidiOutput::sendAndLogAt(int status, int data1, int data2, std::int64_t due
     const HeldStamp stamp(*this, dueMicros);
     setMessage(status, data1, data2);
     send();
-    const std::int64_t ahead = std::max<std::int64_t>(dueMicros - monotonicMicros(), 0);
-    const int time = static_cast<int>((clock_.micros() + ahead) / 10000) - logStartTime;
-    playLog_.appendLine(formatZ2uvirLine(status, data1, data2, time));
+    playLog_.appendLine(formatZ2uvirLine(status, data1, data2, logTime(dueMicros)));
     return true;
 }
 

@@ -56,7 +56,9 @@ public:
     bool probeOnly();
     // Sends midiMsg; false when the output is not usable.
     bool send();
-    // Builds midiMsg, sends it and appends its Z2UVIR line whether or not the send succeeded.
+    // Builds midiMsg, sends it and appends its Z2UVIR line whether or not the send succeeded. A
+    // message stamped with a time still ahead (a beat handed over before it is due) is logged
+    // at that time.
     // A message that is not a valid channel message (a data byte of 0x80 or more, say a note
     // above 127) is neither sent nor logged; returns false then.
     bool sendAndLog(int status, int data1, int data2);
@@ -67,8 +69,8 @@ public:
     bool sendAndLogAt(int status, int data1, int data2, std::int64_t dueMicros);
     // Silences everything on the output.
     void reset();
-    // The monotonic time a message sent now is stamped with.
-    std::int64_t sendStamp() const { return heldStamp_.value_or(monotonicMicros()); }
+    // The stamp time (Clock::stampMicros) a message sent now is stamped with.
+    std::int64_t sendStamp() const { return heldStamp_.value_or(clock_.stampMicros()); }
 
     // While one lives, every message sent carries the given monotonic time instead of the time
     // of its sending: the messages of one beat carry the beat's time and sound together, however
@@ -90,6 +92,9 @@ public:
     int logStartTime = 0;
 
 private:
+    // The log's time of a message with that stamp: now, or its stamp's time when still ahead.
+    int logTime(std::int64_t stamp) const;
+
     Clock& clock_;
     LogSink& playLog_;
     Prompts& prompts_;

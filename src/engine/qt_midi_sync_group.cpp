@@ -325,7 +325,7 @@ void MidiSyncGroup::showState() {
         const auto bpm = follower_.bpm();
         if (inputKey_ == MidiInputs::kNone)
             state = "Choose the MIDI input to follow.";
-        else if (!last || monotonicMicros() - *last > kClockSilenceMicros || !bpm)
+        else if (!last || output_.clock().stampMicros() - *last > kClockSilenceMicros || !bpm)
             state = "Waiting for MIDI clock...";
         else if (!follower_.armed())
             state = QString("Clock at %1; waiting for Start.")

@@ -5,26 +5,20 @@ class QWidget;
 namespace fw {
 
 class MemoLog;
-class MidiOutput;
 class Prompts;
 
-// What the "Play Logs" tab needs of the window it sits in. The main window implements it where
-// the windows are assembled; the page never sees more of it than this.
+// What the "Play Logs" tab needs of the window it sits in, beside the guitar it plays on. The
+// main window implements it where the windows are assembled; the page never sees more of it
+// than this.
 class PlayLogsHost {
 public:
     virtual ~PlayLogsHost() = default;
 
-    virtual MidiOutput& output() = 0;
     virtual Prompts& prompts() = 0;
     // The play log live play appends to.
     virtual MemoLog& playLog() = 0;
     // The window whose closing ends what the page runs.
     virtual QWidget& mainWindow() = 0;
-
-    // The pitch updater sends, and so logs, the instrument and the bend again on its next tick.
-    virtual void resendInstrumentAndBend() = 0;
-    // Sends and logs the beat instrument's program change.
-    virtual void announceBeatInstrument() = 0;
 
     // Live play's sequencer and pitch updater, paused during a replay: pausing says which of
     // them ran, and resuming starts those again.

@@ -7,6 +7,7 @@
 #include "logs/qt_log_view.h"
 #include "logs/qt_piano_roll.h"
 #include "logs/wav_render.h"
+#include "play/guitar.h"
 
 #include "ui/qt_widgets.h"
 
@@ -87,9 +88,9 @@ struct LogLoad {
     std::thread worker;
 };
 
-PlayLogsPage::PlayLogsPage(PlayLogsHost& host, QWidget* parent)
-    : QWidget(parent), host_(host), mainWindow_(&host.mainWindow()), qtWake_(host.output().clock()),
-      player_(host.output(), qtWake_) {
+PlayLogsPage::PlayLogsPage(Guitar& guitar, PlayLogsHost& host, QWidget* parent)
+    : QWidget(parent), guitar_(guitar), host_(host), mainWindow_(&host.mainWindow()),
+      qtWake_(guitar.clock()), player_(guitar.output(), qtWake_) {
     setObjectName("PlayLogsPage");
     recoveryDir_ =
         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/unsaved-logs";
@@ -289,13 +290,11 @@ void PlayLogsPage::R2IMemoChange() {
 // ---- recording and playback -----------------------------------------------------------------
 
 void PlayLogsPage::Button81Click() {
-    MidiOutput& out = host_.output();
-    out.logStartTime = out.clockReading();
-    host_.resendInstrumentAndBend();
+    guitar_.newTake();
     R2IMemo->clear();
     if (journal_.active())
         journal_.start(journalFolder(dataFolder_).toStdString(), std::time(nullptr));
-    host_.announceBeatInstrument();
+    guitar_.tellBeatInstrument();
 }
 
 void PlayLogsPage::Button82Click() {

@@ -22,6 +22,7 @@
 
 namespace fw {
 
+class Guitar;
 struct WavJob;
 struct LogLoad;
 class PianoRollWindow;
@@ -31,7 +32,7 @@ class PianoRollWindow;
 class PlayLogsPage : public QWidget {
     Q_OBJECT
 public:
-    PlayLogsPage(PlayLogsHost& host, QWidget* parent = nullptr);
+    PlayLogsPage(Guitar& guitar, PlayLogsHost& host, QWidget* parent = nullptr);
     ~PlayLogsPage() override;
 
     // Handlers, named after their controls.
@@ -141,6 +142,7 @@ private:
     // At close: false when the player chose to stay, to save the take that cannot be kept.
     bool takeKeptAtClose();
 
+    Guitar& guitar_;
     PlayLogsHost& host_;
     QWidget* mainWindow_;
     QtWakeTimer qtWake_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/midi_input_port.h"
 #include "files/settings.h"
 
 #include <cstdint>
@@ -13,21 +14,6 @@ namespace fw {
 
 // Name of the virtual input port that other programs can send to.
 inline constexpr const char* kVirtualInputName = "Fretwright In";
-
-// One MIDI input: a system port, the program's own virtual port, or a test double.
-class MidiInputPort {
-public:
-    // Called on the input's own thread with each message as it came in and the monotonic time it
-    // belongs to. The bytes are only valid during the call.
-    using Handler =
-        std::function<void(const std::uint8_t* bytes, std::size_t size, std::int64_t monoMicros)>;
-
-    virtual ~MidiInputPort() = default;
-    // Starts listening; false when the input cannot be opened.
-    virtual bool open(Handler handler) = 0;
-    // Stops listening; once it returns the handler is not called any more.
-    virtual void close() = 0;
-};
 
 // The inputs the user can choose from: none first, then the system ports by name (ALSA
 // sequencer, and JACK when a server runs), then the program's own virtual input port. Keys

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 namespace fw {
 
@@ -125,6 +126,37 @@ int MidiOutputs::indexOfRemembered(const std::string& key) const {
     auto it = std::find_if(keys_.begin(), keys_.end(),
                            [&](const std::string& k) { return withoutPortNumbers(k) == name; });
     return it == keys_.end() ? -1 : static_cast<int>(it - keys_.begin());
+}
+
+std::string MidiOutputs::stateOf(const MidiPort* port) {
+    if (!port)
+        return "No output chosen.";
+    if (!port->usable())
+        return "Not open yet: it opens at the next beat. If it stays closed, the output is not "
+               "available (no sound server or MIDI system).";
+    char ms[32];
+    if (auto* synth = dynamic_cast<const FluidSynthPort*>(port)) {
+        if (synth->driverName().empty())
+            return "Silent: no sound server answers now. The sound comes back by itself when one "
+                   "returns.";
+        // The buffer the sound system granted, and the synthesizer's own room for late wake-ups.
+        std::snprintf(ms, sizeof ms, "%.0f", synth->latencyMillis());
+        return "Through " + synth->driverName() + ", as granted: every note sounds " + ms +
+               " ms after it is sent.";
+    }
+    if (auto* jack = dynamic_cast<const JackMidiPort*>(port)) {
+        std::snprintf(ms, sizeof ms, "%.1f", jack->latencyMillis());
+        return std::string("Open; each message reaches JACK at its own frame, ") + ms +
+               " ms after it is sent.";
+    }
+    return "Open.";
+}
+
+void MidiOutputs::preload(const std::vector<int>& programs) {
+    if (auto* synth = dynamic_cast<FluidSynthPort*>(port(0))) {
+        for (int program : programs)
+            synth->preload(program);
+    }
 }
 
 } // namespace fw

@@ -60,6 +60,12 @@ public:
     static std::string displayName(const std::string& key);
     const std::string& key(int index) const { return keys_.at(static_cast<std::size_t>(index)); }
 
+    // How an output stands, in the words the "MIDI Output" group shows: not open yet, silent,
+    // or open with the latency its backend keeps.
+    static std::string stateOf(const MidiPort* port);
+    // Loads these instruments into the built-in synthesizer ahead of their first use.
+    void preload(const std::vector<int>& programs);
+
 private:
     void takeKeys(std::vector<std::string> listed);
 

@@ -75,21 +75,13 @@ public:
     // Every line appended also goes here at once (the take's journal on disk); nothing when null.
     void setTee(LogSink* tee) { tee_ = tee; }
 
-    // While one lives, appended lines wait and go into the view together when it ends: the
-    // messages of one beat then leave one after another, none of them waiting on the view.
-    class Batch {
-    public:
-        explicit Batch(MemoLog& log) : log_(log) { ++log_.batchDepth_; }
-        ~Batch() {
-            if (--log_.batchDepth_ == 0)
-                log_.flush();
-        }
-        Batch(const Batch&) = delete;
-        Batch& operator=(const Batch&) = delete;
-
-    private:
-        MemoLog& log_;
-    };
+protected:
+    // Appended lines wait and go into the view together when the last batch ends.
+    void hold() override { ++batchDepth_; }
+    void release() override {
+        if (--batchDepth_ == 0)
+            flush();
+    }
 
 private:
     void insert(const QString& lines);

@@ -55,7 +55,7 @@ struct JackRig {
     test::MidiDump dump;
     // The outputs start listing JACK's ports when they are made.
     bool dumpListed = listedByJack(dump.port());
-    test::ManualClock clock{500 * 10000};
+    test::ManualClock clock{500 * 10000, test::ManualClock::Stamps::System};
     test::ScriptedPrompts prompts;
     test::FakeJoystick joystick;
     SeededRandom random{1};

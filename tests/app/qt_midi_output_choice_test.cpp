@@ -15,7 +15,7 @@ namespace fw {
 namespace {
 
 struct ProgramRun {
-    test::ManualClock clock{123 * 10000};
+    test::ManualClock clock{123 * 10000, test::ManualClock::Stamps::System};
     test::ScriptedPrompts prompts;
     test::FakeJoystick joystick;
     SeededRandom random{1};

@@ -207,7 +207,7 @@ void expectPitchOf(const std::vector<std::int16_t>& s, std::size_t onset, int no
 struct SynthRig {
     OwnSink sink; // made before the synthesizer opens its stream
     FluidSynthPort port;
-    test::ManualClock clock;
+    test::ManualClock clock{0, test::ManualClock::Stamps::System};
     test::ScriptedPrompts prompts;
     VectorLog log;
     MidiOutput out{clock, log, prompts};

@@ -1,6 +1,7 @@
 #include "engine/clock.h"
 #include "engine/midi_output.h"
 #include "engine/prompts.h"
+#include "engine/z2uvir.h"
 #include "platform/midi_outputs.h"
 #include "support/fakes.h"
 
@@ -110,21 +111,34 @@ TEST_F(OutputFixture, ResetAndChangingTheOutputSilenceTheOldOne) {
     EXPECT_TRUE(port.sent.empty());
 }
 
-TEST_F(OutputFixture, MessagesOfOneBeatCarryTheBeatsTimeStamp) {
+TEST_F(OutputFixture, MessagesOfOneBeatCarryTheBeatsTimeStampAndAreLoggedAtIt) {
     port.open();
-    const std::int64_t before = monotonicMicros();
+    const std::int64_t now = clock.stampMicros();
     out.sendAndLog(0x91, 0x40, 0x64);
     {
-        const MidiOutput::HeldStamp beat(out, 42);
+        // A beat handed over 15 ms before it is due.
+        const MidiOutput::HeldStamp beat(out, now + 15000);
         out.sendAndLog(0x91, 0x40, 0);
         out.sendAndLog(0x91, 0x41, 0x64);
     }
+    {
+        // One due already: logged when it leaves.
+        const MidiOutput::HeldStamp beat(out, now - 15000);
+        out.sendAndLog(0x91, 0x42, 0x64);
+    }
+    clock.advanceMicros(20000);
     out.sendAndLog(0x91, 0x41, 0);
-    ASSERT_EQ(port.sent.size(), 4u);
-    EXPECT_GE(port.sent[0].stamp, before);
-    EXPECT_EQ(port.sent[1].stamp, 42);
-    EXPECT_EQ(port.sent[2].stamp, 42);
-    EXPECT_GE(port.sent[3].stamp, port.sent[0].stamp);
+    ASSERT_EQ(port.sent.size(), 5u);
+    const std::int64_t stamps[] = {now, now + 15000, now + 15000, now - 15000, now + 20000};
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(port.sent[i].stamp, stamps[i]) << i;
+    EXPECT_EQ(log.lines, (std::vector<std::string>{
+                             formatZ2uvirLine(0x91, 0x40, 0x64, 1000),
+                             formatZ2uvirLine(0x91, 0x40, 0, 1001),
+                             formatZ2uvirLine(0x91, 0x41, 0x64, 1001),
+                             formatZ2uvirLine(0x91, 0x42, 0x64, 1000),
+                             formatZ2uvirLine(0x91, 0x41, 0, 1002),
+                         }));
 }
 
 TEST(MidiOutputs, ListsOutputZeroFirstAndFindsPortsByName) {

@@ -19,8 +19,15 @@ namespace fw::test {
 // A clock that moves only when told to; sleeping jumps straight to the deadline.
 class ManualClock final : public Clock {
 public:
-    explicit ManualClock(std::int64_t startMicros = 0) : now_(startMicros) {}
+    // Stamps follow the readings, or the system's clock while the readings stay manual: for a
+    // test whose window timers and outputs run in real time.
+    enum class Stamps { Manual, System };
+    explicit ManualClock(std::int64_t startMicros = 0, Stamps stamps = Stamps::Manual)
+        : now_(startMicros), systemStamps_(stamps == Stamps::System) {}
     std::int64_t micros() const override { return now_; }
+    std::int64_t stampOffset() const override {
+        return systemStamps_ ? now_ - monotonicMicros() : 0;
+    }
     void sleepUntil(std::int64_t target) override {
         if (target > now_)
             now_ = target;
@@ -33,6 +40,7 @@ public:
 
 private:
     std::int64_t now_;
+    bool systemStamps_;
 };
 
 struct SentMessage {

@@ -12,7 +12,7 @@
 namespace fw::test {
 
 struct MainWindowHarness {
-    ManualClock clock{123 * 10000};
+    ManualClock clock{123 * 10000, ManualClock::Stamps::System};
     ScriptedPrompts prompts;
     FakeJoystick joystick;
     SeededRandom random{12345};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/midi_inputs.h"
+#include "engine/midi_input_port.h"
 
 #include <memory>
 #include <string>
