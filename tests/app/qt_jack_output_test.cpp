@@ -82,12 +82,7 @@ struct JackRig {
         form.Timer2Timer();
         // Once seen is enough: a later jack_lsp may fail for a moment while other tests' clients
         // come and go on the same server.
-        for (int i = 0; i < 200; ++i) {
-            if (dump.connected())
-                return true;
-            usleep(20000);
-        }
-        return false;
+        return test::waitUntil([this] { return dump.connected(); }, std::chrono::seconds(4));
     }
 };
 

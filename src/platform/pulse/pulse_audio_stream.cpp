@@ -182,26 +182,27 @@ private:
         static_cast<PulseAudioStream*>(self)->fill(s, bytes);
     }
 
-    bool waitForContext() {
+    // Waits on the loop until the context or stream is ready (true) or has failed (false).
+    template <typename Read, typename Good, typename State>
+    bool waitUntilReady(Read read, Good good, State ready) {
         for (;;) {
-            const pa_context_state_t state = pa_context_get_state(context_);
-            if (state == PA_CONTEXT_READY)
+            const State state = read();
+            if (state == ready)
                 return true;
-            if (!PA_CONTEXT_IS_GOOD(state))
+            if (!good(state))
                 return false;
             pa_threaded_mainloop_wait(loop_);
         }
     }
-
+    bool waitForContext() {
+        return waitUntilReady([this] { return pa_context_get_state(context_); },
+                              [](pa_context_state_t s) { return PA_CONTEXT_IS_GOOD(s); },
+                              PA_CONTEXT_READY);
+    }
     bool waitForStream() {
-        for (;;) {
-            const pa_stream_state_t state = pa_stream_get_state(stream_);
-            if (state == PA_STREAM_READY)
-                return true;
-            if (!PA_STREAM_IS_GOOD(state))
-                return false;
-            pa_threaded_mainloop_wait(loop_);
-        }
+        return waitUntilReady([this] { return pa_stream_get_state(stream_); },
+                              [](pa_stream_state_t s) { return PA_STREAM_IS_GOOD(s); },
+                              PA_STREAM_READY);
     }
 
     // The server may grant another latency than asked: what it granted is our queue plus the
