@@ -9,11 +9,11 @@
 #include "app/qt_main_window.h"
 #include "beat_error.h"
 #include "bench_ports.h"
-#include "engine/qt_midi_sync_group.h"
 #include "jack_midi_choice.h"
 #include "jack_rig.h"
 #include "platform/jack/jack_midi_port.h"
 #include "platform/midi_outputs.h"
+#include "play/qt_midi_sync_group.h"
 #include "support/jack_midi_dump.h"
 #include "support/private_jack.h"
 

@@ -8,9 +8,9 @@
 #include "app/qt_main_window.h"
 #include "beat_error.h"
 #include "bench_ports.h"
-#include "engine/qt_midi_sync_group.h"
 #include "jack_rig.h"
 #include "platform/midi_outputs.h"
+#include "play/qt_midi_sync_group.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -8,12 +8,12 @@
 #include "engine/clock.h"
 #include "engine/output_choice.h"
 #include "engine/prompts.h"
-#include "engine/qt_midi_sync_group.h"
 #include "input/keyboard_play.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "input/qt_key_translate.h"
 #include "logs/qt_play_logs_page.h"
 #include "platform/fluidsynth/fluid_synth_port.h"
+#include "play/qt_midi_sync_group.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -37,10 +37,6 @@ TForm1::TForm1(Services services, QWidget* parent)
     // pick memory is empty; now the controls that show it.
     buildWindow();
     playLog_.setView(R2IMemo);
-    guitar_.outputChanged = [this] {
-        if (MidiSync)
-            MidiSync->outputChanged();
-    };
     guitar_.announceBeatInstrument = [this] {
         if (BeatManager)
             BeatManager->ListBox5Click();
@@ -63,8 +59,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     Timer2 = new BeatTimer(guitar_.beats(), this);
     Timer2->setObjectName("Timer2");
     Timer2->setInterval(1);
-    guitar_.afterBeat = [this](std::int64_t due) {
-        MidiSync->afterBeat(due, guitar_.beats().periodMicros());
+    guitar_.afterBeat = [this](std::int64_t) {
         syncControls();
         // The beats of the grid, as the window layer sees them.
         if (guitar_.beats().beatUnderWay())
@@ -106,22 +101,9 @@ TForm1::~TForm1() {
 }
 
 void TForm1::connectMidiSync() {
-    BeatGrid& beats = guitar_.beats();
-    connect(MidiSync, &MidiSyncGroup::sendingChanged, this,
-            [&beats](bool on) { beats.setTempoFromNextBeat(on); });
-    connect(MidiSync, &MidiSyncGroup::followingChanged, this, [this, &beats](bool on) {
-        beats.setFollowing(on);
-        PitchUpdaterTimer(); // the "Tempo" box changes at once
-    });
-    connect(MidiSync, &MidiSyncGroup::beatDue, this, [this, &beats](qint64 due) {
-        beats.beatAt(due);
-        notePitchInputs(); // the followed tempo
-    });
-    connect(MidiSync, &MidiSyncGroup::beatWithdrawn, this, [&beats] { beats.cancelBeat(); });
-    connect(MidiSync, &MidiSyncGroup::clockStopped, this, [this, &beats] {
-        beats.cancelBeat();
-        engine_.silence();
-    });
+    BeatSync& sync = guitar_.sync();
+    sync.followingChanged = [this](bool) { PitchUpdaterTimer(); }; // the "Tempo" box at once
+    sync.beatTaken = [this] { notePitchInputs(); };                // the followed tempo
 }
 
 void TForm1::setSecondaryForms(QDialog* form2, QDialog* form3, QDialog* form4, QDialog* form5,
@@ -303,9 +285,8 @@ void TForm1::scheduleStrum() {
 void TForm1::PitchUpdaterTimer() {
     engine_.pitchUpdaterTick();
     guitar_.beats().setInterval(engine_.sequencerIntervalMs());
-    MidiSync->setOwnBeatMillis(engine_.sequencerIntervalMs());
-    mirrorText(TempoModified,
-               QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText())));
+    mirrorText(TempoModified, QString::fromStdString(guitar_.sync().followedTempoText().value_or(
+                                  engine_.tempoText())));
     mirrorText(JoyStickYPos, QString::number(engine_.st.bendValue));
 }
 
@@ -322,7 +303,7 @@ bool TForm1::pitchUpdateDue() {
     if (unsent && port && port->usable())
         return true;
     const QString tempo =
-        QString::fromStdString(MidiSync->followedTempoText().value_or(engine_.tempoText()));
+        QString::fromStdString(guitar_.sync().followedTempoText().value_or(engine_.tempoText()));
     return TempoModified->text() != tempo;
 }
 

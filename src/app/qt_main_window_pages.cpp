@@ -9,10 +9,10 @@
 #include "config/qt_starter_set_group.h"
 #include "config/starter_set.h"
 #include "engine/instruments.h"
-#include "engine/qt_midi_sync_group.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
+#include "play/qt_midi_sync_group.h"
 #include "toys/qt_music_toys_page.h"
 
 #include "ui/qt_widgets.h"
@@ -276,7 +276,7 @@ QWidget* TForm1::buildConfigPage() {
     ConfigSet->addToButtonRow(StarterSet);
     midiLayout->setColumnStretch(0, 1);
     Sound = new SoundGroup(settings_, services_.prompts, soundHooks(), config);
-    MidiSync = new MidiSyncGroup(output_, settings_, config);
+    MidiSync = new MidiSyncGroup(guitar_.sync(), config);
     // One row under the MIDI clock, so that the output's state keeps its lines.
     PickStart = new RadioGroup("PickStart", "", {"On the beat", "At once"}, 2, config);
     PickStart->setItemIndex(0);

@@ -24,6 +24,7 @@ Guitar::Guitar(Clock& clock, LogSink& playLog, Prompts& prompts, MidiOutputs& ou
       engine_(output_), beats_(clock) {
     engine_.beatGrid = [this] { return beatSpan(); };
     beats_.onBeat = [this] { beat(); };
+    sync_.stopped = [this] { engine_.silence(); };
 }
 
 std::optional<std::string> Guitar::restoreSettings(Settings settings) {
@@ -91,6 +92,7 @@ void Guitar::beat() {
     if (strumChanged)
         strumChanged();
     // The beat's notes first, then its clocks.
+    sync_.afterBeat(due);
     if (afterBeat)
         afterBeat(due);
 }
@@ -199,6 +201,7 @@ void Guitar::applyOutput(int row) {
         return;
     chosenOutputKey_ = outputs_.key(row);
     output_.setPort(outputs_.port(row));
+    sync_.outputChanged();
     if (outputChanged)
         outputChanged();
 }

@@ -5,6 +5,7 @@
 #include "engine/midi_output.h"
 #include "files/settings.h"
 #include "input/joystick_poll.h"
+#include "play/beat_sync.h"
 
 #include <array>
 #include <cstdint>
@@ -37,6 +38,8 @@ public:
     BeatGrid& beats() { return beats_; }
     JoystickPlay& joystickPlay() { return joystickPlay_; }
     MidiOutputs& outputs() { return outputs_; }
+    // MIDI clock out, and the clock or transport the beats follow.
+    BeatSync& sync() { return sync_; }
     // Every choice of play is kept here; without restoreSettings() (tests) only in memory.
     Settings& settings() { return settings_; }
     // Takes up settings read from an earlier run: the output and "Pick Start". Returns the name
@@ -56,7 +59,7 @@ public:
     // One beat of the sequencer. The grid's beats carry the time they are due; one run by hand
     // belongs to the time it runs.
     void beat();
-    // After every beat's notes, with its due time (the MIDI clock goes out then).
+    // After every beat's notes and MIDI clock, with its due time.
     std::function<void(std::int64_t dueMicros)> afterBeat;
     // The later plucks of a spread strum: when to wake for them (stamp time), and the wake.
     std::optional<std::int64_t> strumWakeDue() const;
@@ -105,6 +108,7 @@ private:
     BeatGrid beats_;
     JoystickPlay joystickPlay_{engine_};
     Settings settings_;
+    BeatSync sync_{output_, beats_, settings_};
     std::string chosenOutputKey_;
     // The output last seen and how often it had opened again, to tell it the instruments anew.
     const MidiPort* seenPort_ = nullptr;

@@ -1,10 +1,10 @@
 // Live play to a real JACK MIDI client: the port is chosen in the "MIDI Output" list, and the
 // client receives exactly the messages of the play log, in order, and nothing else.
 #include "app/qt_main_window.h"
-#include "engine/qt_midi_sync_group.h"
 #include "engine/z2uvir.h"
 #include "platform/alsa/rtmidi_port.h"
 #include "platform/midi_outputs.h"
+#include "play/qt_midi_sync_group.h"
 #include "support/fakes.h"
 #include "support/jack_midi_dump.h"
 #include "support/qt_harness.h"

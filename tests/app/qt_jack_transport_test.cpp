@@ -2,7 +2,7 @@
 // sequencer beats on the timebase master's beats at its tempo, only while the transport rolls,
 // and a stop silences it.
 #include "app/qt_beat_timer.h"
-#include "engine/qt_midi_sync_group.h"
+#include "play/qt_midi_sync_group.h"
 #include "support/private_jack.h"
 #include "support/qt_harness.h"
 

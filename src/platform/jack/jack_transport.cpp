@@ -226,6 +226,8 @@ JackTransportFollower::~JackTransportFollower() {
 bool JackTransportFollower::open() {
     Impl& im = *impl_;
     im.close();
+    if (!jackServerMayRun())
+        return false;
     im.ring = jack_ringbuffer_create(kRingEvents * sizeof(Event));
     im.client = openJackClient(ownClientName("transport").c_str());
     if (!im.client || !im.ring) {

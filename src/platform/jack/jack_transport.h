@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/transport_port.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -13,36 +15,24 @@ namespace fw {
 // start as a slow-sync client and holds it back a few periods, so that the first beat too is told
 // ahead. The callbacks only read the transport and write a ring sized at the start; the window
 // thread takes the events with next().
-class JackTransportFollower {
+class JackTransportFollower final : public TransportPort {
 public:
-    struct Event {
-        // Withdrawn: the beat told last is not to be given (the start came later than foreseen).
-        enum class Kind { Beat, Stopped, Withdrawn } kind = Kind::Beat;
-        std::int64_t monoMicros = 0; // when the beat falls (or the stop was seen)
-        double bpm = 0;              // the tempo the beat came at
-        bool fromMaster = false;     // the tempo is the timebase master's
-    };
-
     static constexpr std::int64_t kLookaheadMicros = 120000;
 
     JackTransportFollower();
-    ~JackTransportFollower();
+    ~JackTransportFollower() override;
     JackTransportFollower(const JackTransportFollower&) = delete;
     JackTransportFollower& operator=(const JackTransportFollower&) = delete;
 
-    // Opens the client (false when no JACK server runs) or closes it.
-    bool open();
-    void close();
-    bool isOpen() const;
-    // False once the server went away.
-    bool alive() const;
-    bool rolling() const;
-    // The tempo used without a timebase master.
-    void setOwnBpm(double bpm);
-    // The timebase master's tempo in the last period, or 0 when there is none.
-    double masterBpm() const;
-    // Takes the next event; false when there is none.
-    bool next(Event& event);
+    // False also when no JACK server may run: no client is tried then.
+    bool open() override;
+    void close() override;
+    bool isOpen() const override;
+    bool alive() const override;
+    bool rolling() const override;
+    void setOwnBpm(double bpm) override;
+    double masterBpm() const override;
+    bool next(Event& event) override;
 
 private:
     struct Impl;
