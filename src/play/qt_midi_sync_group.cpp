@@ -83,6 +83,14 @@ void MidiSyncGroup::build() {
             [this](bool on) { sync_.setFollowTransport(on); });
 }
 
+void MidiSyncGroup::shutDown() {
+    sync_.shutDown();
+    stateTimer_.stop();
+    transportTimer_.stop();
+    sync_.changed = nullptr;
+    sync_.inputWaiting = nullptr;
+}
+
 void MidiSyncGroup::mirror() {
     mirrorChecked(SendMidiClock, sync_.sending());
     mirrorChecked(FollowMidiClock, sync_.followsMidiClock());

@@ -25,8 +25,9 @@ public:
     void restoreSettings() { sync_.restoreSettings(); }
     // The list does so whenever it drops down.
     void rescanInputs() { sync_.rescanInputs(); }
-    // Before the window or the guitar goes: the input is closed, so nothing calls here after.
-    void shutDown() { sync_.shutDown(); }
+    // Before the window or the guitar goes: Stop to the output, the input closed and the
+    // group's hooks taken back, so nothing calls here after.
+    void shutDown();
     bool followingAny() const { return sync_.followingAny(); }
     std::optional<std::string> followedTempoText() const { return sync_.followedTempoText(); }
 
