@@ -93,6 +93,8 @@ private:
     };
     bool makeLane(int i);
     void loadOnDemand(const std::string& soundFont);
+    // Loads the instrument from a SoundFont made of its part of the file, and pins its samples.
+    bool loadPart(int bank, int program);
     void nextBlock(Lane& lane);
     std::int64_t boundaryAtOrAfter(const Lane& lane, std::int64_t frame) const;
     void enqueue(Lane& lane, std::int64_t frame, std::uint32_t packed);
@@ -112,6 +114,9 @@ private:
     std::atomic<bool> lost_{false};
     struct Keeper;
     std::unique_ptr<Keeper> keeper_;
+    // When the file can be parted: what the lanes borrow, and the instruments it finds.
+    fluid_sfont_t* parts_ = nullptr;
+    std::unique_ptr<std::atomic<fluid_preset_t*>[]> presets_;
     std::mutex presetMutex_; // one load at a time, among the threads that prepare
     std::atomic<bool> pinning_{false};
     std::atomic<bool> selecting_{false}; // the audio thread is selecting an instrument
