@@ -75,6 +75,45 @@ TEST(SynthGrid, OnDemandAProgramChangeWaitsUntilItsInstrumentIsLoaded) {
     EXPECT_GE(renderToOnset(grid, grid.position(), grid.position() + 4410), 0);
 }
 
+// Loaded on demand, each instrument comes from a SoundFont made of its part of the file: it must
+// sound as the whole SoundFont loaded at once sounds it (loading on demand as such leaves the
+// piano some 90 dB apart; a wrong sample, zone or modulator is heard far above that).
+TEST(SynthGrid, OnDemandInstrumentsSoundAsTheWholeSoundFontDoes) {
+    struct Case {
+        int channel, bank, program, key;
+    };
+    const Case cases[] = {
+        {0, 0, 25, 52},  // steel-string guitar
+        {1, 0, 0, 60},   // piano, in stereo
+        {9, 128, 0, 38}, // the drum kit's snare
+        {2, 8, 48, 67},  // strings from a bank the SoundFont lacks: bank 0's
+    };
+    SynthGrid whole(44100, FW_DEFAULT_SOUNDFONT);
+    SynthGrid parted(44100, FW_DEFAULT_SOUNDFONT, SynthGrid::Samples::OnDemand);
+    ASSERT_TRUE(whole.loaded() && parted.loaded()) << "General MIDI SoundFont missing";
+    std::vector<float> l1(22050), r1(22050), l2(22050), r2(22050);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program);
+        parted.prepare(presetBank(c.channel, c.bank), c.program);
+        for (SynthGrid* grid : {&whole, &parted}) {
+            const std::int64_t at = grid->position();
+            grid->post(at, packShortMessage(0xB0 | c.channel, 0, c.bank));
+            grid->post(at, packShortMessage(0xC0 | c.channel, c.program, 0));
+            grid->post(at + 100, packShortMessage(0x90 | c.channel, c.key, 100));
+            grid->post(at + 11025, packShortMessage(0x80 | c.channel, c.key, 0));
+        }
+        whole.render(22050, l1.data(), r1.data());
+        parted.render(22050, l2.data(), r2.data());
+        float loudest = 0, apart = 0;
+        for (std::size_t i = 0; i < l1.size(); ++i) {
+            loudest = std::max(loudest, std::fabs(l1[i]));
+            apart = std::max({apart, std::fabs(l1[i] - l2[i]), std::fabs(r1[i] - r2[i])});
+        }
+        EXPECT_GT(loudest, 0.01f);
+        EXPECT_LT(apart, 1e-4f);
+    }
+}
+
 TEST(StreamClock, MapsStampsToFramesThroughLateCallbacksAndTakesUpALastingShift) {
     StreamClock clock(44100, 4000);
     // The stream asks for 441 frames every 10 ms; frame 0 lies at 1 s.

@@ -153,7 +153,8 @@ std::string HeldSoundFont::addPart(Pieces pieces) {
     return name;
 }
 
-std::shared_ptr<const HeldSoundFont::Pieces> HeldSoundFont::partNamed(const std::string& name) const {
+std::shared_ptr<const HeldSoundFont::Pieces>
+HeldSoundFont::partNamed(const std::string& name) const {
     auto it = parts_.find(name);
     return it == parts_.end() ? nullptr : it->second;
 }

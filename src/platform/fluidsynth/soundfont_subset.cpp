@@ -49,7 +49,8 @@ bool readAt(int fd, long long at, std::size_t count, std::string& out) {
     out.resize(count);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(fd, out.data() + done, count - done, static_cast<off_t>(at + done));
+        const ssize_t n =
+            ::pread(fd, out.data() + done, count - done, static_cast<off_t>(at + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -190,32 +191,32 @@ std::vector<SoundFontIndex::Piece> SoundFontIndex::subset(int preset) const {
     std::vector<std::uint16_t> instrumentOrder, sampleOrder;
 
     // The zones of owner i, with their generators and modulators, a reference remapped.
-    auto copyZones = [](const std::string& owners, std::size_t ownerSize, std::size_t bagAt,
-                        std::size_t i, const std::string& bags, const std::string& gens,
-                        const std::string& mods, int oper, std::map<std::uint16_t, std::uint16_t>& map,
-                        std::vector<std::uint16_t>& order, std::string& outBags,
-                        std::string& outGens, std::string& outMods) {
-        const std::size_t first = u16(owners, i * ownerSize + bagAt);
-        const std::size_t last = u16(owners, (i + 1) * ownerSize + bagAt);
-        for (std::size_t b = first; b < last; ++b) {
-            append16(outBags, static_cast<std::uint16_t>(outGens.size() / kGen));
-            append16(outBags, static_cast<std::uint16_t>(outMods.size() / kMod));
-            const std::size_t g0 = u16(bags, b * kBag), g1 = u16(bags, (b + 1) * kBag);
-            const std::size_t m0 = u16(bags, b * kBag + 2), m1 = u16(bags, (b + 1) * kBag + 2);
-            for (std::size_t g = g0; g < g1; ++g) {
-                std::string gen = gens.substr(g * kGen, kGen);
-                if (u16(gen, 0) == oper) {
-                    const std::uint16_t old = u16(gen, 2);
-                    auto [it, added] = map.emplace(old, static_cast<std::uint16_t>(map.size()));
-                    if (added)
-                        order.push_back(old);
-                    put16(gen, 2, it->second);
+    auto copyZones =
+        [](const std::string& owners, std::size_t ownerSize, std::size_t bagAt, std::size_t i,
+           const std::string& bags, const std::string& gens, const std::string& mods, int oper,
+           std::map<std::uint16_t, std::uint16_t>& map, std::vector<std::uint16_t>& order,
+           std::string& outBags, std::string& outGens, std::string& outMods) {
+            const std::size_t first = u16(owners, i * ownerSize + bagAt);
+            const std::size_t last = u16(owners, (i + 1) * ownerSize + bagAt);
+            for (std::size_t b = first; b < last; ++b) {
+                append16(outBags, static_cast<std::uint16_t>(outGens.size() / kGen));
+                append16(outBags, static_cast<std::uint16_t>(outMods.size() / kMod));
+                const std::size_t g0 = u16(bags, b * kBag), g1 = u16(bags, (b + 1) * kBag);
+                const std::size_t m0 = u16(bags, b * kBag + 2), m1 = u16(bags, (b + 1) * kBag + 2);
+                for (std::size_t g = g0; g < g1; ++g) {
+                    std::string gen = gens.substr(g * kGen, kGen);
+                    if (u16(gen, 0) == oper) {
+                        const std::uint16_t old = u16(gen, 2);
+                        auto [it, added] = map.emplace(old, static_cast<std::uint16_t>(map.size()));
+                        if (added)
+                            order.push_back(old);
+                        put16(gen, 2, it->second);
+                    }
+                    outGens += gen;
                 }
-                outGens += gen;
+                outMods += mods.substr(m0 * kMod, (m1 - m0) * kMod);
             }
-            outMods += mods.substr(m0 * kMod, (m1 - m0) * kMod);
-        }
-    };
+        };
     copyZones(phdr_, kPhdr, 24, p, pbag_, pgen_, pmod_, kGenInstrument, instruments,
               instrumentOrder, pbag, pgen, pmod);
     put16(phdr, 24, 0);
@@ -252,15 +253,20 @@ std::vector<SoundFontIndex::Piece> SoundFontIndex::subset(int preset) const {
 
     std::string pdta = "pdta";
     for (const auto& [id, data] : {std::pair<const char*, const std::string*>{"phdr", &phdr},
-                                   {"pbag", &pbag}, {"pmod", &pmod}, {"pgen", &pgen},
-                                   {"inst", &inst}, {"ibag", &ibag}, {"imod", &imod},
-                                   {"igen", &igen}, {"shdr", &shdr}})
+                                   {"pbag", &pbag},
+                                   {"pmod", &pmod},
+                                   {"pgen", &pgen},
+                                   {"inst", &inst},
+                                   {"ibag", &ibag},
+                                   {"imod", &imod},
+                                   {"igen", &igen},
+                                   {"shdr", &shdr}})
         appendChunk(pdta, id, *data);
 
     // RIFF, INFO, the sample data in place, then the preset data.
     const long long smplPad = smplSize_ % 2, sm24Pad = sm24Offset_ >= 0 ? sm24Size_ % 2 : 0;
-    const long long sdtaSize = 4 + 8 + smplSize_ + smplPad +
-                               (sm24Offset_ >= 0 ? 8 + sm24Size_ + sm24Pad : 0);
+    const long long sdtaSize =
+        4 + 8 + smplSize_ + smplPad + (sm24Offset_ >= 0 ? 8 + sm24Size_ + sm24Pad : 0);
     const long long total = 4 + static_cast<long long>(info_.size()) + 8 + sdtaSize + 8 +
                             static_cast<long long>(pdta.size());
     std::vector<Piece> pieces(1);

@@ -263,7 +263,8 @@ bool SynthGrid::prepare(int bank, int program) {
     const std::pair<int, int> candidates[] = {{bank, program},
                                               {bank == 128 ? 128 : 0, bank == 128 ? 0 : program}};
     for (const auto& [b, p] : candidates) {
-        if (index ? index->presetIndex(b, p) >= 0 : fluid_sfont_get_preset(sfont, b, p) != nullptr) {
+        if (index ? index->presetIndex(b, p) >= 0
+                  : fluid_sfont_get_preset(sfont, b, p) != nullptr) {
             choice = (b << 8) | p;
             break;
         }
@@ -273,10 +274,9 @@ bool SynthGrid::prepare(int bank, int program) {
         // wait rather than wait for the load.
         std::lock_guard<std::mutex> lock(presetMutex_);
         const PinGuard pin(*this);
-        const bool pinned =
-            index ? loadPart(choice >> 8, choice & 0xFF)
-                  : fluid_synth_pin_preset(keeper_->synth, keeper_->sfontId, choice >> 8,
-                                           choice & 0xFF) == FLUID_OK;
+        const bool pinned = index ? loadPart(choice >> 8, choice & 0xFF)
+                                  : fluid_synth_pin_preset(keeper_->synth, keeper_->sfontId,
+                                                           choice >> 8, choice & 0xFF) == FLUID_OK;
         // A load that failed part way leaves samples marked as loaded that hold nothing: no
         // instrument of this file is selected any more.
         if (!pinned || !held_->unchanged()) {
