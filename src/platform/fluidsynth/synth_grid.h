@@ -19,8 +19,9 @@ class HeldSoundFont;
 // a note goes to the one whose block starts soonest, every other message to all four. A
 // synthesizer renders only while it sounds, so the grid costs next to nothing while idle.
 //
-// A grid for live play loads the SoundFont's samples on demand: only those of the instruments
-// asked for with prepare(), which loads them on the calling thread. A program change waits in
+// A grid for live play loads the SoundFont's instruments on demand: only those asked for with
+// prepare(), which loads them on the calling thread, each from a SoundFont made of its own part
+// of the file (so that FluidSynth never holds the zones of the whole set). A program change waits in
 // its queue until its instrument is prepared, so the audio thread never reads a SoundFont file.
 // A grid for offline rendering loads every sample at once and needs no preparing.
 //
