@@ -183,84 +183,87 @@ int SoundFontIndex::presetIndex(int bank, int program) const {
     return -1;
 }
 
-std::vector<SoundFontIndex::Piece> SoundFontIndex::subset(int preset) const {
-    const auto p = static_cast<std::size_t>(preset);
-    std::string phdr = phdr_.substr(p * kPhdr, kPhdr), pbag, pmod, pgen;
-    std::string inst, ibag, imod, igen, shdr;
-    std::map<std::uint16_t, std::uint16_t> instruments, samples; // old index -> new
-    std::vector<std::uint16_t> instrumentOrder, sampleOrder;
+namespace {
 
-    // The zones of owner i, with their generators and modulators, a reference remapped.
-    auto copyZones =
-        [](const std::string& owners, std::size_t ownerSize, std::size_t bagAt, std::size_t i,
-           const std::string& bags, const std::string& gens, const std::string& mods, int oper,
-           std::map<std::uint16_t, std::uint16_t>& map, std::vector<std::uint16_t>& order,
-           std::string& outBags, std::string& outGens, std::string& outMods) {
-            const std::size_t first = u16(owners, i * ownerSize + bagAt);
-            const std::size_t last = u16(owners, (i + 1) * ownerSize + bagAt);
-            for (std::size_t b = first; b < last; ++b) {
-                append16(outBags, static_cast<std::uint16_t>(outGens.size() / kGen));
-                append16(outBags, static_cast<std::uint16_t>(outMods.size() / kMod));
-                const std::size_t g0 = u16(bags, b * kBag), g1 = u16(bags, (b + 1) * kBag);
-                const std::size_t m0 = u16(bags, b * kBag + 2), m1 = u16(bags, (b + 1) * kBag + 2);
-                for (std::size_t g = g0; g < g1; ++g) {
-                    std::string gen = gens.substr(g * kGen, kGen);
-                    if (u16(gen, 0) == oper) {
-                        const std::uint16_t old = u16(gen, 2);
-                        auto [it, added] = map.emplace(old, static_cast<std::uint16_t>(map.size()));
-                        if (added)
-                            order.push_back(old);
-                        put16(gen, 2, it->second);
-                    }
-                    outGens += gen;
+// One level of the preset data (presets, or instruments) as read, and as made for a part.
+struct Level {
+    const std::string &owners, &bags, &gens, &mods;
+    std::size_t ownerSize, bagAt;
+    int reference; // the generator that names an entry of the level below
+    std::string outOwners, outBags, outGens, outMods;
+
+    // Owner i's record and zones, its references remapped to the entries taken below.
+    void copy(std::size_t i, std::map<std::uint16_t, std::uint16_t>& taken,
+              std::vector<std::uint16_t>& order) {
+        std::string record = owners.substr(i * ownerSize, ownerSize);
+        put16(record, bagAt, static_cast<std::uint16_t>(outBags.size() / kBag));
+        outOwners += record;
+        const std::size_t first = u16(owners, i * ownerSize + bagAt);
+        const std::size_t last = u16(owners, (i + 1) * ownerSize + bagAt);
+        for (std::size_t b = first; b < last; ++b) {
+            append16(outBags, static_cast<std::uint16_t>(outGens.size() / kGen));
+            append16(outBags, static_cast<std::uint16_t>(outMods.size() / kMod));
+            const std::size_t g0 = u16(bags, b * kBag), g1 = u16(bags, (b + 1) * kBag);
+            const std::size_t m0 = u16(bags, b * kBag + 2), m1 = u16(bags, (b + 1) * kBag + 2);
+            for (std::size_t g = g0; g < g1; ++g) {
+                std::string gen = gens.substr(g * kGen, kGen);
+                if (u16(gen, 0) == reference) {
+                    const std::uint16_t old = u16(gen, 2);
+                    auto [it, added] = taken.emplace(old, static_cast<std::uint16_t>(taken.size()));
+                    if (added)
+                        order.push_back(old);
+                    put16(gen, 2, it->second);
                 }
-                outMods += mods.substr(m0 * kMod, (m1 - m0) * kMod);
+                outGens += gen;
             }
-        };
-    copyZones(phdr_, kPhdr, 24, p, pbag_, pgen_, pmod_, kGenInstrument, instruments,
-              instrumentOrder, pbag, pgen, pmod);
-    put16(phdr, 24, 0);
-    for (std::uint16_t old : instrumentOrder) {
-        std::string record = inst_.substr(old * kInst, kInst);
-        put16(record, 20, static_cast<std::uint16_t>(ibag.size() / kBag));
-        inst += record;
-        copyZones(inst_, kInst, 20, old, ibag_, igen_, imod_, kGenSampleId, samples, sampleOrder,
-                  ibag, igen, imod);
+            outMods += mods.substr(m0 * kMod, (m1 - m0) * kMod);
+        }
     }
+    // The terminal records, pointing past the last zone.
+    void close() {
+        std::string last = owners.substr(owners.size() - ownerSize);
+        put16(last, bagAt, static_cast<std::uint16_t>(outBags.size() / kBag));
+        outOwners += last;
+        append16(outBags, static_cast<std::uint16_t>(outGens.size() / kGen));
+        append16(outBags, static_cast<std::uint16_t>(outMods.size() / kMod));
+        outMods += mods.substr(mods.size() - kMod);
+        outGens += gens.substr(gens.size() - kGen);
+    }
+};
+
+} // namespace
+
+std::vector<SoundFontIndex::Piece> SoundFontIndex::subset(int preset) const {
+    Level presets{phdr_, pbag_, pgen_, pmod_, kPhdr, 24, kGenInstrument, {}, {}, {}, {}};
+    Level instruments{inst_, ibag_, igen_, imod_, kInst, 20, kGenSampleId, {}, {}, {}, {}};
+    std::map<std::uint16_t, std::uint16_t> instrumentsTaken, samplesTaken; // old index -> new
+    std::vector<std::uint16_t> instrumentOrder, sampleOrder;
+    presets.copy(static_cast<std::size_t>(preset), instrumentsTaken, instrumentOrder);
+    for (std::uint16_t old : instrumentOrder)
+        instruments.copy(old, samplesTaken, sampleOrder);
+    presets.close();
+    instruments.close();
+    std::string shdr;
     for (std::uint16_t old : sampleOrder) {
         std::string record = shdr_.substr(old * kShdr, kShdr);
         // A stereo partner keeps its link only when it is here too.
-        const auto link = samples.find(u16(record, 42));
-        put16(record, 42, link == samples.end() ? 0 : link->second);
+        const auto link = samplesTaken.find(u16(record, 42));
+        put16(record, 42, link == samplesTaken.end() ? 0 : link->second);
         shdr += record;
     }
-    // The terminal records, pointing past the last zone.
-    std::string eop = phdr_.substr(phdr_.size() - kPhdr);
-    put16(eop, 24, static_cast<std::uint16_t>(pbag.size() / kBag));
-    phdr += eop;
-    append16(pbag, static_cast<std::uint16_t>(pgen.size() / kGen));
-    append16(pbag, static_cast<std::uint16_t>(pmod.size() / kMod));
-    pmod += pmod_.substr(pmod_.size() - kMod);
-    pgen += pgen_.substr(pgen_.size() - kGen);
-    std::string eoi = inst_.substr(inst_.size() - kInst);
-    put16(eoi, 20, static_cast<std::uint16_t>(ibag.size() / kBag));
-    inst += eoi;
-    append16(ibag, static_cast<std::uint16_t>(igen.size() / kGen));
-    append16(ibag, static_cast<std::uint16_t>(imod.size() / kMod));
-    imod += imod_.substr(imod_.size() - kMod);
-    igen += igen_.substr(igen_.size() - kGen);
     shdr += shdr_.substr(shdr_.size() - kShdr);
 
     std::string pdta = "pdta";
-    for (const auto& [id, data] : {std::pair<const char*, const std::string*>{"phdr", &phdr},
-                                   {"pbag", &pbag},
-                                   {"pmod", &pmod},
-                                   {"pgen", &pgen},
-                                   {"inst", &inst},
-                                   {"ibag", &ibag},
-                                   {"imod", &imod},
-                                   {"igen", &igen},
-                                   {"shdr", &shdr}})
+    const std::pair<const char*, const std::string*> parts[] = {{"phdr", &presets.outOwners},
+                                                                {"pbag", &presets.outBags},
+                                                                {"pmod", &presets.outMods},
+                                                                {"pgen", &presets.outGens},
+                                                                {"inst", &instruments.outOwners},
+                                                                {"ibag", &instruments.outBags},
+                                                                {"imod", &instruments.outMods},
+                                                                {"igen", &instruments.outGens},
+                                                                {"shdr", &shdr}};
+    for (const auto& [id, data] : parts)
         appendChunk(pdta, id, *data);
 
     // RIFF, INFO, the sample data in place, then the preset data.
