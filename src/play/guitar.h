@@ -5,6 +5,7 @@
 #include "engine/midi_output.h"
 #include "files/settings.h"
 #include "input/joystick_poll.h"
+#include "logs/play_log.h"
 
 #include <array>
 #include <cstdint>
@@ -15,22 +16,24 @@
 namespace fw {
 
 class Clock;
-class LogSink;
 class MidiOutputs;
 class Prompts;
 
 // The running instrument: the engine with its play state, the MIDI output and the choice of
-// port, the beat grid, the joystick's play and the settings of play, all timed by one clock.
+// port, the play log with its journal, the beat grid, the joystick's play and the settings of
+// play, all timed by one clock.
 // The windows turn the player's intents into calls here and mirror the state; their timers only
 // wake it.
 class Guitar {
 public:
-    Guitar(Clock& clock, LogSink& playLog, Prompts& prompts, MidiOutputs& outputs);
+    Guitar(Clock& clock, Prompts& prompts, MidiOutputs& outputs);
     Guitar(const Guitar&) = delete;
     Guitar& operator=(const Guitar&) = delete;
 
     Clock& clock() const { return clock_; }
-    LogSink& playLog() const { return playLog_; }
+    Prompts& prompts() const { return prompts_; }
+    // Every message sent is logged here; the windows show it and keep the take's journal.
+    PlayLog& playLog() { return playLog_; }
     MidiOutput& output() { return output_; }
     Engine& engine() { return engine_; }
     const Engine& engine() const { return engine_; }
@@ -79,8 +82,8 @@ public:
     std::string outputState() const;
     // The output starts from nothing: it hears the instruments and the bend anew.
     void sendStateToNewOutput();
-    // A new take: the log's times count from now, and the pitch updater sends (and so logs) the
-    // instrument and the bend again on its next tick.
+    // A new take: the log's times count from now, its journal starts anew, and the pitch updater
+    // sends (and so logs) the instrument and the bend again on its next tick.
     void newTake();
     // Sends and logs the beat channel's instrument.
     void tellBeatInstrument();
@@ -98,7 +101,9 @@ private:
     void applyOutput(int row);
 
     Clock& clock_;
-    LogSink& playLog_;
+    Prompts& prompts_;
+    // Before the output, which logs into it until its end.
+    PlayLog playLog_;
     MidiOutputs& outputs_;
     MidiOutput output_;
     Engine engine_;
