@@ -457,6 +457,20 @@ TEST(PlayLogsPage, ATakeLeftBehindIsOfferedBackOrKeptAndNeverLost) {
     EXPECT_EQ(read(data + "/takes/take-20250303-1000.plog"), "91405A00-7\r\n");
     EXPECT_TRUE(QDir(data + "/journal").entryList({"*.journal"}).isEmpty());
     EXPECT_EQ(page.R2IMemo->toPlainText(), "C0000000-0");
+
+    // A journal that cannot be written is said in the window, from the guitar's writer thread.
+    const QString plain = rig.dir.filePath("plain");
+    ASSERT_FALSE(writeFileReplacing(plain.toStdString(), "x"));
+    const std::size_t said = prompts.messages.size();
+    page.keepTakesIn(plain);
+    rig.h.form->output().sendAndLog(0x91, 0x40, 0);
+    journal.flush();
+    QTRY_COMPARE(prompts.messages.size(), said + 1);
+    EXPECT_EQ(prompts.messages.back().rfind("The take being recorded cannot be kept safe on disk: "
+                                            "Cannot create folder " +
+                                                (plain + "/journal").toStdString(),
+                                            0),
+              0u);
 }
 
 TEST(PlayLogsPage, OnlyTakesAreKeptAtCloseAndTheLimitRemovesOnlyTheOldestTakes) {
