@@ -3,12 +3,13 @@
 #include "engine/log_sink.h"
 #include "logs/take_journal.h"
 
-#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace fw {
+
+class Prompts;
 
 // The play log as play writes it. Each line goes at once into the take's journal (appending
 // only copies it; the journal's own thread writes the disk) and to the view that shows the log;
@@ -25,15 +26,13 @@ public:
     // journal's thread, why a journal cannot be written, once per journal.
     void keepTakesIn(const std::string& dataFolder,
                      std::function<void(const std::string&)> onError);
-    // The folder given to keepTakesIn; empty before.
-    const std::string& dataFolder() const { return dataFolder_; }
     // A new take: while takes are kept, it starts a journal of its own and the last one goes.
     void newTake();
-    // Journals in the data folder that no running program holds: takes of runs that did not end
-    // cleanly.
-    std::vector<std::string> takesLeftBehind() const;
-    // A take left behind is back in the log: it, and what follows it, go on in its own journal.
-    void resumeTake(const std::string& path, std::size_t wholeBytes);
+    // Offers the takes that runs which did not end cleanly left behind. The first one the player
+    // wants back goes to putBack (its lines separated by LF) and, with what is played after it,
+    // on in its own journal; the others are kept as files in "takes/" under the data folder.
+    // Nothing is removed without the player's word.
+    void recoverTakes(Prompts& prompts, const std::function<void(const std::string&)>& putBack);
     TakeJournal& journal() { return journal_; }
 
 protected:

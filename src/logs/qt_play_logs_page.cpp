@@ -562,67 +562,9 @@ void PlayLogsPage::keepTakesIn(const QString& dataFolder) {
         });
 }
 
-namespace {
-// A file name in folder that is not taken yet: stem.plog, stem-2.plog, ...
-QString freeName(const QString& folder, const QString& stem) {
-    QString path = folder + "/" + stem + ".plog";
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = folder + "/" + stem + "-" + QString::number(n) + ".plog";
-    return path;
-}
-} // namespace
-
 void PlayLogsPage::recoverTakes() {
-    PlayLog& playLog = guitar_.playLog();
-    const QString keptFolder = QString::fromStdString(playLog.dataFolder()) + "/takes";
-    bool restored = false;
-    QStringList keptAlso;
-    for (const std::string& path : playLog.takesLeftBehind()) {
-        const FoundTake take = readTakeJournal(path);
-        if (!take.unreadable.empty()) {
-            // Kept under a name no later start looks for, and named.
-            const std::string kept = path + ".unreadable";
-            const std::string named = std::rename(path.c_str(), kept.c_str()) == 0 ? kept : path;
-            guitar_.prompts().showMessage("A take was left behind in " + named +
-                                          ", but it cannot be read: " + take.unreadable +
-                                          ".\nThe file is kept.");
-            continue;
-        }
-        if (take.lines.empty() && take.dropped == 0) {
-            std::remove(path.c_str()); // a journal made just before the end, holding nothing
-            continue;
-        }
-        const QString stem = "take-" + QString::fromStdString(take.date).remove('-') + "-" +
-                             QString::fromStdString(take.time).remove(':');
-        const QString file = freeName(keptFolder, stem);
-        const bool intoPlayLog =
-            !restored &&
-            guitar_.prompts().askYesNo(takeFoundMessage(take) +
-                                       "\n\nYes puts it back into the play log \"PL\". No keeps it "
-                                       "as the file " +
-                                       QDir::toNativeSeparators(file).toStdString() + ".");
-        if (intoPlayLog) {
-            std::vector<std::string_view> lines(take.lines.begin(), take.lines.end());
-            setLogText(R2IMemo, joinLogLines(lines));
-            // The restored take, and what is played after it, go on in its own journal until it
-            // is saved: its lines never have to be safe anywhere else first.
-            playLog.resumeTake(path, take.wholeBytes);
-            restored = true;
-            continue;
-        }
-        std::vector<std::string_view> lines(take.lines.begin(), take.lines.end());
-        QDir().mkpath(keptFolder);
-        if (auto error = writeFileReplacing(file.toStdString(), playLogFileText(lines))) {
-            guitar_.prompts().showMessage(*error + "\nThe take stays in " + path + ".");
-            continue;
-        }
-        std::remove(path.c_str());
-        if (restored)
-            keptAlso << QDir::toNativeSeparators(file);
-    }
-    if (!keptAlso.isEmpty())
-        guitar_.prompts().showMessage("More takes that were not saved are kept as files:\n" +
-                                      keptAlso.join('\n').toStdString());
+    guitar_.playLog().recoverTakes(guitar_.prompts(),
+                                   [this](const std::string& text) { setLogText(R2IMemo, text); });
 }
 
 // ---- export ---------------------------------------------------------------------------------
