@@ -46,8 +46,8 @@ private:
 };
 
 // The six secondary windows, built on the main window and handed to it to show; those that play
-// or read the guitar take it, and the ports they use, from it. They must go before the main
-// window does.
+// or read the guitar are given it, or the port they use, when they are made. They must go before
+// the main window does.
 struct SecondaryWindows {
     explicit SecondaryWindows(TForm1& main);
     ~SecondaryWindows();

@@ -20,8 +20,7 @@ class MidiOutputs;
 class Prompts;
 
 // The running instrument: the engine with its play state, the MIDI output and the choice of
-// port, the play log with its journal, the beat grid, the joystick's play and the settings of
-// play, all timed by one clock.
+// port, the beat grid, the joystick's play and the settings of play, all timed by one clock.
 // The windows turn the player's intents into calls here and mirror the state; their timers only
 // wake it.
 class Guitar {
@@ -32,7 +31,8 @@ public:
 
     Clock& clock() const { return clock_; }
     Prompts& prompts() const { return prompts_; }
-    // Every message sent is logged here; the windows show it and keep the take's journal.
+    // The play log it owns with the take's journal: every message sent is logged here, and shown
+    // in the view a window gives it.
     PlayLog& playLog() { return playLog_; }
     MidiOutput& output() { return output_; }
     Engine& engine() { return engine_; }
