@@ -156,30 +156,28 @@ struct ChannelState {
     std::array<int, 128> controllers{};
     ChannelState() { controllers.fill(-1); }
 
-    void note(std::uint32_t packed) {
-        const int kind = static_cast<int>(packed & 0xF0);
-        const int d1 = static_cast<int>((packed >> 8) & 0x7F);
-        const int d2 = static_cast<int>((packed >> 16) & 0x7F);
-        if (kind == 0xC0)
-            program = d1;
-        else if (kind == 0xE0)
-            bend = d1 | (d2 << 7);
-        else if (kind == 0xB0 && d1 < 120) { // not the channel mode messages
-            controllers[static_cast<std::size_t>(d1)] = d2;
-            if (d1 == 0)
-                bankSelect = d2;
+    void note(MidiMessage m) {
+        if (m.kind() == MidiKind::ProgramChange)
+            program = m.data1();
+        else if (m.kind() == MidiKind::PitchBend)
+            bend = m.bend();
+        else if (m.kind() == MidiKind::ControlChange && m.data1() < kAllSoundOff) {
+            // not the channel mode messages, which start there
+            controllers[static_cast<std::size_t>(m.data1())] = m.data2();
+            if (m.data1() == 0)
+                bankSelect = m.data2();
         }
     }
     // The messages that bring a fresh synthesizer's channel to this state.
-    void replay(int channel, std::vector<std::uint32_t>& out) const {
-        for (int c = 0; c < 120; ++c)
+    void replay(int channel, std::vector<MidiMessage>& out) const {
+        for (int c = 0; c < kAllSoundOff; ++c)
             if (controllers[static_cast<std::size_t>(c)] >= 0)
-                out.push_back(
-                    packShortMessage(0xB0 | channel, c, controllers[static_cast<std::size_t>(c)]));
+                out.push_back(MidiMessage::controlChange(channel, c,
+                                                         controllers[static_cast<std::size_t>(c)]));
         if (program >= 0)
-            out.push_back(packShortMessage(0xC0 | channel, program, 0));
+            out.push_back(MidiMessage::programChange(channel, program));
         if (bend >= 0)
-            out.push_back(packShortMessage(0xE0 | channel, bend & 0x7F, bend >> 7));
+            out.push_back(MidiMessage::pitchBend(channel, bend));
     }
 };
 
@@ -222,7 +220,7 @@ struct FluidSynthPort::Impl {
     // holds the state of every channel as of the last message. With no stream playing, the
     // worker takes the audio thread's side.
     std::mutex stateMutex;
-    RealtimeRing<std::pair<std::int64_t, std::uint32_t>> inbox{kInboxLength};
+    RealtimeRing<std::pair<std::int64_t, MidiMessage>> inbox{kInboxLength};
     std::array<ChannelState, 16> channels;
     std::atomic<std::int64_t> late{0};
     std::atomic<std::int64_t> dropped{0};
@@ -286,7 +284,7 @@ struct FluidSynthPort::Impl {
 
     void adopt(std::unique_ptr<SynthGrid> made, const std::string& path) {
         prepareFor(*made);
-        std::vector<std::uint32_t> state;
+        std::vector<MidiMessage> state;
         {
             std::lock_guard<std::mutex> lock(stateMutex);
             for (int c = 0; c < 16; ++c)
@@ -297,8 +295,8 @@ struct FluidSynthPort::Impl {
         }
         // A program change since prepareFor waits for its instrument like any other.
         made->post(0, SynthGrid::volumeMessage(volume.load()));
-        for (std::uint32_t packed : state)
-            made->post(0, packed);
+        for (const MidiMessage& message : state)
+            made->post(0, message);
         std::unique_ptr<SynthGrid> old;
         {
             std::lock_guard<std::mutex> lock(pathMutex);
@@ -410,13 +408,13 @@ struct FluidSynthPort::Impl {
     void resumeChannels() {
         std::lock_guard<std::mutex> lock(stateMutex);
         const std::int64_t now = monotonicMicros();
-        inbox.push({now, SynthGrid::kAllSoundsOff});
+        inbox.push({now, SynthGrid::allSoundsOff()});
         inbox.push({now, SynthGrid::volumeMessage(volume.load())});
-        std::vector<std::uint32_t> state;
+        std::vector<MidiMessage> state;
         for (int c = 0; c < 16; ++c)
             channels[static_cast<std::size_t>(c)].replay(c, state);
-        for (std::uint32_t packed : state)
-            inbox.push({now, packed});
+        for (const MidiMessage& message : state)
+            inbox.push({now, message});
     }
 
     // On the worker: opens the chosen sound system (the sound server when JACK is not there;
@@ -492,7 +490,7 @@ struct FluidSynthPort::Impl {
             clock.restart();
         lastRender = now;
         clock.update(now, g.position() + frames);
-        std::pair<std::int64_t, std::uint32_t> message;
+        std::pair<std::int64_t, MidiMessage> message;
         while (inbox.pop(message))
             g.post(clock.frameFor(message.first), message.second);
         g.render(frames, left, right);
@@ -502,15 +500,14 @@ struct FluidSynthPort::Impl {
         return !g.idle();
     }
 
-    void post(std::int64_t stamp, std::uint32_t packed) {
+    void post(std::int64_t stamp, MidiMessage message) {
         std::lock_guard<std::mutex> lock(stateMutex);
-        const int status = static_cast<int>(packed & 0xFF);
-        if (status >= 0x80 && status < 0xF0)
-            channels[static_cast<std::size_t>(status & 0x0F)].note(packed);
+        if (message.isChannelMessage())
+            channels[static_cast<std::size_t>(message.channel())].note(message);
         // With the server away nothing takes them: the channels' state is replayed instead.
         if (!playing.load())
             return;
-        inbox.push({stamp, packed});
+        inbox.push({stamp, message});
         if (AudioStream* s = wakeable.load())
             s->wake();
     }
@@ -600,14 +597,15 @@ bool FluidSynthPort::send(std::uint32_t packed) {
 bool FluidSynthPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
     if (!usable())
         return false;
+    // Data bytes count by their seven bits, as on the wire.
+    const MidiMessage message = MidiMessage::fromPacked(packed).onWire();
     // Clock, start and stop are for other programs; the synthesizer has no use for them.
-    if (isSystemRealtime(static_cast<int>(packed & 0xFF)))
+    if (message.isSystemRealtime())
         return true;
-    const int status = static_cast<int>(packed & 0xFF);
-    const int channel = status & 0x0F;
-    if ((status & 0xF0) == 0xC0) {
-        impl_->prepareProgram(channel, static_cast<int>((packed >> 8) & 0x7F));
-    } else if ((status & 0xF0) == 0x90 && ((packed >> 16) & 0x7F) != 0) {
+    const int channel = message.channel();
+    if (message.kind() == MidiKind::ProgramChange) {
+        impl_->prepareProgram(channel, message.data1());
+    } else if (message.isNoteOn()) {
         bool fresh = false;
         {
             std::lock_guard<std::mutex> lock(impl_->stateMutex);
@@ -617,17 +615,17 @@ bool FluidSynthPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
         // synthesizer does; it is loaded like any other.
         if (fresh) {
             impl_->prepareProgram(channel, 0);
-            impl_->post(monoMicros, packShortMessage(0xC0 | channel, 0, 0));
+            impl_->post(monoMicros, MidiMessage::programChange(channel, 0));
         }
     }
-    impl_->post(monoMicros, packed);
+    impl_->post(monoMicros, message);
     return true;
 }
 
 void FluidSynthPort::reset() {
     // Only an open port has sounding notes; before that the synthesizer may still be loading.
     if (impl_->playing.load())
-        impl_->post(monotonicMicros(), SynthGrid::kAllSoundsOff);
+        impl_->post(monotonicMicros(), SynthGrid::allSoundsOff());
 }
 
 void FluidSynthPort::setSoundFont(std::string path, Done done) {
@@ -791,11 +789,11 @@ int OfflineSynth::sampleRate() const {
 }
 
 void OfflineSynth::send(std::uint32_t packed) {
-    impl_->grid.post(impl_->grid.position(), packed);
+    impl_->grid.post(impl_->grid.position(), MidiMessage::fromPacked(packed));
 }
 
 void OfflineSynth::reset() {
-    impl_->grid.post(impl_->grid.position(), SynthGrid::kAllSoundsOff);
+    impl_->grid.post(impl_->grid.position(), SynthGrid::allSoundsOff());
 }
 
 void OfflineSynth::render(int frames, std::vector<std::int16_t>& out) {
