@@ -360,13 +360,20 @@ TEST(AudioPath, TheGuitarIsHeardAtItsPitchThroughJackAudio) {
     EXPECT_LT(port.latencyMillis(), 3.0 + 1000.0 * 4096 / rec.rate());
 
     ASSERT_TRUE(port.send(packShortMessage(0xC1, 25, 0)));
+    // Another SoundFont, chosen while it plays, takes the instrument and the bend (a semitone
+    // up) along, and the stream plays on.
+    ASSERT_TRUE(port.send(MidiMessage::pitchBend(1, 0x3000).packed()));
+    const std::int64_t streams = port.streamsOpened();
+    port.setSoundFont("/usr/share/sounds/sf2/FluidR3_GM.sf2");
+    port.waitUntilSettled();
+    EXPECT_EQ(port.streamsOpened(), streams);
     ASSERT_TRUE(port.send(packShortMessage(0x91, 57, 110)));
     std::this_thread::sleep_for(1500ms);
     const auto samples = rec.take();
     const std::size_t onset = onsetFrom(samples, 0);
     ASSERT_LT(onset + static_cast<std::size_t>(rec.rate() / 2), samples.size())
         << "the note was not heard through JACK (" << samples.size() << " samples)";
-    expectPitchOf(samples, onset, 57, rec.rate());
+    expectPitchOf(samples, onset, 58, rec.rate());
 
     // Back to the sound server: JACK's client goes away, the port keeps playing.
     port.setAudioSystem(FluidSynthPort::AudioSystem::SoundServer);
