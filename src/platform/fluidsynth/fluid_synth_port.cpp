@@ -720,15 +720,15 @@ bool FluidSynthPort::usable() const {
     return impl_->playing.load() || impl_->away.load();
 }
 
-bool FluidSynthPort::send(std::uint32_t packed) {
-    return sendAt(packed, monotonicMicros());
+bool FluidSynthPort::send(MidiMessage message) {
+    return sendAt(message, monotonicMicros());
 }
 
-bool FluidSynthPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
+bool FluidSynthPort::sendAt(MidiMessage sent, std::int64_t monoMicros) {
     if (!usable())
         return false;
     // Data bytes count by their seven bits, as on the wire.
-    const MidiMessage message = MidiMessage::fromPacked(packed).onWire();
+    const MidiMessage message = sent.onWire();
     // Clock, start and stop are for other programs; the synthesizer has no use for them.
     if (message.isSystemRealtime())
         return true;
@@ -918,8 +918,8 @@ int OfflineSynth::sampleRate() const {
     return impl_->grid.sampleRate();
 }
 
-void OfflineSynth::send(std::uint32_t packed) {
-    impl_->grid.post(impl_->grid.position(), MidiMessage::fromPacked(packed));
+void OfflineSynth::send(MidiMessage message) {
+    impl_->grid.post(impl_->grid.position(), message);
 }
 
 void OfflineSynth::reset() {

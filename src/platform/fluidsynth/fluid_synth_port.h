@@ -66,8 +66,8 @@ public:
     // Opens and waits until it is open or has failed (tests, benches).
     bool openAndWait();
     bool usable() const override;
-    bool send(std::uint32_t packed) override;
-    bool sendAt(std::uint32_t packed, std::int64_t monoMicros) override;
+    bool send(MidiMessage message) override;
+    bool sendAt(MidiMessage message, std::int64_t monoMicros) override;
     void reset() override;
 
     // The audio driver that opened ("pulseaudio", "alsa", ...), empty while closed or while the
@@ -106,7 +106,7 @@ public:
 
     bool loaded() const;
     int sampleRate() const;
-    void send(std::uint32_t packed);
+    void send(MidiMessage message);
     void reset();
     // Appends frames*2 interleaved samples (left, right) to out.
     void render(int frames, std::vector<std::int16_t>& out);
