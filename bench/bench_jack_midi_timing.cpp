@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
             return p;
         }};
     fw::bench::WindowPorts ports;
-    fw::TForm1 form(ports.with(outputs));
+    fw::Guitar guitar(ports.clock, ports.prompts, outputs);
+    fw::TForm1 form(guitar, ports.services());
 
     if (!fw::bench::chooseJackMidiOutput(form, dump.port()))
         return 1;

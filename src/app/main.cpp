@@ -9,6 +9,7 @@
 #include "logs/qt_play_logs_page.h"
 #include "platform/midi_outputs.h"
 #include "platform/sdl/sdl_joystick.h"
+#include "play/guitar.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -108,7 +109,9 @@ int main(int argc, char** argv) {
         fw::MidiOutputs outputs;
         fw::SdlJoystick joystick;
         fw::SeededRandom random(fw::freshSeed());
-        fw::TForm1 form1({clock, prompts, outputs, joystick, random});
+        // The running instrument first; the windows play it and go before it.
+        fw::Guitar guitar(clock, prompts, outputs);
+        fw::TForm1 form1(guitar, {joystick, random});
         prompts.setParent(&form1);
         fw::SecondaryWindows secondary(form1);
         if (session) {

@@ -194,7 +194,7 @@ void editExistingChord(MainWindowHarness& h, TForm6& form6, const std::function<
 
 TEST(ChordBuilderWindow, EditAnExistingChordRoundTrips) {
     MainWindowHarness h;
-    TForm6 form6(*h.links, h.form.get());
+    TForm6 form6(h.guitar, *h.links, h.form.get());
     h.form->setSecondaryForms(nullptr, nullptr, nullptr, nullptr, &form6, nullptr);
     EXPECT_EQ(form6.windowTitle(), "Select a Mode to Edit");
     EXPECT_EQ(form6.RadioGroup1->item(1)->text(), "Set 2 ");

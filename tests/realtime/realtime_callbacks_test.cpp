@@ -37,7 +37,8 @@ struct PlayingWindow {
     test::FakeJoystick joystick;
     SeededRandom random{1};
     MidiOutputs outputs;
-    TForm1 form{Services{clock, prompts, outputs, joystick, random}};
+    Guitar guitar{clock, prompts, outputs};
+    TForm1 form{guitar, Services{joystick, random}};
 
     PlayingWindow() {
         prompts.messages.clear(); // that no controller is plugged in

@@ -23,8 +23,8 @@ class HeldSoundFont;
 //
 // A grid for live play loads the SoundFont's instruments on demand: only those asked for with
 // prepare(), which loads them on the calling thread, each from a SoundFont made of its own part
-// of the file (so that FluidSynth never holds the zones of the whole set). A program change waits in
-// its queue until its instrument is prepared, so the audio thread never reads a SoundFont file.
+// of the file (so that FluidSynth never holds the zones of the whole set). A program change waits
+// in its queue until its instrument is prepared, so the audio thread never reads a SoundFont file.
 // A grid for offline rendering loads every sample at once and needs no preparing.
 //
 // The file stays open while the grid lives, so that one deleted meanwhile still serves. Once it
