@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -27,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -72,7 +72,7 @@ struct WavJob {
     std::atomic<int> permille{0};
     RenderOutcome outcome = RenderOutcome::Failed;
     std::string failure;
-    QElapsedTimer started;
+    std::int64_t startedMicros = 0; // on the guitar's clock
     std::thread worker;
 };
 
@@ -608,7 +608,7 @@ void PlayLogsPage::SaveWavClick() {
     // go on; the window hears of the end through its event queue.
     wav_ = std::move(job);
     setLongActionsEnabled(false);
-    wav_->started.start();
+    wav_->startedMicros = guitar_.clock().micros();
     WavJob* running = wav_.get();
     running->worker = std::thread([this, running] {
         running->outcome = renderLogToWavFile(
@@ -625,7 +625,7 @@ void PlayLogsPage::SaveWavClick() {
 
 void PlayLogsPage::showRenderProgress() {
     // A short rendering ends before its progress would be worth showing.
-    if (!wav_ || wav_->started.elapsed() < kShowProgressAfterMs)
+    if (!wav_ || guitar_.clock().micros() - wav_->startedMicros < kShowProgressAfterMs * 1000)
         return;
     WavProgress->setValue(wav_->permille);
     wavStack_->setCurrentIndex(1);
