@@ -248,6 +248,9 @@ int windowChild(int argc, char** argv, std::int64_t start, int playSeconds, int 
             QTimer::singleShot(1000, &form1, [&form1, playSeconds, idleSeconds] {
                 std::printf("idle-rss-kb %ld\n", residentKb());
                 std::fflush(stdout);
+                // FW_BENCH_SMAPS=file keeps the memory map for a closer look.
+                if (const char* keep = std::getenv("FW_BENCH_SMAPS"))
+                    std::ofstream(keep) << std::ifstream("/proc/self/smaps").rdbuf();
                 auto before = std::make_shared<std::map<int, ThreadSample>>(sampleThreads());
                 QTimer::singleShot(idleSeconds * 1000, &form1,
                                    [&form1, before, playSeconds, idleSeconds] {

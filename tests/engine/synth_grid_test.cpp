@@ -1,11 +1,16 @@
 #include "engine/midi_port.h"
 #include "engine/stream_clock.h"
+#include "platform/fluidsynth/soundfont_subset.h"
 #include "platform/fluidsynth/synth_grid.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace fw {
@@ -73,6 +78,123 @@ TEST(SynthGrid, OnDemandAProgramChangeWaitsUntilItsInstrumentIsLoaded) {
     grid.post(grid.position(), packShortMessage(0x91, 76, 100));
     grid.prepare(5, 115);
     EXPECT_GE(renderToOnset(grid, grid.position(), grid.position() + 4410), 0);
+}
+
+// Loaded on demand, each instrument comes from a SoundFont made of its part of the file: it must
+// sound as the whole SoundFont loaded at once sounds it (loading on demand as such leaves the
+// piano some 90 dB apart; a wrong sample, zone or modulator is heard far above that).
+TEST(SynthGrid, OnDemandInstrumentsSoundAsTheWholeSoundFontDoes) {
+    struct Case {
+        int channel, bank, program, key;
+    };
+    const Case cases[] = {
+        {0, 0, 25, 52},  // steel-string guitar
+        {1, 0, 0, 60},   // piano, in stereo
+        {9, 128, 0, 38}, // the drum kit's snare
+        {2, 8, 48, 67},  // strings from a bank the SoundFont lacks: bank 0's
+    };
+    SynthGrid whole(44100, FW_DEFAULT_SOUNDFONT);
+    SynthGrid parted(44100, FW_DEFAULT_SOUNDFONT, SynthGrid::Samples::OnDemand);
+    ASSERT_TRUE(whole.loaded() && parted.loaded()) << "General MIDI SoundFont missing";
+    std::vector<float> l1(22050), r1(22050), l2(22050), r2(22050);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program);
+        parted.prepare(presetBank(c.channel, c.bank), c.program);
+        for (SynthGrid* grid : {&whole, &parted}) {
+            const std::int64_t at = grid->position();
+            grid->post(at, packShortMessage(0xB0 | c.channel, 0, c.bank));
+            grid->post(at, packShortMessage(0xC0 | c.channel, c.program, 0));
+            grid->post(at + 100, packShortMessage(0x90 | c.channel, c.key, 100));
+            grid->post(at + 11025, packShortMessage(0x80 | c.channel, c.key, 0));
+        }
+        whole.render(22050, l1.data(), r1.data());
+        parted.render(22050, l2.data(), r2.data());
+        float loudest = 0, apart = 0;
+        for (std::size_t i = 0; i < l1.size(); ++i) {
+            loudest = std::max(loudest, std::fabs(l1[i]));
+            apart = std::max({apart, std::fabs(l1[i] - l2[i]), std::fabs(r1[i] - r2[i])});
+        }
+        EXPECT_GT(loudest, 0.01f);
+        EXPECT_LT(apart, 1e-4f);
+    }
+}
+
+// The smallest SoundFont: one preset of one instrument of one sample, which some cases harm.
+struct TinySoundFont {
+    const char* riff = "RIFF";
+    int instrument = 0; // the preset zone's instrument
+    int presetBag = 0, endBag = 1;
+    std::size_t cut = 0;
+
+    std::string bytes() const {
+        auto le = [](std::uint32_t v, int n) {
+            std::string out;
+            for (int i = 0; i < n; ++i)
+                out.push_back(static_cast<char>(i < 4 ? (v >> (8 * i)) & 0xFF : 0));
+            return out;
+        };
+        auto chunk = [&](const char* id, const std::string& data) {
+            return std::string(id, 4) + le(static_cast<std::uint32_t>(data.size()), 4) + data;
+        };
+        auto name = [](const char* n) {
+            return std::string(n) + std::string(20 - strlen(n), '\0');
+        };
+        const std::string pdta =
+            "pdta" +
+            chunk("phdr", name("P") + le(0, 2) + le(0, 2) + le(presetBag, 2) + le(0, 12) +
+                              name("EOP") + le(0, 4) + le(endBag, 2) + le(0, 12)) +
+            chunk("pbag", le(0, 4) + le(1, 2) + le(0, 2)) + chunk("pmod", le(0, 10)) +
+            chunk("pgen", le(41, 2) + le(instrument, 2) + le(0, 4)) +
+            chunk("inst", name("I") + le(0, 2) + name("EOI") + le(1, 2)) +
+            chunk("ibag", le(0, 4) + le(1, 2) + le(0, 2)) + chunk("imod", le(0, 10)) +
+            chunk("igen", le(53, 2) + le(0, 2) + le(0, 4)) +
+            chunk("shdr", name("S") + le(0, 4) + le(4, 4) + le(0, 4) + le(4, 4) + le(44100, 4) +
+                              le(60, 1) + le(0, 1) + le(0, 2) + le(1, 2) + name("EOS") + le(0, 26));
+        const std::string body =
+            "sfbk" + chunk("LIST", "INFO" + chunk("ifil", le(2, 2) + le(1, 2))) +
+            chunk("LIST", "sdta" + chunk("smpl", std::string(8, '\0'))) + chunk("LIST", pdta);
+        const std::string file = chunk(riff, body);
+        return file.substr(0, file.size() - cut);
+    }
+};
+
+TEST(SoundFontIndex, PartsAPresetOutOfAWellMadeFileAndRefusesAHarmedOne) {
+    const std::string path = ::testing::TempDir() + "/tiny.sf2";
+    struct Case {
+        const char* what;
+        TinySoundFont font;
+        bool parted;
+    };
+    const Case cases[] = {
+        {"well made", {}, true},
+        {"cut short", {.cut = 10}, false},
+        {"not a RIFF file", {.riff = "RIFX"}, false},
+        {"instrument out of range", {.instrument = 1}, false},
+        {"bags going back", {.presetBag = 1, .endBag = 0}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string bytes = c.font.bytes();
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        const auto index = SoundFontIndex::read(fd, static_cast<long long>(bytes.size()));
+        ::close(fd);
+        ASSERT_EQ(index != nullptr, c.parted);
+        if (!index)
+            continue;
+        EXPECT_EQ(index->presetIndex(0, 0), 0);
+        EXPECT_EQ(index->presetIndex(0, 1), -1);
+        // The part holding the only preset is the file itself, the sample data read in place.
+        std::string part;
+        for (const SoundFontIndex::Piece& piece : index->subset(0))
+            part += piece.fileOffset < 0 ? piece.bytes
+                                         : bytes.substr(static_cast<std::size_t>(piece.fileOffset),
+                                                        static_cast<std::size_t>(piece.length));
+        EXPECT_EQ(part, bytes);
+    }
 }
 
 TEST(StreamClock, MapsStampsToFramesThroughLateCallbacksAndTakesUpALastingShift) {

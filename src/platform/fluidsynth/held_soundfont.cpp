@@ -1,7 +1,9 @@
 #include "platform/fluidsynth/held_soundfont.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -22,24 +24,48 @@ std::map<std::string, std::weak_ptr<HeldSoundFont>>& registry() {
 
 struct Reader {
     std::shared_ptr<HeldSoundFont> file;
+    std::shared_ptr<const HeldSoundFont::Pieces> pieces; // a part, or the whole file
     int fd = -1;
     long long size = 0;
     long long at = 0;
 };
 
+bool readFile(int fd, char* out, long long from, long long count) {
+    long long done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd, out + done, static_cast<std::size_t>(count - done),
+                                  static_cast<off_t>(from + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false; // cut short since it was opened
+        done += n;
+    }
+    return true;
+}
+
 void* openHeld(const char* name) {
     std::shared_ptr<HeldSoundFont> file;
+    std::shared_ptr<const HeldSoundFont::Pieces> pieces;
     {
         const std::lock_guard<std::mutex> lock(registryMutex);
         auto it = registry().find(name);
         if (it != registry().end())
             file = it->second.lock();
+        if (file)
+            pieces = file->partNamed(name);
     }
     if (!file)
         return nullptr;
     auto* reader = new Reader;
     reader->fd = file->descriptor();
     reader->size = file->size();
+    if (pieces) {
+        reader->size = 0;
+        for (const auto& piece : *pieces)
+            reader->size += piece.length;
+    }
+    reader->pieces = std::move(pieces);
     reader->file = std::move(file);
     return reader;
 }
@@ -49,15 +75,25 @@ int readHeld(void* buffer, fluid_long_long_t count, void* handle) {
     if (count < 0 || r->at + count > r->size)
         return FLUID_FAILED;
     auto* out = static_cast<char*>(buffer);
-    long long done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(r->fd, out + done, static_cast<std::size_t>(count - done),
-                                  static_cast<off_t>(r->at + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return FLUID_FAILED; // cut short since it was opened
-        done += n;
+    if (!r->pieces) {
+        if (!readFile(r->fd, out, r->at, count))
+            return FLUID_FAILED;
+        r->at += count;
+        return FLUID_OK;
+    }
+    long long start = 0; // of the piece in the part
+    for (const auto& piece : *r->pieces) {
+        const long long from = std::max(r->at, start);
+        const long long to = std::min(r->at + count, start + piece.length);
+        if (from < to) {
+            char* into = out + (from - r->at);
+            if (piece.fileOffset < 0)
+                std::memcpy(into, piece.bytes.data() + (from - start),
+                            static_cast<std::size_t>(to - from));
+            else if (!readFile(r->fd, into, piece.fileOffset + (from - start), to - from))
+                return FLUID_FAILED;
+        }
+        start += piece.length;
     }
     r->at += count;
     return FLUID_OK;
@@ -103,15 +139,32 @@ std::shared_ptr<HeldSoundFont> HeldSoundFont::open(const std::string& path) {
     file->size_ = info.st_size;
     file->modifiedSec_ = info.st_mtim.tv_sec;
     file->modifiedNsec_ = info.st_mtim.tv_nsec;
+    file->index_ = SoundFontIndex::read(fd, file->size_);
     const std::lock_guard<std::mutex> lock(registryMutex);
     registry()[file->name_] = file;
     return file;
+}
+
+std::string HeldSoundFont::addPart(Pieces pieces) {
+    const std::lock_guard<std::mutex> lock(registryMutex);
+    const std::string name = name_ + "/" + std::to_string(parts_.size() + 1);
+    parts_[name] = std::make_shared<const Pieces>(std::move(pieces));
+    registry()[name] = registry()[name_];
+    return name;
+}
+
+std::shared_ptr<const HeldSoundFont::Pieces>
+HeldSoundFont::partNamed(const std::string& name) const {
+    auto it = parts_.find(name);
+    return it == parts_.end() ? nullptr : it->second;
 }
 
 HeldSoundFont::~HeldSoundFont() {
     {
         const std::lock_guard<std::mutex> lock(registryMutex);
         registry().erase(name_);
+        for (const auto& part : parts_)
+            registry().erase(part.first);
     }
     if (fd_ >= 0)
         ::close(fd_);

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "platform/fluidsynth/soundfont_subset.h"
+
 #include <fluidsynth.h>
 
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace fw {
 
@@ -31,6 +35,16 @@ public:
     // A SoundFont loader that reads held files, to add to a synthesizer made with settings.
     static fluid_sfloader_t* newLoader(fluid_settings_t* settings);
 
+    // The layout of the file, read at open(); nothing when it is not one to make parts of.
+    const SoundFontIndex* index() const { return index_.get(); }
+    // The name under which the loader reads a SoundFont made of these pieces (ranges of this
+    // file among them), for as long as this file is held.
+    std::string addPart(std::vector<SoundFontIndex::Piece> pieces);
+    using Pieces = std::vector<SoundFontIndex::Piece>;
+
+    // The part of that name, or nothing; under the registry's lock.
+    std::shared_ptr<const Pieces> partNamed(const std::string& name) const;
+
 private:
     HeldSoundFont() = default;
     std::string path_;
@@ -39,6 +53,8 @@ private:
     long long size_ = 0;
     long long modifiedSec_ = 0;
     long long modifiedNsec_ = 0;
+    std::unique_ptr<SoundFontIndex> index_;
+    std::map<std::string, std::shared_ptr<const Pieces>> parts_; // under the registry's lock
 };
 
 } // namespace fw

@@ -53,6 +53,23 @@ fluid_settings_t* newSynthSettings(int sampleRate, SynthGrid::Samples samples) {
 fluid_sfont_t* lendSoundFont(fluid_sfloader_t* loader, const char*) {
     return static_cast<fluid_sfont_t*>(fluid_sfloader_get_data(loader));
 }
+
+// The SoundFont the lanes see when each instrument is loaded from a part of the file of its own:
+// it finds an instrument among those prepared, in a table the audio thread reads without a lock.
+constexpr int kPresetSlots = 129 * 128;
+const char* partsName(fluid_sfont_t*) {
+    return "instruments prepared";
+}
+fluid_preset_t* preparedPreset(fluid_sfont_t* sfont, int bank, int program) {
+    if (bank < 0 || bank > 128 || program < 0 || program > 127)
+        return nullptr;
+    auto* presets = static_cast<std::atomic<fluid_preset_t*>*>(fluid_sfont_get_data(sfont));
+    return presets[bank * 128 + program].load(std::memory_order_acquire);
+}
+int freeParts(fluid_sfont_t* sfont) {
+    delete_fluid_sfont(sfont);
+    return 0;
+}
 } // namespace
 
 struct SynthGrid::Keeper {
@@ -166,10 +183,24 @@ void SynthGrid::loadOnDemand(const std::string& soundFont) {
     // Tried before the synthesizer's own loader, which would open the file by its path.
     if (fluid_sfloader_t* loader = HeldSoundFont::newLoader(keeper_->settings))
         fluid_synth_add_sfloader(keeper_->synth, loader);
-    keeper_->sfontId = fluid_synth_sfload(keeper_->synth, held_->name().c_str(), 0);
-    if (keeper_->sfontId == FLUID_FAILED)
-        return;
-    fluid_sfont_t* sfont = fluid_synth_get_sfont_by_id(keeper_->synth, keeper_->sfontId);
+    fluid_sfont_t* sfont = nullptr;
+    if (held_->index()) {
+        // Only the instruments asked for are parsed, each from a SoundFont of its own made of
+        // its part of the file: FluidSynth would otherwise hold every zone of the whole set.
+        presets_ = std::make_unique<std::atomic<fluid_preset_t*>[]>(kPresetSlots);
+        for (int i = 0; i < kPresetSlots; ++i)
+            presets_[i].store(nullptr, std::memory_order_relaxed);
+        parts_ = new_fluid_sfont(partsName, preparedPreset, nullptr, nullptr, freeParts);
+        if (!parts_)
+            return;
+        fluid_sfont_set_data(parts_, presets_.get());
+        sfont = parts_;
+    } else {
+        keeper_->sfontId = fluid_synth_sfload(keeper_->synth, held_->name().c_str(), 0);
+        if (keeper_->sfontId == FLUID_FAILED)
+            return;
+        sfont = fluid_synth_get_sfont_by_id(keeper_->synth, keeper_->sfontId);
+    }
     for (int i = 0; i < kLanes; ++i) {
         Lane& lane = lanes_[i];
         if (!makeLane(i))
@@ -189,10 +220,10 @@ void SynthGrid::loadOnDemand(const std::string& soundFont) {
 
 SynthGrid::~SynthGrid() {
     // The first synthesizer (or the keeper) owns the SoundFont; the others only borrow it.
-    fluid_sfont_t* sfont = nullptr;
-    if (keeper_ && keeper_->synth && keeper_->sfontId != FLUID_FAILED)
+    fluid_sfont_t* sfont = parts_;
+    if (!sfont && keeper_ && keeper_->synth && keeper_->sfontId != FLUID_FAILED)
         sfont = fluid_synth_get_sfont_by_id(keeper_->synth, keeper_->sfontId);
-    else if (!keeper_ && lanes_[0].synth)
+    else if (!sfont && !keeper_ && lanes_[0].synth)
         sfont = fluid_synth_get_sfont(lanes_[0].synth, 0);
     for (int i = kLanes - 1; i >= 0; --i) {
         Lane& lane = lanes_[i];
@@ -204,6 +235,9 @@ SynthGrid::~SynthGrid() {
     }
     if (laneSettings_)
         delete_fluid_settings(laneSettings_);
+    // The lanes have let go of the instruments; the keeper's parts hold them until it goes.
+    if (parts_)
+        delete_fluid_sfont(parts_);
     keeper_.reset();
 }
 
@@ -222,12 +256,15 @@ bool SynthGrid::prepare(int bank, int program) {
     }
     // The instrument a program change falls back to when the SoundFont lacks the one asked for:
     // the same program of bank 0, or the first drum kit.
-    fluid_sfont_t* sfont = fluid_synth_get_sfont_by_id(keeper_->synth, keeper_->sfontId);
+    const SoundFontIndex* index = parts_ ? held_->index() : nullptr;
+    fluid_sfont_t* sfont =
+        index ? nullptr : fluid_synth_get_sfont_by_id(keeper_->synth, keeper_->sfontId);
     std::int32_t choice = kNoInstrument;
     const std::pair<int, int> candidates[] = {{bank, program},
                                               {bank == 128 ? 128 : 0, bank == 128 ? 0 : program}};
     for (const auto& [b, p] : candidates) {
-        if (fluid_sfont_get_preset(sfont, b, p)) {
+        if (index ? index->presetIndex(b, p) >= 0
+                  : fluid_sfont_get_preset(sfont, b, p) != nullptr) {
             choice = (b << 8) | p;
             break;
         }
@@ -237,8 +274,9 @@ bool SynthGrid::prepare(int bank, int program) {
         // wait rather than wait for the load.
         std::lock_guard<std::mutex> lock(presetMutex_);
         const PinGuard pin(*this);
-        const bool pinned = fluid_synth_pin_preset(keeper_->synth, keeper_->sfontId, choice >> 8,
-                                                   choice & 0xFF) == FLUID_OK;
+        const bool pinned = index ? loadPart(choice >> 8, choice & 0xFF)
+                                  : fluid_synth_pin_preset(keeper_->synth, keeper_->sfontId,
+                                                           choice >> 8, choice & 0xFF) == FLUID_OK;
         // A load that failed part way leaves samples marked as loaded that hold nothing: no
         // instrument of this file is selected any more.
         if (!pinned || !held_->unchanged()) {
@@ -248,6 +286,21 @@ bool SynthGrid::prepare(int bank, int program) {
     }
     entry.store(choice, std::memory_order_release);
     return !soundFontLost();
+}
+
+bool SynthGrid::loadPart(int bank, int program) {
+    std::atomic<fluid_preset_t*>& slot = presets_[bank * 128 + program];
+    if (slot.load(std::memory_order_acquire))
+        return true; // loaded already, for another bank that falls back to it
+    const SoundFontIndex& index = *held_->index();
+    const std::string name = held_->addPart(index.subset(index.presetIndex(bank, program)));
+    const int id = fluid_synth_sfload(keeper_->synth, name.c_str(), 0);
+    if (id == FLUID_FAILED || fluid_synth_pin_preset(keeper_->synth, id, bank, program) != FLUID_OK)
+        return false;
+    fluid_preset_t* preset =
+        fluid_sfont_get_preset(fluid_synth_get_sfont_by_id(keeper_->synth, id), bank, program);
+    slot.store(preset, std::memory_order_release);
+    return preset != nullptr;
 }
 
 bool SynthGrid::prepared(int bank, int program) const {

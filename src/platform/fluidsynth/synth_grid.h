@@ -19,8 +19,9 @@ class HeldSoundFont;
 // a note goes to the one whose block starts soonest, every other message to all four. A
 // synthesizer renders only while it sounds, so the grid costs next to nothing while idle.
 //
-// A grid for live play loads the SoundFont's samples on demand: only those of the instruments
-// asked for with prepare(), which loads them on the calling thread. A program change waits in
+// A grid for live play loads the SoundFont's instruments on demand: only those asked for with
+// prepare(), which loads them on the calling thread, each from a SoundFont made of its own part
+// of the file (so that FluidSynth never holds the zones of the whole set). A program change waits in
 // its queue until its instrument is prepared, so the audio thread never reads a SoundFont file.
 // A grid for offline rendering loads every sample at once and needs no preparing.
 //
@@ -93,6 +94,8 @@ private:
     };
     bool makeLane(int i);
     void loadOnDemand(const std::string& soundFont);
+    // Loads the instrument from a SoundFont made of its part of the file, and pins its samples.
+    bool loadPart(int bank, int program);
     void nextBlock(Lane& lane);
     std::int64_t boundaryAtOrAfter(const Lane& lane, std::int64_t frame) const;
     void enqueue(Lane& lane, std::int64_t frame, std::uint32_t packed);
@@ -112,6 +115,9 @@ private:
     std::atomic<bool> lost_{false};
     struct Keeper;
     std::unique_ptr<Keeper> keeper_;
+    // When the file can be parted: what the lanes borrow, and the instruments it finds.
+    fluid_sfont_t* parts_ = nullptr;
+    std::unique_ptr<std::atomic<fluid_preset_t*>[]> presets_;
     std::mutex presetMutex_; // one load at a time, among the threads that prepare
     std::atomic<bool> pinning_{false};
     std::atomic<bool> selecting_{false}; // the audio thread is selecting an instrument
