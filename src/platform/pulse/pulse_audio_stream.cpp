@@ -180,8 +180,6 @@ private:
         if (op)
             pa_operation_unref(op);
     }
-    // The server changed the buffer of its own accord (its sink asks for larger pieces now).
-    static void changed(pa_stream* s, void* self) { grown(s, 1, self); }
     static void grown(pa_stream* s, int, void* self) {
         pa_operation* op = pa_stream_update_timing_info(s, &PulseAudioStream::timed, self);
         if (op)
@@ -254,7 +252,6 @@ private:
         pa_stream_set_state_callback(stream_, &PulseAudioStream::streamSignal, this);
         pa_stream_set_write_callback(stream_, &PulseAudioStream::write, this);
         pa_stream_set_underflow_callback(stream_, &PulseAudioStream::underflow, this);
-        pa_stream_set_buffer_attr_callback(stream_, &PulseAudioStream::changed, this);
         const pa_buffer_attr attr = attrFor(askedMillis_);
         // The buffer asked for is the whole way to the speaker, the server's share included.
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
