@@ -35,10 +35,10 @@ public:
     std::string name() const override { return inner_ ? inner_->name() : "Stamping port"; }
     bool open() override { return opened_ = inner_ ? inner_->open() : true; }
     bool usable() const override { return inner_ ? inner_->usable() : opened_; }
-    bool send(std::uint32_t packed) override { return sendAt(packed, monotonicMicros()); }
-    bool sendAt(std::uint32_t packed, std::int64_t monoMicros) override {
-        stamps.push_back({monotonicMicros(), packed, monoMicros});
-        return inner_ ? inner_->sendAt(packed, monoMicros) : true;
+    bool send(MidiMessage message) override { return sendAt(message, monotonicMicros()); }
+    bool sendAt(MidiMessage message, std::int64_t monoMicros) override {
+        stamps.push_back({monotonicMicros(), message.packed(), monoMicros});
+        return inner_ ? inner_->sendAt(message, monoMicros) : true;
     }
     void reset() override {
         if (inner_)

@@ -431,7 +431,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     fw::bench::WindowPorts ports;
     fw::MidiOutputs outputs; // the real outputs: the built-in synthesizer is output 0
-    fw::TForm1 form(ports.with(outputs));
+    fw::Guitar guitar(ports.clock, ports.prompts, outputs);
+    fw::TForm1 form(guitar, ports.services());
     form.show();
     Bench bench(o, form, app);
     QTimer::singleShot(0, &form, [&] { bench.start(); });

@@ -93,7 +93,8 @@ int main(int argc, char** argv) {
     fw::bench::WindowPorts ports;
     StampingPort* port = nullptr;
     fw::MidiOutputs outputs = fw::bench::stampingOutputs(port);
-    fw::TForm1 form(ports.with(outputs));
+    fw::Guitar guitar(ports.clock, ports.prompts, outputs);
+    fw::TForm1 form(guitar, ports.services());
     if (!journalDir.empty())
         form.PlayLogs->keepTakesIn(QString::fromStdString(journalDir));
     if (!hidden)

@@ -38,9 +38,9 @@ public:
     std::string name() const override { return port_->name(); }
     bool open() override { return port_->open(); }
     bool usable() const override { return port_->usable(); }
-    bool send(std::uint32_t packed) override { return port_->send(packed); }
-    bool sendAt(std::uint32_t packed, std::int64_t monoMicros) override {
-        return port_->sendAt(packed, monoMicros);
+    bool send(fw::MidiMessage message) override { return port_->send(message); }
+    bool sendAt(fw::MidiMessage message, std::int64_t monoMicros) override {
+        return port_->sendAt(message, monoMicros);
     }
     void reset() override { port_->reset(); }
 
@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
             return p;
         }};
     fw::bench::WindowPorts ports;
-    fw::TForm1 form(ports.with(outputs));
+    fw::Guitar guitar(ports.clock, ports.prompts, outputs);
+    fw::TForm1 form(guitar, ports.services());
 
     if (!fw::bench::chooseJackMidiOutput(form, dump.port()))
         return 1;

@@ -181,7 +181,8 @@ int main(int argc, char** argv) {
                 key.substr(std::string(fw::kJackPortKey).size()));
         }};
     fw::bench::WindowPorts ports;
-    fw::TForm1 form(ports.with(outputs));
+    fw::Guitar guitar(ports.clock, ports.prompts, outputs);
+    fw::TForm1 form(guitar, ports.services());
     if (!fw::bench::chooseJackMidiOutput(form, dump.port()))
         return 1;
     // Open before the transport rolls, as after any note played before: the first beat should

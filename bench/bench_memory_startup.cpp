@@ -229,7 +229,8 @@ int windowChild(int argc, char** argv, std::int64_t start, int playSeconds, int 
     fw::MidiOutputs outputs;
     fw::SdlJoystick joystick;
     fw::SeededRandom random(1);
-    fw::TForm1 form1({clock, prompts, outputs, joystick, random});
+    fw::Guitar guitar(clock, prompts, outputs);
+    fw::TForm1 form1(guitar, {joystick, random});
     fw::SecondaryWindows secondary(form1);
     const std::string conf =
         QDir::tempPath().toStdString() + "/fw-bench-memory-" + std::to_string(getpid()) + ".conf";

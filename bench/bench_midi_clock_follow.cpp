@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
     StampingPort* port = nullptr;
     fw::MidiOutputs outputs = fw::bench::stampingOutputs(port);
     fw::bench::WindowPorts ports;
-    fw::TForm1 form(ports.with(outputs));
+    fw::Guitar guitar(ports.clock, ports.prompts, outputs);
+    fw::TForm1 form(guitar, ports.services());
     fw::MidiSyncGroup& sync = *form.MidiSync;
 
     const QString wanted = QString::fromStdString("JACK: " + source.port());

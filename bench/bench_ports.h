@@ -32,14 +32,14 @@ public:
     void releaseCapture() override {}
 };
 
-// What the main window needs besides its outputs: the real clock, no one answering, no
-// controller and a fixed seed.
+// What the guitar and the main window need besides the outputs: the real clock, no one
+// answering, no controller and a fixed seed.
 struct WindowPorts {
     SystemClock clock;
     SilentPrompts prompts;
     AbsentJoystick joystick;
     SeededRandom random{1};
-    Services with(MidiOutputs& outputs) { return {clock, prompts, outputs, joystick, random}; }
+    Services services() { return {joystick, random}; }
 };
 
 // An E major chord in slot 1-1 and a 64-beat arpeggio, one string per beat, as pick 1.

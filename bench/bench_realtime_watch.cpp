@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
     fw::MidiOutputs outputs;
     fw::bench::WindowPorts ports;
     SoundFontPrompts prompts;
-    fw::TForm1 form(fw::Services{ports.clock, prompts, outputs, ports.joystick, ports.random});
+    fw::Guitar guitar(ports.clock, prompts, outputs);
+    fw::TForm1 form(guitar, ports.services());
     std::unique_ptr<fw::test::MidiDump> dump;
 
     fw::Engine& engine = form.engine();

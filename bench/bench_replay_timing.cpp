@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
             port = p.get();
             return p;
         });
-    fw::TForm1 form({clock, prompts, outputs, joystick, random});
+    fw::Guitar guitar(clock, prompts, outputs);
+    fw::TForm1 form(guitar, {joystick, random});
     form.show();
     QElapsedTimer settle;
     settle.start();

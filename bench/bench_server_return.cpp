@@ -44,8 +44,8 @@ int memory() {
     if (!port.openAndWait())
         return 1;
     const auto play = [&] {
-        port.send(packShortMessage(0xC1, 25, 0));
-        port.send(packShortMessage(0x91, 52, 100));
+        port.send(MidiMessage::programChange(1, 25));
+        port.send(MidiMessage::noteOn(1, 52, 100));
         port.waitUntilSettled();
         std::this_thread::sleep_for(std::chrono::seconds(1));
     };
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string wanted = jack ? "jack" : "pulseaudio";
-    port.send(packShortMessage(0xC1, 25, 0));
+    port.send(MidiMessage::programChange(1, 25));
     std::vector<double> noticed, back, heard;
     for (int r = 0; r < rounds; ++r) {
         const std::int64_t killed = monotonicMicros();

@@ -47,7 +47,8 @@ struct ControllerRig {
     test::ScriptedPrompts prompts;
     MidiOutputs outputs;
     SeededRandom random{1};
-    TForm1 form{{clock, prompts, outputs, joystick, random}};
+    Guitar guitar{clock, prompts, outputs};
+    TForm1 form{guitar, {joystick, random}};
 
     // The guitar's X stick rests centred, which the preset's tempo axis reads as 744 BPM; a
     // player without a tempo knob sets "Tempo" to "none", and so does the rig, so that the beat

@@ -9,6 +9,7 @@
 #include "logs/qt_play_logs_page.h"
 #include "platform/midi_outputs.h"
 #include "platform/sdl/sdl_joystick.h"
+#include "play/guitar.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -18,8 +19,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -29,7 +30,7 @@
 namespace {
 
 // How long the program waits at start for the session manager's answer and its "open".
-constexpr auto kSessionWait = std::chrono::seconds(10);
+constexpr std::int64_t kSessionWaitMicros = 10'000'000;
 
 int termPipe[2] = {-1, -1};
 
@@ -46,11 +47,10 @@ void onTerm(int) {
 // is no session to be in.
 std::optional<fw::NsmClient::Message> joinSession(fw::NsmClient& nsm, const char* executable) {
     nsm.announce("Fretwright", ":dirty:optional-gui:", executable, static_cast<int>(getpid()));
-    const auto until = std::chrono::steady_clock::now() + kSessionWait;
-    while (std::chrono::steady_clock::now() < until) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            until - std::chrono::steady_clock::now());
-        auto m = nsm.take(static_cast<int>(left.count()) + 1);
+    const std::int64_t until = fw::monotonicMicros() + kSessionWaitMicros;
+    while (fw::monotonicMicros() < until) {
+        const std::int64_t leftMs = (until - fw::monotonicMicros()) / 1000;
+        auto m = nsm.take(static_cast<int>(leftMs) + 1);
         if (!m)
             break;
         if (m->kind == fw::NsmClient::Message::Kind::AnnounceError) {
@@ -108,7 +108,9 @@ int main(int argc, char** argv) {
         fw::MidiOutputs outputs;
         fw::SdlJoystick joystick;
         fw::SeededRandom random(fw::freshSeed());
-        fw::TForm1 form1({clock, prompts, outputs, joystick, random});
+        // The running instrument first; the windows play it and go before it.
+        fw::Guitar guitar(clock, prompts, outputs);
+        fw::TForm1 form1(guitar, {joystick, random});
         prompts.setParent(&form1);
         fw::SecondaryWindows secondary(form1);
         if (session) {

@@ -23,9 +23,8 @@
 
 namespace fw {
 
-TForm1::TForm1(Services services, QWidget* parent)
-    : QWidget(parent), services_(services),
-      guitar_(services.clock, playLog_, services.prompts, services.outputs) {
+TForm1::TForm1(Guitar& guitar, Services services, QWidget* parent)
+    : QWidget(parent), guitar_(guitar), services_(services) {
     setObjectName("TForm1");
     setWindowTitle("Fretwright");
     resize(779, 569);
@@ -36,7 +35,8 @@ TForm1::TForm1(Services services, QWidget* parent)
     // The play state already holds its start values (sequencer idle, everything at 1), and the
     // pick memory is empty; now the controls that show it.
     buildWindow();
-    playLog_.setView(R2IMemo);
+    guitar_.playLog().setView(
+        [memo = R2IMemo](const std::string& lines) { appendLogLines(memo, lines); });
     guitar_.outputChanged = [this] {
         if (MidiSync)
             MidiSync->outputChanged();
@@ -103,6 +103,16 @@ TForm1::~TForm1() {
     MidiSync->shutDown();
     // The waker goes before the grid it wakes.
     delete Timer2;
+    // The guitar outlives this window and its pages: none of them may be told anything more.
+    guitar_.playLog().setView(nullptr);
+    settings_.setOnWriteError(nullptr);
+    engine_.afterBeatStep = nullptr;
+    joystickPlay_.controllerChanged = nullptr;
+    guitar_.outputChanged = nullptr;
+    guitar_.announceBeatInstrument = nullptr;
+    guitar_.resendAsked = nullptr;
+    guitar_.afterBeat = nullptr;
+    guitar_.strumChanged = nullptr;
 }
 
 void TForm1::connectMidiSync() {
@@ -230,7 +240,7 @@ void TForm1::Button29Click() {
 }
 
 void TForm1::Button69Click() {
-    services_.prompts.showMessage(joystickCaptureMessage(services_.joystick.setCapture()));
+    guitar_.prompts().showMessage(joystickCaptureMessage(services_.joystick.setCapture()));
 }
 
 void TForm1::Button70Click() {
@@ -296,7 +306,7 @@ void TForm1::scheduleStrum() {
         StrumTimer->stop();
         return;
     }
-    const std::int64_t wait = *due - services_.clock.stampMicros();
+    const std::int64_t wait = *due - guitar_.clock().stampMicros();
     StrumTimer->start(static_cast<int>(std::max<std::int64_t>(wait / 1000, 0)));
 }
 
@@ -388,7 +398,7 @@ void TForm1::refreshMidiOutputs(bool withJack) {
 void TForm1::showMidiOutputRow(int row) {
     const QSignalBlocker block(MidiOutputList);
     MidiOutputList->clear();
-    for (const auto& name : services_.outputs.names()) {
+    for (const auto& name : guitar_.outputs().names()) {
         // The whole name on hover too, for a list narrowed by the window.
         MidiOutputList->addItem(QString::fromStdString(name));
         MidiOutputList->item(MidiOutputList->count() - 1)->setToolTip(QString::fromStdString(name));
@@ -428,7 +438,7 @@ void TForm1::restoreSettings(Settings settings) {
 }
 
 SoundGroup::Hooks TForm1::soundHooks() {
-    return {[this] { return dynamic_cast<FluidSynthPort*>(services_.outputs.port(0)); },
+    return {[this] { return dynamic_cast<FluidSynthPort*>(guitar_.outputs().port(0)); },
             [this](int ms) { engine_.ui.strumSpreadMs = ms; },
             [this](const std::string& path) {
                 if (PlayLogs)
@@ -471,10 +481,10 @@ void TForm1::paintEvent(QPaintEvent* event) {
 }
 
 void TForm1::takeUpListedOutputs() {
-    if (services_.outputs.complete())
+    if (guitar_.outputs().complete())
         return;
     refreshMidiOutputs(false);
-    if (!services_.outputs.complete())
+    if (!guitar_.outputs().complete())
         QTimer::singleShot(kListingCheckMs, this, &TForm1::takeUpListedOutputs);
 }
 

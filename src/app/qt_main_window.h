@@ -30,14 +30,11 @@
 namespace fw {
 
 class Prompts;
-class Clock;
 class Random;
 
-// What the main window needs from the platform. At run time the real ones; in tests fakes.
+// What the main window needs from the platform besides the guitar's own ports (its clock, prompts
+// and outputs). At run time the real ones; in tests fakes.
 struct Services {
-    Clock& clock;
-    Prompts& prompts;
-    MidiOutputs& outputs;
     Joystick& joystick;
     Random& random;
 };
@@ -59,11 +56,11 @@ class MidiSyncGroup;
 class PlayLogsHost;
 
 // The main window: the tabs, the instrument list, the "Guitar Status" area and the timers that
-// drive play.
+// drive play. It plays and mirrors a guitar that outlives it.
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm1(Services services, QWidget* parent = nullptr);
+    TForm1(Guitar& guitar, Services services, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The six secondary windows, created after this one; shown modally by their buttons.
@@ -74,9 +71,7 @@ public:
     Guitar& guitar() { return guitar_; }
     Engine& engine() { return engine_; }
     MidiOutput& output() { return output_; }
-    // The play log view's sink, which every logged message reaches.
-    MemoLog& playLog() { return playLog_; }
-    Prompts& prompts() { return services_.prompts; }
+    Prompts& prompts() { return guitar_.prompts(); }
     Random& random() { return services_.random; }
     Joystick& joystick() { return services_.joystick; }
     JoystickPlay& joystickPlay() { return joystickPlay_; }
@@ -246,9 +241,8 @@ private:
     // Whether a pitch-updater tick now would change or send anything.
     bool pitchUpdateDue();
 
+    Guitar& guitar_;
     Services services_;
-    MemoLog playLog_;
-    Guitar guitar_;
     // The guitar's parts, as the page builders hand them on.
     MidiOutput& output_ = guitar_.output();
     Engine& engine_ = guitar_.engine();

@@ -149,7 +149,7 @@ void TForm1::buildPages() {
     PageControl1->addTab(buildPlayLogsPage(), "Play Logs");
     PageControl1->addTab(buildAlternatePage(), "Alternate Instruments");
     PageControl1->addTab(buildJoystickPage(), "Joystick Mapping");
-    BeatManager = new BeatManagerPage(engine_, services_.prompts, services_.random, PageControl1);
+    BeatManager = new BeatManagerPage(engine_, guitar_.prompts(), services_.random, PageControl1);
     PageControl1->addTab(BeatManager, "Beat Manager");
     PageControl1->addTab(buildHelpPage(), "Help");
     PageControl1->addTab(buildThanksPage(), "Thanks to:");
@@ -163,14 +163,14 @@ QWidget* TForm1::buildBuilderPage() {
     auto* builder = new QTabWidget(PageControl1);
     builder->setObjectName("BuilderPages");
 
-    ChordBuilder = new ChordBuilderPage(engine_, services_.prompts, builder);
+    ChordBuilder = new ChordBuilderPage(engine_, guitar_.prompts(), builder);
     ListBox2 = ChordBuilder->ListBox2;
     Button75 = ChordBuilder->Button75;
     Button6 = ChordBuilder->Button6;
     Button74 = ChordBuilder->Button74;
     builder->addTab(ChordBuilder, "Chords");
 
-    pickSetPages = new PickSetPages(engine_, services_.prompts, this);
+    pickSetPages = new PickSetPages(engine_, guitar_.prompts(), this);
     builder->addTab(pickSetPages->buildSequencesPage(builder), "Picking Sequences");
     pickEdits = pickSetPages->pickEdits;
     ButtonStyleManager = pickSetPages->Button76;
@@ -181,7 +181,7 @@ QWidget* TForm1::buildMemoryPage() {
     auto* memory = new QTabWidget(PageControl1);
     memory->setObjectName("MemoryPages");
     ChordDefinitions =
-        new ChordDefinitionsPage(ChordBuilder->chordSets(), services_.prompts, memory);
+        new ChordDefinitionsPage(ChordBuilder->chordSets(), guitar_.prompts(), memory);
     memory->addTab(ChordDefinitions, "Chord Definitions");
     memory->addTab(pickSetPages->buildDefinitionsPage(memory), "Pick Definitions");
     MemoryStatus = new MemoryStatusPage(engine_, memory);
@@ -217,7 +217,7 @@ QWidget* TForm1::buildAlternatePage() {
 
 QWidget* TForm1::buildJoystickPage() {
     JoystickMapping = new JoystickMappingPage(joystickPlay_, engine_, services_.joystick,
-                                              services_.prompts, settings_, PageControl1);
+                                              guitar_.prompts(), settings_, PageControl1);
     Button106 = JoystickMapping->Button106;
     return JoystickMapping;
 }
@@ -251,7 +251,7 @@ QWidget* TForm1::buildConfigPage() {
     MidiOutputNote->hide(); // shown only when there is something to say
     midiLayout->addWidget(MidiOutputNote, 3, 0, 1, 2);
     ConfigSet = new ConfigurationSetGroup(
-        services_.prompts,
+        guitar_.prompts(),
         {[this](const std::string& path) { return ChordDefinitions->loadChordSetFile(path); },
          [this](const std::string& path) { return pickSetPages->loadPickSetFile(path); },
          [this](const std::string& path) { return loadJoystickConfig(path); },
@@ -263,7 +263,7 @@ QWidget* TForm1::buildConfigPage() {
          }},
         config);
     StarterSet = new StarterSetGroup(
-        services_.prompts, installedStarterSet(),
+        guitar_.prompts(), installedStarterSet(),
         [this](const WholeSet& set) {
             placeWholeSet(set);
             // Its patterns are written for this tempo and spread.
@@ -275,7 +275,7 @@ QWidget* TForm1::buildConfigPage() {
     // Beside the configuration set's own buttons: it loads a whole set too.
     ConfigSet->addToButtonRow(StarterSet);
     midiLayout->setColumnStretch(0, 1);
-    Sound = new SoundGroup(settings_, services_.prompts, soundHooks(), config);
+    Sound = new SoundGroup(settings_, guitar_.prompts(), soundHooks(), config);
     MidiSync = new MidiSyncGroup(output_, settings_, config);
     // One row under the MIDI clock, so that the output's state keeps its lines.
     PickStart = new RadioGroup("PickStart", "", {"On the beat", "At once"}, 2, config);

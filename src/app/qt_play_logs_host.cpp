@@ -4,14 +4,6 @@
 
 namespace fw {
 
-Prompts& MainWindowLogsHost::prompts() {
-    return form_.prompts();
-}
-
-MemoLog& MainWindowLogsHost::playLog() {
-    return form_.playLog();
-}
-
 QWidget& MainWindowLogsHost::mainWindow() {
     return form_;
 }

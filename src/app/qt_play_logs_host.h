@@ -10,8 +10,6 @@ class TForm1;
 class MainWindowLogsHost final : public PlayLogsHost {
 public:
     explicit MainWindowLogsHost(TForm1& form) : form_(form) {}
-    Prompts& prompts() override;
-    MemoLog& playLog() override;
     QWidget& mainWindow() override;
     LiveTimers pauseLiveTimers() override;
     void resumeLiveTimers(LiveTimers running) override;

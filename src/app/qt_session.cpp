@@ -199,7 +199,7 @@ void SessionLink::save() {
 void SessionLink::endNow() {
     dirtyTimer_.stop();
     if (opened_ && fingerprint() == clean_)
-        form_.PlayLogs->journal().discard();
+        form_.guitar().playLog().journal().discard();
     QCoreApplication::exit(0);
 }
 

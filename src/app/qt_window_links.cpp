@@ -26,25 +26,8 @@ ChordBuilderPage& MainWindowLinks::builder() {
     return *main_.ChordBuilder;
 }
 
-const ChordNotes& MainWindowLinks::storedChord(int set, int chord) const {
-    return main_.engine()
-        .st.chordMemory[static_cast<std::size_t>(set)][static_cast<std::size_t>(chord)];
-}
-
-Prompts& MainWindowLinks::prompts() {
-    return main_.prompts();
-}
-
 PickSetPages& MainWindowLinks::pickPages() {
     return *main_.pickSetPages;
-}
-
-Random& MainWindowLinks::random() {
-    return main_.random();
-}
-
-ControlState& MainWindowLinks::controls() {
-    return main_.engine().ui;
 }
 
 void MainWindowLinks::moveMainBar(Bar bar, int value) {
@@ -83,27 +66,17 @@ void MainWindowLinks::whenControlsSynced(QObject* receiver, std::function<void()
     QObject::connect(&main_, &TForm1::controlsSynced, receiver, std::move(follow));
 }
 
-PlayState& MainWindowLinks::playState() {
-    return main_.engine().st;
-}
-
-int MainWindowLinks::axisOf(int role) const {
-    return main_.joystickPlay().map.axisOf(role);
-}
-
-Joystick& MainWindowLinks::joystick() {
-    return main_.joystick();
-}
-
 void MainWindowLinks::applyCalibrations() {
     main_.JoystickMapping->Button107Click();
 }
 
 SecondaryWindows::SecondaryWindows(TForm1& main)
     : main(main), links(main), form2(std::make_unique<TForm2>(links, &main)),
-      form3(std::make_unique<TForm3>(links, &main)), form4(std::make_unique<TForm4>(links, &main)),
-      form5(std::make_unique<TForm5>(links, &main)), form6(std::make_unique<TForm6>(links, &main)),
-      form7(std::make_unique<TForm7>(links, &main)) {
+      form3(std::make_unique<TForm3>(links, main.prompts(), main.random(), &main)),
+      form4(std::make_unique<TForm4>(links, &main)),
+      form5(std::make_unique<TForm5>(main.guitar(), links, &main)),
+      form6(std::make_unique<TForm6>(main.guitar(), links, &main)),
+      form7(std::make_unique<TForm7>(main.guitar(), main.joystick(), links, &main)) {
     main.setSecondaryForms(form2.get(), form3.get(), form4.get(), form5.get(), form6.get(),
                            form7.get());
 }

@@ -29,13 +29,9 @@ public:
     void silence() override;
 
     ChordBuilderPage& builder() override;
-    const ChordNotes& storedChord(int set, int chord) const override;
-    Prompts& prompts() override;
 
     PickSetPages& pickPages() override;
-    Random& random() override;
 
-    ControlState& controls() override;
     void moveMainBar(Bar bar, int value) override;
     void syncControls() override;
     void keyDown(int& key, Qt::KeyboardModifiers shift) override;
@@ -43,17 +39,15 @@ public:
     std::string chordNamesText() override;
     void whenControlsSynced(QObject* receiver, std::function<void()> follow) override;
 
-    PlayState& playState() override;
-    int axisOf(int role) const override;
-    Joystick& joystick() override;
     void applyCalibrations() override;
 
 private:
     TForm1& main_;
 };
 
-// The six secondary windows, built on the main window and handed to it to show. They must go
-// before the main window does.
+// The six secondary windows, built on the main window and handed to it to show; those that play
+// or read the guitar are given it, or the port they use, when they are made. They must go before
+// the main window does.
 struct SecondaryWindows {
     explicit SecondaryWindows(TForm1& main);
     ~SecondaryWindows();

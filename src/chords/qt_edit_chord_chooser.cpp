@@ -2,12 +2,14 @@
 
 #include "chords/qt_chord_builder_page.h"
 #include "engine/prompts.h"
+#include "play/guitar.h"
 
 #include <QGridLayout>
 
 namespace fw {
 
-TForm6::TForm6(EditChordChooserHost& host, QWidget* parent) : QDialog(parent), host_(host) {
+TForm6::TForm6(Guitar& guitar, EditChordChooserHost& host, QWidget* parent)
+    : QDialog(parent), guitar_(guitar), host_(host) {
     setObjectName("TForm6");
     setWindowTitle("Select a Mode to Edit");
     setModal(true);
@@ -38,12 +40,14 @@ void TForm6::Button1Click() {
     const int chord = RadioGroup2->itemIndex() + 1;
     if (set >= 1 && set <= 4 && chord >= 1 && chord <= 4) {
         ChordBuilderPage& builder = host_.builder();
-        const BuilderChord shown = builderChordFor(host_.storedChord(set, chord));
+        const BuilderChord shown = builderChordFor(
+            guitar_.engine()
+                .st.chordMemory[static_cast<std::size_t>(set)][static_cast<std::size_t>(chord)]);
         builder.showChord(shown);
         // A lowest note outside the root list (a loaded file can hold any number) leaves no
         // root selected; the builder keeps it, so a slot button stores the chord unchanged.
         if (shown.root < -1 || shown.root >= builder.ListBox2->count())
-            host_.prompts().showMessage(
+            guitar_.prompts().showMessage(
                 "The lowest note of this chord, " + std::to_string(shown.root) +
                 ", is not in the \"Chord Root\" list. The slot buttons store the chord as it is "
                 "until you choose a root.");

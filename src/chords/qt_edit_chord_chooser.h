@@ -9,16 +9,13 @@
 namespace fw {
 
 class ChordBuilderPage;
-class Prompts;
+class Guitar;
 
 // What the window needs of the window that shows it.
 class EditChordChooserHost {
 public:
     virtual ~EditChordChooserHost() = default;
     virtual ChordBuilderPage& builder() = 0;
-    // Chord memory entry (set 1..4, chord 1..4).
-    virtual const ChordNotes& storedChord(int set, int chord) const = 0;
-    virtual Prompts& prompts() = 0;
 };
 
 // The "Select a Mode to Edit" window: picks a stored chord and loads it back into the chord
@@ -26,7 +23,7 @@ public:
 class TForm6 : public QDialog {
     Q_OBJECT
 public:
-    TForm6(EditChordChooserHost& host, QWidget* parent);
+    TForm6(Guitar& guitar, EditChordChooserHost& host, QWidget* parent);
 
     void Button1Click(); // "Edit"
     void Button2Click(); // "Cancel"
@@ -37,6 +34,7 @@ public:
     QPushButton* Button2 = nullptr;
 
 private:
+    Guitar& guitar_;
     EditChordChooserHost& host_;
 };
 

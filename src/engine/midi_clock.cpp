@@ -25,8 +25,7 @@ void MidiClockOut::setSending(bool on) {
 }
 
 void MidiClockOut::startOn(MidiPort* port, std::int64_t at) {
-    if (port && port->usable() &&
-        port->sendAt(MidiMessage::systemRealtime(kMidiStart).packed(), at))
+    if (port && port->usable() && port->sendAt(MidiMessage::systemRealtime(kMidiStart), at))
         started_ = port;
 }
 
@@ -34,8 +33,7 @@ void MidiClockOut::stopStarted() {
     if (started_ && started_->usable()) {
         // Clocks still due would otherwise follow the Stop.
         started_->dropPending(kMidiClock);
-        started_->sendAt(MidiMessage::systemRealtime(kMidiStop).packed(),
-                         out_.clock().stampMicros());
+        started_->sendAt(MidiMessage::systemRealtime(kMidiStop), out_.clock().stampMicros());
     }
     started_ = nullptr;
 }
@@ -58,7 +56,7 @@ void MidiClockOut::beat(std::int64_t beatMicros, std::int64_t periodMicros) {
     if (!started_)
         return;
     for (int i = 0; i < kClocksPerBeat; ++i)
-        started_->sendAt(MidiMessage::systemRealtime(kMidiClock).packed(),
+        started_->sendAt(MidiMessage::systemRealtime(kMidiClock),
                          beatMicros + periodMicros * i / kClocksPerBeat);
 }
 

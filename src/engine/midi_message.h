@@ -112,6 +112,10 @@ public:
         return {status_, static_cast<std::uint8_t>(data1_ & 0x7F),
                 static_cast<std::uint8_t>(data2_ & 0x7F)};
     }
+    // The same message with its data bytes as wireBytes() sends them.
+    constexpr MidiMessage onWire() const {
+        return MidiMessage(status_, data1_ & 0x7F, data2_ & 0x7F);
+    }
 
     friend constexpr bool operator==(const MidiMessage&, const MidiMessage&) = default;
 

@@ -68,7 +68,7 @@ bool MidiOutput::probeOnly() {
 }
 
 bool MidiOutput::send() {
-    return midiOut_ && midiOut_->sendAt(packedMessage(), sendStamp());
+    return midiOut_ && midiOut_->sendAt(midiMsg, sendStamp());
 }
 
 bool MidiOutput::sendAndLog(int status, int data1, int data2) {

@@ -8,8 +8,6 @@
 namespace fw {
 
 // One MIDI output: the built-in synthesizer, a system MIDI port, or a test double.
-// Messages travel in the packed form of MidiMessage: status in the lowest byte, then data 1,
-// data 2, and a zero fourth byte.
 class MidiPort {
 public:
     virtual ~MidiPort() = default;
@@ -21,13 +19,13 @@ public:
     // True when a message sent now would reach the output. Never puts anything on the wire.
     virtual bool usable() const = 0;
     // Sends one short message; false when the output is not usable.
-    virtual bool send(std::uint32_t packed) = 0;
+    virtual bool send(MidiMessage message) = 0;
     // Sends one short message stamped with the monotonic time (microseconds) it belongs to. An
     // output that keeps time by stamps sounds it a constant latency after that time; the others
     // send it at once.
-    virtual bool sendAt(std::uint32_t packed, std::int64_t monoMicros) {
+    virtual bool sendAt(MidiMessage message, std::int64_t monoMicros) {
         (void)monoMicros;
-        return send(packed);
+        return send(message);
     }
     // Silences everything on every channel. Notes sent for a later time and not yet out are
     // dropped with it.
@@ -42,17 +40,5 @@ public:
     // that sends at once), so that a beat due at a given moment can be sent that much earlier.
     virtual std::int64_t latencyMicros() const { return 0; }
 };
-
-// The packed form of a message, and what a status byte alone tells: the outputs pass messages
-// packed, as MidiPort sends them.
-constexpr std::uint32_t packShortMessage(int status, int data1, int data2) {
-    return MidiMessage(status, data1, data2).packed();
-}
-constexpr bool isSystemRealtime(int status) {
-    return MidiMessage(status).isSystemRealtime();
-}
-constexpr int shortMessageSize(int status) {
-    return MidiMessage(status).size();
-}
 
 } // namespace fw

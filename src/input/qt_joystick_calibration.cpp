@@ -3,6 +3,7 @@
 #include "engine/prompts.h"
 #include "input/joystick.h"
 #include "input/joystick_mapping.h"
+#include "play/guitar.h"
 #include "ui/qt_widgets.h"
 
 #include <QHBoxLayout>
@@ -16,8 +17,8 @@ const char* const kTabCaptions[3] = {"Fret Calibration", "Pick Selector Calibrat
 constexpr int kRoles[3] = {kRoleFrets, kRolePick, kRoleChord};
 } // namespace
 
-TForm7::TForm7(JoystickCalibrationHost& host, QWidget* parent)
-    : QDialog(parent), host_(host), run_(host.playState()) {
+TForm7::TForm7(Guitar& guitar, Joystick& joystick, JoystickCalibrationHost& host, QWidget* parent)
+    : QDialog(parent), guitar_(guitar), joystick_(joystick), host_(host), run_(guitar.engine().st) {
     setObjectName("TForm7");
     setWindowTitle("Joystick Calibration");
     setModal(true);
@@ -68,11 +69,11 @@ QLabel* TForm7::runLabel() const {
 }
 
 void TForm7::startRun(CalibrationKind kind) {
-    const int axis = host_.axisOf(kRoles[static_cast<int>(kind)]);
+    const int axis = guitar_.joystickPlay().map.axisOf(kRoles[static_cast<int>(kind)]);
     std::string message;
     if (!run_.start(kind, axis, message)) {
         if (!message.empty())
-            host_.prompts().showMessage(message);
+            guitar_.prompts().showMessage(message);
         return;
     }
     for (auto* b : calibrateButtons)
@@ -86,7 +87,7 @@ void TForm7::CalibrationTimerTimer() {
     if (!run_.running())
         return;
     JoyInfo reading;
-    host_.joystick().getPosEx(reading);
+    joystick_.getPosEx(reading);
     switch (run_.step(reading)) {
     case AxisCalibration::Step::Waiting:
         break;
@@ -95,7 +96,7 @@ void TForm7::CalibrationTimerTimer() {
         break;
     case AxisCalibration::Step::Finished:
         endRun();
-        host_.prompts().showMessage(run_.closingMessage());
+        guitar_.prompts().showMessage(run_.closingMessage());
         break;
     }
 }

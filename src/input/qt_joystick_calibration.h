@@ -12,19 +12,13 @@
 
 namespace fw {
 
+class Guitar;
 class Joystick;
-class Prompts;
 
 // What the window needs of the main window.
 class JoystickCalibrationHost {
 public:
     virtual ~JoystickCalibrationHost() = default;
-    // The play state whose calibration arrays a run samples into.
-    virtual PlayState& playState() = 0;
-    // The axis mapped to a role (kRoleFrets, kRolePick, kRoleChord), 0 for none.
-    virtual int axisOf(int role) const = 0;
-    virtual Joystick& joystick() = 0;
-    virtual Prompts& prompts() = 0;
     // The mapping tab's "Apply Calibrations".
     virtual void applyCalibrations() = 0;
 };
@@ -36,7 +30,8 @@ public:
 class TForm7 : public QDialog {
     Q_OBJECT
 public:
-    TForm7(JoystickCalibrationHost& host, QWidget* parent);
+    // A run samples joystick into the guitar's calibration arrays, for the axes its mapping names.
+    TForm7(Guitar& guitar, Joystick& joystick, JoystickCalibrationHost& host, QWidget* parent);
 
     // Handlers, named after their controls.
     void Button1Click() { startRun(CalibrationKind::Frets); }
@@ -63,6 +58,8 @@ private:
     void endRun();
     QLabel* runLabel() const;
 
+    Guitar& guitar_;
+    Joystick& joystick_;
     JoystickCalibrationHost& host_;
     AxisCalibration run_;
 };

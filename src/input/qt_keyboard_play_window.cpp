@@ -2,6 +2,7 @@
 
 #include "input/keyboard_play.h"
 #include "input/qt_key_translate.h"
+#include "play/guitar.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -35,7 +36,8 @@ QCheckBox* checkBox(const QString& name, const QString& caption, QWidget* parent
 
 } // namespace
 
-TForm5::TForm5(KeyboardPlayHost& host, QWidget* parent) : QDialog(parent), host_(host) {
+TForm5::TForm5(Guitar& guitar, KeyboardPlayHost& host, QWidget* parent)
+    : QDialog(parent), controls_(guitar.engine().ui), host_(host) {
     setObjectName("TForm5");
     setWindowTitle("Keyboard Play Mode Input");
     setModal(true);
@@ -164,17 +166,17 @@ void TForm5::FormKeyDown(int& key, Qt::KeyboardModifiers shift) {
 }
 
 void TForm5::TrackRadioGroupClick() {
-    host_.controls().track = TrackRadioGroup->itemIndex();
+    controls_.track = TrackRadioGroup->itemIndex();
     host_.syncControls();
 }
 
 void TForm5::CheckBox4Click() {
-    host_.controls().realtimeFrets = CheckBox4->isChecked();
+    controls_.realtimeFrets = CheckBox4->isChecked();
     host_.syncControls();
 }
 
 void TForm5::CheckBox5Click() {
-    host_.controls().mergeModes = CheckBox5->isChecked();
+    controls_.mergeModes = CheckBox5->isChecked();
     host_.syncControls();
 }
 
@@ -205,7 +207,7 @@ void TForm5::Button33Click() {
 }
 
 void TForm5::followMain() {
-    const ControlState& ui = host_.controls();
+    const ControlState& ui = controls_;
     mirrorValue(TremTracker, ui.tremPosition);
     mirrorValue(TempTracker, ui.tempPosition);
     mirrorValue(VTracker, ui.vPosition);

@@ -15,13 +15,13 @@
 
 namespace fw {
 
+class Guitar;
+
 // What the window needs of the main window, whose controls it copies.
 class KeyboardPlayHost {
 public:
     enum class Bar { Bend, Tempo, Velocity };
     virtual ~KeyboardPlayHost() = default;
-    // The play model that the bars, switches and "Track" of both windows mirror.
-    virtual ControlState& controls() = 0;
     // The main window's bar takes a position, clamped to its own range; its change handling is
     // not run, as for any position set from code.
     virtual void moveMainBar(Bar bar, int value) = 0;
@@ -43,7 +43,8 @@ public:
 class TForm5 : public QDialog {
     Q_OBJECT
 public:
-    TForm5(KeyboardPlayHost& host, QWidget* parent);
+    // The bars, switches and "Track" of both windows mirror the guitar's controls.
+    TForm5(Guitar& guitar, KeyboardPlayHost& host, QWidget* parent);
 
     // Handlers, named after their controls.
     void FormKeyDown(int& key, Qt::KeyboardModifiers shift);
@@ -83,6 +84,7 @@ protected:
 private:
     void buildWindow();
 
+    ControlState& controls_;
     KeyboardPlayHost& host_;
 };
 

@@ -4,9 +4,6 @@ class QWidget;
 
 namespace fw {
 
-class MemoLog;
-class Prompts;
-
 // What the "Play Logs" tab needs of the window it sits in, beside the guitar it plays on. The
 // main window implements it where the windows are assembled; the page never sees more of it
 // than this.
@@ -14,9 +11,6 @@ class PlayLogsHost {
 public:
     virtual ~PlayLogsHost() = default;
 
-    virtual Prompts& prompts() = 0;
-    // The play log live play appends to.
-    virtual MemoLog& playLog() = 0;
     // The window whose closing ends what the page runs.
     virtual QWidget& mainWindow() = 0;
 

@@ -11,20 +11,22 @@
 
 #include "ui/qt_widgets.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QVBoxLayout>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -33,10 +35,6 @@
 namespace fw {
 
 namespace {
-
-QString journalFolder(const QString& dataFolder) {
-    return dataFolder + "/journal";
-}
 
 const char* const kLogCaptions[4] = {"PL", "Log A", "Log B", "Log C"};
 const char* const kLogFileStems[4] = {"PL", "LogA", "LogB", "LogC"};
@@ -74,7 +72,7 @@ struct WavJob {
     std::atomic<int> permille{0};
     RenderOutcome outcome = RenderOutcome::Failed;
     std::string failure;
-    QElapsedTimer started;
+    std::int64_t startedMicros = 0; // on the guitar's clock
     std::thread worker;
 };
 
@@ -292,8 +290,6 @@ void PlayLogsPage::R2IMemoChange() {
 void PlayLogsPage::Button81Click() {
     guitar_.newTake();
     R2IMemo->clear();
-    if (journal_.active())
-        journal_.start(journalFolder(dataFolder_).toStdString(), std::time(nullptr));
     guitar_.tellBeatInstrument();
 }
 
@@ -328,7 +324,7 @@ void PlayLogsPage::playbackDone(const LogPlayer::Result& result) {
     paused_.reset();
     setLongActionsEnabled(true);
     if (result.end == LogPlayer::End::Failed)
-        host_.prompts().showMessage(result.error);
+        guitar_.prompts().showMessage(result.error);
     emit playbackEnded();
 }
 
@@ -376,7 +372,7 @@ void PlayLogsPage::mergeLogs(QPlainTextEdit* first, QPlainTextEdit* second) {
         fw::mergeLogs(splitLogLines(a), splitLogLines(b), merged);
     } catch (const LogLineError& e) {
         // Log C may hold a take of its own; a merge that cannot finish leaves it alone.
-        host_.prompts().showMessage(e.what());
+        guitar_.prompts().showMessage(e.what());
         return;
     }
     setLogText(R2IMemo4, joinLogLines(merged));
@@ -385,20 +381,20 @@ void PlayLogsPage::mergeLogs(QPlainTextEdit* first, QPlainTextEdit* second) {
 // ---- files ----------------------------------------------------------------------------------
 
 void PlayLogsPage::SaveLogClick(int log) {
-    const auto name = host_.prompts().saveFileName(
+    const auto name = guitar_.prompts().saveFileName(
         {std::string("Save ") + kLogCaptions[log], kPlayLogFilter, kPlayLogExt});
     if (!name)
         return;
     const std::string text = logText(logs()[log]);
     if (auto error = writeFileReplacing(*name, playLogFileText(splitLogLines(text)))) {
-        host_.prompts().showMessage(*error);
+        guitar_.prompts().showMessage(*error);
         return;
     }
     unsaved_[static_cast<std::size_t>(log)] = false;
 }
 
 void PlayLogsPage::LoadLogClick(int log) {
-    const auto name = host_.prompts().openFileName(
+    const auto name = guitar_.prompts().openFileName(
         {std::string("Load ") + kLogCaptions[log], kPlayLogFilter, kPlayLogExt});
     if (!name || busy())
         return;
@@ -408,7 +404,7 @@ void PlayLogsPage::LoadLogClick(int log) {
         std::string error;
         const auto text = readPlayLogFile(*name, error);
         if (!text) {
-            host_.prompts().showMessage(error);
+            guitar_.prompts().showMessage(error);
             return;
         }
         setLogText(logs()[log], joinLogLines(splitLogLines(*text)));
@@ -437,7 +433,7 @@ void PlayLogsPage::loadRead() {
     if (!load_->error.empty()) {
         const std::string error = load_->error;
         finishLoad();
-        host_.prompts().showMessage(error);
+        guitar_.prompts().showMessage(error);
         return;
     }
     QPlainTextEdit* memo = logs()[load_->log];
@@ -551,90 +547,31 @@ void PlayLogsPage::PianoRollClick(int log) {
 // ---- the take's journal ------------------------------------------------------------------
 
 void PlayLogsPage::keepTakesIn(const QString& dataFolder) {
-    dataFolder_ = dataFolder;
-    journal_.setOnError([this](const std::string& error) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, error] {
-                host_.prompts().showMessage(
-                    "The take being recorded cannot be kept safe on disk: " + error +
-                    "\nSave it with \"Save Log...\" before you quit.");
-            },
-            Qt::QueuedConnection);
-    });
-    journal_.start(journalFolder(dataFolder_).toStdString(), std::time(nullptr));
-    host_.playLog().setTee(&journal_);
+    // Told on the journal's thread, which may outlive the page.
+    guitar_.playLog().keepTakesIn(
+        dataFolder.toStdString(), [page = QPointer<PlayLogsPage>(this)](const std::string& error) {
+            QMetaObject::invokeMethod(
+                qApp,
+                [page, error] {
+                    if (page)
+                        page->guitar_.prompts().showMessage(
+                            "The take being recorded cannot be kept safe on disk: " + error +
+                            "\nSave it with \"Save Log...\" before you quit.");
+                },
+                Qt::QueuedConnection);
+        });
 }
-
-namespace {
-// A file name in folder that is not taken yet: stem.plog, stem-2.plog, ...
-QString freeName(const QString& folder, const QString& stem) {
-    QString path = folder + "/" + stem + ".plog";
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = folder + "/" + stem + "-" + QString::number(n) + ".plog";
-    return path;
-}
-} // namespace
 
 void PlayLogsPage::recoverTakes() {
-    if (dataFolder_.isEmpty())
-        return;
-    const QString keptFolder = dataFolder_ + "/takes";
-    bool restored = false;
-    QStringList keptAlso;
-    for (const std::string& path : journalsLeftBehind(journalFolder(dataFolder_).toStdString())) {
-        const FoundTake take = readTakeJournal(path);
-        if (!take.unreadable.empty()) {
-            // Kept under a name no later start looks for, and named.
-            const std::string kept = path + ".unreadable";
-            const std::string named = std::rename(path.c_str(), kept.c_str()) == 0 ? kept : path;
-            host_.prompts().showMessage("A take was left behind in " + named +
-                                        ", but it cannot be read: " + take.unreadable +
-                                        ".\nThe file is kept.");
-            continue;
-        }
-        if (take.lines.empty() && take.dropped == 0) {
-            std::remove(path.c_str()); // a journal made just before the end, holding nothing
-            continue;
-        }
-        const QString stem = "take-" + QString::fromStdString(take.date).remove('-') + "-" +
-                             QString::fromStdString(take.time).remove(':');
-        const QString file = freeName(keptFolder, stem);
-        const bool intoPlayLog =
-            !restored &&
-            host_.prompts().askYesNo(takeFoundMessage(take) +
-                                     "\n\nYes puts it back into the play log \"PL\". No keeps it "
-                                     "as the file " +
-                                     QDir::toNativeSeparators(file).toStdString() + ".");
-        if (intoPlayLog) {
-            std::vector<std::string_view> lines(take.lines.begin(), take.lines.end());
-            setLogText(R2IMemo, joinLogLines(lines));
-            // The restored take, and what is played after it, go on in its own journal until it
-            // is saved: its lines never have to be safe anywhere else first.
-            journal_.resume(path, take.wholeBytes);
-            restored = true;
-            continue;
-        }
-        std::vector<std::string_view> lines(take.lines.begin(), take.lines.end());
-        QDir().mkpath(keptFolder);
-        if (auto error = writeFileReplacing(file.toStdString(), playLogFileText(lines))) {
-            host_.prompts().showMessage(*error + "\nThe take stays in " + path + ".");
-            continue;
-        }
-        std::remove(path.c_str());
-        if (restored)
-            keptAlso << QDir::toNativeSeparators(file);
-    }
-    if (!keptAlso.isEmpty())
-        host_.prompts().showMessage("More takes that were not saved are kept as files:\n" +
-                                    keptAlso.join('\n').toStdString());
+    guitar_.playLog().recoverTakes(guitar_.prompts(),
+                                   [this](const std::string& text) { setLogText(R2IMemo, text); });
 }
 
 // ---- export ---------------------------------------------------------------------------------
 
 void PlayLogsPage::Button52Click() {
     const auto name =
-        host_.prompts().saveFileName({"Save Play Log to MIDI file", "MIDI File|*.mid", "mid"});
+        guitar_.prompts().saveFileName({"Save Play Log to MIDI file", "MIDI File|*.mid", "mid"});
     if (!name)
         return;
     const std::string text = logText(R2IMemo);
@@ -642,18 +579,18 @@ void PlayLogsPage::Button52Click() {
     try {
         bytes = midiFileFromLog(splitLogLines(text));
     } catch (const LogLineError& e) {
-        host_.prompts().showMessage(e.what());
+        guitar_.prompts().showMessage(e.what());
         return;
     }
     if (auto error = writeFileReplacing(*name, bytes))
-        host_.prompts().showMessage(*error);
+        guitar_.prompts().showMessage(*error);
 }
 
 void PlayLogsPage::SaveWavClick() {
     if (busy())
         return;
     const auto name =
-        host_.prompts().saveFileName({"Save Play Log to WAV file", "WAV Audio|*.wav", "wav"});
+        guitar_.prompts().saveFileName({"Save Play Log to WAV file", "WAV Audio|*.wav", "wav"});
     if (!name)
         return;
     const std::string text = logText(R2IMemo);
@@ -663,7 +600,7 @@ void PlayLogsPage::SaveWavClick() {
     try {
         job->plan = planLogRender(splitLogLines(text), job->settings.sampleRate);
     } catch (const LogLineError& e) {
-        host_.prompts().showMessage(e.what());
+        guitar_.prompts().showMessage(e.what());
         return;
     }
 
@@ -671,7 +608,7 @@ void PlayLogsPage::SaveWavClick() {
     // go on; the window hears of the end through its event queue.
     wav_ = std::move(job);
     setLongActionsEnabled(false);
-    wav_->started.start();
+    wav_->startedMicros = guitar_.clock().micros();
     WavJob* running = wav_.get();
     running->worker = std::thread([this, running] {
         running->outcome = renderLogToWavFile(
@@ -688,7 +625,7 @@ void PlayLogsPage::SaveWavClick() {
 
 void PlayLogsPage::showRenderProgress() {
     // A short rendering ends before its progress would be worth showing.
-    if (!wav_ || wav_->started.elapsed() < kShowProgressAfterMs)
+    if (!wav_ || guitar_.clock().micros() - wav_->startedMicros < kShowProgressAfterMs * 1000)
         return;
     WavProgress->setValue(wav_->permille);
     wavStack_->setCurrentIndex(1);
@@ -703,7 +640,7 @@ void PlayLogsPage::renderDone() {
     wavStack_->setCurrentIndex(0);
     setLongActionsEnabled(true);
     if (job->outcome == RenderOutcome::Failed)
-        host_.prompts().showMessage(job->failure);
+        guitar_.prompts().showMessage(job->failure);
     emit renderEnded();
 }
 
@@ -726,19 +663,20 @@ bool PlayLogsPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool PlayLogsPage::takeKeptAtClose() {
+    TakeJournal& journal = guitar_.playLog().journal();
     keepUnsavedLogs();
     // The take is saved or kept, or there is none: its journal has done its work.
     if (!unsaved_[0] || !holdsTake(0)) {
-        journal_.discard();
+        journal.discard();
         return true;
     }
     // Still safe in its journal, which the next start offers back.
     // A session manager's SIGTERM ends the program without closing the window: nothing is asked
     // then, and the journal stays for the next start.
-    if (journal_.active() && journal_.flush())
+    if (journal.active() && journal.flush())
         return true;
     const std::string why = keepError_.empty() ? "" : ": " + keepError_;
-    if (!host_.prompts().askYesNo(
+    if (!guitar_.prompts().askYesNo(
             "The take in \"PL\" has not been saved and cannot be kept when Fretwright closes" +
             why +
             ".\n\nYes saves it now with \"Save Log...\". No closes Fretwright and the take is "
@@ -748,7 +686,7 @@ bool PlayLogsPage::takeKeptAtClose() {
     // Saved, or the player stays (the dialog cancelled, the save failed) and may close again.
     if (unsaved_[0])
         return false;
-    journal_.discard();
+    journal.discard();
     return true;
 }
 

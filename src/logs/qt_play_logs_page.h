@@ -2,7 +2,6 @@
 
 #include "logs/log_player.h"
 #include "logs/qt_play_logs_host.h"
-#include "logs/take_journal.h"
 #include "logs/wav_render.h"
 #include "ui/qt_wake_timer.h"
 
@@ -109,11 +108,10 @@ public:
     static constexpr int kKeptLogFiles = 40;
     bool unsaved(int log) const { return unsaved_[static_cast<std::size_t>(log)]; }
 
-    // Keeps the take being recorded in a journal under dataFolder ("journal/"), so that it
-    // outlives a crash; a clean exit removes the journal. Without this call (in tests) there is
-    // no journal.
+    // Keeps the take being recorded in the guitar's journal under dataFolder ("journal/"), so
+    // that it outlives a crash, and says here when it cannot be written; a clean exit removes the
+    // journal. Without this call (in tests) there is no journal.
     void keepTakesIn(const QString& dataFolder);
-    TakeJournal& journal() { return journal_; }
     // Offers the takes that runs which did not end cleanly left behind: back into "PL", or kept
     // as files in "takes/" under the data folder. Nothing is removed without the player's word.
     void recoverTakes();
@@ -159,8 +157,6 @@ private:
     std::array<bool, 4> unsaved_{};
     QString recoveryDir_;
     std::string keepError_; // why the last keeping of unsaved logs failed
-    QString dataFolder_;
-    TakeJournal journal_;
 };
 
 } // namespace fw

@@ -83,7 +83,7 @@ RenderOutcome renderLogToWav(const LogRender& plan, OfflineSynth& synth, Replaci
     const double total = static_cast<double>(std::max<std::int64_t>(plan.totalFrames, 1));
     while (done < plan.totalFrames) {
         while (next < plan.events.size() && plan.events[next].frame <= done)
-            synth.send(plan.events[next++].packed);
+            synth.send(MidiMessage::fromPacked(plan.events[next++].packed));
         std::int64_t until = plan.totalFrames;
         if (next < plan.events.size())
             until = plan.events[next].frame;

@@ -27,7 +27,8 @@ int chosenSequence(const RadioGroup* group) {
 }
 } // namespace
 
-TForm3::TForm3(PickingStyleManagerHost& host, QWidget* parent) : QDialog(parent), host_(host) {
+TForm3::TForm3(PickingStyleManagerHost& host, Prompts& prompts, Random& styles, QWidget* parent)
+    : QDialog(parent), host_(host), prompts_(prompts), random_(styles) {
     setObjectName("TForm3");
     setWindowTitle("Picking Style Manager");
     setModal(true);
@@ -93,34 +94,34 @@ TForm3::TForm3(PickingStyleManagerHost& host, QWidget* parent) : QDialog(parent)
 }
 
 void TForm3::Button1Click() {
-    const auto path = host_.prompts().openFileName(kLoadStyleSlotDialog);
+    const auto path = prompts_.openFileName(kLoadStyleSlotDialog);
     if (!path)
         return;
     const auto read = readStyleSlotFile(*path);
     if (!read.ok()) {
-        host_.prompts().showMessage(read.error);
+        prompts_.showMessage(read.error);
         return;
     }
     host_.pickPages().setChannelTexts(chosenSequence(RadioGroup1), read.value);
 }
 
 void TForm3::Button2Click() {
-    const auto path = host_.prompts().saveFileName(kSaveStyleSlotDialog);
+    const auto path = prompts_.saveFileName(kSaveStyleSlotDialog);
     if (!path)
         return;
     const std::string text =
         styleSlotText(host_.pickPages().channelTexts(chosenSequence(RadioGroup2)));
     if (auto error = writeFileReplacing(*path, text))
-        host_.prompts().showMessage(*error);
+        prompts_.showMessage(*error);
 }
 
 void TForm3::Button4Click() {
-    const auto path = host_.prompts().openFileName(kLoadStyleGroupDialog);
+    const auto path = prompts_.openFileName(kLoadStyleGroupDialog);
     if (!path)
         return;
     const auto read = readStyleGroupFile(*path);
     if (!read.ok()) {
-        host_.prompts().showMessage(read.error);
+        prompts_.showMessage(read.error);
         return;
     }
     for (int n = 1; n <= kPickSequences; ++n)
@@ -128,26 +129,26 @@ void TForm3::Button4Click() {
 }
 
 void TForm3::Button5Click() {
-    const auto path = host_.prompts().saveFileName(kSaveStyleGroupDialog);
+    const auto path = prompts_.saveFileName(kSaveStyleGroupDialog);
     if (!path)
         return;
     StyleGroup group;
     for (int n = 1; n <= kPickSequences; ++n)
         group[static_cast<std::size_t>(n - 1)] = host_.pickPages().channelTexts(n);
     if (auto error = writeFileReplacing(*path, styleGroupText(group)))
-        host_.prompts().showMessage(*error);
+        prompts_.showMessage(*error);
 }
 
 void TForm3::Button6Click() {
     // The count is checked before the boxes are touched, so a typo keeps the player's pattern.
     const auto count = parseStyleNoteCount(Edit2->text().toStdString());
     if (!count.ok()) {
-        host_.prompts().showMessage(count.error);
+        prompts_.showMessage(count.error);
         return;
     }
     const std::string pool = Edit1->text().toLatin1().toStdString();
     host_.pickPages().setChannelTexts(chosenSequence(RadioGroup3),
-                                      generateRandomStyle(host_.random(), pool, count.value));
+                                      generateRandomStyle(random_, pool, count.value));
 }
 
 void TForm3::Button3Click() {

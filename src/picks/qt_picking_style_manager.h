@@ -18,8 +18,6 @@ public:
     virtual ~PickingStyleManagerHost() = default;
     // The pick editor's boxes, which styles are loaded into and saved from.
     virtual PickSetPages& pickPages() = 0;
-    virtual Prompts& prompts() = 0;
-    virtual Random& random() = 0;
 };
 
 // The "Picking Style Manager" window, shown modally from the main window and kept until exit.
@@ -28,7 +26,7 @@ public:
 class TForm3 : public QDialog {
     Q_OBJECT
 public:
-    TForm3(PickingStyleManagerHost& host, QWidget* parent);
+    TForm3(PickingStyleManagerHost& host, Prompts& prompts, Random& random, QWidget* parent);
 
     // Handlers, named after their controls.
     void Button1Click(); // "Load" one slot (*.pss)
@@ -52,6 +50,8 @@ public:
 
 private:
     PickingStyleManagerHost& host_;
+    Prompts& prompts_;
+    Random& random_;
 };
 
 } // namespace fw

@@ -1,7 +1,6 @@
 #include "play/guitar.h"
 
 #include "engine/clock.h"
-#include "engine/log_sink.h"
 #include "engine/output_choice.h"
 #include "input/keyboard_play.h"
 #include "platform/midi_outputs.h"
@@ -19,8 +18,8 @@ constexpr const char* kPickStartAtOnce = "at once";
 constexpr std::int64_t kStrumEarlyMicros = 1500;
 } // namespace
 
-Guitar::Guitar(Clock& clock, LogSink& playLog, Prompts& prompts, MidiOutputs& outputs)
-    : clock_(clock), playLog_(playLog), outputs_(outputs), output_(clock, playLog, prompts),
+Guitar::Guitar(Clock& clock, Prompts& prompts, MidiOutputs& outputs)
+    : clock_(clock), prompts_(prompts), outputs_(outputs), output_(clock, playLog_, prompts),
       engine_(output_), beats_(clock) {
     engine_.beatGrid = [this] { return beatSpan(); };
     beats_.onBeat = [this] { beat(); };
@@ -165,6 +164,7 @@ void Guitar::sendStateToNewOutput() {
 
 void Guitar::newTake() {
     output_.logStartTime = output_.clockReading();
+    playLog_.newTake();
     engine_.st.sentInstrument = -1;
     engine_.st.sentBend = -1;
     if (resendAsked)

@@ -5,6 +5,7 @@
 #include "engine/midi_output.h"
 #include "files/settings.h"
 #include "input/joystick_poll.h"
+#include "logs/play_log.h"
 
 #include <array>
 #include <cstdint>
@@ -15,7 +16,6 @@
 namespace fw {
 
 class Clock;
-class LogSink;
 class MidiOutputs;
 class Prompts;
 
@@ -25,12 +25,15 @@ class Prompts;
 // wake it.
 class Guitar {
 public:
-    Guitar(Clock& clock, LogSink& playLog, Prompts& prompts, MidiOutputs& outputs);
+    Guitar(Clock& clock, Prompts& prompts, MidiOutputs& outputs);
     Guitar(const Guitar&) = delete;
     Guitar& operator=(const Guitar&) = delete;
 
     Clock& clock() const { return clock_; }
-    LogSink& playLog() const { return playLog_; }
+    Prompts& prompts() const { return prompts_; }
+    // The play log it owns with the take's journal: every message sent is logged here, and shown
+    // in the view a window gives it.
+    PlayLog& playLog() { return playLog_; }
     MidiOutput& output() { return output_; }
     Engine& engine() { return engine_; }
     const Engine& engine() const { return engine_; }
@@ -79,8 +82,8 @@ public:
     std::string outputState() const;
     // The output starts from nothing: it hears the instruments and the bend anew.
     void sendStateToNewOutput();
-    // A new take: the log's times count from now, and the pitch updater sends (and so logs) the
-    // instrument and the bend again on its next tick.
+    // A new take: the log's times count from now, its journal starts anew, and the pitch updater
+    // sends (and so logs) the instrument and the bend again on its next tick.
     void newTake();
     // Sends and logs the beat channel's instrument.
     void tellBeatInstrument();
@@ -98,7 +101,9 @@ private:
     void applyOutput(int row);
 
     Clock& clock_;
-    LogSink& playLog_;
+    Prompts& prompts_;
+    // Before the output, which logs into it until its end.
+    PlayLog playLog_;
     MidiOutputs& outputs_;
     MidiOutput output_;
     Engine engine_;

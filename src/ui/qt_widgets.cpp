@@ -83,32 +83,17 @@ void Panel::mousePressEvent(QMouseEvent* event) {
     QLabel::mousePressEvent(event);
 }
 
-void MemoLog::appendLine(const std::string& line) {
-    if (tee_)
-        tee_->appendLine(line);
-    if (batchDepth_ > 0)
-        pending_ << QString::fromStdString(line);
-    else
-        insert(QString::fromStdString(line));
-}
-
-void MemoLog::flush() {
-    if (pending_.isEmpty())
-        return;
-    insert(pending_.join('\n'));
-    pending_.clear();
-}
-
-void MemoLog::insert(const QString& lines) {
+void appendLogLines(QPlainTextEdit* view, const std::string& lines) {
     // Insert at the end through a cursor, the line break and the lines in one edit: no re-layout
     // of what is already there and no scan of the existing text, whatever its length.
-    if (!view_)
+    if (!view)
         return;
-    QTextDocument* doc = view_->document();
+    QTextDocument* doc = view->document();
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
     // A line end the user left after the last line is reused, so no empty line gets in between.
-    cursor.insertText(cursor.block().length() <= 1 ? lines : QChar('\n') + lines);
+    const QString text = QString::fromStdString(lines);
+    cursor.insertText(cursor.block().length() <= 1 ? text : QChar('\n') + text);
 }
 
 QPlainTextEdit* makeMemo(const QString& name, QWidget* parent) {

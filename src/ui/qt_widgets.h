@@ -1,7 +1,5 @@
 #pragma once
 
-#include "engine/log_sink.h"
-
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,6 +9,7 @@
 #include <QVector>
 
 #include <initializer_list>
+#include <string>
 #include <utility>
 
 class QAbstractButton;
@@ -65,33 +64,9 @@ private:
     QString caption_;
 };
 
-// A text log view that the play engine appends to. Appending never scans the text.
-class MemoLog final : public LogSink {
-public:
-    explicit MemoLog(QPlainTextEdit* view = nullptr) : view_(view) {}
-    void appendLine(const std::string& line) override;
-    void setView(QPlainTextEdit* view) { view_ = view; }
-    QPlainTextEdit* view() const { return view_; }
-    // Every line appended also goes here at once (the take's journal on disk); nothing when null.
-    void setTee(LogSink* tee) { tee_ = tee; }
-
-protected:
-    // Appended lines wait and go into the view together when the last batch ends.
-    void hold() override { ++batchDepth_; }
-    void release() override {
-        if (--batchDepth_ == 0)
-            flush();
-    }
-
-private:
-    void insert(const QString& lines);
-    void flush();
-
-    QPlainTextEdit* view_;
-    LogSink* tee_ = nullptr;
-    int batchDepth_ = 0;
-    QStringList pending_;
-};
+// Appends lines, several separated by LF, to the end of a log view; nothing when it is null.
+// Never scans the text.
+void appendLogLines(QPlainTextEdit* view, const std::string& lines);
 
 // A multi-line text box in a fixed-width font with no wrapping, as the logs and memories use.
 QPlainTextEdit* makeMemo(const QString& name, QWidget* parent = nullptr);

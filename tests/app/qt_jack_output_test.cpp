@@ -60,7 +60,8 @@ struct JackRig {
     test::FakeJoystick joystick;
     SeededRandom random{1};
     MidiOutputs outputs;
-    TForm1 form{Services{clock, prompts, outputs, joystick, random}};
+    Guitar guitar{clock, prompts, outputs};
+    TForm1 form{guitar, Services{joystick, random}};
 
     JackRig() {
         form.Timer2->stop();

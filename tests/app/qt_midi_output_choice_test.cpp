@@ -22,6 +22,7 @@ struct ProgramRun {
     std::map<std::string, test::RecordingMidiPort*> ports;
     std::vector<std::string> present;
     MidiOutputs outputs;
+    Guitar guitar{clock, prompts, outputs};
     TForm1 form;
 
     ProgramRun(std::vector<std::string> presentPorts, const std::string& settings)
@@ -33,7 +34,7 @@ struct ProgramRun {
                   ports[key] = p.get();
                   return p;
               }),
-          form(Services{clock, prompts, outputs, joystick, random}) {
+          form(guitar, Services{joystick, random}) {
         form.Timer2->stop();
         form.PitchUpdater->stop();
         form.restoreSettings(settings);

@@ -34,9 +34,9 @@ struct Notices {
 // An instrument not played yet on the guitar's channel and a drum on the beat's: both must load
 // samples from the file now.
 void playNewInstruments(FluidSynthPort& port) {
-    port.send(packShortMessage(0xC1, 40, 0)); // violin
-    port.send(packShortMessage(0x91, 64, 110));
-    port.send(packShortMessage(0x99, 38, 110)); // a snare of the drum kit
+    port.send(MidiMessage::programChange(1, 40)); // violin
+    port.send(MidiMessage::noteOn(1, 64, 110));
+    port.send(MidiMessage::noteOn(9, 38, 110)); // a snare of the drum kit
     port.waitUntilSettled();
 }
 
@@ -60,8 +60,8 @@ TEST(SoundFaults, ASoundFontDeletedOrCutShortUnderOnDemandLoadingNeverCrashes) {
         Notices notices;
         notices.listen(port);
         ASSERT_TRUE(port.openAndWait());
-        port.send(packShortMessage(0xC1, 25, 0));
-        port.send(packShortMessage(0x91, 52, 100));
+        port.send(MidiMessage::programChange(1, 25));
+        port.send(MidiMessage::noteOn(1, 52, 100));
         port.waitUntilSettled();
         c.harm(copy);
 
@@ -94,7 +94,7 @@ TEST(SoundFaults, TheSoundComesBackWhenTheSoundServerReturns) {
     notices.listen(port);
     ASSERT_TRUE(port.openAndWait());
     ASSERT_EQ(port.driverName(), "pulseaudio");
-    port.send(packShortMessage(0xC1, 25, 0));
+    port.send(MidiMessage::programChange(1, 25));
 
     server.stop();
     port.checkSoundPath();
@@ -105,7 +105,7 @@ TEST(SoundFaults, TheSoundComesBackWhenTheSoundServerReturns) {
     // Play goes on meanwhile, never waiting for a server: messages are taken and kept.
     EXPECT_TRUE(port.usable());
     EXPECT_TRUE(port.openAndWait());
-    EXPECT_TRUE(port.send(packShortMessage(0xC1, 40, 0)));
+    EXPECT_TRUE(port.send(MidiMessage::programChange(1, 40)));
     port.checkSoundPath(); // still away: nothing new to say
     EXPECT_EQ(notices.all().size(), 1u);
 
@@ -116,7 +116,7 @@ TEST(SoundFaults, TheSoundComesBackWhenTheSoundServerReturns) {
     test::SinkRecording rec(server.dir() + "/take.raw");
     ASSERT_TRUE(test::waitUntil([&] { return rec.seconds() > 0.05; }));
     const double from = rec.seconds();
-    port.send(packShortMessage(0x91, 64, 110));
+    port.send(MidiMessage::noteOn(1, 64, 110));
     std::this_thread::sleep_for(800ms);
     EXPECT_GT(rec.loudestFrom(from), 300.0);
 }
@@ -132,7 +132,7 @@ TEST(SoundFaults, JackAudioFallsBackToTheSoundServerAndReturnsToJack) {
     port.setAudioSystem(FluidSynthPort::AudioSystem::Jack);
     ASSERT_TRUE(port.openAndWait());
     ASSERT_EQ(port.driverName(), "jack");
-    port.send(packShortMessage(0xC1, 25, 0));
+    port.send(MidiMessage::programChange(1, 25));
 
     jack.stop();
     ASSERT_TRUE(test::waitUntil([&] {
@@ -145,7 +145,7 @@ TEST(SoundFaults, JackAudioFallsBackToTheSoundServerAndReturnsToJack) {
     test::SinkRecording rec(server.dir() + "/take.raw");
     ASSERT_TRUE(test::waitUntil([&] { return rec.seconds() > 0.05; }));
     const double from = rec.seconds();
-    port.send(packShortMessage(0x91, 64, 110));
+    port.send(MidiMessage::noteOn(1, 64, 110));
     std::this_thread::sleep_for(800ms);
     EXPECT_GT(rec.loudestFrom(from), 300.0);
 

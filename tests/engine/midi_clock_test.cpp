@@ -13,7 +13,7 @@ namespace {
 std::vector<std::string> realtime(const RecordingMidiPort& port, std::int64_t stampBase = -1) {
     std::vector<std::string> out;
     for (const auto& m : port.sent) {
-        if (!isSystemRealtime(m.status))
+        if (!MidiMessage(m.status).isSystemRealtime())
             continue;
         char text[40];
         if (m.status == kMidiClock && stampBase >= 0)

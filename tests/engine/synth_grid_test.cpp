@@ -1,4 +1,4 @@
-#include "engine/midi_port.h"
+#include "engine/midi_message.h"
 #include "engine/stream_clock.h"
 #include "platform/fluidsynth/soundfont_subset.h"
 #include "platform/fluidsynth/synth_grid.h"
@@ -31,14 +31,14 @@ std::int64_t renderToOnset(SynthGrid& grid, std::int64_t from, std::int64_t unti
 TEST(SynthGrid, NotesStartWithinAQuarterBlockOfTheirFrameAndIdleLanesSleep) {
     SynthGrid grid(44100, FW_DEFAULT_SOUNDFONT);
     ASSERT_TRUE(grid.loaded()) << "General MIDI SoundFont missing";
-    grid.post(0, packShortMessage(0xC1, 115, 0)); // woodblock: a sharp attack
+    grid.post(0, MidiMessage::programChange(1, 115)); // woodblock: a sharp attack
     // Notes at every offset within a block, half a second apart: FluidSynth alone would start
     // them on its 64-frame grid, up to 63 frames late.
     std::vector<std::int64_t> delays;
     for (int offset = 0; offset < SynthGrid::kBlock; offset += 5) {
         const std::int64_t frame = (delays.size() + 1) * 22050 + offset;
         renderToOnset(grid, frame, frame);
-        grid.post(frame, packShortMessage(0x91, 76, 100));
+        grid.post(frame, MidiMessage::noteOn(1, 76, 100));
         const std::int64_t onset = renderToOnset(grid, frame, frame + 4410);
         ASSERT_GE(onset, frame) << offset;
         delays.push_back(onset - frame);
@@ -51,8 +51,8 @@ TEST(SynthGrid, NotesStartWithinAQuarterBlockOfTheirFrameAndIdleLanesSleep) {
     // or a bend does not wake anything; a note does.
     renderToOnset(grid, 0, grid.position() + 3 * 44100);
     EXPECT_EQ(grid.awakeLanes(), 0);
-    grid.post(grid.position(), packShortMessage(0xE1, 0, 0x40));
-    grid.post(grid.position() - 100, packShortMessage(0x91, 76, 100)); // already past: at once
+    grid.post(grid.position(), MidiMessage::pitchBend(1, kPitchBendCentre));
+    grid.post(grid.position() - 100, MidiMessage::noteOn(1, 76, 100)); // already past: at once
     EXPECT_EQ(grid.lateMessages(), 1);
     EXPECT_GE(renderToOnset(grid, grid.position(), grid.position() + 4410), 0);
     EXPECT_EQ(grid.awakeLanes(), 1);
@@ -62,8 +62,8 @@ TEST(SynthGrid, OnDemandAProgramChangeWaitsUntilItsInstrumentIsLoaded) {
     SynthGrid grid(44100, FW_DEFAULT_SOUNDFONT, SynthGrid::Samples::OnDemand);
     ASSERT_TRUE(grid.loaded()) << "General MIDI SoundFont missing";
     // The program change and the note behind it wait; the lane renders silence meanwhile.
-    grid.post(0, packShortMessage(0xC1, 115, 0));
-    grid.post(100, packShortMessage(0x91, 76, 100));
+    grid.post(0, MidiMessage::programChange(1, 115));
+    grid.post(100, MidiMessage::noteOn(1, 76, 100));
     EXPECT_EQ(renderToOnset(grid, 0, 22050), -1);
     EXPECT_FALSE(grid.prepared(0, 115));
     grid.prepare(0, 115);
@@ -73,9 +73,9 @@ TEST(SynthGrid, OnDemandAProgramChangeWaitsUntilItsInstrumentIsLoaded) {
     // A bank the SoundFont lacks falls back to bank 0, as FluidSynth itself does; after a long
     // silence the same woodblock sounds again.
     renderToOnset(grid, 0, grid.position() + 2 * 44100);
-    grid.post(grid.position(), packShortMessage(0xB1, 0, 5));
-    grid.post(grid.position(), packShortMessage(0xC1, 115, 0));
-    grid.post(grid.position(), packShortMessage(0x91, 76, 100));
+    grid.post(grid.position(), MidiMessage::controlChange(1, 0, 5));
+    grid.post(grid.position(), MidiMessage::programChange(1, 115));
+    grid.post(grid.position(), MidiMessage::noteOn(1, 76, 100));
     grid.prepare(5, 115);
     EXPECT_GE(renderToOnset(grid, grid.position(), grid.position() + 4410), 0);
 }
@@ -102,10 +102,10 @@ TEST(SynthGrid, OnDemandInstrumentsSoundAsTheWholeSoundFontDoes) {
         parted.prepare(presetBank(c.channel, c.bank), c.program);
         for (SynthGrid* grid : {&whole, &parted}) {
             const std::int64_t at = grid->position();
-            grid->post(at, packShortMessage(0xB0 | c.channel, 0, c.bank));
-            grid->post(at, packShortMessage(0xC0 | c.channel, c.program, 0));
-            grid->post(at + 100, packShortMessage(0x90 | c.channel, c.key, 100));
-            grid->post(at + 11025, packShortMessage(0x80 | c.channel, c.key, 0));
+            grid->post(at, MidiMessage::controlChange(c.channel, 0, c.bank));
+            grid->post(at, MidiMessage::programChange(c.channel, c.program));
+            grid->post(at + 100, MidiMessage::noteOn(c.channel, c.key, 100));
+            grid->post(at + 11025, MidiMessage::noteOff(c.channel, c.key));
         }
         whole.render(22050, l1.data(), r1.data());
         parted.render(22050, l2.data(), r2.data());

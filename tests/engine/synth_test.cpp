@@ -23,8 +23,8 @@ TEST(OfflineSynth, PlaysANoteAndFallsSilentAfterReset) {
     synth.render(4410, pcm);
     EXPECT_LT(rms(pcm, 0, pcm.size()), 1.0) << "silent before any note";
 
-    synth.send(packShortMessage(0xC1, 25, 0)); // steel string guitar on the guitar's channel
-    synth.send(packShortMessage(0x91, 52, 100));
+    synth.send(MidiMessage::programChange(1, 25)); // steel string guitar on the guitar's channel
+    synth.send(MidiMessage::noteOn(1, 52, 100));
     pcm.clear();
     synth.render(22050, pcm);
     EXPECT_GT(rms(pcm, 0, pcm.size()), 300.0);
@@ -41,11 +41,11 @@ TEST(OfflineSynth, NoteOffWithZeroVelocityEndsTheNote) {
     OfflineSynth synth(44100);
     ASSERT_TRUE(synth.loaded());
     std::vector<std::int16_t> pcm;
-    synth.send(packShortMessage(0xC1, 80, 0)); // a square lead sustains while held
-    synth.send(packShortMessage(0x91, 60, 100));
+    synth.send(MidiMessage::programChange(1, 80)); // a square lead sustains while held
+    synth.send(MidiMessage::noteOn(1, 60, 100));
     synth.render(22050, pcm);
     const double held = rms(pcm, 0, pcm.size());
-    synth.send(packShortMessage(0x91, 60, 0));
+    synth.send(MidiMessage::noteOn(1, 60, 0));
     pcm.clear();
     synth.render(88200, pcm);
     EXPECT_LT(rms(pcm, pcm.size() - 8820, pcm.size()), held / 50);

@@ -235,7 +235,7 @@ TEST(JoystickCalibration, RunsOnATimerAndCancelPutsSamplesBack) {
     SdlJoystick sdl;
     test::MainWindowHarness h(true, &sdl);
     TForm1& f = *h.form;
-    TForm7 f7(*h.links, &f);
+    TForm7 f7(h.guitar, sdl, *h.links, &f);
     EXPECT_EQ(f7.PageControl1->tabText(f7.PageControl1->currentIndex()),
               "Pick Selector Calibration");
     EXPECT_EQ(f7.labels[0]->text(), "Click 'Calibrate' to start..");

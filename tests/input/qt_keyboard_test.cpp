@@ -14,7 +14,7 @@ using test::MainWindowHarness;
 struct KeyboardWindows : ::testing::Test {
     MainWindowHarness h;
     TForm1& f = *h.form;
-    TForm5 kb{*h.links, &f};
+    TForm5 kb{h.guitar, *h.links, &f};
 
     KeyboardWindows() {
         // Chord 1-1: E major from root E; pick 1 of set 1: 0123 in channel 1, typed and stored.
@@ -102,7 +102,7 @@ TEST_F(KeyboardWindows, KeyboardWindowPlaysShowsTheCodeAndMirrorsTheMainWindow) 
     EXPECT_EQ(kb.Button1->text(), "Exit Keyboard Mode");
     EXPECT_EQ(kb.TempTracker->maximum(), 512);
     // Its bars keep their own start positions until the main window's first change.
-    TForm5 fresh(*h.links, &f);
+    TForm5 fresh(h.guitar, *h.links, &f);
     EXPECT_EQ(fresh.TremTracker->value(), 127);
     EXPECT_EQ(fresh.TempTracker->value(), 256);
     EXPECT_EQ(fresh.VTracker->value(), 63);

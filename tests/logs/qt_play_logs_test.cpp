@@ -401,6 +401,7 @@ TEST(PlayLogsPage, MidiExportWritesTheFileOrSaysWhyNot) {
 TEST(PlayLogsPage, ATakeLeftBehindIsOfferedBackOrKeptAndNeverLost) {
     LogsRig rig;
     PlayLogsPage& page = rig.page;
+    TakeJournal& journal = rig.h.guitar.playLog().journal();
     auto& prompts = rig.h.prompts;
     const QString data = rig.dir.filePath("data");
     QDir().mkpath(data + "/journal");
@@ -431,22 +432,22 @@ TEST(PlayLogsPage, ATakeLeftBehindIsOfferedBackOrKeptAndNeverLost) {
     // The restored take, and what is played after it, go on in the take's own journal, its cut
     // line left out.
     const QString restored = data + "/journal/take-20250302-140322-1.journal";
-    EXPECT_EQ(QString::fromStdString(page.journal().path()), restored);
+    EXPECT_EQ(QString::fromStdString(journal.path()), restored);
     rig.h.form->output().sendAndLog(0x91, 0x40, 0);
-    page.journal().flush();
+    journal.flush();
     EXPECT_EQ(read(restored), "C0000000-0\r\n91405A00-50\r\n" +
                                   LogsRig::lines(page.R2IMemo).last().toStdString() + "\r\n");
 
     // "RESET and  RECORD" starts a new journal; a clean exit removes it.
     rig.h.clock.advanceCentis(1000);
     page.Button81->click();
-    page.journal().flush();
+    journal.flush();
     EXPECT_FALSE(QFile::exists(restored));
-    EXPECT_EQ(read(QString::fromStdString(page.journal().path())), "C0000000-0\r\n");
+    EXPECT_EQ(read(QString::fromStdString(journal.path())), "C0000000-0\r\n");
     page.setRecoveryDir(rig.dir.filePath("kept"));
     rig.h.form->show();
     rig.h.form->close();
-    page.journal().flush();
+    journal.flush();
     EXPECT_TRUE(QDir(data + "/journal").entryList({"*.journal"}).isEmpty());
 
     // Declining keeps the take as a file, and the play log as it is.
@@ -456,6 +457,20 @@ TEST(PlayLogsPage, ATakeLeftBehindIsOfferedBackOrKeptAndNeverLost) {
     EXPECT_EQ(read(data + "/takes/take-20250303-1000.plog"), "91405A00-7\r\n");
     EXPECT_TRUE(QDir(data + "/journal").entryList({"*.journal"}).isEmpty());
     EXPECT_EQ(page.R2IMemo->toPlainText(), "C0000000-0");
+
+    // A journal that cannot be written is said in the window, from the guitar's writer thread.
+    const QString plain = rig.dir.filePath("plain");
+    ASSERT_FALSE(writeFileReplacing(plain.toStdString(), "x"));
+    const std::size_t said = prompts.messages.size();
+    page.keepTakesIn(plain);
+    rig.h.form->output().sendAndLog(0x91, 0x40, 0);
+    journal.flush();
+    QTRY_COMPARE(prompts.messages.size(), said + 1);
+    EXPECT_EQ(prompts.messages.back().rfind("The take being recorded cannot be kept safe on disk: "
+                                            "Cannot create folder " +
+                                                (plain + "/journal").toStdString(),
+                                            0),
+              0u);
 }
 
 TEST(PlayLogsPage, OnlyTakesAreKeptAtCloseAndTheLimitRemovesOnlyTheOldestTakes) {

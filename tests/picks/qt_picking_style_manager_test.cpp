@@ -27,7 +27,7 @@ std::string slurp(const std::string& path) {
 
 struct StyleManagerFixture : ::testing::Test {
     MainWindowHarness h;
-    TForm3 form3{*h.links, h.form.get()};
+    TForm3 form3{*h.links, h.prompts, h.random, h.form.get()};
     PickSetPages& pages = *h.form->pickSetPages;
     fs::path dir;
 

@@ -18,7 +18,6 @@ namespace {
 struct GuitarRig {
     test::ManualClock clock{500 * 10000};
     test::ScriptedPrompts prompts;
-    VectorLog log;
     std::vector<std::string> present;
     std::map<std::string, test::RecordingMidiPort*> ports;
     MidiOutputs outputs{"builtin:", [this] { return present; },
@@ -28,7 +27,7 @@ struct GuitarRig {
                             ports[key] = p.get();
                             return p;
                         }};
-    Guitar guitar{clock, log, prompts, outputs};
+    Guitar guitar{clock, prompts, outputs};
     int announced = 0;
 
     explicit GuitarRig(std::vector<std::string> ports) : present(std::move(ports)) {

@@ -1,7 +1,8 @@
 // The real main window plays a dense pattern with the accompaniment at 1000 BPM through the
 // built-in synthesizer, strums, changes the guitar's instrument and the SoundFont, first on the
 // sound server and then on JACK audio, while the watch counts every allocation, free and lock
-// made inside the audio callbacks. There must be none.
+// made inside the audio callbacks. There must be none, and the stream plays on through the
+// change of SoundFont.
 #include "app/qt_main_window.h"
 #include "beats/qt_beat_manager_page.h"
 #include "engine/clock.h"
@@ -36,7 +37,8 @@ struct PlayingWindow {
     test::FakeJoystick joystick;
     SeededRandom random{1};
     MidiOutputs outputs;
-    TForm1 form{Services{clock, prompts, outputs, joystick, random}};
+    Guitar guitar{clock, prompts, outputs};
+    TForm1 form{guitar, Services{joystick, random}};
 
     PlayingWindow() {
         prompts.messages.clear(); // that no controller is plugged in
@@ -113,6 +115,7 @@ TEST(RealtimeCallbacks, NeitherAllocateNorFreeNorLockWhileTheSynthesizerPlays) {
         QTest::qWait(700);
         // To the other SoundFont on the sound server, back to the default one on JACK.
         w.prompts.answer(kOtherSoundFont);
+        const std::int64_t streams = synth->streamsOpened();
         w.changeSoundFont(backend.jack ? w.form.Sound->DefaultSoundFont
                                        : w.form.Sound->ChooseSoundFont);
         QTest::qWait(700);
@@ -125,6 +128,7 @@ TEST(RealtimeCallbacks, NeitherAllocateNorFreeNorLockWhileTheSynthesizerPlays) {
                     static_cast<long long>(counts.frees), static_cast<long long>(counts.locks));
         EXPECT_GT(counts.callbacks, 100);
         EXPECT_GT(mostVoices, 0);
+        EXPECT_EQ(synth->streamsOpened(), streams) << "the stream started again";
         EXPECT_EQ(counts.allocations, 0);
         EXPECT_EQ(counts.frees, 0);
         EXPECT_EQ(counts.locks, 0);

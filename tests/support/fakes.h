@@ -66,12 +66,11 @@ public:
         return true;
     }
     bool usable() const override { return opened && !failSend; }
-    bool send(std::uint32_t packed) override { return sendAt(packed, 0); }
-    bool sendAt(std::uint32_t packed, std::int64_t stamp) override {
+    bool send(MidiMessage m) override { return sendAt(m, 0); }
+    bool sendAt(MidiMessage m, std::int64_t stamp) override {
         ++sendCalls;
         if (!usable())
             return false;
-        const MidiMessage m = MidiMessage::fromPacked(packed);
         sent.push_back({clock_ ? clock_->micros() : 0, m.status(), m.data1(), m.data2(), stamp});
         return true;
     }

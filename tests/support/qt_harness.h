@@ -23,14 +23,15 @@ struct MainWindowHarness {
                             port = p.get();
                             return p;
                         }};
+    Guitar guitar{clock, prompts, outputs};
     std::unique_ptr<TForm1> form;
     // What a secondary window built in a test sees of the main window.
     std::unique_ptr<MainWindowLinks> links;
 
     // A real joystick capture may stand in for the fake.
     explicit MainWindowHarness(bool stopTimers = true, Joystick* realJoystick = nullptr) {
-        form = std::make_unique<TForm1>(
-            Services{clock, prompts, outputs, realJoystick ? *realJoystick : joystick, random});
+        form = std::make_unique<TForm1>(guitar,
+                                        Services{realJoystick ? *realJoystick : joystick, random});
         links = std::make_unique<MainWindowLinks>(*form);
         if (stopTimers) {
             form->Timer2->stop();

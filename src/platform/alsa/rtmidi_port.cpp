@@ -94,16 +94,16 @@ bool RtMidiPort::usable() const {
     return out_ && out_->isPortOpen();
 }
 
-bool RtMidiPort::send(std::uint32_t packed) {
-    return sendNow(packed);
+bool RtMidiPort::send(MidiMessage message) {
+    return sendNow(message.packed());
 }
 
-bool RtMidiPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
+bool RtMidiPort::sendAt(MidiMessage message, std::int64_t monoMicros) {
     if (monoMicros <= monotonicMicros() + kSendAtOnceMicros)
-        return sendNow(packed);
-    if (!usable() || MidiMessage::fromPacked(packed).size() == 0)
+        return sendNow(message.packed());
+    if (!usable() || message.size() == 0)
         return false;
-    later_.add(monoMicros, packed);
+    later_.add(monoMicros, message.packed());
     return true;
 }
 

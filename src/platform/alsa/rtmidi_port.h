@@ -37,8 +37,8 @@ public:
     std::string name() const override;
     bool open() override;
     bool usable() const override;
-    bool send(std::uint32_t packed) override;
-    bool sendAt(std::uint32_t packed, std::int64_t monoMicros) override;
+    bool send(MidiMessage message) override;
+    bool sendAt(MidiMessage message, std::int64_t monoMicros) override;
     void reset() override;
     void dropPending(int status) override;
 

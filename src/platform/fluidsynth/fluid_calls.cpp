@@ -19,38 +19,38 @@ void silenceFluidSynthLog() {
     });
 }
 
-bool applyToFluidSynth(void* synthPtr, std::uint32_t packed) {
+bool applyToFluidSynth(void* synthPtr, MidiMessage message) {
     auto* synth = static_cast<fluid_synth_t*>(synthPtr);
-    const int status = static_cast<int>(packed & 0xFF);
-    const int d1 = static_cast<int>((packed >> 8) & 0x7F);
-    const int d2 = static_cast<int>((packed >> 16) & 0x7F);
-    if (status < 0x80 || status >= 0xF0)
+    if (!message.isChannelMessage())
         return false;
-    const int channel = status & 0x0F;
-    switch (status & 0xF0) {
-    case 0x80:
-        fluid_synth_noteoff(synth, channel, d1);
+    const MidiMessage m = message.onWire();
+    const int channel = m.channel();
+    switch (m.kind()) {
+    case MidiKind::NoteOff:
+        fluid_synth_noteoff(synth, channel, m.data1());
         break;
-    case 0x90:
-        if (d2 == 0)
-            fluid_synth_noteoff(synth, channel, d1);
+    case MidiKind::NoteOn:
+        if (m.isNoteOn())
+            fluid_synth_noteon(synth, channel, m.data1(), m.data2());
         else
-            fluid_synth_noteon(synth, channel, d1, d2);
+            fluid_synth_noteoff(synth, channel, m.data1());
         break;
-    case 0xA0:
-        fluid_synth_key_pressure(synth, channel, d1, d2);
+    case MidiKind::KeyPressure:
+        fluid_synth_key_pressure(synth, channel, m.data1(), m.data2());
         break;
-    case 0xB0:
-        fluid_synth_cc(synth, channel, d1, d2);
+    case MidiKind::ControlChange:
+        fluid_synth_cc(synth, channel, m.data1(), m.data2());
         break;
-    case 0xC0:
-        fluid_synth_program_change(synth, channel, d1);
+    case MidiKind::ProgramChange:
+        fluid_synth_program_change(synth, channel, m.data1());
         break;
-    case 0xD0:
-        fluid_synth_channel_pressure(synth, channel, d1);
+    case MidiKind::ChannelPressure:
+        fluid_synth_channel_pressure(synth, channel, m.data1());
         break;
-    case 0xE0:
-        fluid_synth_pitch_bend(synth, channel, d1 | (d2 << 7));
+    case MidiKind::PitchBend:
+        fluid_synth_pitch_bend(synth, channel, m.bend());
+        break;
+    default:
         break;
     }
     return true;

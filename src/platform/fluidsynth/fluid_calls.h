@@ -1,12 +1,12 @@
 #pragma once
 
-#include <cstdint>
+#include "engine/midi_message.h"
 
 namespace fw {
 
-// Applies one packed short message to a FluidSynth synthesizer. Returns false for messages the
+// Applies one short message to a FluidSynth synthesizer. Returns false for messages the
 // synthesizer does not take (a status below 0x80 or a system message).
-bool applyToFluidSynth(void* synth, std::uint32_t packed);
+bool applyToFluidSynth(void* synth, MidiMessage message);
 
 // Keeps FluidSynth quiet on the terminal: errors are reported by the callers instead.
 void silenceFluidSynthLog();

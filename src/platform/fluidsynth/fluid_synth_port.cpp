@@ -31,6 +31,13 @@ constexpr int kSampleRate = 44100;
 // Messages on their way to the audio thread: far more than a dense pattern sends between two
 // of its callbacks, even with the accompaniment and a stall of the machine.
 constexpr std::size_t kInboxLength = 8192;
+// Synthesizers handed to a playing stream and not yet handed back: a SoundFont chosen more often
+// than that within a moment restarts the stream instead.
+constexpr std::size_t kHandovers = 4;
+// How long a synthesizer given way to sounds out its released notes at most, and the piece of
+// it rendered at a time.
+constexpr double kSoundOutSeconds = 2;
+constexpr int kSoundOutFrames = 1024;
 // A gap between two callbacks this long means the stream was paused.
 constexpr std::int64_t kPausedMicros = 100000;
 // Sound queued at the server, to begin with: short enough that a pick is heard at once. A
@@ -156,30 +163,28 @@ struct ChannelState {
     std::array<int, 128> controllers{};
     ChannelState() { controllers.fill(-1); }
 
-    void note(std::uint32_t packed) {
-        const int kind = static_cast<int>(packed & 0xF0);
-        const int d1 = static_cast<int>((packed >> 8) & 0x7F);
-        const int d2 = static_cast<int>((packed >> 16) & 0x7F);
-        if (kind == 0xC0)
-            program = d1;
-        else if (kind == 0xE0)
-            bend = d1 | (d2 << 7);
-        else if (kind == 0xB0 && d1 < 120) { // not the channel mode messages
-            controllers[static_cast<std::size_t>(d1)] = d2;
-            if (d1 == 0)
-                bankSelect = d2;
+    void note(MidiMessage m) {
+        if (m.kind() == MidiKind::ProgramChange)
+            program = m.data1();
+        else if (m.kind() == MidiKind::PitchBend)
+            bend = m.bend();
+        else if (m.kind() == MidiKind::ControlChange && m.data1() < kAllSoundOff) {
+            // not the channel mode messages, which start there
+            controllers[static_cast<std::size_t>(m.data1())] = m.data2();
+            if (m.data1() == 0)
+                bankSelect = m.data2();
         }
     }
     // The messages that bring a fresh synthesizer's channel to this state.
-    void replay(int channel, std::vector<std::uint32_t>& out) const {
-        for (int c = 0; c < 120; ++c)
+    void replay(int channel, std::vector<MidiMessage>& out) const {
+        for (int c = 0; c < kAllSoundOff; ++c)
             if (controllers[static_cast<std::size_t>(c)] >= 0)
-                out.push_back(
-                    packShortMessage(0xB0 | channel, c, controllers[static_cast<std::size_t>(c)]));
+                out.push_back(MidiMessage::controlChange(channel, c,
+                                                         controllers[static_cast<std::size_t>(c)]));
         if (program >= 0)
-            out.push_back(packShortMessage(0xC0 | channel, program, 0));
+            out.push_back(MidiMessage::programChange(channel, program));
         if (bend >= 0)
-            out.push_back(packShortMessage(0xE0 | channel, bend & 0x7F, bend >> 7));
+            out.push_back(MidiMessage::pitchBend(channel, bend));
     }
 };
 
@@ -200,14 +205,18 @@ struct FluidSynthPort::Impl {
     std::atomic<int> volume{100};
     std::vector<int> preloaded; // programs of bank 0, on the worker
 
-    // The sound path, replaced only by the worker while no stream plays from it. The window
-    // thread reads the stream's figures under pathMutex.
+    // The sound path, replaced only by the worker. The window thread reads the stream's figures
+    // under pathMutex. grid is the newest synthesizer; a playing stream takes one over through
+    // the inbox and hands the one it played from back through retired, to be freed here.
     mutable std::mutex pathMutex;
     std::unique_ptr<SynthGrid> grid;
     std::string gridSoundFont;
+    std::vector<std::unique_ptr<SynthGrid>> retiring; // handed over, not yet handed back
+    RealtimeRing<SynthGrid*> retired{kHandovers};
     std::unique_ptr<StreamClock> streamClock;
     std::unique_ptr<AudioStream> stream;
     std::atomic<bool> playing{false};
+    std::atomic<std::int64_t> streamsOpened{0};
     // The worker is replacing the sound path: opening waits for nothing meanwhile.
     std::atomic<bool> switching{false};
     // The server went away: the port takes messages (keeping each channel's state) and the
@@ -222,7 +231,13 @@ struct FluidSynthPort::Impl {
     // holds the state of every channel as of the last message. With no stream playing, the
     // worker takes the audio thread's side.
     std::mutex stateMutex;
-    RealtimeRing<std::pair<std::int64_t, std::uint32_t>> inbox{kInboxLength};
+    // A message, or a synthesizer to play from instead (grid set).
+    struct Delivery {
+        std::int64_t stamp = 0;
+        MidiMessage message;
+        SynthGrid* grid = nullptr;
+    };
+    RealtimeRing<Delivery> inbox{kInboxLength};
     std::array<ChannelState, 16> channels;
     std::atomic<std::int64_t> late{0};
     std::atomic<std::int64_t> dropped{0};
@@ -233,6 +248,18 @@ struct FluidSynthPort::Impl {
     std::atomic<AudioStream*> wakeable{nullptr};
     std::int64_t lastRender = 0;
     std::atomic<int> voices{0};
+
+    // The audio thread's own, set by the worker while no stream plays: the synthesizer it plays
+    // from and the stream frame of that one's frame 0; the one it played from before, sounding
+    // out its notes (frames left); the late and dropped messages of those gone.
+    SynthGrid* live = nullptr;
+    std::int64_t liveStart = 0;
+    SynthGrid* soundingOut = nullptr;
+    std::int64_t soundOutLeft = 0;
+    std::int64_t lateBefore = 0;
+    std::int64_t droppedBefore = 0;
+    std::array<float, kSoundOutFrames> outLeft{};
+    std::array<float, kSoundOutFrames> outRight{};
 
     // Declared last: it stops (finishing its jobs) before anything above goes.
     std::unique_ptr<PortWorker> worker;
@@ -284,9 +311,10 @@ struct FluidSynthPort::Impl {
             made.prepare(0, program);
     }
 
+    // While no stream plays: made is the synthesizer from now on.
     void adopt(std::unique_ptr<SynthGrid> made, const std::string& path) {
         prepareFor(*made);
-        std::vector<std::uint32_t> state;
+        std::vector<MidiMessage> state;
         {
             std::lock_guard<std::mutex> lock(stateMutex);
             for (int c = 0; c < 16; ++c)
@@ -297,8 +325,8 @@ struct FluidSynthPort::Impl {
         }
         // A program change since prepareFor waits for its instrument like any other.
         made->post(0, SynthGrid::volumeMessage(volume.load()));
-        for (std::uint32_t packed : state)
-            made->post(0, packed);
+        for (const MidiMessage& message : state)
+            made->post(0, message);
         std::unique_ptr<SynthGrid> old;
         {
             std::lock_guard<std::mutex> lock(pathMutex);
@@ -307,6 +335,67 @@ struct FluidSynthPort::Impl {
             gridSoundFont = path;
         }
         lossTold = false;
+    }
+
+    // On the worker: plays from made from now on, every channel as it stands. A playing stream
+    // takes it over at its next callback and goes on; one that cannot (too many on their way,
+    // the inbox full) starts again, and sounding notes end either way.
+    void switchTo(std::unique_ptr<SynthGrid> made, const std::string& path) {
+        {
+            std::lock_guard<std::mutex> lock(configMutex);
+            soundFont = path;
+        }
+        reclaim();
+        prepareFor(*made);
+        if (!handOver(made)) {
+            const SwitchGuard switching(this->switching);
+            const bool wasPlaying = playing.load();
+            stopStream();
+            adopt(std::move(made), path);
+            if (wasPlaying)
+                startStream();
+            return;
+        }
+        gridSoundFont = path;
+        lossTold = false;
+        // A program change sent while the state was taken waits in the new synthesizer for
+        // its instrument.
+        prepareFor(*grid);
+    }
+
+    // On the worker: made becomes grid, and the playing stream takes it over through the
+    // inbox, behind every message sent so far. False (made kept) when no stream can.
+    bool handOver(std::unique_ptr<SynthGrid>& made) {
+        if (!playing.load() || retiring.size() >= kHandovers)
+            return false;
+        std::vector<MidiMessage> state;
+        std::lock_guard<std::mutex> lock(stateMutex);
+        for (int c = 0; c < 16; ++c)
+            channels[static_cast<std::size_t>(c)].replay(c, state);
+        // Told before the audio thread sees it; what follows in the inbox comes after.
+        made->post(0, SynthGrid::volumeMessage(volume.load()));
+        for (const MidiMessage& message : state)
+            made->post(0, message);
+        // The one playing stays here until it is handed back, which may be at once.
+        SynthGrid* const next = made.get();
+        retiring.push_back(std::move(grid));
+        grid = std::move(made);
+        if (!inbox.push({monotonicMicros(), {}, next})) {
+            made = std::move(grid);
+            grid = std::move(retiring.back());
+            retiring.pop_back();
+            return false;
+        }
+        if (AudioStream* s = wakeable.load())
+            s->wake();
+        return true;
+    }
+
+    // On the worker: frees the synthesizers the audio thread has handed back.
+    void reclaim() {
+        SynthGrid* back = nullptr;
+        while (retired.pop(back))
+            std::erase_if(retiring, [back](const auto& g) { return g.get() == back; });
     }
 
     void tell(const std::string& text) {
@@ -332,17 +421,7 @@ struct FluidSynthPort::Impl {
             auto made = std::make_unique<SynthGrid>(grid->sampleRate(), FW_DEFAULT_SOUNDFONT,
                                                     SynthGrid::Samples::OnDemand);
             if (made->loaded()) {
-                prepareFor(*made);
-                const SwitchGuard switching(this->switching);
-                {
-                    std::lock_guard<std::mutex> lock(configMutex);
-                    soundFont = FW_DEFAULT_SOUNDFONT;
-                }
-                const bool wasPlaying = playing.load();
-                stopStream();
-                adopt(std::move(made), FW_DEFAULT_SOUNDFONT);
-                if (wasPlaying)
-                    startStream();
+                switchTo(std::move(made), FW_DEFAULT_SOUNDFONT);
                 tell(said + ": the default SoundFont plays instead.");
                 return;
             }
@@ -352,6 +431,7 @@ struct FluidSynthPort::Impl {
 
     // On the worker: what the watch does at every look.
     void watch(bool retryNow) {
+        reclaim();
         const std::int64_t now = monotonicMicros();
         const bool retry = retryNow || now >= nextRetry;
         if (retry)
@@ -410,13 +490,13 @@ struct FluidSynthPort::Impl {
     void resumeChannels() {
         std::lock_guard<std::mutex> lock(stateMutex);
         const std::int64_t now = monotonicMicros();
-        inbox.push({now, SynthGrid::kAllSoundsOff});
-        inbox.push({now, SynthGrid::volumeMessage(volume.load())});
-        std::vector<std::uint32_t> state;
+        inbox.push({now, SynthGrid::allSoundsOff(), nullptr});
+        inbox.push({now, SynthGrid::volumeMessage(volume.load()), nullptr});
+        std::vector<MidiMessage> state;
         for (int c = 0; c < 16; ++c)
             channels[static_cast<std::size_t>(c)].replay(c, state);
-        for (std::uint32_t packed : state)
-            inbox.push({now, packed});
+        for (const MidiMessage& message : state)
+            inbox.push({now, message, nullptr});
     }
 
     // On the worker: opens the chosen sound system (the sound server when JACK is not there;
@@ -435,9 +515,12 @@ struct FluidSynthPort::Impl {
                 if (!ensureGrid(rate))
                     return {};
                 clock = std::make_unique<StreamClock>(rate, margin);
-                return [this, g = grid.get(), c = clock.get()](std::int64_t now, int frames,
-                                                               float* left, float* right) {
-                    return render(*g, *c, now, frames, left, right);
+                live = grid.get();
+                liveStart = 0;
+                soundingOut = nullptr;
+                return [this, c = clock.get()](std::int64_t now, int frames, float* left,
+                                               float* right) {
+                    return render(*c, now, frames, left, right);
                 };
             };
         };
@@ -463,6 +546,7 @@ struct FluidSynthPort::Impl {
         stream = std::move(made);
         wakeable.store(stream.get());
         playing.store(true);
+        streamsOpened.fetch_add(1);
     }
 
     void stopStream() {
@@ -479,38 +563,81 @@ struct FluidSynthPort::Impl {
         }
         old.reset(); // its thread stops here, before the grid it renders from may change
         // What it left in the inbox never sounds: a stream opened later starts from the
-        // channels' state.
-        std::lock_guard<std::mutex> lock(stateMutex);
-        inbox.clear();
+        // channels' state, with the newest synthesizer.
+        {
+            std::lock_guard<std::mutex> lock(stateMutex);
+            inbox.clear();
+        }
+        live = nullptr;
+        soundingOut = nullptr;
+        retired.clear();
+        retiring.clear();
     }
 
     // On the audio thread: true while something sounds or waits to.
-    bool render(SynthGrid& g, StreamClock& clock, std::int64_t now, int frames, float* left,
-                float* right) {
+    bool render(StreamClock& clock, std::int64_t now, int frames, float* left, float* right) {
         // After a pause of the stream, frame 0 lies elsewhere on the clock.
         if (now - lastRender > kPausedMicros)
             clock.restart();
         lastRender = now;
-        clock.update(now, g.position() + frames);
-        std::pair<std::int64_t, std::uint32_t> message;
-        while (inbox.pop(message))
-            g.post(clock.frameFor(message.first), message.second);
-        g.render(frames, left, right);
-        late.store(g.lateMessages(), std::memory_order_relaxed);
-        dropped.store(g.droppedMessages(), std::memory_order_relaxed);
-        voices.store(g.activeVoices(), std::memory_order_relaxed);
-        return !g.idle();
+        clock.update(now, liveStart + live->position() + frames);
+        Delivery d;
+        while (inbox.pop(d)) {
+            if (d.grid)
+                takeOver(*d.grid, clock.frameFor(d.stamp));
+            else
+                live->post(clock.frameFor(d.stamp) - liveStart, d.message);
+        }
+        live->render(frames, left, right);
+        if (soundingOut)
+            soundOut(frames, left, right);
+        late.store(lateBefore + live->lateMessages(), std::memory_order_relaxed);
+        dropped.store(droppedBefore + live->droppedMessages(), std::memory_order_relaxed);
+        voices.store(live->activeVoices() + (soundingOut ? soundingOut->activeVoices() : 0),
+                     std::memory_order_relaxed);
+        return !live->idle() || soundingOut != nullptr;
     }
 
-    void post(std::int64_t stamp, std::uint32_t packed) {
+    // On the audio thread: next plays from here on. The one it replaces releases its notes at
+    // the frame the change was asked for and sounds them out beside it; one still sounding out
+    // from before goes back at once.
+    void takeOver(SynthGrid& next, std::int64_t frame) {
+        if (soundingOut)
+            retired.push(soundingOut);
+        live->post(std::max(frame - liveStart, live->position()), SynthGrid::releaseAll());
+        lateBefore += live->lateMessages();
+        droppedBefore += live->droppedMessages();
+        soundingOut = live;
+        soundOutLeft = static_cast<std::int64_t>(kSoundOutSeconds * live->sampleRate());
+        liveStart += live->position();
+        live = &next;
+    }
+
+    void soundOut(int frames, float* left, float* right) {
+        for (int done = 0; done < frames;) {
+            const int n = std::min(frames - done, kSoundOutFrames);
+            soundingOut->render(n, outLeft.data(), outRight.data());
+            for (int k = 0; k < n; ++k) {
+                left[done + k] += outLeft[static_cast<std::size_t>(k)];
+                right[done + k] += outRight[static_cast<std::size_t>(k)];
+            }
+            done += n;
+        }
+        soundOutLeft -= frames;
+        if (soundingOut->idle() || soundOutLeft <= 0) {
+            retired.push(soundingOut);
+            soundingOut = nullptr;
+        }
+    }
+
+    void post(std::int64_t stamp, MidiMessage message) {
         std::lock_guard<std::mutex> lock(stateMutex);
-        const int status = static_cast<int>(packed & 0xFF);
-        if (status >= 0x80 && status < 0xF0)
-            channels[static_cast<std::size_t>(status & 0x0F)].note(packed);
+        if (message.isChannelMessage())
+            channels[static_cast<std::size_t>(message.channel())].note(message);
         // With the server away nothing takes them: the channels' state is replayed instead.
         if (!playing.load())
             return;
-        inbox.push({stamp, packed});
+        inbox.push({stamp, message, nullptr});
         if (AudioStream* s = wakeable.load())
             s->wake();
     }
@@ -593,21 +720,27 @@ bool FluidSynthPort::usable() const {
     return impl_->playing.load() || impl_->away.load();
 }
 
-bool FluidSynthPort::send(std::uint32_t packed) {
-    return sendAt(packed, monotonicMicros());
+bool FluidSynthPort::send(MidiMessage message) {
+    return sendAt(message, monotonicMicros());
 }
 
-bool FluidSynthPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
+bool FluidSynthPort::sendAt(MidiMessage sent, std::int64_t monoMicros) {
     if (!usable())
         return false;
+    // Data bytes count by their seven bits, as on the wire.
+    const MidiMessage message = sent.onWire();
     // Clock, start and stop are for other programs; the synthesizer has no use for them.
-    if (isSystemRealtime(static_cast<int>(packed & 0xFF)))
+    if (message.isSystemRealtime())
         return true;
-    const int status = static_cast<int>(packed & 0xFF);
-    const int channel = status & 0x0F;
-    if ((status & 0xF0) == 0xC0) {
-        impl_->prepareProgram(channel, static_cast<int>((packed >> 8) & 0x7F));
-    } else if ((status & 0xF0) == 0x90 && ((packed >> 16) & 0x7F) != 0) {
+    const int channel = message.channel();
+    // A program change is asked for after it is queued, so that a new synthesizer taking over
+    // meanwhile either hears it with the channels' state or loads its instrument.
+    if (message.kind() == MidiKind::ProgramChange) {
+        impl_->post(monoMicros, message);
+        impl_->prepareProgram(channel, message.data1());
+        return true;
+    }
+    if (message.isNoteOn()) {
         bool fresh = false;
         {
             std::lock_guard<std::mutex> lock(impl_->stateMutex);
@@ -616,18 +749,18 @@ bool FluidSynthPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
         // A channel never given an instrument plays the first one of its bank, as every
         // synthesizer does; it is loaded like any other.
         if (fresh) {
+            impl_->post(monoMicros, MidiMessage::programChange(channel, 0));
             impl_->prepareProgram(channel, 0);
-            impl_->post(monoMicros, packShortMessage(0xC0 | channel, 0, 0));
         }
     }
-    impl_->post(monoMicros, packed);
+    impl_->post(monoMicros, message);
     return true;
 }
 
 void FluidSynthPort::reset() {
     // Only an open port has sounding notes; before that the synthesizer may still be loading.
     if (impl_->playing.load())
-        impl_->post(monotonicMicros(), SynthGrid::kAllSoundsOff);
+        impl_->post(monotonicMicros(), SynthGrid::allSoundsOff());
 }
 
 void FluidSynthPort::setSoundFont(std::string path, Done done) {
@@ -642,16 +775,7 @@ void FluidSynthPort::setSoundFont(std::string path, Done done) {
             } else {
                 // The old synthesizer plays on while the new one loads what it will need.
                 impl->prepareFor(*made);
-                const SwitchGuard switching(impl->switching);
-                {
-                    std::lock_guard<std::mutex> lock(impl->configMutex);
-                    impl->soundFont = path;
-                }
-                const bool wasPlaying = impl->playing.load();
-                impl->stopStream();
-                impl->adopt(std::move(made), path);
-                if (wasPlaying)
-                    impl->startStream();
+                impl->switchTo(std::move(made), path);
             }
         } else if (!error) {
             std::lock_guard<std::mutex> lock(impl->configMutex);
@@ -751,6 +875,10 @@ std::int64_t FluidSynthPort::underruns() const {
     return impl_->stream ? impl_->stream->underruns() : 0;
 }
 
+std::int64_t FluidSynthPort::streamsOpened() const {
+    return impl_->streamsOpened.load();
+}
+
 int FluidSynthPort::soundingVoices() const {
     return impl_->playing.load() ? impl_->voices.load(std::memory_order_relaxed) : 0;
 }
@@ -790,12 +918,12 @@ int OfflineSynth::sampleRate() const {
     return impl_->grid.sampleRate();
 }
 
-void OfflineSynth::send(std::uint32_t packed) {
-    impl_->grid.post(impl_->grid.position(), packed);
+void OfflineSynth::send(MidiMessage message) {
+    impl_->grid.post(impl_->grid.position(), message);
 }
 
 void OfflineSynth::reset() {
-    impl_->grid.post(impl_->grid.position(), SynthGrid::kAllSoundsOff);
+    impl_->grid.post(impl_->grid.position(), SynthGrid::allSoundsOff());
 }
 
 void OfflineSynth::render(int frames, std::vector<std::int16_t>& out) {

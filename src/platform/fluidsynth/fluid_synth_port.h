@@ -39,7 +39,8 @@ public:
     ~FluidSynthPort() override;
 
     // Plays this SoundFont from now on. A file that is missing, unreadable or not a SoundFont is
-    // refused and the SoundFont playing stays; sounding notes end.
+    // refused and the SoundFont playing stays. The sound goes on: it is loaded on the worker and
+    // the audio thread takes it over, every channel as it stands; sounding notes are released.
     void setSoundFont(std::string path, Done done = {});
     // The SoundFont playing (or to play once the port opens).
     std::string soundFont() const;
@@ -65,8 +66,8 @@ public:
     // Opens and waits until it is open or has failed (tests, benches).
     bool openAndWait();
     bool usable() const override;
-    bool send(std::uint32_t packed) override;
-    bool sendAt(std::uint32_t packed, std::int64_t monoMicros) override;
+    bool send(MidiMessage message) override;
+    bool sendAt(MidiMessage message, std::int64_t monoMicros) override;
     void reset() override;
 
     // The audio driver that opened ("pulseaudio", "alsa", ...), empty while closed or while the
@@ -79,6 +80,8 @@ public:
     // Messages dropped on their way to the sound because a queue was full.
     std::int64_t droppedMessages() const;
     std::int64_t underruns() const;
+    // Sound streams opened so far: a change of SoundFont opens none.
+    std::int64_t streamsOpened() const;
     // Voices sounding as of the last piece of sound rendered; 0 while closed.
     int soundingVoices() const;
 
@@ -103,7 +106,7 @@ public:
 
     bool loaded() const;
     int sampleRate() const;
-    void send(std::uint32_t packed);
+    void send(MidiMessage message);
     void reset();
     // Appends frames*2 interleaved samples (left, right) to out.
     void render(int frames, std::vector<std::int16_t>& out);

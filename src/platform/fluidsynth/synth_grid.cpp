@@ -1,6 +1,5 @@
 #include "platform/fluidsynth/synth_grid.h"
 
-#include "engine/midi_port.h"
 #include "platform/fluidsynth/fluid_calls.h"
 #include "platform/fluidsynth/held_soundfont.h"
 
@@ -90,25 +89,25 @@ class SynthGrid::LaneQueue {
 public:
     LaneQueue() : slots_(std::make_unique<Entry[]>(kQueueLength)) {}
     bool empty() const { return count_ == 0; }
-    const std::pair<std::int64_t, std::uint32_t>& front() const { return slots_[head_]; }
+    const std::pair<std::int64_t, MidiMessage>& front() const { return slots_[head_]; }
     void popFront() {
         head_ = (head_ + 1) % kQueueLength;
         --count_;
     }
     // After the messages due at the same block or before; false when full.
-    bool insert(std::int64_t at, std::uint32_t packed) {
+    bool insert(std::int64_t at, MidiMessage message) {
         if (count_ == kQueueLength)
             return false;
         std::size_t k = count_;
         for (; k > 0 && slot(k - 1).first > at; --k)
             slot(k) = slot(k - 1);
-        slot(k) = {at, packed};
+        slot(k) = {at, message};
         ++count_;
         return true;
     }
 
 private:
-    using Entry = std::pair<std::int64_t, std::uint32_t>;
+    using Entry = std::pair<std::int64_t, MidiMessage>;
     Entry& slot(std::size_t k) { return slots_[(head_ + k) % kQueueLength]; }
     std::unique_ptr<Entry[]> slots_;
     std::size_t head_ = 0;
@@ -311,11 +310,11 @@ bool SynthGrid::prepared(int bank, int program) const {
     return selected_[bank * 128 + program].load(std::memory_order_acquire) != kNotPrepared;
 }
 
-bool SynthGrid::selectProgram(Lane& lane, std::uint32_t packed) {
-    const int channel = static_cast<int>(packed & 0x0F);
-    const int program = static_cast<int>((packed >> 8) & 0x7F);
-    // post() put the bank in force at the program change into the third byte.
-    const int bank = static_cast<int>((packed >> 16) & 0xFF);
+bool SynthGrid::selectProgram(Lane& lane, MidiMessage change) {
+    const int channel = change.channel();
+    const int program = change.data1();
+    // post() put the bank in force at the program change into the second data byte.
+    const int bank = change.data2();
     const std::int32_t choice =
         bank < kBanks ? selected_[bank * 128 + program].load(std::memory_order_acquire)
                       : kNoInstrument;
@@ -343,35 +342,35 @@ std::int64_t SynthGrid::boundaryAtOrAfter(const Lane& lane, std::int64_t frame) 
     return lane.blockStart + (ahead + kBlock - 1) / kBlock * kBlock;
 }
 
-void SynthGrid::enqueue(Lane& lane, std::int64_t frame, std::uint32_t packed) {
-    if (!lane.queue.insert(boundaryAtOrAfter(lane, frame), packed))
+void SynthGrid::enqueue(Lane& lane, std::int64_t frame, MidiMessage message) {
+    if (!lane.queue.insert(boundaryAtOrAfter(lane, frame), message))
         ++dropped_;
 }
 
-void SynthGrid::post(std::int64_t frame, std::uint32_t packed) {
+void SynthGrid::post(std::int64_t frame, MidiMessage message) {
     if (!loaded_)
         return;
-    if ((packed & 0xFF) == kSetVolume) {
+    if (message.status() == kSetVolumeStatus) {
         for (int i = 0; i < kLanes; ++i)
-            enqueue(lanes_[i], std::max(frame, position_), packed);
+            enqueue(lanes_[i], std::max(frame, position_), message);
         return;
     }
     if (frame < position_) {
         ++late_;
         frame = position_;
     }
-    const int status = static_cast<int>(packed & 0xFF);
-    const int key = static_cast<int>((packed >> 8) & 0x7F);
-    const bool noteOn = (status & 0xF0) == 0x90 && ((packed >> 16) & 0x7F) != 0;
-    if (keeper_ && (status & 0xF0) == 0xB0 && key == 0)
-        bankSelect_[status & 0x0F] = static_cast<int>((packed >> 16) & 0x7F);
-    if (keeper_ && (status & 0xF0) == 0xC0) {
-        const int bank = presetBank(status & 0x0F, bankSelect_[status & 0x0F]);
-        packed = (packed & 0xFFFF) | (static_cast<std::uint32_t>(bank) << 16);
-    }
-    if (!noteOn) {
+    // Data bytes count by their seven bits, as on the wire.
+    if (message.isChannelMessage())
+        message = message.onWire();
+    const int channel = message.channel();
+    if (keeper_ && message.kind() == MidiKind::ControlChange && message.data1() == 0)
+        bankSelect_[channel] = message.data2();
+    if (keeper_ && message.kind() == MidiKind::ProgramChange)
+        message = MidiMessage(message.status(), message.data1(),
+                              presetBank(channel, bankSelect_[channel]));
+    if (!message.isNoteOn()) {
         for (int i = 0; i < kLanes; ++i)
-            enqueue(lanes_[i], frame, packed);
+            enqueue(lanes_[i], frame, message);
         return;
     }
     int chosen = 0;
@@ -380,19 +379,19 @@ void SynthGrid::post(std::int64_t frame, std::uint32_t packed) {
             chosen = i;
     // A note struck again releases the one still sounding, as a single synthesizer does, even
     // when that one sounds in another lane.
-    const std::uint32_t release = packShortMessage(0x80 | (status & 0x0F), key, 0);
+    const MidiMessage release = MidiMessage::noteOff(channel, message.data1());
     for (int i = 0; i < kLanes; ++i)
-        enqueue(lanes_[i], frame, i == chosen ? packed : release);
+        enqueue(lanes_[i], frame, i == chosen ? message : release);
 }
 
 void SynthGrid::nextBlock(Lane& lane) {
     lane.blockStart += kBlock;
     while (!lane.queue.empty() && lane.queue.front().first <= lane.blockStart) {
-        const std::uint32_t packed = lane.queue.front().second;
-        if (keeper_ && (packed & 0xF0) == 0xC0) {
+        const MidiMessage message = lane.queue.front().second;
+        if (keeper_ && message.kind() == MidiKind::ProgramChange) {
             // Its instrument is still loading: it and all after it wait for a later block, and
             // count as late once.
-            if (!selectProgram(lane, packed)) {
+            if (!selectProgram(lane, message)) {
                 if (&lane == &lanes_[0] && !lane.holding)
                     ++late_;
                 lane.holding = true;
@@ -403,17 +402,20 @@ void SynthGrid::nextBlock(Lane& lane) {
             continue;
         }
         lane.queue.popFront();
-        if (packed == kAllSoundsOff) {
+        if (message == allSoundsOff()) {
             fluid_synth_all_sounds_off(lane.synth, -1);
             continue;
         }
-        if ((packed & 0xFF) == kSetVolume) {
-            fluid_synth_set_gain(
-                lane.synth, static_cast<float>(kGain * static_cast<double>(packed >> 8) / 100));
+        if (message == releaseAll()) {
+            fluid_synth_all_notes_off(lane.synth, -1);
             continue;
         }
-        applyToFluidSynth(lane.synth, packed);
-        if ((packed & 0xF0) == 0x90 && ((packed >> 16) & 0x7F) != 0) {
+        if (message.status() == kSetVolumeStatus) {
+            fluid_synth_set_gain(lane.synth, static_cast<float>(kGain * message.data1() / 100.0));
+            continue;
+        }
+        applyToFluidSynth(lane.synth, message);
+        if (message.isNoteOn()) {
             lane.awake = true;
             lane.quietBlocks = 0;
         }

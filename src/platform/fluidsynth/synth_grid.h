@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/midi_message.h"
+
 #include <fluidsynth.h>
 
 #include <array>
@@ -21,8 +23,8 @@ class HeldSoundFont;
 //
 // A grid for live play loads the SoundFont's instruments on demand: only those asked for with
 // prepare(), which loads them on the calling thread, each from a SoundFont made of its own part
-// of the file (so that FluidSynth never holds the zones of the whole set). A program change waits in
-// its queue until its instrument is prepared, so the audio thread never reads a SoundFont file.
+// of the file (so that FluidSynth never holds the zones of the whole set). A program change waits
+// in its queue until its instrument is prepared, so the audio thread never reads a SoundFont file.
 // A grid for offline rendering loads every sample at once and needs no preparing.
 //
 // The file stays open while the grid lives, so that one deleted meanwhile still serves. Once it
@@ -35,12 +37,13 @@ class SynthGrid {
 public:
     static constexpr int kLanes = 4;
     static constexpr int kBlock = 64;
-    // Not a MIDI message: silences every note on every channel ("Silence").
-    static constexpr std::uint32_t kAllSoundsOff = 0xFF;
-    // Not a MIDI message either: sets the volume, in percent in bits 8 and up.
-    static constexpr std::uint32_t kSetVolume = 0xF9;
-    static std::uint32_t volumeMessage(int percent) {
-        return kSetVolume | (static_cast<std::uint32_t>(percent) << 8);
+    // Not MIDI messages, but system statuses that never come from outside: silences every note
+    // on every channel at once ("Silence"); releases every note on every channel, as an all
+    // notes off does; sets the volume in percent.
+    static constexpr MidiMessage allSoundsOff() { return MidiMessage(kAllSoundsOffStatus); }
+    static constexpr MidiMessage releaseAll() { return MidiMessage(kReleaseAllStatus); }
+    static constexpr MidiMessage volumeMessage(int percent) {
+        return MidiMessage(kSetVolumeStatus, percent);
     }
 
     enum class Samples { All, OnDemand };
@@ -56,7 +59,7 @@ public:
     std::int64_t position() const { return position_; }
     // Applies a message at an output frame; a frame already rendered means as soon as possible
     // (and counts as late). Messages come in the order they are to apply.
-    void post(std::int64_t frame, std::uint32_t packed);
+    void post(std::int64_t frame, MidiMessage message);
     // Renders the next frames, overwriting left and right.
     void render(int frames, float* left, float* right);
 
@@ -98,9 +101,13 @@ private:
     bool loadPart(int bank, int program);
     void nextBlock(Lane& lane);
     std::int64_t boundaryAtOrAfter(const Lane& lane, std::int64_t frame) const;
-    void enqueue(Lane& lane, std::int64_t frame, std::uint32_t packed);
+    void enqueue(Lane& lane, std::int64_t frame, MidiMessage message);
     // False when a program change cannot take effect yet; it then waits at the queue's head.
-    bool selectProgram(Lane& lane, std::uint32_t packed);
+    bool selectProgram(Lane& lane, MidiMessage change);
+
+    static constexpr int kAllSoundsOffStatus = 0xFF;
+    static constexpr int kReleaseAllStatus = 0xFD;
+    static constexpr int kSetVolumeStatus = 0xF9;
 
     static constexpr int kBanks = 129;
     static constexpr std::int32_t kNotPrepared = -1;

@@ -220,14 +220,14 @@ bool JackMidiPort::usable() const {
     return impl_->client && !impl_->gone.load();
 }
 
-bool JackMidiPort::send(std::uint32_t packed) {
-    return sendAt(packed, monotonicMicros());
+bool JackMidiPort::send(MidiMessage message) {
+    return sendAt(message, monotonicMicros());
 }
 
-bool JackMidiPort::sendAt(std::uint32_t packed, std::int64_t monoMicros) {
-    if (!usable() || MidiMessage::fromPacked(packed).size() == 0)
+bool JackMidiPort::sendAt(MidiMessage message, std::int64_t monoMicros) {
+    if (!usable() || message.size() == 0)
         return false;
-    return impl_->push({monoMicros, packed, Kind::Message});
+    return impl_->push({monoMicros, message.packed(), Kind::Message});
 }
 
 void JackMidiPort::reset() {
