@@ -256,6 +256,16 @@ inline double similarity(const std::vector<float>& x, std::int64_t at,
     return norm > 0 ? dot / (std::sqrt(norm) * tplNorm) : 0;
 }
 
+// The recording's second difference: a steep high-pass that keeps a bright attack (the woodblock)
+// and all but removes a low note sounding along with it (the accompaniment's), so that the first
+// onset after the low note's ringing is the measured note's own. It delays nothing but a sample.
+inline std::vector<float> highPassed(const std::vector<float>& x) {
+    std::vector<float> y(x.size(), 0.0f);
+    for (std::size_t i = 2; i < x.size(); ++i)
+        y[i] = x[i] - 2 * x[i - 1] + x[i - 2];
+    return y;
+}
+
 struct OnsetResult {
     std::vector<double> onsets;         // sample positions
     std::vector<double> intervalErrors; // ms

@@ -24,8 +24,9 @@ namespace {
 class PulseAudioStream final : public AudioStream {
 public:
     PulseAudioStream(int rate, double bufferMillis, double requestMillis, Render render)
-        : rate_(rate), askedMillis_(bufferMillis), requestMillis_(requestMillis),
-          render_(std::move(render)), grantedMillis_(bufferMillis) {}
+        : rate_(rate), firstMillis_(bufferMillis), askedMillis_(bufferMillis),
+          requestMillis_(requestMillis), render_(std::move(render)), grantedMillis_(bufferMillis),
+          left_(kChunkFrames), right_(kChunkFrames) {}
 
     ~PulseAudioStream() override {
         if (!loop_) {
@@ -146,22 +147,36 @@ private:
         // again when it plays after a pause.
         if (me->written_ > me->resumedAt_ + 2 * me->bytesFor(me->askedMillis_)) {
             ++me->underruns_;
+            me->calmSince_ = me->written_;
             me->grow();
         }
     }
 
-    // A machine too busy for the buffer asked gets a longer one: the latency steps up once and
-    // stays constant at the new grant, rather than the sound dropping out again and again.
-    // A burst of underruns is one busy moment: one step per second of sound at most.
+    // A machine too busy for the buffer asked gets a longer one: the latency steps up and stays
+    // constant at the new grant, rather than the sound dropping out again and again. A burst of
+    // underruns is one busy moment: one step per second of sound at most. Half a minute of sound
+    // without an underrun steps it back down, one step at a time, to the buffer first asked: a
+    // stall that passed (a build's linker holding a core in the kernel, say) costs latency only
+    // while such stalls go on.
     void grow() {
-        if (growing_ || askedMillis_ >= kMostMillis || written_ < nextGrowth_)
+        if (asking_ || askedMillis_ >= kMostMillis || written_ < nextGrowth_)
             return;
         nextGrowth_ = written_ + bytesFor(1000);
-        askedMillis_ = std::min(askedMillis_ + kGrowMillis, kMostMillis);
+        ask(std::min(askedMillis_ + kGrowMillis, kMostMillis));
+    }
+    void settle() {
+        if (asking_ || askedMillis_ <= firstMillis_ ||
+            written_ < calmSince_ + bytesFor(kCalmMillis))
+            return;
+        calmSince_ = written_;
+        ask(std::max(askedMillis_ - kGrowMillis, firstMillis_));
+    }
+    void ask(double millis) {
+        askedMillis_ = millis;
         const pa_buffer_attr attr = attrFor(askedMillis_);
         pa_operation* op =
             pa_stream_set_buffer_attr(stream_, &attr, &PulseAudioStream::grown, this);
-        growing_ = op != nullptr;
+        asking_ = op != nullptr;
         if (op)
             pa_operation_unref(op);
     }
@@ -175,7 +190,7 @@ private:
     static void timed(pa_stream*, int, void* self) {
         auto* me = static_cast<PulseAudioStream*>(self);
         me->grantedMillis_ = me->granted();
-        me->growing_ = false;
+        me->asking_ = false;
         pa_threaded_mainloop_signal(me->loop_, 0);
     }
     static void write(pa_stream* s, size_t bytes, void* self) {
@@ -216,9 +231,9 @@ private:
         return 1000.0 * (queue->tlength / kFrameBytes) / rate_ + sink;
     }
     void waitForTiming() {
-        growing_ = true;
+        asking_ = true;
         grown(stream_, 1, this);
-        while (growing_ && PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)))
+        while (asking_ && PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)))
             pa_threaded_mainloop_wait(loop_);
     }
 
@@ -269,21 +284,31 @@ private:
             pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
         }
         const std::size_t frames = bytes / kFrameBytes;
-        if (left_.size() < frames) {
-            left_.resize(frames);
-            right_.resize(frames);
+        bool sounding = false;
+        // In pieces of the buffers made beforehand: a long request after a stall allocates nothing.
+        for (std::size_t piece = 0; piece < frames; piece += kChunkFrames) {
+            const std::size_t count = std::min(frames - piece, kChunkFrames);
+            {
+                const RealtimeScope realtime(RealtimeWork::Sound);
+                sounding |= render_(now, static_cast<int>(count), left_.data(), right_.data());
+            }
+            if (!send(s, count))
+                return;
         }
-        bool sounding = true;
-        {
-            const RealtimeScope realtime(RealtimeWork::Sound);
-            sounding = render_(now, static_cast<int>(frames), left_.data(), right_.data());
-        }
+        if (sounding)
+            idleFrames_ = 0;
+        else if ((idleFrames_ += frames) >= static_cast<std::size_t>(rate_ * kIdleMillis / 1000))
+            pause(s);
+        settle();
+    }
+
+    bool send(pa_stream* s, std::size_t frames) {
         std::size_t done = 0;
         while (done < frames) {
             void* data = nullptr;
             size_t size = (frames - done) * kFrameBytes;
             if (pa_stream_begin_write(s, &data, &size) < 0 || !data)
-                return;
+                return false;
             const std::size_t n = std::min(size / kFrameBytes, frames - done);
             auto* out = static_cast<float*>(data);
             for (std::size_t k = 0; k < n; ++k) {
@@ -294,26 +319,28 @@ private:
             done += n;
             written_ += n * kFrameBytes;
         }
-        if (sounding)
-            idleFrames_ = 0;
-        else if ((idleFrames_ += frames) >= static_cast<std::size_t>(rate_ * kIdleMillis / 1000))
-            pause(s);
+        return true;
     }
 
     static constexpr std::size_t kFrameBytes = 2 * sizeof(float);
     static constexpr int kRealtimePriority = 20;
     static constexpr double kGrowMillis = 2;
     static constexpr double kMostMillis = 24;
+    static constexpr double kCalmMillis = 30000;
+    // Frames rendered at a time: more than the server asks for at once, but after a stall.
+    static constexpr std::size_t kChunkFrames = 4096;
     // Silence rendered before the stream pauses.
     static constexpr int kIdleMillis = 200;
 
     int rate_;
+    double firstMillis_;
     double askedMillis_; // on the stream's thread once open
     double requestMillis_;
     Render render_;
     std::atomic<double> grantedMillis_;
-    bool growing_ = false;         // a new buffer is being asked for
+    bool asking_ = false;          // a new buffer is being asked for
     std::uint64_t nextGrowth_ = 0; // bytes written before the buffer may grow again
+    std::uint64_t calmSince_ = 0;  // bytes written at the last underrun or step down
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
