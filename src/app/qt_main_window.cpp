@@ -1,7 +1,6 @@
 #include "app/qt_main_window.h"
 
 #include "app/qt_fretboard.h"
-#include "app/qt_play_logs_host.h"
 #include "beats/qt_beat_manager_page.h"
 #include "chords/chord_names.h"
 #include "config/qt_configuration_set_group.h"
@@ -11,6 +10,7 @@
 #include "input/keyboard_play.h"
 #include "input/qt_joystick_mapping_page.h"
 #include "input/qt_key_translate.h"
+#include "logs/qt_play_logs_host.h"
 #include "logs/qt_play_logs_page.h"
 #include "platform/fluidsynth/fluid_synth_port.h"
 #include "play/qt_midi_sync_group.h"

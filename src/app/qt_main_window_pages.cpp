@@ -1,6 +1,5 @@
 // The tabs of the main window and the instrument list beside them.
 #include "app/qt_main_window.h"
-#include "app/qt_play_logs_host.h"
 #include "beats/qt_beat_manager_page.h"
 #include "chords/qt_chord_builder_page.h"
 #include "chords/qt_chord_definitions_page.h"
@@ -10,6 +9,7 @@
 #include "config/starter_set.h"
 #include "engine/instruments.h"
 #include "input/qt_joystick_mapping_page.h"
+#include "logs/qt_play_logs_host.h"
 #include "logs/qt_play_logs_page.h"
 #include "picks/qt_pick_pages.h"
 #include "play/qt_midi_sync_group.h"
@@ -26,6 +26,32 @@
 namespace fw {
 
 namespace {
+
+// The "Play Logs" tab's view of the main window.
+class MainWindowLogsHost final : public PlayLogsHost {
+public:
+    explicit MainWindowLogsHost(TForm1& form) : form_(form) {}
+    QWidget& mainWindow() override { return form_; }
+    LiveTimers pauseLiveTimers() override {
+        const LiveTimers running{form_.Timer2 && form_.Timer2->isEnabled(),
+                                 form_.PitchUpdater && form_.PitchUpdater->isActive()};
+        if (form_.Timer2)
+            form_.Timer2->stop();
+        if (form_.PitchUpdater)
+            form_.PitchUpdater->stop();
+        return running;
+    }
+    void resumeLiveTimers(LiveTimers running) override {
+        if (running.pitchUpdater)
+            form_.PitchUpdater->start();
+        if (running.sequencer)
+            form_.Timer2->start();
+    }
+    void stopJoystickPlay() override { form_.Button79Click(); }
+
+private:
+    TForm1& form_;
+};
 const char* const kHelpText = R"HELP(FRETWRIGHT QUICK START
 
 Fretwright turns the computer keyboard or a game controller into a guitar that plays
