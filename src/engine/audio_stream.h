@@ -34,8 +34,9 @@ public:
 
 // A PulseAudio stream (also served by PipeWire's PulseAudio service); none when no server runs.
 // The server asks for sound in pieces of requestMillis and keeps bufferMillis queued; after an
-// underrun the stream asks for a little more, up to 24 ms. While nothing sounds the stream is
-// paused (corked), so an idle program does not wake for sound.
+// underrun the stream asks for a little more, up to 24 ms, and after half a minute without one it
+// steps back towards what it first asked. While nothing sounds the stream is paused (corked), so
+// an idle program does not wake for sound.
 std::unique_ptr<AudioStream> openPulseAudioStream(int sampleRate, double bufferMillis,
                                                   double requestMillis, AudioStream::Render render);
 
