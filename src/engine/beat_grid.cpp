@@ -21,7 +21,7 @@ void BeatGrid::setInterval(int ms) {
         // A new tempo shapes the beat under way: the next beat comes one new period after the
         // last one (at once if that is already past). Restarting the period from now instead
         // would keep pushing the beat away while the tempo bar is being dragged.
-        deadline_ = std::max(lastBeat_ + periodMicros(), now());
+        deadline_ = periodAfterLastBeat();
         schedule();
     }
 }
@@ -44,7 +44,7 @@ void BeatGrid::setFollowing(bool on) {
     following_ = on;
     beatAsked_ = false;
     if (!on && enabled_)
-        deadline_ = std::max(lastBeat_ + periodMicros(), now());
+        deadline_ = periodAfterLastBeat();
     schedule();
 }
 

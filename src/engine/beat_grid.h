@@ -2,6 +2,7 @@
 
 #include "engine/clock.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -70,6 +71,8 @@ private:
     void schedule();
     void giveBeat(std::int64_t due);
     std::int64_t now() const { return clock_.stampMicros(); }
+    // One period after the last beat, or now if that is already past.
+    std::int64_t periodAfterLastBeat() const { return std::max(lastBeat_ + periodMicros(), now()); }
 
     Clock& clock_;
     int intervalMs_ = 1000;
