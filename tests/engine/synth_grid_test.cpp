@@ -58,6 +58,22 @@ TEST(SynthGrid, NotesStartWithinAQuarterBlockOfTheirFrameAndIdleLanesSleep) {
     EXPECT_EQ(grid.awakeLanes(), 1);
 }
 
+TEST(SynthGrid, ALaneFullOfRingingNotesPassesNewOnesOnRatherThanCutOneShort) {
+    // Forty notes struck on one frame would all start in one lane; past its share of voices
+    // FluidSynth would end some. Every one of them still sounds.
+    const auto voicesOf = [](int notes) {
+        SynthGrid grid(44100, FW_DEFAULT_SOUNDFONT);
+        grid.post(0, MidiMessage::programChange(1, 25));
+        for (int n = 0; n < notes; ++n)
+            grid.post(640, MidiMessage::noteOn(1, 40 + n, 100));
+        renderToOnset(grid, 0, 4410);
+        return grid.activeVoices();
+    };
+    const int one = voicesOf(1);
+    ASSERT_GT(one, 0) << "General MIDI SoundFont missing";
+    EXPECT_EQ(voicesOf(40), 40 * one);
+}
+
 TEST(SynthGrid, OnDemandAProgramChangeWaitsUntilItsInstrumentIsLoaded) {
     SynthGrid grid(44100, FW_DEFAULT_SOUNDFONT, SynthGrid::Samples::OnDemand);
     ASSERT_TRUE(grid.loaded()) << "General MIDI SoundFont missing";

@@ -21,7 +21,10 @@ constexpr double kQuietSecondsToSleep = 0.5;
 // FluidSynth's own default (0.2) leaves a picked guitar some 30 dB below full scale, too quiet
 // beside other programs and in exported audio; seven strings at once still do not clip.
 constexpr double kGain = 0.6;
-constexpr int kLanePolyphony = 64;
+constexpr int kLanePolyphony = 32;
+// Voices a note may take (a stereo sample takes two, a layered instrument more): a lane takes a
+// note while this many voices stay free for it after those sounding and those queued.
+constexpr int kVoicesPerNote = 4;
 // Messages a lane holds for later blocks: some milliseconds' worth, or all that comes while a
 // program change waits for its instrument to load.
 constexpr std::size_t kQueueLength = 4096;
@@ -37,8 +40,8 @@ fluid_settings_t* newSynthSettings(int sampleRate, SynthGrid::Samples samples) {
     fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);
     fluid_settings_setint(settings, "synth.reverb.active", 1);
     fluid_settings_setint(settings, "synth.chorus.active", 0);
-    // A lane sounds only the notes that start in its quarter of the block: 64 voices each, 256
-    // in all, the polyphony FluidSynth gives a single synthesizer. Each voice costs some 10 kB.
+    // A lane sounds the notes that start in its quarter of the block, and those a fuller lane
+    // passes on: 32 voices each, 128 in all. Each voice costs some 10 kB of memory.
     fluid_settings_setint(settings, "synth.polyphony", kLanePolyphony);
     fluid_settings_setnum(settings, "synth.gain", kGain);
     // Each synthesizer is called from one thread at a time (the audio thread once it plays), so
@@ -125,6 +128,11 @@ struct SynthGrid::Lane {
     LaneQueue queue; // (block start, message)
     int sfontId = FLUID_FAILED;
     bool holding = false; // a program change waits at the head of the queue
+    int queuedNotes = 0;  // note-ons in the queue
+    bool hasRoom() const {
+        return fluid_synth_get_active_voice_count(synth) + kVoicesPerNote * (queuedNotes + 1) <=
+               kLanePolyphony;
+    }
 };
 
 SynthGrid::SynthGrid(int sampleRate, const std::string& soundFont, Samples samples)
@@ -342,9 +350,11 @@ std::int64_t SynthGrid::boundaryAtOrAfter(const Lane& lane, std::int64_t frame) 
     return lane.blockStart + (ahead + kBlock - 1) / kBlock * kBlock;
 }
 
-void SynthGrid::enqueue(Lane& lane, std::int64_t frame, MidiMessage message) {
-    if (!lane.queue.insert(boundaryAtOrAfter(lane, frame), message))
-        ++dropped_;
+bool SynthGrid::enqueue(Lane& lane, std::int64_t frame, MidiMessage message) {
+    if (lane.queue.insert(boundaryAtOrAfter(lane, frame), message))
+        return true;
+    ++dropped_;
+    return false;
 }
 
 void SynthGrid::post(std::int64_t frame, MidiMessage message) {
@@ -373,15 +383,27 @@ void SynthGrid::post(std::int64_t frame, MidiMessage message) {
             enqueue(lanes_[i], frame, message);
         return;
     }
-    int chosen = 0;
-    for (int i = 1; i < kLanes; ++i)
-        if (boundaryAtOrAfter(lanes_[i], frame) < boundaryAtOrAfter(lanes_[chosen], frame))
+    // The lane whose block starts soonest, among those with voices to spare: a lane full of
+    // ringing notes passes a new one to the next lane (at most three quarters of a block later)
+    // rather than cut one short. When every lane is full, FluidSynth ends the least audible.
+    int chosen = -1;
+    bool roomy = false;
+    for (int i = 0; i < kLanes; ++i) {
+        const bool room = lanes_[i].hasRoom();
+        if (chosen < 0 || (room && !roomy) ||
+            (room == roomy &&
+             boundaryAtOrAfter(lanes_[i], frame) < boundaryAtOrAfter(lanes_[chosen], frame))) {
             chosen = i;
+            roomy = room;
+        }
+    }
+
     // A note struck again releases the one still sounding, as a single synthesizer does, even
     // when that one sounds in another lane.
     const MidiMessage release = MidiMessage::noteOff(channel, message.data1());
     for (int i = 0; i < kLanes; ++i)
-        enqueue(lanes_[i], frame, i == chosen ? message : release);
+        if (enqueue(lanes_[i], frame, i == chosen ? message : release) && i == chosen)
+            ++lanes_[i].queuedNotes;
 }
 
 void SynthGrid::nextBlock(Lane& lane) {
@@ -416,6 +438,7 @@ void SynthGrid::nextBlock(Lane& lane) {
         }
         applyToFluidSynth(lane.synth, message);
         if (message.isNoteOn()) {
+            --lane.queuedNotes;
             lane.awake = true;
             lane.quietBlocks = 0;
         }
