@@ -18,9 +18,9 @@ class HeldSoundFont;
 // The built-in synthesizer, placing every message at a given output frame. FluidSynth starts a
 // note only at the start of one of its 64-frame blocks, which would move picks by up to 1.5 ms
 // against each other. So four synthesizers share one SoundFont with their blocks 16 frames apart:
-// a note goes to the one whose block starts soonest (unless its voices are taken; the lanes share
-// their polyphony), every other message to all four. A
-// synthesizer renders only while it sounds, so the grid costs next to nothing while idle.
+// a note goes to the one whose block starts soonest (unless its voices are taken: the lanes share
+// their polyphony), every other message to all four. A synthesizer renders only while it sounds,
+// so the grid costs next to nothing while idle.
 //
 // A grid for live play loads the SoundFont's instruments on demand: only those asked for with
 // prepare(), which loads them on the calling thread, each from a SoundFont made of its own part
