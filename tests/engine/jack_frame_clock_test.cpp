@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -89,3 +95,35 @@ TEST(JackFrameClock, TakesUpALastingDifferenceAndStartsAgainAfterALeap) {
 }
 
 } // namespace
+
+namespace {
+
+// A UNIX socket bound at path, as a JACK server's.
+int listenAt(const std::string& path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    path.copy(addr.sun_path, sizeof addr.sun_path - 1);
+    bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    return fd;
+}
+
+} // namespace
+
+TEST(JackServer, IsAskedOnlyWhileOneListensNotForWhatAStoppedOneLeftBehind) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("fw-jack-shm-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "jack_db-0");
+    std::ofstream(dir / "jack-shm-registry") << "left";
+    std::ofstream(dir / "jack-0-0") << "left";
+    EXPECT_FALSE(fw::jackServerMayRun(dir.c_str()));
+    const int fd = listenAt((dir / "jack_default_0_0").string());
+    EXPECT_TRUE(fw::jackServerMayRun(dir.c_str()));
+    close(fd);
+    fs::remove(dir / "jack_default_0_0");
+    fs::create_directories(dir / "jack-0" / "default"); // JACK 1's layout
+    EXPECT_TRUE(fw::jackServerMayRun(dir.c_str()));
+    fs::remove_all(dir);
+    EXPECT_FALSE(fw::jackServerMayRun(dir.c_str()));
+}

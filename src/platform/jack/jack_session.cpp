@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <mutex>
+#include <string>
 
 namespace fw {
 
@@ -14,10 +15,18 @@ namespace {
 void quietJack(const char*) {}
 } // namespace
 
-bool jackServerMayRun() {
+bool jackServerMayRun(const char* folder) {
+    // JACK 2 listens on jack_<server>_<user>_0 in the folder itself; JACK 1 keeps its sockets
+    // in a folder jack-<user>, taken as it always was.
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec)) {
-        if (entry.path().filename().string().rfind("jack", 0) == 0)
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("jack", 0) != 0)
+            continue;
+        std::error_code typeError;
+        const auto type = entry.symlink_status(typeError).type();
+        if (type == std::filesystem::file_type::socket ||
+            (type == std::filesystem::file_type::directory && name.rfind("jack-", 0) == 0))
             return true;
     }
     return false;
