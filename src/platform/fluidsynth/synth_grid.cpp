@@ -386,24 +386,21 @@ void SynthGrid::post(std::int64_t frame, MidiMessage message) {
     // The lane whose block starts soonest, among those with voices to spare: a lane full of
     // ringing notes passes a new one to the next lane (at most three quarters of a block later)
     // rather than cut one short. When every lane is full, FluidSynth ends the least audible.
-    int chosen = -1;
-    bool roomy = false;
-    for (int i = 0; i < kLanes; ++i) {
-        const bool room = lanes_[i].hasRoom();
-        if (chosen < 0 || (room && !roomy) ||
-            (room == roomy &&
-             boundaryAtOrAfter(lanes_[i], frame) < boundaryAtOrAfter(lanes_[chosen], frame))) {
+    const auto rank = [this, frame](int i) {
+        return std::pair(!lanes_[i].hasRoom(), boundaryAtOrAfter(lanes_[i], frame));
+    };
+    int chosen = 0;
+    for (int i = 1; i < kLanes; ++i)
+        if (rank(i) < rank(chosen))
             chosen = i;
-            roomy = room;
-        }
-    }
-
+    if (enqueue(lanes_[chosen], frame, message))
+        ++lanes_[chosen].queuedNotes;
     // A note struck again releases the one still sounding, as a single synthesizer does, even
     // when that one sounds in another lane.
     const MidiMessage release = MidiMessage::noteOff(channel, message.data1());
     for (int i = 0; i < kLanes; ++i)
-        if (enqueue(lanes_[i], frame, i == chosen ? message : release) && i == chosen)
-            ++lanes_[i].queuedNotes;
+        if (i != chosen)
+            enqueue(lanes_[i], frame, release);
 }
 
 void SynthGrid::nextBlock(Lane& lane) {
