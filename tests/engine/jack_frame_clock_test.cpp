@@ -105,6 +105,7 @@ int listenAt(const std::string& path) {
     addr.sun_family = AF_UNIX;
     path.copy(addr.sun_path, sizeof addr.sun_path - 1);
     bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    listen(fd, 1);
     return fd;
 }
 
@@ -120,7 +121,9 @@ TEST(JackServer, IsAskedOnlyWhileOneListensNotForWhatAStoppedOneLeftBehind) {
     EXPECT_FALSE(fw::jackServerMayRun(dir.c_str()));
     const int fd = listenAt((dir / "jack_default_0_0").string());
     EXPECT_TRUE(fw::jackServerMayRun(dir.c_str()));
-    close(fd);
+    close(fd); // a killed server's socket file stays
+    EXPECT_FALSE(fw::jackServerMayRun(dir.c_str()));
+    EXPECT_TRUE(fw::jackServerMayRun(dir.c_str(), (dir / "missing").c_str()));
     fs::remove(dir / "jack_default_0_0");
     fs::create_directories(dir / "jack-0" / "default"); // JACK 1's layout
     EXPECT_TRUE(fw::jackServerMayRun(dir.c_str()));

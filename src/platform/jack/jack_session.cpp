@@ -5,17 +5,41 @@
 #include <jack/jack.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 
 namespace fw {
 
 namespace {
 void quietJack(const char*) {}
+
+// Whether a process listens on the socket at this path. A server that was killed leaves its
+// socket file behind, so the file alone says nothing; the kernel's table of Unix sockets does.
+// Without that table (no /proc) a socket file is taken for a server, as it always was.
+bool listensOn(const std::string& path, const char* table) {
+    std::ifstream in(table);
+    if (!in)
+        return true;
+    std::string line;
+    std::getline(in, line); // the header
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string slot, refs, protocol, flags, type, state, inode, name;
+        if (!(fields >> slot >> refs >> protocol >> flags >> type >> state >> inode >> name))
+            continue;
+        constexpr unsigned long accepting = 0x10000; // __SO_ACCEPTCON: listen() was called
+        if (name == path && (std::strtoul(flags.c_str(), nullptr, 16) & accepting))
+            return true;
+    }
+    return false;
+}
 } // namespace
 
-bool jackServerMayRun(const char* folder) {
+bool jackServerMayRun(const char* folder, const char* socketTable) {
     // JACK 2 listens on jack_<server>_<user>_0 in the folder itself; JACK 1 keeps its sockets
     // in a folder jack-<user>, taken as it always was.
     std::error_code ec;
@@ -25,7 +49,8 @@ bool jackServerMayRun(const char* folder) {
             continue;
         std::error_code typeError;
         const auto type = entry.symlink_status(typeError).type();
-        if (type == std::filesystem::file_type::socket ||
+        if ((type == std::filesystem::file_type::socket &&
+             listensOn(entry.path().string(), socketTable)) ||
             (type == std::filesystem::file_type::directory && name.rfind("jack-", 0) == 0))
             return true;
     }

@@ -9,8 +9,9 @@ namespace fw {
 // True when a JACK server may be running: one listens on a socket in /dev/shm (folder, for a
 // test). A client that asks a missing server has libjack complain on the terminal and opens its
 // metadata database on the way (1.7 MB of memory for as long as the program runs), so the server
-// is only asked then. The registry and the database a stopped server leaves behind do not count.
-bool jackServerMayRun(const char* folder = "/dev/shm");
+// is only asked then. The registry and the database a stopped server leaves behind do not count,
+// nor the socket file of one that was killed (socketTable: the kernel's list of Unix sockets).
+bool jackServerMayRun(const char* folder = "/dev/shm", const char* socketTable = "/proc/net/unix");
 
 // A client of the running JACK server under this name (JACK numbers it when the name is taken),
 // never starting a server; nullptr when there is none. libjack's messages are kept off the
