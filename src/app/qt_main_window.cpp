@@ -121,10 +121,20 @@ void TForm1::connectMidiSync() {
 void TForm1::setSecondaryForms(QDialog* form2, QDialog* form3, QDialog* form4, QDialog* form5,
                                QDialog* form6, QDialog* form7) {
     forms_ = {nullptr, nullptr, form2, form3, form4, form5, form6, form7};
+    makeForm_ = nullptr;
+}
+
+void TForm1::setSecondaryFormMaker(std::function<QDialog*(int)> make) {
+    forms_ = {};
+    makeForm_ = std::move(make);
 }
 
 void TForm1::showModal(int formNumber) {
-    if (formNumber >= 2 && formNumber <= 7 && forms_[formNumber])
+    if (formNumber < 2 || formNumber > 7)
+        return;
+    if (!forms_[formNumber] && makeForm_)
+        forms_[formNumber] = makeForm_(formNumber);
+    if (forms_[formNumber])
         forms_[formNumber]->exec();
 }
 

@@ -25,6 +25,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 namespace fw {
@@ -66,6 +67,8 @@ public:
     // The six secondary windows, created after this one; shown modally by their buttons.
     void setSecondaryForms(QDialog* form2, QDialog* form3, QDialog* form4, QDialog* form5,
                            QDialog* form6, QDialog* form7);
+    // Or a maker that builds window n (2-7) the first time it is to be shown.
+    void setSecondaryFormMaker(std::function<QDialog*(int)> make);
 
     // The running instrument this window plays and mirrors.
     Guitar& guitar() { return guitar_; }
@@ -249,6 +252,7 @@ private:
     JoystickPlay& joystickPlay_ = guitar_.joystickPlay();
     Settings& settings_ = guitar_.settings();
     std::array<QDialog*, 8> forms_{};
+    std::function<QDialog*(int)> makeForm_;
     std::unique_ptr<PlayLogsHost> playLogsHost_;
     bool painted_ = false;
 };

@@ -70,19 +70,45 @@ void MainWindowLinks::applyCalibrations() {
     main_.JoystickMapping->Button107Click();
 }
 
-SecondaryWindows::SecondaryWindows(TForm1& main)
-    : main(main), links(main), form2(std::make_unique<TForm2>(links, &main)),
-      form3(std::make_unique<TForm3>(links, main.prompts(), main.random(), &main)),
-      form4(std::make_unique<TForm4>(links, &main)),
-      form5(std::make_unique<TForm5>(main.guitar(), links, &main)),
-      form6(std::make_unique<TForm6>(main.guitar(), links, &main)),
-      form7(std::make_unique<TForm7>(main.guitar(), main.joystick(), links, &main)) {
-    main.setSecondaryForms(form2.get(), form3.get(), form4.get(), form5.get(), form6.get(),
-                           form7.get());
+SecondaryWindows::SecondaryWindows(TForm1& main) : main(main), links(main) {
+    main.setSecondaryFormMaker([this](int n) { return form(n); });
+    changes_ = QObject::connect(&main, &TForm1::controlsSynced, [this] { mainChanged_ = true; });
+}
+
+QDialog* SecondaryWindows::form(int n) {
+    if (n < 2 || n > 7)
+        return nullptr;
+    std::unique_ptr<QDialog>& made = forms_[static_cast<std::size_t>(n)];
+    if (!made) {
+        switch (n) {
+        case 2:
+            made = std::make_unique<TForm2>(links, &main);
+            break;
+        case 3:
+            made = std::make_unique<TForm3>(links, main.prompts(), main.random(), &main);
+            break;
+        case 4:
+            made = std::make_unique<TForm4>(links, &main);
+            break;
+        case 5:
+            made = std::make_unique<TForm5>(main.guitar(), links, &main);
+            break;
+        case 6:
+            made = std::make_unique<TForm6>(main.guitar(), links, &main);
+            break;
+        default:
+            made = std::make_unique<TForm7>(main.guitar(), main.joystick(), links, &main);
+            break;
+        }
+        if (mainChanged_)
+            main.syncControls();
+    }
+    return made.get();
 }
 
 SecondaryWindows::~SecondaryWindows() {
-    // The main window outlives these; it must not show a window that is gone.
+    // The main window outlives these; it must not show a window that is gone, nor make one.
+    QObject::disconnect(changes_);
     main.setSecondaryForms(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 

@@ -7,6 +7,7 @@
 #include "input/qt_keyboard_play_window.h"
 #include "picks/qt_picking_style_manager.h"
 
+#include <array>
 #include <memory>
 
 namespace fw {
@@ -45,21 +46,26 @@ private:
     TForm1& main_;
 };
 
-// The six secondary windows, built on the main window and handed to it to show; those that play
+// The six secondary windows of the main window, each built on it the first time it is shown (a
+// player may never open most of them, and each costs memory and start-up time); those that play
 // or read the guitar are given it, or the port they use, when they are made. They must go before
 // the main window does.
 struct SecondaryWindows {
     explicit SecondaryWindows(TForm1& main);
     ~SecondaryWindows();
 
+    // Window n as the main window numbers them (2-7), built now if it is not yet.
+    QDialog* form(int n);
+
     TForm1& main;
     MainWindowLinks links;
-    std::unique_ptr<TForm2> form2;
-    std::unique_ptr<TForm3> form3;
-    std::unique_ptr<TForm4> form4;
-    std::unique_ptr<TForm5> form5;
-    std::unique_ptr<TForm6> form6;
-    std::unique_ptr<TForm7> form7;
+
+private:
+    std::array<std::unique_ptr<QDialog>, 8> forms_;
+    // Whether the main window has shown a change since these were due: a window built later
+    // catches up with it, as one built at the start would have followed it.
+    bool mainChanged_ = false;
+    QMetaObject::Connection changes_;
 };
 
 } // namespace fw

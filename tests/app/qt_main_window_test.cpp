@@ -180,7 +180,12 @@ TEST(MainWindow, PlayModeButtonsSwitchTheJoystickPoll) {
     MainWindowHarness h;
     TForm1& f = *h.form;
     SecondaryWindows windows(f);
-    TForm5& keyboard = *windows.form5;
+    // The secondary windows are built when first shown, and then show what the main one does.
+    for (int n = 2; n <= 7; ++n)
+        EXPECT_EQ(f.findChild<QDialog*>(QString("TForm%1").arg(n)), nullptr) << n;
+    f.TempTracker->setValue(300);
+    TForm5& keyboard = static_cast<TForm5&>(*windows.form(5));
+    EXPECT_EQ(keyboard.TempTracker->value(), f.TempTracker->value());
     f.show();
     QTest::mouseClick(f.Button70, Qt::LeftButton);
     EXPECT_TRUE(f.Timer1->isActive());
