@@ -25,6 +25,7 @@
 #include "engine/sound_settings.h"
 #include "platform/midi_outputs.h"
 #include "platform/sdl/sdl_joystick.h"
+#include "window_measures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -50,16 +51,10 @@ extern char** environ;
 
 namespace {
 
-using fw::monotonicMicros;
-
-long residentKb() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
-}
+using benchwindow::FirstPaint;
+using benchwindow::monotonicMicros;
+using benchwindow::residentKb;
+using benchwindow::threadCpuMs;
 
 // Context switches (each a wake-up, or a stall) and processor ticks of one thread so far.
 struct ThreadSample {
@@ -120,14 +115,6 @@ void printIdle(const std::map<int, ThreadSample>& before, const std::map<int, Th
     std::printf("idle-cpu-percent %.2f\n", 100.0 * static_cast<double>(ticks) / hz / seconds);
 }
 
-// Processor time of the calling thread so far, loader included for the main thread: the share of
-// a start that does not depend on what else the machine runs.
-double threadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
 // Answers the start's message box the given time after it is painted, as a click would, and
 // notes when it appeared and when the click was made.
 class AnswerFirstBox : public QObject {
@@ -151,61 +138,6 @@ private:
     std::int64_t start_;
     int delay_;
 };
-
-// Reports the first paint of a window, in milliseconds since the process was started.
-class FirstPaint : public QObject {
-public:
-    FirstPaint(std::int64_t startMicros, std::function<void()> then,
-               const AnswerFirstBox* answer = nullptr)
-        : start_(startMicros), then_(std::move(then)), answer_(answer) {}
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!done_ && event->type() == QEvent::Paint) {
-            done_ = true;
-            const std::int64_t now = monotonicMicros();
-            if (answer_ && answer_->answeredAt > 0)
-                std::printf("main-window-ms %.1f\nmain-after-answer-ms %.1f\n"
-                            "main-window-cpu-ms %.1f\n",
-                            static_cast<double>(now - start_) / 1000.0,
-                            static_cast<double>(now - answer_->answeredAt) / 1000.0, threadCpuMs());
-            else
-                std::printf("first-window-ms %.1f\nfirst-window-cpu-ms %.1f\n",
-                            static_cast<double>(now - start_) / 1000.0, threadCpuMs());
-            std::fflush(stdout);
-            QTimer::singleShot(0, this, then_);
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::int64_t start_;
-    std::function<void()> then_;
-    const AnswerFirstBox* answer_;
-    bool done_ = false;
-};
-
-// With idle, it stays one second after its first paint and reports its resident memory then,
-// the moment the program's own is read.
-int bareChild(int argc, char** argv, std::int64_t start, bool idle) {
-    QApplication app(argc, argv);
-    QWidget window;
-    window.resize(779, 569);
-    FirstPaint first(start, [idle] {
-        if (!idle) {
-            QApplication::quit();
-            return;
-        }
-        QTimer::singleShot(1000, [] {
-            if (const char* keep = std::getenv("FW_BENCH_SMAPS"))
-                std::ofstream(std::string(keep) + ".bare")
-                    << std::ifstream("/proc/self/smaps").rdbuf();
-            std::printf("idle-rss-kb %ld\n", residentKb());
-            QApplication::quit();
-        });
-    });
-    window.installEventFilter(&first);
-    window.show();
-    return QApplication::exec();
-}
 
 // A guitar pattern and a beat that keep the synthesizer busy as a player would.
 void startPlaying(fw::TForm1& form) {
@@ -279,7 +211,7 @@ int windowChild(int argc, char** argv, std::int64_t start, int playSeconds, int 
                                    });
             });
         },
-        &answer);
+        &answer.answeredAt);
     form1.installEventFilter(&first);
     // As the program readies the main window while the message is read.
     form1.ensurePolished();
@@ -338,8 +270,6 @@ int main(int argc, char** argv) {
     if (argc >= 4 && std::string(argv[1]) == "--child") {
         const std::string mode = argv[2];
         const std::int64_t start = std::atoll(argv[argc - 1]);
-        if (mode == "bare" || mode == "bare-idle")
-            return bareChild(1, argv, start, mode == "bare-idle");
         const int play = mode == "play" ? std::atoi(argv[3]) : -1;
         const int idle = mode == "play" ? std::atoi(argv[4]) : 0;
         return windowChild(1, argv, start, play, idle);
@@ -369,8 +299,11 @@ int main(int argc, char** argv) {
         }
     }
     std::vector<double> bare, program, mainWindow, afterAnswer, bareCpu, programCpu, mainCpu;
+    // The bare window is a program of its own that links Qt alone, next to this one.
+    const std::string self = argv[0];
+    const std::string bareWindow = self.substr(0, self.rfind('/') + 1) + "fw_bare_window";
     for (int i = 0; i < starts; ++i) {
-        const std::string bareOut = runChild(argv[0], {"bare"});
+        const std::string bareOut = runChild(bareWindow.c_str(), {"bare"});
         bare.push_back(figure(bareOut, "first-window-ms"));
         bareCpu.push_back(figure(bareOut, "first-window-cpu-ms"));
         const std::string out = runChild(argv[0], {"window"});
@@ -396,7 +329,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     const std::string out =
         runChild(argv[0], {"play", std::to_string(playSeconds), std::to_string(idleSeconds)});
-    const std::string bareIdle = runChild(argv[0], {"bare-idle"});
+    const std::string bareIdle = runChild(bareWindow.c_str(), {"bare-idle"});
     std::printf("Resident memory one second after the first window, idle: %.1f MB (target <= 50), "
                 "bare Qt window %.1f MB\n",
                 figure(out, "idle-rss-kb") / 1024.0, figure(bareIdle, "idle-rss-kb") / 1024.0);
