@@ -124,6 +124,13 @@ TEST(JackServer, IsAskedOnlyWhileOneListensNotForWhatAStoppedOneLeftBehind) {
     close(fd); // a killed server's socket file stays
     EXPECT_FALSE(fw::jackServerMayRun(dir.c_str()));
     EXPECT_TRUE(fw::jackServerMayRun(dir.c_str(), (dir / "missing").c_str()));
+    // A server starting again binds a new file (the old one is kept aside here so that its
+    // inode number cannot come back at once).
+    fs::create_hard_link(dir / "jack_default_0_0", dir / "killed");
+    fs::remove(dir / "jack_default_0_0");
+    const int again = listenAt((dir / "jack_default_0_0").string());
+    EXPECT_TRUE(fw::jackServerMayRun(dir.c_str()));
+    close(again);
     fs::remove(dir / "jack_default_0_0");
     fs::create_directories(dir / "jack-0" / "default"); // JACK 1's layout
     EXPECT_TRUE(fw::jackServerMayRun(dir.c_str()));

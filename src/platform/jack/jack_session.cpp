@@ -4,13 +4,19 @@
 
 #include <jack/jack.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace fw {
 
@@ -20,10 +26,24 @@ void quietJack(const char*) {}
 // Whether a process listens on the socket at this path. A server that was killed leaves its
 // socket file behind, so the file alone says nothing; the kernel's table of Unix sockets does.
 // Without that table (no /proc) a socket file is taken for a server, as it always was.
+//
+// The transport follower asks four times a second whether a server has come, so a file found
+// dead is remembered by inode and change time and not looked up again: a server that starts
+// binds a new file.
 bool listensOn(const std::string& path, const char* table) {
     std::ifstream in(table);
     if (!in)
         return true;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return false;
+    const std::pair<ino_t, std::int64_t> file{
+        st.st_ino, static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+    static std::mutex mutex;
+    static std::vector<std::pair<ino_t, std::int64_t>> dead;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (std::find(dead.begin(), dead.end(), file) != dead.end())
+        return false;
     std::string line;
     std::getline(in, line); // the header
     while (std::getline(in, line)) {
@@ -35,6 +55,7 @@ bool listensOn(const std::string& path, const char* table) {
         if (name == path && (std::strtoul(flags.c_str(), nullptr, 16) & accepting))
             return true;
     }
+    dead.push_back(file);
     return false;
 }
 } // namespace
