@@ -278,12 +278,15 @@ TEST(AudioPath, TheAccompanimentIsHeardOnTheBeatChannel) {
     const auto samples = rec.stop();
     EXPECT_EQ(rig.log.lines.size(), 2u); // two passes, one note each
 
-    // The note sounds at its pitch on the first pass, and again on the second, 0.8 s later.
+    // The note sounds at its pitch on the first pass, and again on the second, 0.8 s later:
+    // give or take what a loaded machine adds to the test's own sleeps between the beats.
     const std::size_t onset = onsetFrom(samples, 0);
     ASSERT_LT(onset + 44100, samples.size()) << "the accompaniment was not heard";
     expectPitchOf(samples, onset, 69);
-    const std::size_t second = onset + 35280; // 0.8 s
-    EXPECT_GT(rms(samples, second, second + 4410), 2 * rms(samples, second - 8820, second - 4410));
+    bool again = false;
+    for (std::size_t t = onset + 30870; t <= onset + 48510 && !again; t += 441) // 0.7-1.1 s
+        again = rms(samples, t, t + 4410) > 2 * rms(samples, t - 8820, t - 4410);
+    EXPECT_TRUE(again) << "the second pass was not heard";
 }
 
 // A JACK client of the test's own that records what reaches its input port.
