@@ -29,7 +29,7 @@ QStringList numbers(int from, int to) {
 } // namespace
 
 QWidget* TForm1::buildGuitarStatus() {
-    auto* group = new QGroupBox("Guitar Status", this);
+    auto* group = new GroupBox("Guitar Status", this);
     group->setObjectName("GuitarStatus");
     auto* outer = new QHBoxLayout(group);
     outer->setContentsMargins(6, 2, 6, 4);

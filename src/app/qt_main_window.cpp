@@ -448,9 +448,12 @@ void TForm1::chooseMidiOutput(int row) {
 }
 
 void TForm1::updateMidiOutputState() {
-    const QString state = QString::fromStdString(guitar_.outputState());
-    if (MidiOutputState->text() != state)
-        MidiOutputState->setText(state);
+    // Ten times a second: the text is compared as it comes, and made a QString only when new.
+    std::string state = guitar_.outputState();
+    if (state == shownOutputState_ && !shownOutputState_.empty())
+        return;
+    shownOutputState_ = std::move(state);
+    mirrorText(MidiOutputState, QString::fromStdString(shownOutputState_));
 }
 
 // ---- window events --------------------------------------------------------------------------

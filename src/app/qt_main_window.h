@@ -27,6 +27,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace fw {
 
@@ -237,6 +238,7 @@ private:
     void chooseMidiOutput(int row);
     void showMidiOutputRow(int row);
     void updateMidiOutputState();
+    std::string shownOutputState_; // the text MidiOutputState shows
     SoundGroup::Hooks soundHooks();
     void scheduleStrum();
     void connectMidiSync();

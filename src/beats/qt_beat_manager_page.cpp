@@ -123,7 +123,7 @@ QWidget* BeatManagerPage::buildRows() {
         label->setMinimumWidth(14);
         auto* box = new QComboBox(rows);
         box->setObjectName(QString("ComboBox%1").arg(11 + r));
-        box->setEditable(true);
+        makeEditable(box);
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setModel(noteNumbers);
         box->setCurrentIndex(r);

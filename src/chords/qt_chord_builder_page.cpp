@@ -93,7 +93,7 @@ ChordBuilderPage::ChordBuilderPage(Engine& engine, Prompts& prompts, QWidget* pa
         strings->addWidget(digit, k, 0, Qt::AlignCenter);
         auto* box = new QComboBox(this);
         box->setObjectName(QString("ComboBox%1").arg(k));
-        box->setEditable(true);
+        makeEditable(box);
         box->setInsertPolicy(QComboBox::NoInsert);
         box->addItems(offsets);
         box->setCurrentIndex(0);

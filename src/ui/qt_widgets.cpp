@@ -1,27 +1,111 @@
 #include "ui/qt_widgets.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QtMath>
 
 namespace fw {
 
+void makeEditable(QComboBox* box) {
+    if (!box->isEditable())
+        box->setLineEdit(new QLineEdit(box));
+}
+
+GroupBox::GroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
+
+void GroupBox::learnInside() {
+    learnt_ = true;
+    learntTitle_ = title();
+    learntRatio_ = devicePixelRatioF();
+    inside_ = {};
+    const QRect contents = contentsRect().intersected(rect());
+    if (contents.isEmpty())
+        return;
+    // The style's own paint of the contents, a band of rows at a time so that a large box needs
+    // no image of its whole size.
+    constexpr int kBandRows = 32;
+    QStyleOptionGroupBox option;
+    initStyleOption(&option);
+    const QSize pixels(qCeil(contents.width() * learntRatio_), qCeil(kBandRows * learntRatio_));
+    QImage band(pixels, QImage::Format_ARGB32_Premultiplied);
+    band.setDevicePixelRatio(learntRatio_);
+    std::optional<QRgb> colour;
+    for (int top = contents.top(); top <= contents.bottom(); top += kBandRows) {
+        const int rows = std::min(kBandRows, contents.bottom() + 1 - top);
+        band.fill(Qt::transparent);
+        {
+            QPainter painter(&band);
+            painter.translate(-contents.left(), -top);
+            style()->drawComplexControl(QStyle::CC_GroupBox, &option, &painter, this);
+        }
+        const int lastRow = std::min(band.height(), qCeil(rows * learntRatio_)) - 1;
+        for (int y = 0; y <= lastRow; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(band.constScanLine(y));
+            if (!colour)
+                colour = line[0];
+            for (int x = 0; x < band.width(); ++x)
+                if (line[x] != *colour)
+                    return; // not one colour: every paint is the style's
+        }
+    }
+    inside_ = contents;
+    insideColour_ = QColor::fromRgba(qUnpremultiply(*colour));
+}
+
+void GroupBox::paintEvent(QPaintEvent* event) {
+    const QRegion& region = event->region();
+    // Only a paint inside the contents can be a fill; a whole paint (a show, a resize) is the
+    // style's, and so is anything about a check box in the caption.
+    if (!isCheckable() && region.subtracted(contentsRect()).isEmpty()) {
+        if (!learnt_ || learntTitle_ != title() || learntRatio_ != devicePixelRatioF())
+            learnInside();
+        if (!inside_.isEmpty() && region.subtracted(inside_).isEmpty()) {
+            ++filledPaints_;
+            if (insideColour_.alpha() > 0) {
+                QPainter painter(this);
+                for (const QRect& r : region)
+                    painter.fillRect(r, insideColour_);
+            }
+            return;
+        }
+    }
+    QGroupBox::paintEvent(event);
+}
+
+void GroupBox::changeEvent(QEvent* event) {
+    learnt_ = false; // a new palette, font, style, state or activation may paint otherwise
+    QGroupBox::changeEvent(event);
+}
+
+void GroupBox::resizeEvent(QResizeEvent* event) {
+    learnt_ = false;
+    QGroupBox::resizeEvent(event);
+}
+
 RadioGroup::RadioGroup(const QString& name, const QString& caption, const QStringList& items,
                        int columns, QWidget* parent)
-    : QGroupBox(caption, parent), group_(new QButtonGroup(this)) {
+    : GroupBox(caption, parent), group_(new QButtonGroup(this)) {
     setObjectName(name);
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(4, 2, 4, 2);

@@ -1,12 +1,23 @@
 #include "ui/qt_widgets.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTest>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <vector>
 
 namespace fw {
 namespace {
@@ -42,6 +53,81 @@ TEST(Mirror, SetsControlsWithoutEchoingAsUserChanges) {
     EXPECT_EQ(edited.count(), 1); // set once: the second pass found it shown
     mirrorChecked(nullptr, true);
     mirrorValue(static_cast<QSlider*>(nullptr), 1);
+}
+
+// A box made editable takes typed text and drops down its whole list, and builds that list only
+// when it first drops down.
+TEST(EditableBox, TakesTypingAndBuildsItsListOnFirstDrop) {
+    QComboBox box;
+    box.addItems({"1", "2", "3"});
+    box.setInsertPolicy(QComboBox::NoInsert);
+    makeEditable(&box);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    ASSERT_TRUE(box.isEditable());
+    EXPECT_EQ(box.findChild<QFrame*>(), nullptr); // no list yet
+    box.lineEdit()->selectAll();
+    QTest::keyClicks(box.lineEdit(), "3");
+    QTest::keyClick(box.lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(box.currentIndex(), 2);
+    EXPECT_EQ(box.count(), 3); // typed text chose an item, added none
+    box.showPopup();
+    EXPECT_EQ(box.view()->model()->rowCount(), 3);
+    EXPECT_EQ(box.view()->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    box.hidePopup();
+}
+
+// Most channel difference of two images over an area.
+int mostDifference(const QImage& a, const QImage& b, const QRect& area) {
+    int most = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            for (int shift : {0, 8, 16, 24})
+                most = std::max(most, std::abs(int((p >> shift) & 255) - int((q >> shift) & 255)));
+        }
+    return most;
+}
+
+// A repaint of part of a group box, through its children, looks as a whole paint of it does,
+// whether the part lies inside the frame (a fill) or crosses it (the style's paint), and after
+// a change of look or caption too.
+TEST(GroupBox, PartialRepaintsLookAsTheWholePaint) {
+    GroupBox box("Metronome");
+    auto* layout = new QVBoxLayout(&box);
+    auto* one = new QRadioButton("1", &box);
+    auto* two = new QRadioButton("2", &box);
+    layout->addWidget(one);
+    layout->addWidget(two);
+    box.resize(220, 120);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        std::function<QRect()> area; // the region repainted
+        bool filled;
+    };
+    const std::vector<Case> cases = {
+        {"a choice inside", [] {}, [&] { return two->geometry(); }, true},
+        {"the choice again", [&] { two->setChecked(true); }, [&] { return two->geometry(); }, true},
+        {"across the frame", [] {}, [&] { return QRect(0, 0, 40, 120); }, false},
+        {"disabled", [&] { box.setEnabled(false); }, [&] { return one->geometry(); }, true},
+        {"a new caption", [&] { box.setTitle("Beat"); }, [&] { return one->geometry(); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.change();
+        const QRect area = c.area();
+        const QImage whole = box.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        QImage part(whole.size(), QImage::Format_ARGB32);
+        part.fill(Qt::transparent);
+        const int before = box.filledPaints();
+        box.render(&part, area.topLeft(), QRegion(area));
+        EXPECT_EQ(box.filledPaints() > before, c.filled);
+        EXPECT_LE(mostDifference(whole, part, area.intersected(whole.rect())), 1);
+    }
 }
 
 } // namespace
