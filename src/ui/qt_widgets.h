@@ -47,7 +47,7 @@ private:
     void learnInside();
 
     bool learnt_ = false;
-    QRect inside_; // the part of the inside the style paints in one colour (empty: none)
+    QRect inside_; // the contents, where the style paints them one colour (empty: it does not)
     QColor insideColour_;
     QString learntTitle_;
     qreal learntRatio_ = 1.0;
