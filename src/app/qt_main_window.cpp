@@ -450,7 +450,7 @@ void TForm1::chooseMidiOutput(int row) {
 void TForm1::updateMidiOutputState() {
     // Ten times a second: the text is compared as it comes, and made a QString only when new.
     std::string state = guitar_.outputState();
-    if (state == shownOutputState_ && !shownOutputState_.empty())
+    if (state == shownOutputState_)
         return;
     shownOutputState_ = std::move(state);
     mirrorText(MidiOutputState, QString::fromStdString(shownOutputState_));

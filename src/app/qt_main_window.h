@@ -238,7 +238,6 @@ private:
     void chooseMidiOutput(int row);
     void showMidiOutputRow(int row);
     void updateMidiOutputState();
-    std::string shownOutputState_; // the text MidiOutputState shows
     SoundGroup::Hooks soundHooks();
     void scheduleStrum();
     void connectMidiSync();
@@ -254,6 +253,7 @@ private:
     JoystickPlay& joystickPlay_ = guitar_.joystickPlay();
     Settings& settings_ = guitar_.settings();
     std::array<QDialog*, 8> forms_{};
+    std::string shownOutputState_; // the text MidiOutputState shows
     std::function<QDialog*(int)> makeForm_;
     std::unique_ptr<PlayLogsHost> playLogsHost_;
     bool painted_ = false;
