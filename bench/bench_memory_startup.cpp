@@ -193,7 +193,8 @@ int windowChild(int argc, char** argv, std::int64_t start, int playSeconds, int 
                 return;
             }
             QTimer::singleShot(1000, &form1, [&form1, playSeconds, idleSeconds] {
-                std::printf("idle-rss-kb %ld\n", residentKb());
+                std::printf("idle-rss-kb %ld\nbeat-ms %d\n", residentKb(),
+                            60000 / form1.engine().bpm());
                 std::fflush(stdout);
                 // FW_BENCH_SMAPS=file keeps the memory map for a closer look.
                 if (const char* keep = std::getenv("FW_BENCH_SMAPS"))
@@ -333,8 +334,12 @@ int main(int argc, char** argv) {
     std::printf("Resident memory one second after the first window, idle: %.1f MB (target <= 50), "
                 "bare Qt window %.1f MB\n",
                 figure(out, "idle-rss-kb") / 1024.0, figure(bareIdle, "idle-rss-kb") / 1024.0);
-    std::printf("At idle over %d s: %.2f %% of a core (target <= 0.5); by thread:\n", idleSeconds,
-                figure(out, "idle-cpu-percent"));
+    const std::string bareBeat =
+        runChild(bareWindow.c_str(), {"bare-beat", std::to_string(idleSeconds),
+                                      std::to_string(static_cast<int>(figure(out, "beat-ms")))});
+    std::printf("At idle over %d s: %.2f %% of a core (target <= 0.5); a bare Qt window whose four "
+                "radio buttons follow the same beat, with a 100 ms timer: %.2f %%; by thread:\n",
+                idleSeconds, figure(out, "idle-cpu-percent"), figure(bareBeat, "idle-cpu-percent"));
     for (std::size_t at = out.find("idle-thread "); at != std::string::npos;
          at = out.find("idle-thread ", at + 1))
         std::printf("  %s\n", out.substr(at + 12, out.find('\n', at) - at - 12).c_str());

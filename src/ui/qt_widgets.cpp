@@ -1,8 +1,11 @@
 #include "ui/qt_widgets.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <optional>
 
+#include <QBackingStore>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -103,6 +106,92 @@ void GroupBox::resizeEvent(QResizeEvent* event) {
     QGroupBox::resizeEvent(event);
 }
 
+bool GroupBox::evenInside(const QRect& area) {
+    if (!learnt_ || learntTitle_ != title() || learntRatio_ != devicePixelRatioF())
+        learnInside();
+    return !inside_.isEmpty() && inside_.contains(area);
+}
+
+RadioButton::RadioButton(const QString& text, QWidget* parent) : QRadioButton(text, parent) {}
+
+QImage* RadioButton::screenImage(QRect* pixels) const {
+    QBackingStore* store = window()->backingStore();
+    QPoint offset;
+    QPaintDevice* device = redirected(&offset);
+    if (!store || !device || device != store->paintDevice() ||
+        device->devType() != QInternal::Image)
+        return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    // A look is taken and drawn whole pixels at a time.
+    const qreal ratio = image->devicePixelRatio();
+    if (ratio != std::floor(ratio))
+        return nullptr;
+    const int scale = static_cast<int>(ratio);
+    // The paint is redirected to the window's image, this button at minus the offset.
+    *pixels = QRect(-offset * scale, size() * scale);
+    return image->rect().contains(*pixels) ? image : nullptr;
+}
+
+bool RadioButton::keepsLooks() {
+    // Fusion draws a radio button from its state alone, with no animation and with every
+    // shortcut underlined: the same state is the same picture.
+    if (std::strcmp(style()->metaObject()->className(), "QFusionStyle") != 0 || !icon().isNull() ||
+        text().contains('&'))
+        return false;
+    // What shows through around the indicator is the box's even colour, over the window.
+    auto* box = qobject_cast<GroupBox*>(parentWidget());
+    return box && box->evenInside(geometry());
+}
+
+void RadioButton::paintEvent(QPaintEvent* event) {
+    QRect pixels;
+    QImage* screen = keepsLooks() ? screenImage(&pixels) : nullptr;
+    if (!screen) {
+        QRadioButton::paintEvent(event);
+        return;
+    }
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const int state = static_cast<int>(option.state);
+    Look& look = looks_[isChecked() ? 1 : 0];
+    if (look.state == state && look.pixels == pixels && look.text == option.text) {
+        ++copiedPaints_;
+        QPainter painter(this);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QPoint(0, 0), look.picture);
+        return;
+    }
+    QRadioButton::paintEvent(event);
+    // Kept only when this paint covered the whole button, on what its box painted just before.
+    if (QRegion(rect()).subtracted(event->region()).isEmpty()) {
+        look.state = state;
+        look.pixels = pixels;
+        look.text = option.text;
+        look.picture = screen->copy(pixels);
+        look.picture.setDevicePixelRatio(screen->devicePixelRatio());
+    }
+}
+
+void RadioButton::forgetLooks() {
+    for (Look& look : looks_)
+        look = Look{};
+}
+
+void RadioButton::changeEvent(QEvent* event) {
+    forgetLooks(); // a new palette, font, style, text or activation may look otherwise
+    QRadioButton::changeEvent(event);
+}
+
+void RadioButton::moveEvent(QMoveEvent* event) {
+    forgetLooks();
+    QRadioButton::moveEvent(event);
+}
+
+void RadioButton::resizeEvent(QResizeEvent* event) {
+    forgetLooks();
+    QRadioButton::resizeEvent(event);
+}
+
 RadioGroup::RadioGroup(const QString& name, const QString& caption, const QStringList& items,
                        int columns, QWidget* parent)
     : GroupBox(caption, parent), group_(new QButtonGroup(this)) {
@@ -112,7 +201,7 @@ RadioGroup::RadioGroup(const QString& name, const QString& caption, const QStrin
     grid->setSpacing(1);
     const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
     for (int i = 0; i < items.size(); ++i) {
-        auto* b = new QRadioButton(items[i], this);
+        auto* b = new RadioButton(items[i], this);
         b->setObjectName(name + "_" + QString::number(i));
         group_->addButton(b, i);
         grid->addWidget(b, i % rows, i / rows);

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -36,6 +37,8 @@ public:
     explicit GroupBox(const QString& title, QWidget* parent = nullptr);
     // Paints answered by the fill, for those who watch the cost of a repaint.
     int filledPaints() const { return filledPaints_; }
+    // Whether the style paints an area of the box (in its own coordinates) one even colour.
+    bool evenInside(const QRect& area);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -52,6 +55,42 @@ private:
     QString learntTitle_;
     qreal learntRatio_ = 1.0;
     int filledPaints_ = 0;
+};
+
+// A radio button that shows a look it has shown before as a copy of it. A style draws a radio
+// button's indicator and lays out its text anew on every paint; a beat indicator changes two
+// buttons four times a bar. Under Fusion, on the even inside of a group box and on the way to
+// the screen, the first paint of each look is the style's and is kept as it reached the screen,
+// so that a return to that look is the same picture; any change of look, place or size, or any
+// other paint, goes to the style.
+class RadioButton : public QRadioButton {
+    Q_OBJECT
+public:
+    explicit RadioButton(const QString& text, QWidget* parent = nullptr);
+    // Paints answered by a kept look, for those who watch the cost of a repaint.
+    int copiedPaints() const { return copiedPaints_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct Look {
+        int state = -1; // QStyle::State, -1: none kept
+        QRect pixels;   // where it was taken from the screen's image
+        QString text;   // a new text sends no change event
+        QImage picture;
+    };
+    // The screen's image this paint goes to, and where this button lies in it, when a look may
+    // be kept from it or drawn; null for any other paint (a grab, a render, a print).
+    QImage* screenImage(QRect* pixels) const;
+    bool keepsLooks();
+    void forgetLooks();
+
+    Look looks_[2]; // checked and not, as the choices come and go
+    int copiedPaints_ = 0;
 };
 
 // Makes a combo box take typed text. Unlike QComboBox::setEditable, this leaves the box's list to

@@ -1,12 +1,16 @@
 #include "ui/qt_widgets.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QPalette>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
@@ -127,6 +131,64 @@ TEST(GroupBox, PartialRepaintsLookAsTheWholePaint) {
         box.render(&part, area.topLeft(), QRegion(area));
         EXPECT_EQ(box.filledPaints() > before, c.filled);
         EXPECT_LE(mostDifference(whole, part, area.intersected(whole.rect())), 1);
+    }
+}
+
+// The radio buttons of a group box show on the screen what the style draws now, through changes
+// of choice, state, text and colour, while a return to a look shown before is a copy of it.
+TEST(RadioButton, ReturnsToALookAsACopyOfWhatTheStyleDrew) {
+    GroupBox box("Metronome");
+    auto* layout = new QHBoxLayout(&box);
+    std::vector<RadioButton*> beats;
+    for (int i = 1; i <= 4; ++i) {
+        beats.push_back(new RadioButton(QString::number(i), &box));
+        layout->addWidget(beats.back());
+    }
+    box.resize(260, 70);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    const auto copies = [&] {
+        int n = 0;
+        for (const RadioButton* b : beats)
+            n += b->copiedPaints();
+        return n;
+    };
+    QPalette red = box.palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        bool copied; // some button must show a kept look
+    };
+    const std::vector<Case> cases = {
+        {"the first beat", [&] { beats[0]->setChecked(true); }, false},
+        {"the second beat", [&] { beats[1]->setChecked(true); }, true},
+        {"round the bar",
+         [&] {
+             for (int i : {2, 3, 0, 1})
+                 beats[i]->setChecked(true);
+         },
+         true},
+        {"a new text", [&] { beats[2]->setText("3!"); }, false},
+        {"a new colour", [&] { box.setPalette(red); }, false},
+        {"disabled", [&] { box.setEnabled(false); }, false},
+        {"the next beat, disabled", [&] { beats[2]->setChecked(true); }, false},
+        {"and the one after", [&] { beats[3]->setChecked(true); }, true},
+        {"held down", [&] { beats[3]->setDown(true); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int before = copies();
+        c.change();
+        QApplication::processEvents();
+        const QImage shown = box.screen()->grabWindow(box.winId()).toImage();
+        const QImage drawn = box.grab().toImage(); // the style's paint, never a copy
+        ASSERT_EQ(shown.size(), drawn.size());
+        EXPECT_EQ(mostDifference(shown.convertToFormat(QImage::Format_ARGB32),
+                                 drawn.convertToFormat(QImage::Format_ARGB32), shown.rect()),
+                  0);
+        EXPECT_TRUE(!c.copied || copies() > before);
     }
 }
 
