@@ -35,6 +35,11 @@ TForm1::TForm1(Guitar& guitar, Services services, QWidget* parent)
     // The play state already holds its start values (sequencer idle, everything at 1), and the
     // pick memory is empty; now the controls that show it.
     buildWindow();
+    // The pitch updater's check compares the tempo box's text ten times a second: kept here as
+    // it changes, rather than read out of the box each time.
+    shownTempo_ = TempoModified->text().toStdString();
+    connect(TempoModified, &QLineEdit::textChanged, this,
+            [this](const QString& text) { shownTempo_ = text.toStdString(); });
     guitar_.playLog().setView(
         [memo = R2IMemo](const std::string& lines) { appendLogLines(memo, lines); });
     guitar_.announceBeatInstrument = [this] {
@@ -324,9 +329,7 @@ bool TForm1::pitchUpdateDue() {
         engine_.ui.instrumentItem != st.sentInstrument || engine_.ui.tremPosition != st.sentBend;
     if (unsent && port && port->usable())
         return true;
-    const QString tempo =
-        QString::fromStdString(guitar_.sync().followedTempoText().value_or(engine_.tempoText()));
-    return TempoModified->text() != tempo;
+    return guitar_.sync().followedTempoText().value_or(engine_.tempoText()) != shownTempo_;
 }
 
 void TForm1::notePitchInputs() {
@@ -448,12 +451,12 @@ void TForm1::chooseMidiOutput(int row) {
 }
 
 void TForm1::updateMidiOutputState() {
-    // Ten times a second: the text is compared as it comes, and made a QString only when new.
-    std::string state = guitar_.outputState();
-    if (state == shownOutputState_)
+    // Ten times a second: what the words are made of is compared, and worded only when new.
+    MidiOutputs::State state = MidiOutputs::stateOf(output_.port());
+    if (shownOutputState_ && state == *shownOutputState_)
         return;
+    mirrorText(MidiOutputState, QString::fromStdString(MidiOutputs::stateText(state)));
     shownOutputState_ = std::move(state);
-    mirrorText(MidiOutputState, QString::fromStdString(shownOutputState_));
 }
 
 // ---- window events --------------------------------------------------------------------------

@@ -27,6 +27,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace fw {
@@ -253,7 +254,8 @@ private:
     JoystickPlay& joystickPlay_ = guitar_.joystickPlay();
     Settings& settings_ = guitar_.settings();
     std::array<QDialog*, 8> forms_{};
-    std::string shownOutputState_; // the text MidiOutputState shows
+    std::optional<MidiOutputs::State> shownOutputState_; // what MidiOutputState says
+    std::string shownTempo_;                             // what TempoModified shows
     std::function<QDialog*(int)> makeForm_;
     std::unique_ptr<PlayLogsHost> playLogsHost_;
     bool painted_ = false;

@@ -128,26 +128,44 @@ int MidiOutputs::indexOfRemembered(const std::string& key) const {
     return it == keys_.end() ? -1 : static_cast<int>(it - keys_.begin());
 }
 
-std::string MidiOutputs::stateOf(const MidiPort* port) {
+MidiOutputs::State MidiOutputs::stateOf(const MidiPort* port) {
     if (!port)
-        return "No output chosen.";
+        return {};
     if (!port->usable())
+        return {State::NotOpen, {}, 0};
+    if (auto* synth = dynamic_cast<const FluidSynthPort*>(port)) {
+        std::string driver = synth->driverName();
+        if (driver.empty())
+            return {State::Silent, {}, 0};
+        // The buffer the sound system granted, and the synthesizer's own room for late wake-ups.
+        return {State::Synth, std::move(driver), synth->latencyMillis()};
+    }
+    if (auto* jack = dynamic_cast<const JackMidiPort*>(port))
+        return {State::Jack, {}, jack->latencyMillis()};
+    return {State::Open, {}, 0};
+}
+
+std::string MidiOutputs::stateText(const State& state) {
+    char ms[32];
+    switch (state.kind) {
+    case State::NoOutput:
+        return "No output chosen.";
+    case State::NotOpen:
         return "Not open yet: it opens at the next beat. If it stays closed, the output is not "
                "available (no sound server or MIDI system).";
-    char ms[32];
-    if (auto* synth = dynamic_cast<const FluidSynthPort*>(port)) {
-        if (synth->driverName().empty())
-            return "Silent: no sound server answers now. The sound comes back by itself when one "
-                   "returns.";
-        // The buffer the sound system granted, and the synthesizer's own room for late wake-ups.
-        std::snprintf(ms, sizeof ms, "%.0f", synth->latencyMillis());
-        return "Through " + synth->driverName() + ", as granted: every note sounds " + ms +
+    case State::Silent:
+        return "Silent: no sound server answers now. The sound comes back by itself when one "
+               "returns.";
+    case State::Synth:
+        std::snprintf(ms, sizeof ms, "%.0f", state.latencyMs);
+        return "Through " + state.driver + ", as granted: every note sounds " + ms +
                " ms after it is sent.";
-    }
-    if (auto* jack = dynamic_cast<const JackMidiPort*>(port)) {
-        std::snprintf(ms, sizeof ms, "%.1f", jack->latencyMillis());
+    case State::Jack:
+        std::snprintf(ms, sizeof ms, "%.1f", state.latencyMs);
         return std::string("Open; each message reaches JACK at its own frame, ") + ms +
                " ms after it is sent.";
+    case State::Open:
+        break;
     }
     return "Open.";
 }

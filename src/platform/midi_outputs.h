@@ -60,9 +60,18 @@ public:
     static std::string displayName(const std::string& key);
     const std::string& key(int index) const { return keys_.at(static_cast<std::size_t>(index)); }
 
+    // What the words for how an output stands are made of, read ten times a second: equal
+    // readings say the same.
+    struct State {
+        enum Kind { NoOutput, NotOpen, Silent, Synth, Jack, Open } kind = NoOutput;
+        std::string driver; // the built-in synthesizer's sound system
+        double latencyMs = 0;
+        bool operator==(const State&) const = default;
+    };
+    static State stateOf(const MidiPort* port);
     // How an output stands, in the words the "MIDI Output" group shows: not open yet, silent,
     // or open with the latency its backend keeps.
-    static std::string stateOf(const MidiPort* port);
+    static std::string stateText(const State& state);
     // Loads these instruments into the built-in synthesizer ahead of their first use.
     void preload(const std::vector<int>& programs);
 

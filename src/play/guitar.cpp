@@ -151,10 +151,6 @@ int Guitar::outputRow() const {
     return std::max(outputs_.indexOfKey(chosenOutputKey_), 0);
 }
 
-std::string Guitar::outputState() const {
-    return MidiOutputs::stateOf(output_.port());
-}
-
 void Guitar::sendStateToNewOutput() {
     // The new output starts from nothing: it hears the beat channel's and the guitar's
     // instruments and the bend at once, logged as every message is.

@@ -81,8 +81,6 @@ public:
     bool chooseOutput(int row);
     // The row in use.
     int outputRow() const;
-    // How the output stands, as the "MIDI Output" group says it.
-    std::string outputState() const;
     // The output starts from nothing: it hears the instruments and the bend anew.
     void sendStateToNewOutput();
     // A new take: the log's times count from now, its journal starts anew, and the pitch updater

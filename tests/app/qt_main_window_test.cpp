@@ -174,6 +174,14 @@ TEST(MainWindow, StartsWithTheDefaultsOfAFreshInstrument) {
     EXPECT_TRUE(lines[0].startsWith("C1190000-"));
     EXPECT_TRUE(lines[1].startsWith("E1004000-"));
     EXPECT_EQ(h.port->sent.size(), 2u);
+
+    // The "MIDI Output" group says how the output stands at each tick of the monitor.
+    EXPECT_TRUE(f.MidiOutputState->text().startsWith("Not open yet")) << "as at the start";
+    f.Timer4Timer();
+    EXPECT_EQ(f.MidiOutputState->text(), "Open.");
+    h.port->failSend = true;
+    f.Timer4Timer();
+    EXPECT_TRUE(f.MidiOutputState->text().startsWith("Not open yet"));
 }
 
 TEST(MainWindow, PlayModeButtonsSwitchTheJoystickPoll) {
