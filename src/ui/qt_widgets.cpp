@@ -178,7 +178,7 @@ void RadioButton::forgetLooks() {
 }
 
 void RadioButton::changeEvent(QEvent* event) {
-    forgetLooks(); // a new palette, font, style, text or activation may look otherwise
+    forgetLooks(); // a new palette, font, style, state or activation may look otherwise
     QRadioButton::changeEvent(event);
 }
 
