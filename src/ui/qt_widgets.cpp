@@ -156,14 +156,20 @@ void RadioButton::paintEvent(QPaintEvent* event) {
     Look& look = looks_[isChecked() ? 1 : 0];
     if (look.state == state && look.pixels == pixels && look.text == option.text) {
         ++copiedPaints_;
+        paintedChecked_ = isChecked() ? 1 : 0;
         QPainter painter(this);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(QPoint(0, 0), look.picture);
         return;
     }
     QRadioButton::paintEvent(event);
-    // Kept only when this paint covered the whole button, on what its box painted just before.
-    if (QRegion(rect()).subtracted(event->region()).isEmpty()) {
+    // Kept for a button whose choice comes and goes, such as a beat indicator's, once it has
+    // changed since the last paint, and only when this paint covered the whole button, on what
+    // its box painted just before: a button that keeps its choice keeps no picture of it.
+    const int checked = isChecked() ? 1 : 0;
+    const bool flipped = paintedChecked_ >= 0 && paintedChecked_ != checked;
+    paintedChecked_ = checked;
+    if (flipped && QRegion(rect()).subtracted(event->region()).isEmpty()) {
         look.state = state;
         look.pixels = pixels;
         look.text = option.text;

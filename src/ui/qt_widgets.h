@@ -60,15 +60,17 @@ private:
 // A radio button that shows a look it has shown before as a copy of it. A style draws a radio
 // button's indicator and lays out its text anew on every paint; a beat indicator changes two
 // buttons four times a bar. Under Fusion, on the even inside of a group box and on the way to
-// the screen, the first paint of each look is the style's and is kept as it reached the screen,
-// so that a return to that look is the same picture; any change of look, place or size, or any
-// other paint, goes to the style.
+// the screen, the first paint of each look after a change of choice is the style's and is kept
+// as it reached the screen, so that a return to that look is the same picture; any change of
+// look, place or size, or any other paint, goes to the style.
 class RadioButton : public QRadioButton {
     Q_OBJECT
 public:
     explicit RadioButton(const QString& text, QWidget* parent = nullptr);
-    // Paints answered by a kept look, for those who watch the cost of a repaint.
+    // Paints answered by a kept look, and the looks kept, for those who watch the cost of a
+    // repaint and of its memory.
     int copiedPaints() const { return copiedPaints_; }
+    int keptLooks() const { return (looks_[0].state >= 0) + (looks_[1].state >= 0); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -89,7 +91,8 @@ private:
     bool keepsLooks();
     void forgetLooks();
 
-    Look looks_[2]; // checked and not, as the choices come and go
+    Look looks_[2];           // checked and not, as the choices come and go
+    int paintedChecked_ = -1; // whether it was checked at its last paint to the screen
     int copiedPaints_ = 0;
 };
 
