@@ -81,9 +81,7 @@ void GroupBox::paintEvent(QPaintEvent* event) {
     // Only a paint inside the contents can be a fill; a whole paint (a show, a resize) is the
     // style's, and so is anything about a check box in the caption.
     if (!isCheckable() && region.subtracted(contentsRect()).isEmpty()) {
-        if (!learnt_ || learntTitle_ != title() || learntRatio_ != devicePixelRatioF())
-            learnInside();
-        if (!inside_.isEmpty() && region.subtracted(inside_).isEmpty()) {
+        if (learntInside() && region.subtracted(inside_).isEmpty()) {
             ++filledPaints_;
             if (insideColour_.alpha() > 0) {
                 QPainter painter(this);
@@ -106,10 +104,14 @@ void GroupBox::resizeEvent(QResizeEvent* event) {
     QGroupBox::resizeEvent(event);
 }
 
-bool GroupBox::evenInside(const QRect& area) {
+bool GroupBox::learntInside() {
     if (!learnt_ || learntTitle_ != title() || learntRatio_ != devicePixelRatioF())
         learnInside();
-    return !inside_.isEmpty() && inside_.contains(area);
+    return !inside_.isEmpty();
+}
+
+bool GroupBox::evenInside(const QRect& area) {
+    return learntInside() && inside_.contains(area);
 }
 
 RadioButton::RadioButton(const QString& text, QWidget* parent) : QRadioButton(text, parent) {}
@@ -153,10 +155,12 @@ void RadioButton::paintEvent(QPaintEvent* event) {
     QStyleOptionButton option;
     initStyleOption(&option);
     const int state = static_cast<int>(option.state);
-    Look& look = looks_[isChecked() ? 1 : 0];
+    const int checked = isChecked() ? 1 : 0;
+    const bool flipped = paintedChecked_ >= 0 && paintedChecked_ != checked;
+    paintedChecked_ = checked;
+    Look& look = looks_[checked];
     if (look.state == state && look.pixels == pixels && look.text == option.text) {
         ++copiedPaints_;
-        paintedChecked_ = isChecked() ? 1 : 0;
         QPainter painter(this);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(QPoint(0, 0), look.picture);
@@ -166,9 +170,6 @@ void RadioButton::paintEvent(QPaintEvent* event) {
     // Kept for a button whose choice comes and goes, such as a beat indicator's, once it has
     // changed since the last paint, and only when this paint covered the whole button, on what
     // its box painted just before: a button that keeps its choice keeps no picture of it.
-    const int checked = isChecked() ? 1 : 0;
-    const bool flipped = paintedChecked_ >= 0 && paintedChecked_ != checked;
-    paintedChecked_ = checked;
     if (flipped && QRegion(rect()).subtracted(event->region()).isEmpty()) {
         look.state = state;
         look.pixels = pixels;

@@ -48,6 +48,8 @@ protected:
 private:
     // What the style drew inside the frame, taken again after any change of look or size.
     void learnInside();
+    // Whether the inside is one colour, learning it first where it may have changed.
+    bool learntInside();
 
     bool learnt_ = false;
     QRect inside_; // the contents, where the style paints them one colour (empty: it does not)
