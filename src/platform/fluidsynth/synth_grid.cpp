@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -56,17 +58,58 @@ fluid_sfont_t* lendSoundFont(fluid_sfloader_t* loader, const char*) {
     return static_cast<fluid_sfont_t*>(fluid_sfloader_get_data(loader));
 }
 
+} // namespace
+
+// A value for each bank and program. Of the 129 banks a SoundFont uses two or three, so a bank's
+// row is made only when a value of it is first set. The audio thread reads without a lock; the
+// threads that prepare make the rows, which last as long as the table.
+template <typename T, T kUnset> class SynthGrid::BankTable {
+public:
+    BankTable() = default;
+    BankTable(const BankTable&) = delete;
+    BankTable& operator=(const BankTable&) = delete;
+    ~BankTable() {
+        for (auto& row : rows_)
+            delete row.load(std::memory_order_acquire);
+    }
+    T get(int bank, int program) const {
+        const Row* row = rows_[bank].load(std::memory_order_acquire);
+        return row ? (*row)[program].load(std::memory_order_acquire) : kUnset;
+    }
+    void set(int bank, int program, T value) {
+        rowOf(bank)[program].store(value, std::memory_order_release);
+    }
+
+private:
+    using Row = std::array<std::atomic<T>, 128>;
+    Row& rowOf(int bank) {
+        Row* row = rows_[bank].load(std::memory_order_acquire);
+        if (row)
+            return *row;
+        auto made = std::make_unique<Row>();
+        for (auto& value : *made)
+            value.store(kUnset, std::memory_order_relaxed);
+        // Two threads preparing at once may both make the row: the first one published stays.
+        if (!rows_[bank].compare_exchange_strong(row, made.get(), std::memory_order_acq_rel,
+                                                 std::memory_order_acquire))
+            return *row;
+        return *made.release();
+    }
+    std::array<std::atomic<Row*>, kBanks> rows_{};
+};
+
+namespace {
+
 // The SoundFont the lanes see when each instrument is loaded from a part of the file of its own:
 // it finds an instrument among those prepared, in a table the audio thread reads without a lock.
-constexpr int kPresetSlots = 129 * 128;
 const char* partsName(fluid_sfont_t*) {
     return "instruments prepared";
 }
 fluid_preset_t* preparedPreset(fluid_sfont_t* sfont, int bank, int program) {
     if (bank < 0 || bank > 128 || program < 0 || program > 127)
         return nullptr;
-    auto* presets = static_cast<std::atomic<fluid_preset_t*>*>(fluid_sfont_get_data(sfont));
-    return presets[bank * 128 + program].load(std::memory_order_acquire);
+    return static_cast<const SynthGrid::PresetTable*>(fluid_sfont_get_data(sfont))
+        ->get(bank, program);
 }
 int freeParts(fluid_sfont_t* sfont) {
     delete_fluid_sfont(sfont);
@@ -87,22 +130,28 @@ struct SynthGrid::Keeper {
 };
 
 // The messages of a lane in the order of their blocks, in storage taken at construction, so that
-// the audio thread never allocates for them.
+// the audio thread never allocates for them. The storage is left untouched until used, and the
+// queue starts again at its first slot whenever it empties: the system gives it memory only for
+// the longest backlog it has held, a few slots in play, not the room kept for the worst.
 class SynthGrid::LaneQueue {
 public:
-    LaneQueue() : slots_(std::make_unique<Entry[]>(kQueueLength)) {}
-    bool empty() const { return count_ == 0; }
-    const std::pair<std::int64_t, MidiMessage>& front() const { return slots_[head_]; }
-    void popFront() {
-        head_ = (head_ + 1) % kQueueLength;
-        --count_;
+    struct Entry {
+        std::int64_t at; // the block start it is due at
+        MidiMessage message;
+    };
+    LaneQueue() : slots_(static_cast<Entry*>(std::malloc(sizeof(Entry) * kQueueLength))) {
+        if (!slots_)
+            throw std::bad_alloc();
     }
+    bool empty() const { return count_ == 0; }
+    const Entry& front() const { return slots_.get()[head_]; }
+    void popFront() { head_ = --count_ == 0 ? 0 : (head_ + 1) % kQueueLength; }
     // After the messages due at the same block or before; false when full.
     bool insert(std::int64_t at, MidiMessage message) {
         if (count_ == kQueueLength)
             return false;
         std::size_t k = count_;
-        for (; k > 0 && slot(k - 1).first > at; --k)
+        for (; k > 0 && slot(k - 1).at > at; --k)
             slot(k) = slot(k - 1);
         slot(k) = {at, message};
         ++count_;
@@ -110,9 +159,11 @@ public:
     }
 
 private:
-    using Entry = std::pair<std::int64_t, MidiMessage>;
-    Entry& slot(std::size_t k) { return slots_[(head_ + k) % kQueueLength]; }
-    std::unique_ptr<Entry[]> slots_;
+    struct Free {
+        void operator()(Entry* p) const { std::free(p); }
+    };
+    Entry& slot(std::size_t k) { return slots_.get()[(head_ + k) % kQueueLength]; }
+    std::unique_ptr<Entry, Free> slots_;
     std::size_t head_ = 0;
     std::size_t count_ = 0;
 };
@@ -125,7 +176,7 @@ struct SynthGrid::Lane {
     bool silent = true; // the block holds nothing
     bool awake = false;
     int quietBlocks = 0;
-    LaneQueue queue; // (block start, message)
+    LaneQueue queue;
     int sfontId = FLUID_FAILED;
     bool holding = false; // a program change waits at the head of the queue
     int queuedNotes = 0;  // note-ons in the queue
@@ -194,9 +245,7 @@ void SynthGrid::loadOnDemand(const std::string& soundFont) {
     if (held_->index()) {
         // Only the instruments asked for are parsed, each from a SoundFont of its own made of
         // its part of the file: FluidSynth would otherwise hold every zone of the whole set.
-        presets_ = std::make_unique<std::atomic<fluid_preset_t*>[]>(kPresetSlots);
-        for (int i = 0; i < kPresetSlots; ++i)
-            presets_[i].store(nullptr, std::memory_order_relaxed);
+        presets_ = std::make_unique<PresetTable>();
         parts_ = new_fluid_sfont(partsName, preparedPreset, nullptr, nullptr, freeParts);
         if (!parts_)
             return;
@@ -219,9 +268,7 @@ void SynthGrid::loadOnDemand(const std::string& soundFont) {
         if (lane.sfontId == FLUID_FAILED)
             return;
     }
-    selected_ = std::make_unique<std::atomic<std::int32_t>[]>(kBanks * 128);
-    for (int i = 0; i < kBanks * 128; ++i)
-        selected_[i].store(kNotPrepared, std::memory_order_relaxed);
+    selected_ = std::make_unique<BankTable<std::int32_t, kNotPrepared>>();
     loaded_ = true;
 }
 
@@ -251,14 +298,13 @@ SynthGrid::~SynthGrid() {
 bool SynthGrid::prepare(int bank, int program) {
     if (!loaded_ || !keeper_ || bank < 0 || bank >= kBanks || program < 0 || program > 127)
         return true;
-    auto& entry = selected_[bank * 128 + program];
-    if (entry.load(std::memory_order_acquire) != kNotPrepared)
+    if (selected_->get(bank, program) != kNotPrepared)
         return !soundFontLost();
     // FluidSynth parses the file again for each load and trusts what it parsed at the start: a
     // file changed since could leave an instrument with samples that were never read.
     if (soundFontLost() || !held_->unchanged()) {
         lost_.store(true, std::memory_order_release);
-        entry.store(kNoInstrument, std::memory_order_release);
+        selected_->set(bank, program, kNoInstrument);
         return false;
     }
     // The instrument a program change falls back to when the SoundFont lacks the one asked for:
@@ -291,13 +337,12 @@ bool SynthGrid::prepare(int bank, int program) {
             choice = kNoInstrument;
         }
     }
-    entry.store(choice, std::memory_order_release);
+    selected_->set(bank, program, choice);
     return !soundFontLost();
 }
 
 bool SynthGrid::loadPart(int bank, int program) {
-    std::atomic<fluid_preset_t*>& slot = presets_[bank * 128 + program];
-    if (slot.load(std::memory_order_acquire))
+    if (presets_->get(bank, program))
         return true; // loaded already, for another bank that falls back to it
     const SoundFontIndex& index = *held_->index();
     const std::string name = held_->addPart(index.subset(index.presetIndex(bank, program)));
@@ -306,7 +351,7 @@ bool SynthGrid::loadPart(int bank, int program) {
         return false;
     fluid_preset_t* preset =
         fluid_sfont_get_preset(fluid_synth_get_sfont_by_id(keeper_->synth, id), bank, program);
-    slot.store(preset, std::memory_order_release);
+    presets_->set(bank, program, preset);
     return preset != nullptr;
 }
 
@@ -315,7 +360,7 @@ bool SynthGrid::prepared(int bank, int program) const {
         return true;
     if (bank < 0 || bank >= kBanks || program < 0 || program > 127)
         return false;
-    return selected_[bank * 128 + program].load(std::memory_order_acquire) != kNotPrepared;
+    return selected_->get(bank, program) != kNotPrepared;
 }
 
 bool SynthGrid::selectProgram(Lane& lane, MidiMessage change) {
@@ -323,9 +368,7 @@ bool SynthGrid::selectProgram(Lane& lane, MidiMessage change) {
     const int program = change.data1();
     // post() put the bank in force at the program change into the second data byte.
     const int bank = change.data2();
-    const std::int32_t choice =
-        bank < kBanks ? selected_[bank * 128 + program].load(std::memory_order_acquire)
-                      : kNoInstrument;
+    const std::int32_t choice = bank < kBanks ? selected_->get(bank, program) : kNoInstrument;
     if (choice == kNotPrepared)
         return false;
     // Selecting counts the instrument's samples in use, as loading one does: the two never run
@@ -405,8 +448,8 @@ void SynthGrid::post(std::int64_t frame, MidiMessage message) {
 
 void SynthGrid::nextBlock(Lane& lane) {
     lane.blockStart += kBlock;
-    while (!lane.queue.empty() && lane.queue.front().first <= lane.blockStart) {
-        const MidiMessage message = lane.queue.front().second;
+    while (!lane.queue.empty() && lane.queue.front().at <= lane.blockStart) {
+        const MidiMessage message = lane.queue.front().message;
         if (keeper_ && message.kind() == MidiKind::ProgramChange) {
             // Its instrument is still loading: it and all after it wait for a later block, and
             // count as late once.

@@ -82,6 +82,10 @@ public:
     bool prepared(int bank, int program) const;
     bool soundFontLost() const { return lost_.load(std::memory_order_acquire); }
 
+    // What FluidSynth's callbacks for the instruments prepared read, bank by bank.
+    template <typename T, T kUnset> class BankTable;
+    using PresetTable = BankTable<fluid_preset_t*, nullptr>;
+
 private:
     class LaneQueue;
     struct Lane;
@@ -125,13 +129,13 @@ private:
     std::unique_ptr<Keeper> keeper_;
     // When the file can be parted: what the lanes borrow, and the instruments it finds.
     fluid_sfont_t* parts_ = nullptr;
-    std::unique_ptr<std::atomic<fluid_preset_t*>[]> presets_;
+    std::unique_ptr<PresetTable> presets_;
     std::mutex presetMutex_; // one load at a time, among the threads that prepare
     std::atomic<bool> pinning_{false};
     std::atomic<bool> selecting_{false}; // the audio thread is selecting an instrument
     fluid_settings_t* laneSettings_ = nullptr;
-    // Per bank * 128 + program: the instrument selected, as bank << 8 | program, once prepared.
-    std::unique_ptr<std::atomic<std::int32_t>[]> selected_;
+    // Per bank and program: the instrument selected, as bank << 8 | program, once prepared.
+    std::unique_ptr<BankTable<std::int32_t, kNotPrepared>> selected_;
     std::array<int, 16> bankSelect_{}; // the last bank select (controller 0) of each channel
     std::int64_t position_ = 0;
     std::int64_t late_ = 0;
