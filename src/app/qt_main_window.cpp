@@ -1,6 +1,7 @@
 #include "app/qt_main_window.h"
 
 #include "app/qt_fretboard.h"
+#include "beats/beat_instrument.h"
 #include "beats/qt_beat_manager_page.h"
 #include "chords/chord_names.h"
 #include "config/qt_configuration_set_group.h"
@@ -43,8 +44,11 @@ TForm1::TForm1(Guitar& guitar, Services services, QWidget* parent)
     guitar_.playLog().setView(
         [memo = R2IMemo](const std::string& lines) { appendLogLines(memo, lines); });
     guitar_.announceBeatInstrument = [this] {
-        if (BeatManager)
-            BeatManager->ListBox5Click();
+        // A page not made yet still has its first instrument chosen.
+        if (BeatManagerPage* page = BeatManager.ifBuilt())
+            page->ListBox5Click();
+        else
+            announceBeatInstrument(engine_.out, BeatManagerPage::kFirstInstrument);
     };
     guitar_.resendAsked = [this] { notePitchInputs(); };
     // JACK's ports may follow once the window is up: listing them takes a JACK client, opened
@@ -172,8 +176,6 @@ void TForm1::connectControls() {
     });
     connect(RadioGroup1, &RadioGroup::itemClicked, this,
             [this](int i) { engine_.ui.metronomeItem = i; });
-    connect(RadioGroup2, &RadioGroup::itemClicked, this,
-            [this](int i) { engine_.ui.cyclesPerDigitItem = i; });
     connect(Button12, &QPushButton::clicked, this, &TForm1::Button12Click);
     connect(Button30, &QPushButton::clicked, this, &TForm1::Button30Click);
     connect(Button32, &QPushButton::clicked, this, &TForm1::Button32Click);
@@ -193,12 +195,6 @@ void TForm1::connectControls() {
         engine_.ui.instrumentItem = row;
         notePitchInputs();
     });
-    connect(ListBox7, &QListWidget::currentRowChanged, this,
-            [this](int row) { engine_.ui.alternateItem1 = row; });
-    connect(ListBox6, &QListWidget::currentRowChanged, this,
-            [this](int row) { engine_.ui.alternateItem2 = row; });
-    connect(ListBox8, &QListWidget::currentRowChanged, this,
-            [this](int row) { engine_.ui.alternateItem3 = row; });
     connect(TremTracker, &QSlider::valueChanged, this, &TForm1::TremTrackerChange);
     connect(TempTracker, &QSlider::valueChanged, this, &TForm1::TempTrackerChange);
     connect(VTracker, &QSlider::valueChanged, this, &TForm1::VTrackerChange);
@@ -368,16 +364,19 @@ void TForm1::syncControls() {
     RadioGroup3->setItemIndex(ui.pickItem);
     RadioGroup5->setItemIndex(ui.pickSetItem);
     RadioGroup1->setItemIndex(ui.metronomeItem);
-    RadioGroup2->setItemIndex(ui.cyclesPerDigitItem);
+    if (RadioGroup* cycles = RadioGroup2.ifBuilt())
+        cycles->setItemIndex(ui.cyclesPerDigitItem);
     mirrorText(Edit123, QString::fromStdString(ui.remainingSequence));
     const QString selection = QString::fromStdString(engine_.selectionText());
     if (Panel65->caption() != selection)
         Panel65->setCaption(selection);
     mirrorText(ChordNames, QString::fromStdString(chordNamesLine(engine_.st, heldFret())));
     mirrorRow(ListBox1, ui.instrumentItem);
-    mirrorRow(ListBox7, ui.alternateItem1);
-    mirrorRow(ListBox6, ui.alternateItem2);
-    mirrorRow(ListBox8, ui.alternateItem3);
+    if (ListBox7.ifBuilt()) {
+        mirrorRow(ListBox7, ui.alternateItem1);
+        mirrorRow(ListBox6, ui.alternateItem2);
+        mirrorRow(ListBox8, ui.alternateItem3);
+    }
     mirrorValue(TremTracker, ui.tremPosition);
     mirrorValue(TempTracker, ui.tempPosition);
     mirrorValue(VTracker, ui.vPosition);

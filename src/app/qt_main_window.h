@@ -128,12 +128,13 @@ public:
     QTabWidget* PageControl1 = nullptr;
     QListWidget* ListBox1 = nullptr;
     QListWidget* ListBox2 = nullptr;
-    QListWidget* ListBox6 = nullptr;
-    QListWidget* ListBox7 = nullptr;
-    QListWidget* ListBox8 = nullptr;
+    // Controls on the pages made when first shown or reached (see DeferredPage).
+    Deferred<QListWidget> ListBox6;
+    Deferred<QListWidget> ListBox7;
+    Deferred<QListWidget> ListBox8;
     QPlainTextEdit* R2IMemo = nullptr;
-    QPlainTextEdit* HelpMemo = nullptr;
-    QPlainTextEdit* ThanksMemo = nullptr;
+    Deferred<QPlainTextEdit> HelpMemo;
+    Deferred<QPlainTextEdit> ThanksMemo;
     std::array<QRadioButton*, 14> fretButtons{}; // 1..13
     QCheckBox* CheckBox1 = nullptr;              // "ALT"
     QCheckBox* CheckBox3 = nullptr;              // "Accomp. Beat"
@@ -163,9 +164,9 @@ public:
     QPushButton* Button74 = nullptr;  // "Edit an Existing Chord"
     QPushButton* Button106 = nullptr; // "Calibrate Joystick"
     QPushButton* ButtonStyleManager = nullptr;
-    QPushButton* Button51 = nullptr;   // "Refresh"
+    Deferred<QPushButton> Button51;    // "Refresh"
     RadioGroup* RadioGroup1 = nullptr; // "Metronome"
-    RadioGroup* RadioGroup2 = nullptr; // "Cycles/Digit"
+    Deferred<RadioGroup> RadioGroup2;  // "Cycles/Digit"
     RadioGroup* RadioGroup3 = nullptr; // "Pick"
     RadioGroup* RadioGroup5 = nullptr; // "PSet"
     RadioGroup* TrackRadioGroup = nullptr;
@@ -179,18 +180,18 @@ public:
     QLabel* MidiOutputNote = nullptr; // why the output is not the one chosen last time
     QLabel* SettingsNote = nullptr;   // why choices are not kept for the next start
     FretboardPicture* Fretboard = nullptr;
-    ChordBuilderPage* ChordBuilder = nullptr;         // Builder > "Chords"
-    ChordDefinitionsPage* ChordDefinitions = nullptr; // Memory State > "Chord Definitions"
-    MemoryStatusPage* MemoryStatus = nullptr;         // Memory State > "Memory Status"
-    PlayLogsPage* PlayLogs = nullptr;                 // "Play Logs" tab
-    BeatManagerPage* BeatManager = nullptr;           // "Beat Manager" tab
-    MusicToysPage* MusicToys = nullptr;               // "Music Toys" tab
-    JoystickMappingPage* JoystickMapping = nullptr;   // "Joystick Mapping" tab
-    ConfigurationSetGroup* ConfigSet = nullptr;       // "Config" > "Configuration Set"
-    StarterSetGroup* StarterSet = nullptr;            // "Config" > "Starter Set"
-    SoundGroup* Sound = nullptr;                      // "Config" > "Sound"
-    MidiSyncGroup* MidiSync = nullptr;                // "Config" > "MIDI Clock"
-    RadioGroup* PickStart = nullptr;                  // "Config" > "Pick Start"
+    ChordBuilderPage* ChordBuilder = nullptr;        // Builder > "Chords"
+    Deferred<ChordDefinitionsPage> ChordDefinitions; // Memory State > "Chord Definitions"
+    Deferred<MemoryStatusPage> MemoryStatus;         // Memory State > "Memory Status"
+    PlayLogsPage* PlayLogs = nullptr;                // "Play Logs" tab
+    Deferred<BeatManagerPage> BeatManager;           // "Beat Manager" tab
+    Deferred<MusicToysPage> MusicToys;               // "Music Toys" tab
+    JoystickMappingPage* JoystickMapping = nullptr;  // "Joystick Mapping" tab
+    ConfigurationSetGroup* ConfigSet = nullptr;      // "Config" > "Configuration Set"
+    StarterSetGroup* StarterSet = nullptr;           // "Config" > "Starter Set"
+    SoundGroup* Sound = nullptr;                     // "Config" > "Sound"
+    MidiSyncGroup* MidiSync = nullptr;               // "Config" > "MIDI Clock"
+    RadioGroup* PickStart = nullptr;                 // "Config" > "Pick Start"
     // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
     std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
     // The pick editor and the pick memory view with their set buttons and files.
@@ -219,15 +220,21 @@ private:
     QWidget* buildStatusPages();
     void buildPages();
     QWidget* buildBuilderPage();
-    QWidget* buildMemoryPage();
+    // A tab's page made when first shown or reached; the handles name the controls on it.
+    template <typename... Handles>
+    void addDeferredTab(const QString& caption, QWidget* (TForm1::*build)(QWidget*),
+                        Handles&... handles);
+    QWidget* buildMemoryPage(QWidget* parent);
     QWidget* buildPlayLogsPage();
-    QWidget* buildAlternatePage();
+    QWidget* buildAlternatePage(QWidget* parent);
     QWidget* buildJoystickPage();
     QWidget* buildConfigPage();
-    QWidget* buildHelpPage();
+    QWidget* buildBeatManagerPage(QWidget* parent);
+    QWidget* buildHelpPage(QWidget* parent);
     // A configuration set read whole goes in: chords, picks, beat, and its names on show.
     void placeWholeSet(const WholeSet& set);
-    QWidget* buildThanksPage();
+    QWidget* buildThanksPage(QWidget* parent);
+    QWidget* buildMusicToysPage(QWidget* parent);
     void connectControls();
     void showModal(int formNumber);
     void pickClick(int k);

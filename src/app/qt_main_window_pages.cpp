@@ -169,20 +169,31 @@ void TForm1::buildWindow() {
     outer->addWidget(buildGuitarStatus());
 }
 
+template <typename... Handles>
+void TForm1::addDeferredTab(const QString& caption, QWidget* (TForm1::*build)(QWidget*),
+                            Handles&... handles) {
+    auto* page = new DeferredPage([this, build](QWidget* parent) { return (this->*build)(parent); },
+                                  PageControl1);
+    (handles.on(page), ...);
+    PageControl1->addTab(page, caption);
+}
+
 void TForm1::buildPages() {
     PageControl1->addTab(buildBuilderPage(), "Builder");
-    PageControl1->addTab(buildMemoryPage(), "Memory State");
+    // Pages a player may never open are made when first shown, or when the program reaches them
+    // (a file loaded into them, a session saved).
+    addDeferredTab("Memory State", &TForm1::buildMemoryPage, ChordDefinitions, MemoryStatus,
+                   Button51, pickSetPages->PickMemo, pickSetPages->Button45,
+                   pickSetPages->Button46);
     PageControl1->addTab(buildPlayLogsPage(), "Play Logs");
-    PageControl1->addTab(buildAlternatePage(), "Alternate Instruments");
+    addDeferredTab("Alternate Instruments", &TForm1::buildAlternatePage, ListBox7, ListBox6,
+                   ListBox8);
     PageControl1->addTab(buildJoystickPage(), "Joystick Mapping");
-    BeatManager = new BeatManagerPage(engine_, guitar_.prompts(), services_.random, PageControl1);
-    PageControl1->addTab(BeatManager, "Beat Manager");
-    PageControl1->addTab(buildHelpPage(), "Help");
-    PageControl1->addTab(buildThanksPage(), "Thanks to:");
+    addDeferredTab("Beat Manager", &TForm1::buildBeatManagerPage, BeatManager);
+    addDeferredTab("Help", &TForm1::buildHelpPage, HelpMemo);
+    addDeferredTab("Thanks to:", &TForm1::buildThanksPage, ThanksMemo);
     PageControl1->addTab(buildConfigPage(), "Config");
-    MusicToys = new MusicToysPage(engine_, services_.random, PageControl1);
-    RadioGroup2 = MusicToys->RadioGroup2;
-    PageControl1->addTab(MusicToys, "Music Toys");
+    addDeferredTab("Music Toys", &TForm1::buildMusicToysPage, MusicToys, RadioGroup2);
 }
 
 QWidget* TForm1::buildBuilderPage() {
@@ -203,8 +214,8 @@ QWidget* TForm1::buildBuilderPage() {
     return builder;
 }
 
-QWidget* TForm1::buildMemoryPage() {
-    auto* memory = new QTabWidget(PageControl1);
+QWidget* TForm1::buildMemoryPage(QWidget* parent) {
+    auto* memory = new QTabWidget(parent);
     memory->setObjectName("MemoryPages");
     ChordDefinitions =
         new ChordDefinitionsPage(ChordBuilder->chordSets(), guitar_.prompts(), memory);
@@ -223,8 +234,8 @@ QWidget* TForm1::buildPlayLogsPage() {
     return PlayLogs;
 }
 
-QWidget* TForm1::buildAlternatePage() {
-    auto* alt = page("AlternateInstrumentsPage", PageControl1);
+QWidget* TForm1::buildAlternatePage(QWidget* parent) {
+    auto* alt = page("AlternateInstrumentsPage", parent);
     auto* layout = new QHBoxLayout(alt);
     const auto items = instrumentItems();
     ListBox7 = list("ListBox7", items, 25, alt);
@@ -238,7 +249,31 @@ QWidget* TForm1::buildAlternatePage() {
         column->addWidget(box);
         layout->addLayout(column);
     }
+    const ControlState& ui = engine_.ui;
+    mirrorRow(ListBox7, ui.alternateItem1);
+    mirrorRow(ListBox6, ui.alternateItem2);
+    mirrorRow(ListBox8, ui.alternateItem3);
+    connect(ListBox7, &QListWidget::currentRowChanged, this,
+            [this](int row) { engine_.ui.alternateItem1 = row; });
+    connect(ListBox6, &QListWidget::currentRowChanged, this,
+            [this](int row) { engine_.ui.alternateItem2 = row; });
+    connect(ListBox8, &QListWidget::currentRowChanged, this,
+            [this](int row) { engine_.ui.alternateItem3 = row; });
     return alt;
+}
+
+QWidget* TForm1::buildBeatManagerPage(QWidget* parent) {
+    BeatManager = new BeatManagerPage(engine_, guitar_.prompts(), services_.random, parent);
+    return BeatManager.ifBuilt();
+}
+
+QWidget* TForm1::buildMusicToysPage(QWidget* parent) {
+    MusicToys = new MusicToysPage(engine_, services_.random, parent);
+    RadioGroup2 = MusicToys->RadioGroup2;
+    RadioGroup2->setItemIndex(engine_.ui.cyclesPerDigitItem);
+    connect(RadioGroup2, &RadioGroup::itemClicked, this,
+            [this](int i) { engine_.ui.cyclesPerDigitItem = i; });
+    return MusicToys.ifBuilt();
 }
 
 QWidget* TForm1::buildJoystickPage() {
@@ -353,8 +388,8 @@ void TForm1::placeWholeSet(const WholeSet& set) {
     ConfigSet->showNames(set.names);
 }
 
-QWidget* TForm1::buildHelpPage() {
-    auto* help = page("HelpPage", PageControl1);
+QWidget* TForm1::buildHelpPage(QWidget* parent) {
+    auto* help = page("HelpPage", parent);
     auto* layout = new QVBoxLayout(help);
     HelpMemo = makeMemo("HelpMemo", help);
     HelpMemo->setPlainText(kHelpText);
@@ -363,8 +398,8 @@ QWidget* TForm1::buildHelpPage() {
     return help;
 }
 
-QWidget* TForm1::buildThanksPage() {
-    auto* thanks = page("ThanksPage", PageControl1);
+QWidget* TForm1::buildThanksPage(QWidget* parent) {
+    auto* thanks = page("ThanksPage", parent);
     auto* layout = new QVBoxLayout(thanks);
     ThanksMemo = makeMemo("ThanksMemo", thanks);
     ThanksMemo->setPlainText(kThanksText);

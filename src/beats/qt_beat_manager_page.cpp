@@ -81,7 +81,7 @@ BeatManagerPage::BeatManagerPage(Engine& engine, Prompts& prompts, Random& rando
     for (const auto& item : instrumentItems())
         ListBox5->addItem(QString::fromStdString(item));
     // An entry is chosen from the start, so the first recording announces a real program.
-    ListBox5->setCurrentRow(0);
+    ListBox5->setCurrentRow(kFirstInstrument);
     ListBox5->setFixedWidth(190);
     instrument->addWidget(ListBox5, 1);
     lower->addLayout(instrument);

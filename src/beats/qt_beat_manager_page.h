@@ -26,6 +26,8 @@ class BeatManagerPage : public QWidget {
     Q_OBJECT
 public:
     BeatManagerPage(Engine& engine, Prompts& prompts, Random& random, QWidget* parent = nullptr);
+    // The beat channel's instrument chosen at the start (the list's row).
+    static constexpr int kFirstInstrument = 0;
 
     // Handlers, named after their controls.
     void Button80Click();

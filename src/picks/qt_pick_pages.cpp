@@ -137,6 +137,7 @@ QWidget* PickSetPages::buildDefinitionsPage(QWidget* parent) {
     layout->addLayout(buttons);
     connect(Button45, &QPushButton::clicked, this, &PickSetPages::Button45Click);
     connect(Button46, &QPushButton::clicked, this, &PickSetPages::Button46Click);
+    showMemoLines();
     return page;
 }
 
@@ -179,7 +180,12 @@ void PickSetPages::showPickMemory() {
 
 void PickSetPages::setMemoLines(std::vector<std::string> lines) {
     memoLines_ = std::move(lines);
-    if (!PickMemo)
+    showMemoLines();
+}
+
+void PickSetPages::showMemoLines() {
+    QPlainTextEdit* memo = PickMemo.ifBuilt();
+    if (!memo)
         return;
     QString text;
     for (std::size_t i = 0; i < memoLines_.size(); ++i) {
@@ -187,7 +193,7 @@ void PickSetPages::setMemoLines(std::vector<std::string> lines) {
             text += '\n';
         text += fromBytes(memoLines_[i]);
     }
-    PickMemo->setPlainText(text);
+    memo->setPlainText(text);
 }
 
 bool PickSetPages::loadPickSetFile(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picks/pick_sets.h"
+#include "ui/qt_widgets.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
@@ -63,12 +64,15 @@ public:
     QGroupBox* SavePickDefinitions = nullptr;
     std::array<QPushButton*, 5> setButtons{}; // Button47..Button50 as 1..4
     QPushButton* Button76 = nullptr;          // "Picking Style File Manager"
-    QPlainTextEdit* PickMemo = nullptr;
-    QPushButton* Button45 = nullptr; // "Load Pick Set"
-    QPushButton* Button46 = nullptr; // "SavePick Set"
+    // On the "Pick Definitions" page, which may be made later than the others.
+    Deferred<QPlainTextEdit> PickMemo;
+    Deferred<QPushButton> Button45; // "Load Pick Set"
+    Deferred<QPushButton> Button46; // "SavePick Set"
 
 private:
     void setMemoLines(std::vector<std::string> lines);
+    // Puts memoLines_ in PickMemo, once it is made.
+    void showMemoLines();
 
     Engine& engine_;
     Prompts& prompts_;

@@ -26,6 +26,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QVBoxLayout>
 #include <QtMath>
 
 namespace fw {
@@ -368,6 +369,45 @@ void mirrorText(QLineEdit* box, const QString& text) {
 void mirrorText(QLabel* label, const QString& text) {
     if (label && label->text() != text)
         label->setText(text);
+}
+
+DeferredPage::DeferredPage(std::function<QWidget*(QWidget*)> build, QWidget* parent)
+    : QWidget(parent), build_(std::move(build)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+}
+
+void DeferredPage::build() {
+    if (contents_ || !build_)
+        return;
+    const auto build = std::move(build_);
+    build_ = nullptr;
+    contents_ = build(this);
+    layout()->addWidget(contents_);
+    // Widgets made now join the end of the window's focus chain. Tab is to reach them where the
+    // page stands, as it would had they been made with it: after the control before the page.
+    QWidget* anchor = previousInFocusChain();
+    while (anchor != this && anchor->focusPolicy() == Qt::NoFocus)
+        anchor = anchor->previousInFocusChain();
+    if (anchor == this || isAncestorOf(anchor))
+        return; // nothing takes focus before the page
+    QList<QWidget*> made;
+    for (QWidget* w = window()->nextInFocusChain(); w != window(); w = w->nextInFocusChain())
+        if (contents_->isAncestorOf(w) && w->focusPolicy() != Qt::NoFocus)
+            made.append(w);
+    for (QWidget* w : made) {
+        QWidget::setTabOrder(anchor, w);
+        anchor = w;
+    }
+}
+
+void DeferredPage::showEvent(QShowEvent* event) {
+    // Made before the first paint, and shown with the page (its children showed before this).
+    const bool making = !contents_;
+    build();
+    if (making && contents_)
+        contents_->show();
+    QWidget::showEvent(event);
 }
 
 } // namespace fw

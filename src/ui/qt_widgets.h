@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -141,6 +142,47 @@ protected:
 
 private:
     QString caption_;
+};
+
+// A tab's page made the first time it is shown, or the first time the program reaches into it
+// (through a Deferred handle), so that pages a player may never open cost nothing at start. Once
+// made it is the page it would have been: the same controls, names and focus order.
+class DeferredPage : public QWidget {
+    Q_OBJECT
+public:
+    // build makes the page's contents with the given parent and returns them.
+    DeferredPage(std::function<QWidget*(QWidget*)> build, QWidget* parent);
+    void build();
+    bool built() const { return contents_ != nullptr; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::function<QWidget*(QWidget*)> build_;
+    QWidget* contents_ = nullptr;
+};
+
+// A control on a DeferredPage: reaching it makes the page; built() and ifBuilt() tell without.
+template <typename T> class Deferred {
+public:
+    void on(DeferredPage* page) { page_ = page; }
+    Deferred& operator=(T* made) {
+        p_ = made;
+        return *this;
+    }
+    T* get() const {
+        if (!p_ && page_)
+            page_->build();
+        return p_;
+    }
+    T* operator->() const { return get(); }
+    operator T*() const { return get(); }
+    T* ifBuilt() const { return p_; }
+
+private:
+    DeferredPage* page_ = nullptr;
+    T* p_ = nullptr;
 };
 
 // Appends lines, several separated by LF, to the end of a log view; nothing when it is null.

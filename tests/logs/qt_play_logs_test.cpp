@@ -76,7 +76,7 @@ TEST(PlayLogsPage, FourLogsWithTheirControlsAndOneLineCounter) {
         ASSERT_NE(b, nullptr) << name;
         EXPECT_EQ(b->text(), caption);
     }
-    auto* beats = rig.h.form->BeatManager;
+    BeatManagerPage* beats = rig.h.form->BeatManager;
     ASSERT_EQ(beats->ListBox5->count(), 128);
     EXPECT_EQ(beats->ListBox5->currentRow(), 0);
     EXPECT_EQ(beats->ListBox5->item(0)->text().toStdString(), instrumentItems()[0]);

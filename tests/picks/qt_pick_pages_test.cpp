@@ -44,9 +44,11 @@ TEST_F(PickPagesFixture, PagesHoldTheirControlsWhereThePlayerLooksForThem) {
     auto* builder = f.findChild<QTabWidget*>("BuilderPages");
     ASSERT_NE(builder, nullptr);
     EXPECT_EQ(builder->tabText(1), "Picking Sequences");
+    QPlainTextEdit* memo = p.PickMemo; // reaching it makes its tab's page
     auto* memoryPages = f.findChild<QTabWidget*>("MemoryPages");
+    ASSERT_NE(memoryPages, nullptr);
     EXPECT_EQ(memoryPages->tabText(1), "Pick Definitions");
-    EXPECT_TRUE(memoryPages->widget(1)->isAncestorOf(p.PickMemo));
+    EXPECT_TRUE(memoryPages->widget(1)->isAncestorOf(memo));
     for (int k = 1; k <= 4; ++k)
         EXPECT_EQ(p.PickPages->tabText(k - 1), QString("Pick %1").arg(k));
     EXPECT_EQ(p.SavePickDefinitions->title(), "Save Pick Definitions");

@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTest>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -91,6 +92,68 @@ int mostDifference(const QImage& a, const QImage& b, const QRect& area) {
                 most = std::max(most, std::abs(int((p >> shift) & 255) - int((q >> shift) & 255)));
         }
     return most;
+}
+
+// A page made later is the page it would have been: made once, when its tab is shown or a control
+// on it is reached, and Tab reaches its controls where the page stands.
+TEST(DeferredPage, IsMadeOnceWhenShownOrReachedAndTakesItsPlaceInTheTabOrder) {
+    const auto edit = [](const char* name, QWidget* parent, QLayout* layout) {
+        auto* e = new QLineEdit(parent);
+        e->setObjectName(name);
+        layout->addWidget(e);
+        return e;
+    };
+    const auto page = [&](std::vector<const char*> names, QWidget* parent) {
+        auto* w = new QWidget(parent);
+        auto* layout = new QVBoxLayout(w);
+        for (const char* name : names)
+            edit(name, w, layout);
+        return w;
+    };
+    for (const bool byShowing : {true, false}) {
+        SCOPED_TRACE(byShowing ? "shown" : "reached");
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        edit("before", &window, layout);
+        auto* tabs = new QTabWidget(&window);
+        layout->addWidget(tabs);
+        tabs->addTab(page({"a"}, tabs), "A");
+        int made = 0;
+        Deferred<QLineEdit> b1;
+        auto* deferred = new DeferredPage(
+            [&](QWidget* parent) {
+                ++made;
+                QWidget* w = page({"b1", "b2"}, parent);
+                b1 = w->findChild<QLineEdit*>("b1");
+                return w;
+            },
+            tabs);
+        b1.on(deferred);
+        tabs->addTab(deferred, "B");
+        tabs->addTab(page({"c"}, tabs), "C");
+        edit("after", &window, layout);
+        window.show();
+        EXPECT_EQ(made, 0);
+        EXPECT_EQ(b1.ifBuilt(), nullptr);
+        if (byShowing)
+            tabs->setCurrentIndex(1);
+        else
+            EXPECT_NE(static_cast<QLineEdit*>(b1), nullptr);
+        EXPECT_EQ(made, 1);
+        EXPECT_TRUE(deferred->built());
+        // Shown at once with its page, without waiting for the event loop.
+        EXPECT_EQ(b1->isVisible(), byShowing);
+        tabs->setCurrentIndex(1);
+        tabs->setCurrentIndex(0);
+        tabs->setCurrentIndex(1);
+        EXPECT_TRUE(b1->isVisible());
+        EXPECT_EQ(made, 1);
+        QStringList order;
+        for (QWidget* w = window.nextInFocusChain(); w != &window; w = w->nextInFocusChain())
+            if (qobject_cast<QLineEdit*>(w))
+                order << w->objectName();
+        EXPECT_EQ(order, QStringList({"before", "a", "b1", "b2", "c", "after"}));
+    }
 }
 
 // A repaint of part of a group box, through its children, looks as a whole paint of it does,

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTimer>
 
 namespace {
@@ -24,6 +25,14 @@ QWidget* named(const char* name) {
         if (w->objectName() == QLatin1String(name))
             return w;
     return nullptr;
+}
+
+// Brings a tab of the main window to the front, as a player clicks it.
+void showTab(const QString& caption) {
+    auto* tabs = qobject_cast<QTabWidget*>(named("PageControl1"));
+    for (int i = 0; tabs && i < tabs->count(); ++i)
+        if (tabs->tabText(i) == caption)
+            tabs->setCurrentIndex(i);
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {
@@ -66,6 +75,7 @@ private:
         if (mode_ == "play") {
             if (!started_) {
                 started_ = true;
+                showTab("Beat Manager");
                 qobject_cast<QPushButton*>(named("Button99"))->click(); // "Generate 32 Beat"
                 qobject_cast<QCheckBox*>(named("CheckBox3"))->click();  // "Accomp. Beat"
                 auto* tempo = qobject_cast<QSlider*>(named("TempTracker"));
