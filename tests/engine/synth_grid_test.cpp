@@ -197,19 +197,30 @@ TEST(SoundFontIndex, PartsAPresetOutOfAWellMadeFileAndRefusesAHarmedOne) {
         std::fclose(f);
         const int fd = ::open(path.c_str(), O_RDONLY);
         const auto index = SoundFontIndex::read(fd, static_cast<long long>(bytes.size()));
-        ::close(fd);
         ASSERT_EQ(index != nullptr, c.parted);
-        if (!index)
+        if (!index) {
+            ::close(fd);
             continue;
+        }
         EXPECT_EQ(index->presetIndex(0, 0), 0);
         EXPECT_EQ(index->presetIndex(0, 1), -1);
         // The part holding the only preset is the file itself, the sample data read in place.
         std::string part;
-        for (const SoundFontIndex::Piece& piece : index->subset(0))
+        for (const SoundFontIndex::Piece& piece : index->subset(fd, 0))
             part += piece.fileOffset < 0 ? piece.bytes
                                          : bytes.substr(static_cast<std::size_t>(piece.fileOffset),
                                                         static_cast<std::size_t>(piece.length));
         EXPECT_EQ(part, bytes);
+        // The preset data is read again for a part: harmed since, it gives none.
+        TinySoundFont harmed = c.font;
+        harmed.instrument = 1;
+        const std::string changed = harmed.bytes();
+        const int rw = ::open(path.c_str(), O_WRONLY);
+        ASSERT_EQ(::pwrite(rw, changed.data(), changed.size(), 0),
+                  static_cast<ssize_t>(changed.size()));
+        ::close(rw);
+        EXPECT_TRUE(index->subset(fd, 0).empty());
+        ::close(fd);
     }
 }
 

@@ -115,6 +115,11 @@ bool referencesHold(const std::string& gens, int oper, std::size_t limit) {
 
 } // namespace
 
+namespace {
+constexpr const char* kPartIds[] = {"phdr", "pbag", "pmod", "pgen", "inst",
+                                    "ibag", "imod", "igen", "shdr"};
+} // namespace
+
 std::unique_ptr<SoundFontIndex> SoundFontIndex::read(int fd, long long size) {
     std::string head;
     if (size < 12 || !readAt(fd, 0, 12, head) || head.compare(0, 4, "RIFF") != 0 ||
@@ -125,11 +130,6 @@ std::unique_ptr<SoundFontIndex> SoundFontIndex::read(int fd, long long size) {
     if (!listChunks(fd, 12, end, top))
         return nullptr;
     std::unique_ptr<SoundFontIndex> index(new SoundFontIndex);
-    std::map<std::string, std::string*> pdta = {
-        {"phdr", &index->phdr_}, {"pbag", &index->pbag_}, {"pmod", &index->pmod_},
-        {"pgen", &index->pgen_}, {"inst", &index->inst_}, {"ibag", &index->ibag_},
-        {"imod", &index->imod_}, {"igen", &index->igen_}, {"shdr", &index->shdr_}};
-    std::map<std::string, bool> seen;
     for (const Chunk& list : top) {
         std::string type;
         if (list.id != "LIST" || list.size < 4 || !readAt(fd, list.offset, 4, type))
@@ -151,29 +151,46 @@ std::unique_ptr<SoundFontIndex> SoundFontIndex::read(int fd, long long size) {
             } else if (type == "sdta" && part.id == "sm24") {
                 index->sm24Offset_ = part.offset;
                 index->sm24Size_ = part.size;
-            } else if (type == "pdta" && pdta.count(part.id) && !seen[part.id]) {
-                if (part.size > kMostPresetData ||
-                    !readAt(fd, part.offset, static_cast<std::size_t>(part.size), *pdta[part.id]))
-                    return nullptr;
-                seen[part.id] = true;
+            } else if (type == "pdta") {
+                for (int i = 0; i < kParts; ++i)
+                    if (part.id == kPartIds[i] && index->places_[i].offset < 0)
+                        index->places_[i] = {part.offset, part.size};
             }
         }
     }
-    const SoundFontIndex& x = *index;
+    if (index->info_.empty() || index->smplOffset_ < 0)
+        return nullptr;
+    std::optional<PresetData> data = index->readPresetData(fd);
+    if (!data)
+        return nullptr;
+    index->phdr_ = std::move(data->phdr);
+    return index;
+}
+
+std::optional<SoundFontIndex::PresetData> SoundFontIndex::readPresetData(int fd) const {
+    PresetData x;
+    std::string* parts[kParts] = {&x.phdr, &x.pbag, &x.pmod, &x.pgen, &x.inst,
+                                  &x.ibag, &x.imod, &x.igen, &x.shdr};
+    for (int i = 0; i < kParts; ++i)
+        if (places_[i].offset < 0 || places_[i].size > kMostPresetData ||
+            !readAt(fd, places_[i].offset, static_cast<std::size_t>(places_[i].size), *parts[i]))
+            return std::nullopt;
     const std::pair<const std::string*, std::size_t> records[] = {
-        {&x.phdr_, kPhdr}, {&x.pbag_, kBag}, {&x.pmod_, kMod}, {&x.pgen_, kGen}, {&x.inst_, kInst},
-        {&x.ibag_, kBag},  {&x.imod_, kMod}, {&x.igen_, kGen}, {&x.shdr_, kShdr}};
+        {&x.phdr, kPhdr}, {&x.pbag, kBag}, {&x.pmod, kMod}, {&x.pgen, kGen}, {&x.inst, kInst},
+        {&x.ibag, kBag},  {&x.imod, kMod}, {&x.igen, kGen}, {&x.shdr, kShdr}};
     for (const auto& [part, record] : records)
         if (part->empty() || part->size() % record != 0)
-            return nullptr;
-    if (x.info_.empty() || x.smplOffset_ < 0 || count(x.phdr_, kPhdr) < 2 ||
-        count(x.inst_, kInst) < 2 || count(x.shdr_, kShdr) < 2 ||
-        !bagsInOrder(x.phdr_, kPhdr, 24, x.pbag_, x.pgen_, x.pmod_) ||
-        !bagsInOrder(x.inst_, kInst, 20, x.ibag_, x.igen_, x.imod_) ||
-        !referencesHold(x.pgen_, kGenInstrument, count(x.inst_, kInst) - 1) ||
-        !referencesHold(x.igen_, kGenSampleId, count(x.shdr_, kShdr) - 1))
-        return nullptr;
-    return index;
+            return std::nullopt;
+    if (count(x.phdr, kPhdr) < 2 || count(x.inst, kInst) < 2 || count(x.shdr, kShdr) < 2 ||
+        !bagsInOrder(x.phdr, kPhdr, 24, x.pbag, x.pgen, x.pmod) ||
+        !bagsInOrder(x.inst, kInst, 20, x.ibag, x.igen, x.imod) ||
+        !referencesHold(x.pgen, kGenInstrument, count(x.inst, kInst) - 1) ||
+        !referencesHold(x.igen, kGenSampleId, count(x.shdr, kShdr) - 1))
+        return std::nullopt;
+    // Read again later, the presets must be those found at first.
+    if (!phdr_.empty() && x.phdr != phdr_)
+        return std::nullopt;
+    return x;
 }
 
 int SoundFontIndex::presetIndex(int bank, int program) const {
@@ -233,9 +250,13 @@ struct Level {
 
 } // namespace
 
-std::vector<SoundFontIndex::Piece> SoundFontIndex::subset(int preset) const {
-    Level presets{phdr_, pbag_, pgen_, pmod_, kPhdr, 24, kGenInstrument, {}, {}, {}, {}};
-    Level instruments{inst_, ibag_, igen_, imod_, kInst, 20, kGenSampleId, {}, {}, {}, {}};
+std::vector<SoundFontIndex::Piece> SoundFontIndex::subset(int fd, int preset) const {
+    const std::optional<PresetData> data = readPresetData(fd);
+    if (!data || preset < 0 || static_cast<std::size_t>(preset) + 1 >= count(data->phdr, kPhdr))
+        return {};
+    const PresetData& x = *data;
+    Level presets{x.phdr, x.pbag, x.pgen, x.pmod, kPhdr, 24, kGenInstrument, {}, {}, {}, {}};
+    Level instruments{x.inst, x.ibag, x.igen, x.imod, kInst, 20, kGenSampleId, {}, {}, {}, {}};
     std::map<std::uint16_t, std::uint16_t> instrumentsTaken, samplesTaken; // old index -> new
     std::vector<std::uint16_t> instrumentOrder, sampleOrder;
     presets.copy(static_cast<std::size_t>(preset), instrumentsTaken, instrumentOrder);
@@ -245,13 +266,13 @@ std::vector<SoundFontIndex::Piece> SoundFontIndex::subset(int preset) const {
     instruments.close();
     std::string shdr;
     for (std::uint16_t old : sampleOrder) {
-        std::string record = shdr_.substr(old * kShdr, kShdr);
+        std::string record = x.shdr.substr(old * kShdr, kShdr);
         // A stereo partner keeps its link only when it is here too.
         const auto link = samplesTaken.find(u16(record, 42));
         put16(record, 42, link == samplesTaken.end() ? 0 : link->second);
         shdr += record;
     }
-    shdr += shdr_.substr(shdr_.size() - kShdr);
+    shdr += x.shdr.substr(x.shdr.size() - kShdr);
 
     std::string pdta = "pdta";
     const std::pair<const char*, const std::string*> parts[] = {{"phdr", &presets.outOwners},

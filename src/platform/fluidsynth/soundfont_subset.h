@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,16 +29,30 @@ public:
         long long length = 0;
     };
     // The pieces of a SoundFont that holds only preset `preset`, with the instruments and sample
-    // headers it needs, and the original's sample data in place.
-    std::vector<Piece> subset(int preset) const;
+    // headers it needs, and the original's sample data in place. The preset data is read again
+    // from fd (the file read at first): nothing when it no longer reads as it did then.
+    std::vector<Piece> subset(int fd, int preset) const;
 
 private:
     SoundFontIndex() = default;
+    // The records of each part of the preset data, as in the file (the terminal ones included).
+    struct PresetData {
+        std::string phdr, pbag, pmod, pgen, inst, ibag, imod, igen, shdr;
+    };
+    // The parts in the order of PresetData, where the file holds them.
+    static constexpr int kParts = 9;
+    struct Place {
+        long long offset = -1, size = 0;
+    };
+    std::optional<PresetData> readPresetData(int fd) const;
+
     std::string info_; // the INFO list, whole
     long long smplOffset_ = -1, smplSize_ = 0;
     long long sm24Offset_ = -1, sm24Size_ = 0;
-    // The records of each part of the preset data, as in the file (the terminal ones included).
-    std::string phdr_, pbag_, pmod_, pgen_, inst_, ibag_, imod_, igen_, shdr_;
+    std::array<Place, kParts> places_{};
+    // Kept for finding presets; the rest of the preset data (a few hundred kilobytes for a
+    // General MIDI set) is read again when an instrument is parted, which is seldom.
+    std::string phdr_;
 };
 
 } // namespace fw

@@ -345,7 +345,11 @@ bool SynthGrid::loadPart(int bank, int program) {
     if (presets_->get(bank, program))
         return true; // loaded already, for another bank that falls back to it
     const SoundFontIndex& index = *held_->index();
-    const std::string name = held_->addPart(index.subset(index.presetIndex(bank, program)));
+    std::vector<SoundFontIndex::Piece> pieces =
+        index.subset(held_->descriptor(), index.presetIndex(bank, program));
+    if (pieces.empty())
+        return false; // the file no longer reads as it did
+    const std::string name = held_->addPart(std::move(pieces));
     const int id = fluid_synth_sfload(keeper_->synth, name.c_str(), 0);
     if (id == FLUID_FAILED || fluid_synth_pin_preset(keeper_->synth, id, bank, program) != FLUID_OK)
         return false;
