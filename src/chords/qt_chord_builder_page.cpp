@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QStringListModel>
 #include <QVBoxLayout>
 
 namespace fw {
@@ -87,6 +88,8 @@ ChordBuilderPage::ChordBuilderPage(Engine& engine, Prompts& prompts, QWidget* pa
     QStringList offsets;
     for (int i = 0; i <= 26; ++i)
         offsets << QString::number(i);
+    // One list of the offsets serves all ten boxes, as the Beat Manager's note boxes share theirs.
+    auto* offsetList = new QStringListModel(offsets, this);
     for (int k = 1; k <= 10; ++k) {
         auto* digit = new QLabel(QString::number(k - 1), this);
         digit->setObjectName(QString("StringDigit%1").arg(k - 1));
@@ -95,7 +98,7 @@ ChordBuilderPage::ChordBuilderPage(Engine& engine, Prompts& prompts, QWidget* pa
         box->setObjectName(QString("ComboBox%1").arg(k));
         makeEditable(box);
         box->setInsertPolicy(QComboBox::NoInsert);
-        box->addItems(offsets);
+        box->setModel(offsetList);
         box->setCurrentIndex(0);
         box->setFixedWidth(64);
         QPalette palette = box->palette();
