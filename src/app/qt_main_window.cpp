@@ -187,7 +187,6 @@ void TForm1::connectControls() {
     connect(Button79, &QPushButton::clicked, this, &TForm1::Button79Click);
     connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
     connect(Button75, &QPushButton::clicked, this, [this] { showModal(2); });
-    connect(ButtonStyleManager, &QPushButton::clicked, this, [this] { showModal(3); });
     connect(Button6, &QPushButton::clicked, this, [this] { showModal(4); });
     connect(Button74, &QPushButton::clicked, this, [this] { showModal(6); });
     connect(Button106, &QPushButton::clicked, this, [this] { showModal(7); });

@@ -159,16 +159,16 @@ public:
     QPushButton* Button70 = nullptr;
     QPushButton* Button79 = nullptr;
     QPushButton* Button9 = nullptr;
-    QPushButton* Button75 = nullptr;  // "Type"
-    QPushButton* Button6 = nullptr;   // "6 String"
-    QPushButton* Button74 = nullptr;  // "Edit an Existing Chord"
-    QPushButton* Button106 = nullptr; // "Calibrate Joystick"
-    QPushButton* ButtonStyleManager = nullptr;
-    Deferred<QPushButton> Button51;    // "Refresh"
-    RadioGroup* RadioGroup1 = nullptr; // "Metronome"
-    Deferred<RadioGroup> RadioGroup2;  // "Cycles/Digit"
-    RadioGroup* RadioGroup3 = nullptr; // "Pick"
-    RadioGroup* RadioGroup5 = nullptr; // "PSet"
+    QPushButton* Button75 = nullptr;          // "Type"
+    QPushButton* Button6 = nullptr;           // "6 String"
+    QPushButton* Button74 = nullptr;          // "Edit an Existing Chord"
+    QPushButton* Button106 = nullptr;         // "Calibrate Joystick"
+    Deferred<QPushButton> ButtonStyleManager; // on "Picking Sequences"
+    Deferred<QPushButton> Button51;           // "Refresh"
+    RadioGroup* RadioGroup1 = nullptr;        // "Metronome"
+    Deferred<RadioGroup> RadioGroup2;         // "Cycles/Digit"
+    RadioGroup* RadioGroup3 = nullptr;        // "Pick"
+    RadioGroup* RadioGroup5 = nullptr;        // "PSet"
     RadioGroup* TrackRadioGroup = nullptr;
     QTabWidget* StatusPages = nullptr;
     QSlider* TremTracker = nullptr;
@@ -192,9 +192,8 @@ public:
     SoundGroup* Sound = nullptr;                     // "Config" > "Sound"
     MidiSyncGroup* MidiSync = nullptr;               // "Config" > "MIDI Clock"
     RadioGroup* PickStart = nullptr;                 // "Config" > "Pick Start"
-    // The fourteen sequence boxes of each pick page: [page 1..4][0..13], upper block first.
-    std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
-    // The pick editor and the pick memory view with their set buttons and files.
+    // The pick editor and the pick memory view with their set buttons and files; its pickEdits
+    // are the fourteen sequence boxes of each pick page.
     PickSetPages* pickSetPages = nullptr;
 
     QTimer* Timer1 = nullptr;

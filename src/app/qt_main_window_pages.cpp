@@ -208,9 +208,18 @@ QWidget* TForm1::buildBuilderPage() {
     builder->addTab(ChordBuilder, "Chords");
 
     pickSetPages = new PickSetPages(engine_, guitar_.prompts(), this);
-    builder->addTab(pickSetPages->buildSequencesPage(builder), "Picking Sequences");
-    pickEdits = pickSetPages->pickEdits;
-    ButtonStyleManager = pickSetPages->Button76;
+    // Behind "Chords": made when first shown.
+    auto* sequences = new DeferredPage(
+        [this](QWidget* parent) {
+            QWidget* page = pickSetPages->buildSequencesPage(parent);
+            ButtonStyleManager = pickSetPages->Button76;
+            connect(ButtonStyleManager, &QPushButton::clicked, this, [this] { showModal(3); });
+            return page;
+        },
+        builder);
+    pickSetPages->deferSequencesPage(sequences);
+    ButtonStyleManager.on(sequences);
+    builder->addTab(sequences, "Picking Sequences");
     return builder;
 }
 

@@ -81,6 +81,9 @@ QWidget* PickSetPages::buildSequencesPage(QWidget* parent) {
             // A sequence is never cut, however long it grows.
             box->setMaxLength(std::numeric_limits<int>::max());
             connect(box, &QLineEdit::textEdited, box, [box] { keepOnOneLine(box); });
+            // Sequence 2p - 1 in the upper block, 2p in the lower, as sequenceEdit finds them.
+            box->setText(fromBytes(unbuiltTexts_[static_cast<std::size_t>(2 * p - (i < 7 ? 1 : 0))]
+                                                [static_cast<std::size_t>(i % 7)]));
             pickEdits[p][i] = box;
             const int row = i % 7 + 1;
             const int column = i < 7 ? 0 : 3;
@@ -141,29 +144,51 @@ QWidget* PickSetPages::buildDefinitionsPage(QWidget* parent) {
     return page;
 }
 
-QLineEdit* PickSetPages::sequenceEdit(int n, int channel) const {
+void PickSetPages::deferSequencesPage(DeferredPage* page) {
+    for (int p = 1; p <= 4; ++p)
+        for (auto& box : pickEdits[p])
+            box.on(page);
+    for (int set = 1; set <= kPickSets; ++set)
+        setButtons[set].on(page);
+    PickPages.on(page);
+    SavePickDefinitions.on(page);
+    Button76.on(page);
+}
+
+const Deferred<QLineEdit>* PickSetPages::edit(int n, int channel) const {
     if (n < 1 || n > kPickSequences || channel < 1 || channel > kPickChannels)
         return nullptr;
     // Sequence 2k - 1 is the upper block of page k, sequence 2k its lower block.
     const int page = (n + 1) / 2;
     const int first = n % 2 == 1 ? 0 : kPickChannels;
-    return pickEdits[page][first + channel - 1];
+    return &pickEdits[page][first + channel - 1];
+}
+
+QLineEdit* PickSetPages::sequenceEdit(int n, int channel) const {
+    const Deferred<QLineEdit>* box = edit(n, channel);
+    return box ? box->get() : nullptr;
 }
 
 PickChannels PickSetPages::channelTexts(int n) const {
+    if (n < 1 || n > kPickSequences)
+        return {};
+    if (!edit(n, 1)->ifBuilt())
+        return unbuiltTexts_[static_cast<std::size_t>(n)];
     PickChannels texts;
-    for (int c = 1; c <= kPickChannels; ++c) {
-        if (QLineEdit* box = sequenceEdit(n, c))
-            texts[c - 1] = box->text().toLatin1().toStdString();
-    }
+    for (int c = 1; c <= kPickChannels; ++c)
+        texts[c - 1] = edit(n, c)->ifBuilt()->text().toLatin1().toStdString();
     return texts;
 }
 
 void PickSetPages::setChannelTexts(int n, const PickChannels& texts) {
-    for (int c = 1; c <= kPickChannels; ++c) {
-        if (QLineEdit* box = sequenceEdit(n, c))
-            box->setText(fromBytes(texts[static_cast<std::size_t>(c - 1)]));
+    if (n < 1 || n > kPickSequences)
+        return;
+    if (!edit(n, 1)->ifBuilt()) {
+        unbuiltTexts_[static_cast<std::size_t>(n)] = texts;
+        return;
     }
+    for (int c = 1; c <= kPickChannels; ++c)
+        edit(n, c)->ifBuilt()->setText(fromBytes(texts[static_cast<std::size_t>(c - 1)]));
 }
 
 void PickSetPages::savePickSet(int set) {

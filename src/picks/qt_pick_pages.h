@@ -26,9 +26,12 @@ class PickSetPages : public QObject {
 public:
     PickSetPages(Engine& engine, Prompts& prompts, QObject* parent = nullptr);
 
-    // The two pages; each is built once, into the given tab widget.
+    // The two pages; each is built once, into the given tab widget. Until the sequences page is
+    // made, its sequences are kept as texts.
     QWidget* buildSequencesPage(QWidget* parent);
     QWidget* buildDefinitionsPage(QWidget* parent);
+    // The controls of the sequences page, made with the page given when it is first shown.
+    void deferSequencesPage(DeferredPage* page);
 
     // Handlers, named after their controls.
     void Button47Click() { savePickSet(1); }
@@ -59,17 +62,19 @@ public:
 
     // The fourteen boxes of each page "Pick 1".."Pick 4": [page][0..6] the normal sequence,
     // [page][7..13] the altered one.
-    std::array<std::array<QLineEdit*, 14>, 5> pickEdits{};
-    QTabWidget* PickPages = nullptr;
-    QGroupBox* SavePickDefinitions = nullptr;
-    std::array<QPushButton*, 5> setButtons{}; // Button47..Button50 as 1..4
-    QPushButton* Button76 = nullptr;          // "Picking Style File Manager"
+    std::array<std::array<Deferred<QLineEdit>, 14>, 5> pickEdits{};
+    Deferred<QTabWidget> PickPages;
+    Deferred<QGroupBox> SavePickDefinitions;
+    std::array<Deferred<QPushButton>, 5> setButtons{}; // Button47..Button50 as 1..4
+    Deferred<QPushButton> Button76;                    // "Picking Style File Manager"
     // On the "Pick Definitions" page, which may be made later than the others.
     Deferred<QPlainTextEdit> PickMemo;
     Deferred<QPushButton> Button45; // "Load Pick Set"
     Deferred<QPushButton> Button46; // "SavePick Set"
 
 private:
+    // The handle of sequence n's box of channel c; nullptr out of range.
+    const Deferred<QLineEdit>* edit(int n, int channel) const;
     void setMemoLines(std::vector<std::string> lines);
     // Puts memoLines_ in PickMemo, once it is made.
     void showMemoLines();
@@ -77,6 +82,8 @@ private:
     Engine& engine_;
     Prompts& prompts_;
     std::vector<std::string> memoLines_;
+    // The sequences, while their page is not made: [1..8], channel 1 first.
+    std::array<PickChannels, kPickSequences + 1> unbuiltTexts_{};
 };
 
 } // namespace fw

@@ -1,3 +1,4 @@
+#include "picks/qt_pick_pages.h"
 #include "support/qt_harness.h"
 
 #include <QApplication>
@@ -80,6 +81,7 @@ TEST(MainWindow, GuitarStatusHoldsEveryControlWithItsCaption) {
         {"Button106", "Calibrate Joystick"},
         {"Button76", "Picking Style File Manager"},
         {"MidiRescanButton", "Rescan"}};
+    f.ButtonStyleManager.get(); // its page, "Picking Sequences", made as when first shown
     for (auto [name, caption] : captions)
         EXPECT_EQ(buttonText(&f, name), caption) << name;
     for (int k = 1; k <= 4; ++k) {
@@ -108,9 +110,9 @@ TEST(MainWindow, GuitarStatusHoldsEveryControlWithItsCaption) {
     EXPECT_EQ(f.VTracker->minimum(), 0);
     EXPECT_EQ(f.VTracker->maximum(), 127);
     // The three pick pages' boxes are in place for the sequence editor.
-    EXPECT_EQ(f.pickEdits[1][0]->objectName(), "Edit65");
-    EXPECT_EQ(f.pickEdits[1][7]->objectName(), "Edit93");
-    EXPECT_EQ(f.pickEdits[4][13]->objectName(), "Edit120");
+    EXPECT_EQ(f.pickSetPages->pickEdits[1][0]->objectName(), "Edit65");
+    EXPECT_EQ(f.pickSetPages->pickEdits[1][7]->objectName(), "Edit93");
+    EXPECT_EQ(f.pickSetPages->pickEdits[4][13]->objectName(), "Edit120");
 }
 
 TEST(MainWindow, StartsWithTheDefaultsOfAFreshInstrument) {

@@ -30,7 +30,7 @@ TEST(PlayEndToEnd, ChordAndPatternFromTheBuilderPlayFromTheKeyboard) {
     EXPECT_EQ(f.engine().st.chordMemory[1][1][4], 52);
 
     // Pattern 0123 in pick channel 1 of pick 1, stored in pick set 1.
-    QTest::keyClicks(f.pickEdits[1][0], "0123");
+    QTest::keyClicks(f.pickSetPages->pickEdits[1][0], "0123");
     QTest::mouseClick(f.pickSetPages->setButtons[1], Qt::LeftButton);
     EXPECT_EQ(f.engine().st.pickMemory[1][1], "0------1------2------3------");
 

@@ -21,7 +21,7 @@ struct KeyboardWindows : ::testing::Test {
         const int offsets[10] = {0, 4, 7, 12, 12, 16, 19, 24, 0, 0};
         for (int s = 1; s <= 10; ++s)
             f.engine().st.chordMemory[1][1][s] = 40 + offsets[s - 1];
-        QTest::keyClicks(f.pickEdits[1][0], "0123");
+        QTest::keyClicks(f.pickSetPages->pickEdits[1][0], "0123");
         QTest::mouseClick(f.pickSetPages->setButtons[1], Qt::LeftButton);
         f.Timer2Timer(); // the output opens at the first beat
         h.port->sent.clear();

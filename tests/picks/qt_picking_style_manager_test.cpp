@@ -34,6 +34,7 @@ struct StyleManagerFixture : ::testing::Test {
     StyleManagerFixture() {
         h.form->setSecondaryForms(nullptr, &form3, nullptr, nullptr, nullptr, nullptr);
         h.prompts.messages.clear(); // the joystick report at start-up
+        pages.sequenceEdit(1, 1);   // as a player who has opened "Picking Sequences"
         std::string t = (fs::temp_directory_path() / "fw-styles-XXXXXX").string();
         dir = ::mkdtemp(t.data());
     }
