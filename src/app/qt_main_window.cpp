@@ -189,7 +189,6 @@ void TForm1::connectControls() {
     connect(Button75, &QPushButton::clicked, this, [this] { showModal(2); });
     connect(Button6, &QPushButton::clicked, this, [this] { showModal(4); });
     connect(Button74, &QPushButton::clicked, this, [this] { showModal(6); });
-    connect(Button106, &QPushButton::clicked, this, [this] { showModal(7); });
     connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
         engine_.ui.instrumentItem = row;
         notePitchInputs();

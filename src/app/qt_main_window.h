@@ -162,7 +162,7 @@ public:
     QPushButton* Button75 = nullptr;          // "Type"
     QPushButton* Button6 = nullptr;           // "6 String"
     QPushButton* Button74 = nullptr;          // "Edit an Existing Chord"
-    QPushButton* Button106 = nullptr;         // "Calibrate Joystick"
+    Deferred<QPushButton> Button106;          // "Calibrate Joystick"
     Deferred<QPushButton> ButtonStyleManager; // on "Picking Sequences"
     Deferred<QPushButton> Button51;           // "Refresh"
     RadioGroup* RadioGroup1 = nullptr;        // "Metronome"

@@ -288,7 +288,12 @@ QWidget* TForm1::buildMusicToysPage(QWidget* parent) {
 QWidget* TForm1::buildJoystickPage() {
     JoystickMapping = new JoystickMappingPage(joystickPlay_, engine_, services_.joystick,
                                               guitar_.prompts(), settings_, PageControl1);
-    Button106 = JoystickMapping->Button106;
+    // Its controls are made when the tab is first shown.
+    Button106.on(JoystickMapping->contents());
+    connect(JoystickMapping->contents(), &DeferredPage::made, this, [this] {
+        Button106 = JoystickMapping->Button106;
+        connect(Button106, &QPushButton::clicked, this, [this] { showModal(7); });
+    });
     return JoystickMapping;
 }
 

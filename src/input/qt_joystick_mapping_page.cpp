@@ -69,7 +69,32 @@ JoystickMappingPage::JoystickMappingPage(JoystickPlay& play, Engine& engine, Joy
     : QWidget(parent), play_(play), engine_(engine), joystick_(joystick), prompts_(prompts),
       settings_(settings) {
     setObjectName("JoystickMappingPage");
-    buildPage();
+    // The controls are made when the tab is first shown (or one is reached); the mapping, the
+    // controller in use and its calibration are kept without them.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    contents_ = new DeferredPage([this](QWidget* parent) { return buildPage(parent); }, this);
+    connect(contents_, &DeferredPage::made, this, [this] {
+        showJoyMapping();
+        showController();
+    });
+    layout->addWidget(contents_);
+    for (auto* handle : {&ListBox3, &ListBox4})
+        handle->on(contents_);
+    for (auto& box : functionBoxes)
+        box.on(contents_);
+    for (auto& box : axisBoxes)
+        box.on(contents_);
+    for (auto& bar : trackBars)
+        bar.on(contents_);
+    for (auto* button : {&Button1, &Button7, &GamepadButton, &GuitarButton, &KeepMappingButton,
+                         &Button94, &Button95, &Button106, &Button107})
+        button->on(contents_);
+    GroupBox15.on(contents_);
+    ControllerLabel.on(contents_);
+    PickButtonsPlay.on(contents_);
+    VibratoMode.on(contents_);
+    StrumHighNormal.on(contents_);
     PressTimer = new QTimer(this);
     PressTimer->setObjectName("PressTimer");
     // Often enough to see a quick tap; runs only while the tab is in sight.
@@ -82,14 +107,15 @@ JoystickMappingPage::JoystickMappingPage(JoystickPlay& play, Engine& engine, Joy
     showController();
 }
 
-void JoystickMappingPage::buildPage() {
+QWidget* JoystickMappingPage::buildPage(QWidget* parent) {
+    auto* page = new QWidget(parent);
     // Inputs | axes over the buttons | function boxes over the axis boxes and the monitor: the
     // whole tab fits the main window's page area without scrolling.
-    auto* outer = new QHBoxLayout(this);
+    auto* outer = new QHBoxLayout(page);
     outer->setContentsMargins(4, 4, 4, 4);
     outer->setSpacing(4);
 
-    ListBox3 = new QListWidget(this);
+    ListBox3 = new QListWidget(page);
     ListBox3->setObjectName("ListBox3");
     for (int item = 1; item <= kInputItems; ++item)
         ListBox3->addItem(QString::fromStdString(inputItemText(item)));
@@ -102,23 +128,23 @@ void JoystickMappingPage::buildPage() {
     auto* first = new QVBoxLayout;
     first->setSpacing(2);
     first->addWidget(ListBox3, 1);
-    ControllerLabel = new QLabel(this);
+    ControllerLabel = new QLabel(page);
     ControllerLabel->setObjectName("ControllerLabel");
     ControllerLabel->setWordWrap(true);
     ControllerLabel->setFixedWidth(104);
     first->addWidget(ControllerLabel);
-    KeepMappingButton = makeButton("KeepMappingButton", "Keep for Controller", this);
+    KeepMappingButton = makeButton("KeepMappingButton", "Keep for Controller", page);
     KeepMappingButton->setToolTip("The mapping in force comes back whenever this model of "
                                   "controller is plugged in, also after a restart");
     KeepMappingButton->setFixedWidth(104);
     first->addWidget(KeepMappingButton);
-    PickButtonsPlay = new QCheckBox("Play on press", this);
+    PickButtonsPlay = new QCheckBox("Play on press", page);
     PickButtonsPlay->setObjectName("PickButtonsPlay");
     PickButtonsPlay->setToolTip("A pick button starts its pick instead of only choosing it, and "
                                 "every pick of this controller sounds at the press");
     first->addWidget(PickButtonsPlay);
-    first->addWidget(new QLabel("Vibrato axis:", this));
-    VibratoMode = new QComboBox(this);
+    first->addWidget(new QLabel("Vibrato axis:", page));
+    VibratoMode = new QComboBox(page);
     VibratoMode->setObjectName("VibratoMode");
     for (const char* mode : kVibratoModes)
         VibratoMode->addItem(mode);
@@ -126,7 +152,7 @@ void JoystickMappingPage::buildPage() {
                             "rests in the middle, or as a whammy bar that rests at its lowest");
     VibratoMode->setFixedWidth(104);
     first->addWidget(VibratoMode);
-    StrumHighNormal = new QCheckBox("Stick strum", this);
+    StrumHighNormal = new QCheckBox("Stick strum", page);
     StrumHighNormal->setObjectName("StrumHighNormal");
     StrumHighNormal->setToolTip("For a strum on a stick: a flick down (the axis's high end) plays "
                                 "the normal sequence, the down-strum; a flick up the altered one");
@@ -135,23 +161,24 @@ void JoystickMappingPage::buildPage() {
 
     auto* second = new QVBoxLayout;
     second->setSpacing(2);
-    ListBox4 = new QListWidget(this);
+    ListBox4 = new QListWidget(page);
     ListBox4->setObjectName("ListBox4");
     for (int axis = 1; axis <= kAxisNone; ++axis)
         ListBox4->addItem(QString::fromStdString(axisText(axis)));
     ListBox4->setToolTip("Select an axis (or move it on the controller), then click a box");
     ListBox4->setFixedHeight(ListBox4->sizeHintForRow(0) * kAxisNone + 2 * ListBox4->frameWidth());
     second->addWidget(ListBox4);
-    Button1 = makeButton("Button1", "Defaults", this);
-    Button7 = makeButton("Button7", "Bramble First Guitar", this);
-    GamepadButton = makeButton("GamepadButton", kMappingGamepad, this);
-    GuitarButton = makeButton("GuitarButton", kMappingGuitar, this);
-    Button94 = makeButton("Button94", "Save Config", this);
-    Button95 = makeButton("Button95", "Load Config", this);
-    Button106 = makeButton("Button106", "Calibrate Joystick", this);
-    Button107 = makeButton("Button107", "Apply Calibrations", this);
+    Button1 = makeButton("Button1", "Defaults", page);
+    Button7 = makeButton("Button7", "Bramble First Guitar", page);
+    GamepadButton = makeButton("GamepadButton", kMappingGamepad, page);
+    GuitarButton = makeButton("GuitarButton", kMappingGuitar, page);
+    Button94 = makeButton("Button94", "Save Config", page);
+    Button95 = makeButton("Button95", "Load Config", page);
+    Button106 = makeButton("Button106", "Calibrate Joystick", page);
+    Button107 = makeButton("Button107", "Apply Calibrations", page);
     Button107->hide();
-    for (auto* b : {Button1, Button7, GamepadButton, GuitarButton, Button94, Button95, Button106})
+    for (QPushButton* b : std::initializer_list<QPushButton*>{
+             Button1, Button7, GamepadButton, GuitarButton, Button94, Button95, Button106})
         second->addWidget(b);
     second->addStretch(1);
     outer->addLayout(second);
@@ -162,14 +189,14 @@ void JoystickMappingPage::buildPage() {
     grid->setHorizontalSpacing(3);
     grid->setVerticalSpacing(1);
     auto header = [&](const char* text, int column, int span) {
-        grid->addWidget(new QLabel(text, this), 0, column, 1, span);
+        grid->addWidget(new QLabel(text, page), 0, column, 1, span);
     };
     auto place = [&](int function, int row, int column, int label) {
         const int number = kFunctionBox[function];
         const bool readOnly = !(number >= 44 && number <= 46);
-        QLineEdit* box = functionBox(QString("Edit%1").arg(number), readOnly, this);
+        QLineEdit* box = functionBox(QString("Edit%1").arg(number), readOnly, page);
         functionBoxes[static_cast<std::size_t>(function)] = box;
-        grid->addWidget(new QLabel(QString::number(label), this), row, column, Qt::AlignRight);
+        grid->addWidget(new QLabel(QString::number(label), page), row, column, Qt::AlignRight);
         grid->addWidget(box, row, column + 1);
     };
     // Label and box pairs: frets in two columns, then chord, chord set, picks and pick set,
@@ -186,7 +213,7 @@ void JoystickMappingPage::buildPage() {
     }
     for (int f = 0; f < 12; ++f)
         place(kFnFret2 + f, f % 6 + 1, f < 6 ? 0 : 2, f + 2);
-    placePressFunctions(grid);
+    placePressFunctions(grid, page);
     third->addLayout(grid);
 
     auto* lower = new QHBoxLayout;
@@ -194,19 +221,19 @@ void JoystickMappingPage::buildPage() {
     axes->setHorizontalSpacing(4);
     axes->setVerticalSpacing(1);
     for (int role = 0; role < kAxisRoles; ++role) {
-        auto* box = new QLineEdit(this);
+        auto* box = new QLineEdit(page);
         box->setObjectName(QString("Edit%1").arg(kAxisBox[role]));
         box->setReadOnly(true);
         box->setFixedSize(40, kBoxHeight);
         box->setAlignment(Qt::AlignCenter);
         axisBoxes[static_cast<std::size_t>(role)] = box;
         axes->addWidget(box, role, 0);
-        axes->addWidget(new QLabel(kAxisCaptions[role], this), role, 1);
+        axes->addWidget(new QLabel(kAxisCaptions[role], page), role, 1);
     }
 
     lower->addLayout(axes);
 
-    GroupBox15 = new QGroupBox("Joystick Monitor", this);
+    GroupBox15 = new QGroupBox("Joystick Monitor", page);
     GroupBox15->setObjectName("GroupBox15");
     auto* monitor = new QGridLayout(GroupBox15);
     monitor->setContentsMargins(4, 0, 4, 2);
@@ -229,12 +256,12 @@ void JoystickMappingPage::buildPage() {
     third->addStretch(1);
     outer->addLayout(third, 1);
 
-    for (auto* box : functionBoxes) {
-        if (box)
-            box->installEventFilter(this);
+    for (auto& box : functionBoxes) {
+        if (QLineEdit* made = box.ifBuilt())
+            made->installEventFilter(this);
     }
-    for (auto* box : axisBoxes)
-        box->installEventFilter(this);
+    for (auto& box : axisBoxes)
+        box.ifBuilt()->installEventFilter(this);
     connect(Button1, &QPushButton::clicked, this, &JoystickMappingPage::Button1Click);
     connect(Button7, &QPushButton::clicked, this, &JoystickMappingPage::Button7Click);
     connect(GamepadButton, &QPushButton::clicked, this, &JoystickMappingPage::GamepadClick);
@@ -258,9 +285,10 @@ void JoystickMappingPage::buildPage() {
     connect(Button94, &QPushButton::clicked, this, &JoystickMappingPage::Button94Click);
     connect(Button95, &QPushButton::clicked, this, &JoystickMappingPage::Button95Click);
     connect(Button107, &QPushButton::clicked, this, &JoystickMappingPage::Button107Click);
+    return page;
 }
 
-void JoystickMappingPage::placePressFunctions(QGridLayout* grid) {
+void JoystickMappingPage::placePressFunctions(QGridLayout* grid, QWidget* page) {
     // The inputs that act once per press sit in the free rows under their columns: the strum
     // under "Picks", the steps under "Chord Set" and "Pick Set".
     const struct {
@@ -268,10 +296,10 @@ void JoystickMappingPage::placePressFunctions(QGridLayout* grid) {
         const char* label;
     } places[kExtraFunctions] = {{5, 11, "\u2193"}, {6, 11, "\u2191"}, {5, 8, "+"}, {5, 14, "+"}};
     for (int i = 0; i < kExtraFunctions; ++i) {
-        QLineEdit* box = functionBox(kPressBoxes[i], true, this);
+        QLineEdit* box = functionBox(kPressBoxes[i], true, page);
         box->setToolTip(kPressTips[i]);
         functionBoxes[static_cast<std::size_t>(kJoyFunctions + i)] = box;
-        auto* label = new QLabel(places[i].label, this);
+        auto* label = new QLabel(places[i].label, page);
         label->setToolTip(kPressTips[i]);
         grid->addWidget(label, places[i].row, places[i].column, Qt::AlignRight);
         grid->addWidget(box, places[i].row, places[i].column + 1);
@@ -281,11 +309,11 @@ void JoystickMappingPage::placePressFunctions(QGridLayout* grid) {
 bool JoystickMappingPage::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
         for (int k = 0; k < kAllFunctions; ++k) {
-            if (watched == functionBoxes[static_cast<std::size_t>(k)])
+            if (watched == functionBoxes[static_cast<std::size_t>(k)].ifBuilt())
                 functionBoxClick(k);
         }
         for (int role = 0; role < kAxisRoles; ++role) {
-            if (watched == axisBoxes[static_cast<std::size_t>(role)])
+            if (watched == axisBoxes[static_cast<std::size_t>(role)].ifBuilt())
                 axisBoxClick(role);
         }
     }
@@ -314,6 +342,8 @@ void JoystickMappingPage::axisBoxClick(int role) {
 }
 
 void JoystickMappingPage::showJoyMapping() {
+    if (!contents_->built())
+        return; // shown when the page is made
     const JoyMapping& m = play_.map;
     for (int k = 0; k < kAllFunctions; ++k) {
         setBoxText(functionBoxes[static_cast<std::size_t>(k)],
@@ -397,6 +427,8 @@ void JoystickMappingPage::takeUpController(bool again) {
 }
 
 void JoystickMappingPage::showController() {
+    if (!contents_->built())
+        return; // shown when the page is made
     QString text = controller_.guid.empty()
                        ? QString("No controller plugged in.")
                        : QString("Controller: %1.").arg(QString::fromStdString(controller_.name));
@@ -473,6 +505,8 @@ void JoystickMappingPage::Button95Click() {
 
 void JoystickMappingPage::Timer4Timer(const JoyInfo& reading) {
     takeUpController();
+    if (!contents_->built())
+        return; // no monitor to move yet
     for (int i = 1; i <= 6; ++i) {
         QSlider* bar = trackBars[static_cast<std::size_t>(i)];
         const int value = static_cast<int>(reading.axis(kMonitorAxis[i]));

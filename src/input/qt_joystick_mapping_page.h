@@ -3,6 +3,7 @@
 #include "input/joystick.h"
 #include "input/joystick_mapping.h"
 #include "input/joystick_press_select.h"
+#include "ui/qt_widgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -72,26 +73,28 @@ public:
     // Writes the mapping and ranges as a *.joy file; false (reported) when it could not.
     bool saveJoystickConfig(const std::string& path);
 
-    QListWidget* ListBox3 = nullptr; // inputs
-    QListWidget* ListBox4 = nullptr; // axes
+    // The page's controls, made when the tab is first shown or one of them is reached.
+    DeferredPage* contents() const { return contents_; }
+    Deferred<QListWidget> ListBox3; // inputs
+    Deferred<QListWidget> ListBox4; // axes
     // The box of each game function; none for the unused functions 16..19 and 32..35.
-    std::array<QLineEdit*, kAllFunctions> functionBoxes{};
-    std::array<QLineEdit*, 6> axisBoxes{}; // by role
-    QGroupBox* GroupBox15 = nullptr;       // "Joystick Monitor"
-    std::array<QSlider*, 7> trackBars{};   // TrackBar1..TrackBar6 as 1..6
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button7 = nullptr;
-    QPushButton* GamepadButton = nullptr;
-    QPushButton* GuitarButton = nullptr;
-    QPushButton* KeepMappingButton = nullptr;
-    QLabel* ControllerLabel = nullptr;    // the controller in use and the mapping in force
-    QCheckBox* PickButtonsPlay = nullptr; // pick buttons start their pick
-    QComboBox* VibratoMode = nullptr;
-    QCheckBox* StrumHighNormal = nullptr; // the strum axis's high end plays the normal form
-    QPushButton* Button94 = nullptr;
-    QPushButton* Button95 = nullptr;
-    QPushButton* Button106 = nullptr; // "Calibrate Joystick"
-    QPushButton* Button107 = nullptr; // "Apply Calibrations", hidden
+    std::array<Deferred<QLineEdit>, kAllFunctions> functionBoxes{};
+    std::array<Deferred<QLineEdit>, 6> axisBoxes{}; // by role
+    Deferred<QGroupBox> GroupBox15;                 // "Joystick Monitor"
+    std::array<Deferred<QSlider>, 7> trackBars{};   // TrackBar1..TrackBar6 as 1..6
+    Deferred<QPushButton> Button1;
+    Deferred<QPushButton> Button7;
+    Deferred<QPushButton> GamepadButton;
+    Deferred<QPushButton> GuitarButton;
+    Deferred<QPushButton> KeepMappingButton;
+    Deferred<QLabel> ControllerLabel;    // the controller in use and the mapping in force
+    Deferred<QCheckBox> PickButtonsPlay; // pick buttons start their pick
+    Deferred<QComboBox> VibratoMode;
+    Deferred<QCheckBox> StrumHighNormal; // the strum axis's high end plays the normal form
+    Deferred<QPushButton> Button94;
+    Deferred<QPushButton> Button95;
+    Deferred<QPushButton> Button106; // "Calibrate Joystick"
+    Deferred<QPushButton> Button107; // "Apply Calibrations", hidden
     QTimer* PressTimer = nullptr;
 
 protected:
@@ -100,8 +103,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void buildPage();
-    void placePressFunctions(QGridLayout* grid);
+    QWidget* buildPage(QWidget* parent);
+    void placePressFunctions(QGridLayout* grid, QWidget* page);
     // Puts a mapping in force and says where it came from; `remember` keeps it for the
     // controller in use.
     void useMapping(const std::string& source, bool remember);
@@ -113,6 +116,7 @@ private:
     Joystick& joystick_;
     Prompts& prompts_;
     Settings& settings_;
+    DeferredPage* contents_ = nullptr;
     PressToSelect pressToSelect_;
     ControllerInfo controller_;
     unsigned controllerSerial_ = 0;

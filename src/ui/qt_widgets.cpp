@@ -389,16 +389,17 @@ void DeferredPage::build() {
     QWidget* anchor = previousInFocusChain();
     while (anchor != this && anchor->focusPolicy() == Qt::NoFocus)
         anchor = anchor->previousInFocusChain();
-    if (anchor == this || isAncestorOf(anchor))
-        return; // nothing takes focus before the page
-    QList<QWidget*> made;
-    for (QWidget* w = window()->nextInFocusChain(); w != window(); w = w->nextInFocusChain())
-        if (contents_->isAncestorOf(w) && w->focusPolicy() != Qt::NoFocus)
-            made.append(w);
-    for (QWidget* w : made) {
-        QWidget::setTabOrder(anchor, w);
-        anchor = w;
+    if (anchor != this && !isAncestorOf(anchor)) { // else nothing takes focus before the page
+        QList<QWidget*> focusable;
+        for (QWidget* w = window()->nextInFocusChain(); w != window(); w = w->nextInFocusChain())
+            if (contents_->isAncestorOf(w) && w->focusPolicy() != Qt::NoFocus)
+                focusable.append(w);
+        for (QWidget* w : focusable) {
+            QWidget::setTabOrder(anchor, w);
+            anchor = w;
+        }
     }
+    emit made();
 }
 
 void DeferredPage::showEvent(QShowEvent* event) {

@@ -155,6 +155,10 @@ public:
     void build();
     bool built() const { return contents_ != nullptr; }
 
+signals:
+    // The contents are made (and in their place in the focus order).
+    void made();
+
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -81,7 +81,9 @@ TEST(MainWindow, GuitarStatusHoldsEveryControlWithItsCaption) {
         {"Button106", "Calibrate Joystick"},
         {"Button76", "Picking Style File Manager"},
         {"MidiRescanButton", "Rescan"}};
-    f.ButtonStyleManager.get(); // its page, "Picking Sequences", made as when first shown
+    // Their pages ("Picking Sequences", "Joystick Mapping") made as when first shown.
+    f.ButtonStyleManager.get();
+    f.Button106.get();
     for (auto [name, caption] : captions)
         EXPECT_EQ(buttonText(&f, name), caption) << name;
     for (int k = 1; k <= 4; ++k) {

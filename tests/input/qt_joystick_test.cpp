@@ -121,6 +121,7 @@ TEST_F(ControllerPlay, PresetPlaysAChordProgressionFromTheController) {
 
 TEST_F(ControllerPlay, MappingTabAssignsByClickAndSelectsByPress) {
     JoystickMappingPage& page = *f.JoystickMapping;
+    page.contents()->build(); // as when the tab is first shown
     // The preset is in force from the start.
     const std::pair<const char*, QString> preset[] = {
         {"Edit133", "3"},  {"Edit126", "11"}, {"Edit1", "6"},   {"Edit137", "34"},
