@@ -103,8 +103,6 @@ JoystickMappingPage::JoystickMappingPage(JoystickPlay& play, Engine& engine, Joy
     // The poll tells first when a controller comes or goes, so its first reading already
     // plays with its own mapping.
     play_.controllerChanged = [this] { takeUpController(); };
-    showJoyMapping();
-    showController();
 }
 
 QWidget* JoystickMappingPage::buildPage(QWidget* parent) {

@@ -81,9 +81,6 @@ QWidget* PickSetPages::buildSequencesPage(QWidget* parent) {
             // A sequence is never cut, however long it grows.
             box->setMaxLength(std::numeric_limits<int>::max());
             connect(box, &QLineEdit::textEdited, box, [box] { keepOnOneLine(box); });
-            // Sequence 2p - 1 in the upper block, 2p in the lower, as sequenceEdit finds them.
-            box->setText(fromBytes(unbuiltTexts_[static_cast<std::size_t>(2 * p - (i < 7 ? 1 : 0))]
-                                                [static_cast<std::size_t>(i % 7)]));
             pickEdits[p][i] = box;
             const int row = i % 7 + 1;
             const int column = i < 7 ? 0 : 3;
@@ -101,6 +98,9 @@ QWidget* PickSetPages::buildSequencesPage(QWidget* parent) {
         PickPages->addTab(scroll, QString("Pick %1").arg(p));
     }
     layout->addWidget(PickPages, 1);
+    // The sequences kept while the page was not made go into its boxes.
+    for (int n = 1; n <= kPickSequences; ++n)
+        setChannelTexts(n, unbuiltTexts_[static_cast<std::size_t>(n)]);
 
     auto* side = new QVBoxLayout;
     SavePickDefinitions = new QGroupBox("Save Pick Definitions", picking);

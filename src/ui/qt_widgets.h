@@ -167,7 +167,7 @@ private:
     QWidget* contents_ = nullptr;
 };
 
-// A control on a DeferredPage: reaching it makes the page; built() and ifBuilt() tell without.
+// A control on a DeferredPage: reaching it makes the page; ifBuilt() tells without.
 template <typename T> class Deferred {
 public:
     void on(DeferredPage* page) { page_ = page; }

@@ -115,10 +115,12 @@ bool referencesHold(const std::string& gens, int oper, std::size_t limit) {
 
 } // namespace
 
-namespace {
-constexpr const char* kPartIds[] = {"phdr", "pbag", "pmod", "pgen", "inst",
-                                    "ibag", "imod", "igen", "shdr"};
-} // namespace
+const SoundFontIndex::Part SoundFontIndex::kPartsOfPresetData[kParts] = {
+    {"phdr", &PresetData::phdr, kPhdr}, {"pbag", &PresetData::pbag, kBag},
+    {"pmod", &PresetData::pmod, kMod},  {"pgen", &PresetData::pgen, kGen},
+    {"inst", &PresetData::inst, kInst}, {"ibag", &PresetData::ibag, kBag},
+    {"imod", &PresetData::imod, kMod},  {"igen", &PresetData::igen, kGen},
+    {"shdr", &PresetData::shdr, kShdr}};
 
 std::unique_ptr<SoundFontIndex> SoundFontIndex::read(int fd, long long size) {
     std::string head;
@@ -153,7 +155,7 @@ std::unique_ptr<SoundFontIndex> SoundFontIndex::read(int fd, long long size) {
                 index->sm24Size_ = part.size;
             } else if (type == "pdta") {
                 for (int i = 0; i < kParts; ++i)
-                    if (part.id == kPartIds[i] && index->places_[i].offset < 0)
+                    if (part.id == kPartsOfPresetData[i].id && index->places_[i].offset < 0)
                         index->places_[i] = {part.offset, part.size};
             }
         }
@@ -169,18 +171,13 @@ std::unique_ptr<SoundFontIndex> SoundFontIndex::read(int fd, long long size) {
 
 std::optional<SoundFontIndex::PresetData> SoundFontIndex::readPresetData(int fd) const {
     PresetData x;
-    std::string* parts[kParts] = {&x.phdr, &x.pbag, &x.pmod, &x.pgen, &x.inst,
-                                  &x.ibag, &x.imod, &x.igen, &x.shdr};
-    for (int i = 0; i < kParts; ++i)
+    for (int i = 0; i < kParts; ++i) {
+        std::string& part = x.*kPartsOfPresetData[i].data;
         if (places_[i].offset < 0 || places_[i].size > kMostPresetData ||
-            !readAt(fd, places_[i].offset, static_cast<std::size_t>(places_[i].size), *parts[i]))
+            !readAt(fd, places_[i].offset, static_cast<std::size_t>(places_[i].size), part) ||
+            part.empty() || part.size() % kPartsOfPresetData[i].record != 0)
             return std::nullopt;
-    const std::pair<const std::string*, std::size_t> records[] = {
-        {&x.phdr, kPhdr}, {&x.pbag, kBag}, {&x.pmod, kMod}, {&x.pgen, kGen}, {&x.inst, kInst},
-        {&x.ibag, kBag},  {&x.imod, kMod}, {&x.igen, kGen}, {&x.shdr, kShdr}};
-    for (const auto& [part, record] : records)
-        if (part->empty() || part->size() % record != 0)
-            return std::nullopt;
+    }
     if (count(x.phdr, kPhdr) < 2 || count(x.inst, kInst) < 2 || count(x.shdr, kShdr) < 2 ||
         !bagsInOrder(x.phdr, kPhdr, 24, x.pbag, x.pgen, x.pmod) ||
         !bagsInOrder(x.inst, kInst, 20, x.ibag, x.igen, x.imod) ||

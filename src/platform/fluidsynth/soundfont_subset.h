@@ -39,8 +39,15 @@ private:
     struct PresetData {
         std::string phdr, pbag, pmod, pgen, inst, ibag, imod, igen, shdr;
     };
-    // The parts in the order of PresetData, where the file holds them.
+    // Each part of the preset data: its chunk's id, where it goes and the size of its records.
     static constexpr int kParts = 9;
+    struct Part {
+        const char* id;
+        std::string PresetData::*data;
+        std::size_t record;
+    };
+    static const Part kPartsOfPresetData[kParts];
+    // Where the file holds each part, in the order of kPartsOfPresetData.
     struct Place {
         long long offset = -1, size = 0;
     };
