@@ -1,5 +1,6 @@
 #include "engine/midi_message.h"
 #include "engine/stream_clock.h"
+#include "platform/fluidsynth/fluid_calls.h"
 #include "platform/fluidsynth/soundfont_subset.h"
 #include "platform/fluidsynth/synth_grid.h"
 
@@ -136,6 +137,32 @@ TEST(SynthGrid, OnDemandInstrumentsSoundAsTheWholeSoundFontDoes) {
 }
 
 // The smallest SoundFont: one preset of one instrument of one sample, which some cases harm.
+// FluidSynth starts its DLS reader with every synthesizer; the program starts it only for a
+// whole file handed to FluidSynth's loaders, and it stops with the last synthesizer.
+TEST(SynthGrid, StartsDlsSupportOnlyForAWholeFileAndStopsItWithTheLastSynthesizer) {
+    ASSERT_EQ(dlsSupport().requested, 0) << "a synthesizer of another test still lives";
+    {
+        SynthGrid parted(44100, FW_DEFAULT_SOUNDFONT, SynthGrid::Samples::OnDemand);
+        ASSERT_TRUE(parted.loaded()) << "General MIDI SoundFont missing";
+        parted.prepare(0, 25);
+        parted.post(0, MidiMessage::programChange(0, 25));
+        parted.post(100, MidiMessage::noteOn(0, 52, 100));
+        EXPECT_GE(renderToOnset(parted, 0, 4410), 0);
+        // The keeper and the four lanes asked; nothing started.
+        EXPECT_EQ(dlsSupport().requested, 1 + SynthGrid::kLanes);
+        EXPECT_FALSE(dlsSupport().started);
+        {
+            SynthGrid whole(44100, FW_DEFAULT_SOUNDFONT);
+            ASSERT_TRUE(whole.loaded());
+            EXPECT_TRUE(dlsSupport().started);
+        }
+        EXPECT_EQ(dlsSupport().requested, 1 + SynthGrid::kLanes);
+        EXPECT_TRUE(dlsSupport().started);
+    }
+    EXPECT_EQ(dlsSupport().requested, 0);
+    EXPECT_FALSE(dlsSupport().started);
+}
+
 struct TinySoundFont {
     const char* riff = "RIFF";
     int instrument = 0; // the preset zone's instrument

@@ -9,7 +9,42 @@ namespace fw {
 
 namespace {
 void quietLog(int, const char*, void*) {}
+
+// Every synthesizer made starts libinstpatch and every one deleted stops it (FluidSynth's
+// ipatch_init and ipatch_close, caught below). The library itself starts only once asked to,
+// and stops when the last synthesizer that asked for it goes.
+struct DlsState {
+    std::mutex mutex;
+    int requested = 0;
+    bool started = false;
+};
+DlsState& dlsState() {
+    static DlsState state;
+    return state;
+}
+using DlsCall = void (*)();
+DlsCall realDlsCall(const char* name) {
+    return reinterpret_cast<DlsCall>(dlsym(RTLD_NEXT, name));
+}
 } // namespace
+
+void startDlsSupport() {
+    DlsState& state = dlsState();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.started)
+        return;
+    // None when FluidSynth was built without it: its loaders then read SF2 and SF3 only.
+    static const DlsCall init = realDlsCall("ipatch_init");
+    if (init)
+        init();
+    state.started = init != nullptr;
+}
+
+DlsSupport dlsSupport() {
+    DlsState& state = dlsState();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    return {state.requested, state.started};
+}
 
 void silenceFluidSynthLog() {
     static std::once_flag once;
@@ -70,4 +105,21 @@ extern "C" void GOMP_parallel(void (*fn)(void*), void* data, unsigned threads, u
     using Parallel = void (*)(void (*)(void*), void*, unsigned, unsigned);
     static const auto next = reinterpret_cast<Parallel>(dlsym(RTLD_NEXT, "GOMP_parallel"));
     next(fn, data, threads, flags);
+}
+
+extern "C" void ipatch_init() {
+    fw::DlsState& state = fw::dlsState();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    ++state.requested;
+}
+
+extern "C" void ipatch_close() {
+    fw::DlsState& state = fw::dlsState();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.requested > 0 && --state.requested == 0 && state.started) {
+        static const fw::DlsCall close = fw::realDlsCall("ipatch_close");
+        if (close)
+            close();
+        state.started = false;
+    }
 }

@@ -200,6 +200,7 @@ SynthGrid::SynthGrid(int sampleRate, const std::string& soundFont, Samples sampl
         if (!makeLane(i))
             return;
         if (i == 0) {
+            startDlsSupport();
             const int id = fluid_synth_sfload(lane.synth, soundFont.c_str(), 1);
             if (id == FLUID_FAILED)
                 return;
@@ -252,6 +253,7 @@ void SynthGrid::loadOnDemand(const std::string& soundFont) {
         fluid_sfont_set_data(parts_, presets_.get());
         sfont = parts_;
     } else {
+        startDlsSupport();
         keeper_->sfontId = fluid_synth_sfload(keeper_->synth, held_->name().c_str(), 0);
         if (keeper_->sfontId == FLUID_FAILED)
             return;
