@@ -18,6 +18,7 @@ namespace fw {
 template <typename T> class RealtimeRing {
     static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>,
                   "items are copied into raw storage and never destroyed");
+    static_assert(alignof(T) <= alignof(std::max_align_t), "the storage comes from malloc");
 
 public:
     explicit RealtimeRing(std::size_t capacity)

@@ -151,6 +151,20 @@ TEST(SynthGrid, StartsDlsSupportOnlyForAWholeFileAndStopsItWithTheLastSynthesize
         // The keeper and the four lanes asked; nothing started.
         EXPECT_EQ(dlsSupport().requested, 1 + SynthGrid::kLanes);
         EXPECT_FALSE(dlsSupport().started);
+        // A file FluidSynth's SF2 reader refuses goes on to the DLS reader, which refuses it
+        // too, started or not (a part that fails to load would take this way).
+        const std::string junk = testing::TempDir() + "fw-not-dls.dls";
+        std::FILE* f = std::fopen(junk.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("RIFF\x10\0\0\0DLS LIST\x04\0\0\0wave", f);
+        std::fclose(f);
+        fluid_settings_t* settings = new_fluid_settings();
+        fluid_synth_t* synth = new_fluid_synth(settings);
+        EXPECT_EQ(fluid_synth_sfload(synth, junk.c_str(), 0), FLUID_FAILED);
+        EXPECT_FALSE(dlsSupport().started);
+        delete_fluid_synth(synth);
+        delete_fluid_settings(settings);
+        std::remove(junk.c_str());
         {
             SynthGrid whole(44100, FW_DEFAULT_SOUNDFONT);
             ASSERT_TRUE(whole.loaded());
