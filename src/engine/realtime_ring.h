@@ -10,22 +10,33 @@
 
 namespace fw {
 
+struct FreeStorage {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T> using UntouchedSlots = std::unique_ptr<T[], FreeStorage>;
+
+// Storage for n items, taken now and left untouched: the system gives it memory only where items
+// have been written, not the room kept for the worst. For items copied in whole and never
+// destroyed.
+template <typename T> UntouchedSlots<T> untouchedSlots(std::size_t n) {
+    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>,
+                  "items are copied into raw storage and never destroyed");
+    static_assert(alignof(T) <= alignof(std::max_align_t), "the storage comes from malloc");
+    UntouchedSlots<T> storage(static_cast<T*>(std::malloc(sizeof(T) * n)));
+    if (!storage)
+        throw std::bad_alloc();
+    return storage;
+}
+
 // A bounded queue between one producing and one consuming thread, with no lock: each side owns
 // one index and publishes it with release, so either side may be a real-time callback. All
 // storage is taken at construction. A push to a full ring drops the item and counts it; nothing
 // ever waits. The storage is left untouched until an item first reaches it, so the system gives
 // the ring memory only as far as it has been filled, not the room kept for the worst.
 template <typename T> class RealtimeRing {
-    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>,
-                  "items are copied into raw storage and never destroyed");
-    static_assert(alignof(T) <= alignof(std::max_align_t), "the storage comes from malloc");
-
 public:
     explicit RealtimeRing(std::size_t capacity)
-        : size_(capacity + 1), slots_(static_cast<T*>(std::malloc(sizeof(T) * (capacity + 1)))) {
-        if (!slots_)
-            throw std::bad_alloc();
-    }
+        : size_(capacity + 1), slots_(untouchedSlots<T>(capacity + 1)) {}
     RealtimeRing(const RealtimeRing&) = delete;
     RealtimeRing& operator=(const RealtimeRing&) = delete;
 
@@ -37,7 +48,7 @@ public:
             dropped_.fetch_add(1, std::memory_order_relaxed);
             return false;
         }
-        ::new (slots_.get() + tail) T(item);
+        ::new (&slots_[tail]) T(item);
         tail_.store(next, std::memory_order_release);
         return true;
     }
@@ -47,7 +58,7 @@ public:
         const std::size_t head = head_.load(std::memory_order_relaxed);
         if (head == tail_.load(std::memory_order_acquire))
             return false;
-        item = slots_.get()[head];
+        item = slots_[head];
         head_.store(head + 1 == size_ ? 0 : head + 1, std::memory_order_release);
         return true;
     }
@@ -63,11 +74,8 @@ public:
     std::int64_t dropped() const { return dropped_.load(std::memory_order_relaxed); }
 
 private:
-    struct Free {
-        void operator()(T* p) const { std::free(p); }
-    };
     const std::size_t size_;
-    std::unique_ptr<T, Free> slots_;
+    UntouchedSlots<T> slots_;
     alignas(64) std::atomic<std::size_t> head_{0};
     alignas(64) std::atomic<std::size_t> tail_{0};
     std::atomic<std::int64_t> dropped_{0};

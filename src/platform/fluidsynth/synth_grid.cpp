@@ -1,5 +1,6 @@
 #include "platform/fluidsynth/synth_grid.h"
 
+#include "engine/realtime_ring.h"
 #include "platform/fluidsynth/fluid_calls.h"
 #include "platform/fluidsynth/held_soundfont.h"
 
@@ -8,8 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdlib>
-#include <new>
 #include <thread>
 #include <utility>
 
@@ -139,12 +138,9 @@ public:
         std::int64_t at; // the block start it is due at
         MidiMessage message;
     };
-    LaneQueue() : slots_(static_cast<Entry*>(std::malloc(sizeof(Entry) * kQueueLength))) {
-        if (!slots_)
-            throw std::bad_alloc();
-    }
+    LaneQueue() : slots_(untouchedSlots<Entry>(kQueueLength)) {}
     bool empty() const { return count_ == 0; }
-    const Entry& front() const { return slots_.get()[head_]; }
+    const Entry& front() const { return slots_[head_]; }
     void popFront() { head_ = --count_ == 0 ? 0 : (head_ + 1) % kQueueLength; }
     // After the messages due at the same block or before; false when full.
     bool insert(std::int64_t at, MidiMessage message) {
@@ -159,11 +155,8 @@ public:
     }
 
 private:
-    struct Free {
-        void operator()(Entry* p) const { std::free(p); }
-    };
-    Entry& slot(std::size_t k) { return slots_.get()[(head_ + k) % kQueueLength]; }
-    std::unique_ptr<Entry, Free> slots_;
+    Entry& slot(std::size_t k) { return slots_[(head_ + k) % kQueueLength]; }
+    UntouchedSlots<Entry> slots_;
     std::size_t head_ = 0;
     std::size_t count_ = 0;
 };
