@@ -15,8 +15,7 @@ void quietLog(int, const char*, void*) {}
 // and stops when the last synthesizer that asked for it goes.
 struct DlsState {
     std::mutex mutex;
-    int requested = 0;
-    bool started = false;
+    DlsSupport support;
 };
 DlsState& dlsState() {
     static DlsState state;
@@ -31,19 +30,19 @@ DlsCall realDlsCall(const char* name) {
 void startDlsSupport() {
     DlsState& state = dlsState();
     const std::lock_guard<std::mutex> lock(state.mutex);
-    if (state.started)
+    if (state.support.started)
         return;
     // None when FluidSynth was built without it: its loaders then read SF2 and SF3 only.
     static const DlsCall init = realDlsCall("ipatch_init");
     if (init)
         init();
-    state.started = init != nullptr;
+    state.support.started = init != nullptr;
 }
 
 DlsSupport dlsSupport() {
     DlsState& state = dlsState();
     const std::lock_guard<std::mutex> lock(state.mutex);
-    return {state.requested, state.started};
+    return state.support;
 }
 
 void silenceFluidSynthLog() {
@@ -110,16 +109,17 @@ extern "C" void GOMP_parallel(void (*fn)(void*), void* data, unsigned threads, u
 extern "C" void ipatch_init() {
     fw::DlsState& state = fw::dlsState();
     const std::lock_guard<std::mutex> lock(state.mutex);
-    ++state.requested;
+    ++state.support.requested;
 }
 
 extern "C" void ipatch_close() {
     fw::DlsState& state = fw::dlsState();
     const std::lock_guard<std::mutex> lock(state.mutex);
-    if (state.requested > 0 && --state.requested == 0 && state.started) {
+    fw::DlsSupport& support = state.support;
+    if (support.requested > 0 && --support.requested == 0 && support.started) {
         static const fw::DlsCall close = fw::realDlsCall("ipatch_close");
         if (close)
             close();
-        state.started = false;
+        support.started = false;
     }
 }
